@@ -1,0 +1,29 @@
+# The two commands of the README:
+#   make example   set up, build and run the bundled example report
+#   make test      set up, build and pass every test (fuzzers included)
+.PHONY: all build test unit fuzz example bench clean
+
+all: build
+
+build:
+	scripts/bootstrap
+
+unit: build
+	ctest --test-dir build --output-on-failure -j2
+
+fuzz: build
+	scripts/fuzz
+
+# Fuzzers first, so that CTest's summary closes the run.
+test: build
+	scripts/fuzz
+	ctest --test-dir build --output-on-failure -j2
+
+example: build
+	scripts/run-example
+
+bench: build
+	@for b in build/bench/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+clean:
+	rm -rf build build-fuzz

@@ -1,0 +1,47 @@
+#pragma once
+// The user's locale settings (the platform's FormatSettings): read once from
+// the environment's locale (LC_ALL / LC_NUMERIC / LC_TIME), replaceable for
+// tests and for programs that want fixed settings.
+
+#include <string>
+#include <string_view>
+
+namespace tabrix {
+
+struct TFormatSettings {
+    char DecimalSeparator = '.';
+    char ThousandSeparator = ',';
+    char ListSeparator = ',';        // ';' where the decimal separator is ','
+    char DateSeparator = '/';
+    char TimeSeparator = ':';
+    std::string ShortDateFormat = "mm/dd/yyyy";  // tokens d dd m mm yy yyyy; "/" is DateSeparator
+    std::string LongTimeFormat = "h:mm:ss";
+    std::string ShortTimeFormat = "h:mm";
+
+    // Settings of a named POSIX locale ("de_DE.UTF-8"); "" is the
+    // environment's. An unknown locale gives the settings of "C".
+    static TFormatSettings FromLocale(const std::string& name);
+    // Fixed settings of the "C" locale.
+    static TFormatSettings Invariant();
+};
+
+// The settings in force; read from the environment on first use.
+const TFormatSettings& FormatSettings();
+void SetFormatSettings(const TFormatSettings& settings);
+
+// Locale 1024 of the spreadsheet calls: the user's default locale.
+constexpr int kUserDefaultLocale = 1024;
+
+// Sets the settings for the lifetime of the object (tests).
+class TFormatSettingsScope {
+public:
+    explicit TFormatSettingsScope(const TFormatSettings& settings);
+    ~TFormatSettingsScope();
+    TFormatSettingsScope(const TFormatSettingsScope&) = delete;
+    TFormatSettingsScope& operator=(const TFormatSettingsScope&) = delete;
+
+private:
+    TFormatSettings FSaved;
+};
+
+}  // namespace tabrix
