@@ -28,12 +28,39 @@ function(tabrix_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
 endfunction()
 
-# tabrix_fuzzer(NAME SOURCES... [DEPS libs...])
+# tabrix_fuzzer(NAME SOURCES... [DEPS libs...]): a libFuzzer binary
+# build-fuzz/fuzz/fuzz_NAME; seeds in fuzz/corpus/NAME (scripts/fuzz runs it).
 function(tabrix_fuzzer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_executable(${name} ${ARG_SOURCES})
-  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(${name} PRIVATE ${ARG_DEPS})
-  target_link_options(${name} PRIVATE -fsanitize=fuzzer)
-  target_compile_options(${name} PRIVATE -fsanitize=fuzzer)
+  add_executable(fuzz_${name} ${ARG_SOURCES})
+  target_include_directories(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPS})
+  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzz)
+endfunction()
+
+# Fuzzers and benchmarks land in one folder each, whatever folder defines them.
+set(TABRIX_FUZZ_OUTPUT ${PROJECT_BINARY_DIR}/fuzz)
+set(TABRIX_BENCH_OUTPUT ${PROJECT_BINARY_DIR}/bench)
+
+# tabrix_bench(NAME SOURCES... [DEPS libs...]): a Google Benchmark binary
+# build/bench/bench_NAME (built with the project, never run by the tests).
+function(tabrix_bench name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(bench_${name} ${ARG_SOURCES})
+  target_compile_options(bench_${name} PRIVATE ${TABRIX_WARNINGS})
+  target_include_directories(bench_${name} PRIVATE ${PROJECT_SOURCE_DIR})
+  target_link_libraries(bench_${name} PRIVATE ${ARG_DEPS} benchmark::benchmark)
+  set_target_properties(bench_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${TABRIX_BENCH_OUTPUT})
+endfunction()
+
+# Each subfolder of fuzz/ and bench/ with a CMakeLists.txt joins the build.
+function(tabrix_add_subfolders dir)
+  file(GLOB children LIST_DIRECTORIES true ${dir}/*)
+  foreach(child IN LISTS children)
+    if(IS_DIRECTORY ${child} AND EXISTS ${child}/CMakeLists.txt)
+      add_subdirectory(${child})
+    endif()
+  endforeach()
 endfunction()
