@@ -1,0 +1,63 @@
+#pragma once
+// Cell positions of the engine: rows and columns counted from 1 up to the
+// xlsx limits, A1 texts with optional '$' markers, rectangles and lists of
+// rectangles (references with several areas).
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabrix::xl {
+
+inline constexpr int kMaxRows = 1048576;
+inline constexpr int kMaxColumns = 16384;  // column XFD
+
+struct TCellRef {
+    int Row = 0;     // 1-based
+    int Column = 0;  // 1-based
+    bool operator==(const TCellRef&) const = default;
+};
+
+// A rectangle, always normalised (Top <= Bottom, Left <= Right).
+struct TCellRect {
+    int Top = 1, Left = 1, Bottom = 1, Right = 1;
+
+    static TCellRect Spanning(TCellRef a, TCellRef b);
+    int RowCount() const { return Bottom - Top + 1; }
+    int ColumnCount() const { return Right - Left + 1; }
+    bool Contains(int row, int column) const {
+        return row >= Top && row <= Bottom && column >= Left && column <= Right;
+    }
+    bool Contains(const TCellRect& r) const {
+        return r.Top >= Top && r.Bottom <= Bottom && r.Left >= Left && r.Right <= Right;
+    }
+    bool Intersects(const TCellRect& r) const {
+        return r.Top <= Bottom && r.Bottom >= Top && r.Left <= Right && r.Right >= Left;
+    }
+    bool IsSingleCell() const { return Top == Bottom && Left == Right; }
+    bool operator==(const TCellRect&) const = default;
+};
+
+// "A" for 1, "XFD" for 16384; appends to out (no allocation when out has room).
+void AppendColumnLetters(std::string& out, int column);
+std::string ColumnLetters(int column);
+// "B3"; absolute markers on request ("$B$3").
+void AppendCellAddress(std::string& out, int row, int column, bool rowAbsolute = false,
+                       bool columnAbsolute = false);
+std::string CellAddress(int row, int column, bool rowAbsolute = false, bool columnAbsolute = false);
+// "A1:C3", or "B2" for a single cell.
+std::string RectAddress(const TCellRect& r, bool rowAbsolute = false, bool columnAbsolute = false);
+
+// Reads one A1 cell ("b3", "$B$3"); false for anything else, including
+// positions beyond the sheet.
+bool TryParseCellAddress(std::string_view text, TCellRef& cell);
+// Reads "A1", "A1:C3", "A:C" (whole columns), "2:5" (whole rows), with '$'
+// markers; false for anything else.
+bool TryParseRect(std::string_view text, TCellRect& rect);
+// A reference with several areas as the spreadsheet reads it: areas joined
+// by ',' (':' binds tighter, so "A1,B2:C3" is two areas). Blanks around
+// the parts are not allowed. Raises ESpreadsheetError naming the text.
+std::vector<TCellRect> ParseAreas(std::string_view text);
+
+}  // namespace tabrix::xl

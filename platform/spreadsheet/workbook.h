@@ -1,0 +1,117 @@
+#pragma once
+// The workbook model over an xlsx package (.xlsx, .xlsm, .xltx, .xltm):
+// sheets, shared strings and styles, read when needed; saved so that every
+// part that was not changed stays byte for byte, changed sheets are
+// regenerated around their kept XML, the calculation chain is dropped and
+// the workbook recalculates when it is opened.
+//
+//   auto book = xl::TWorkbook::Open("template.xlsx", /*readOnly=*/true);
+//   xl::TWorksheet& sheet = book->Sheet(0);
+//   sheet.SetNumber(2, 3, 42.5);
+//   book->SaveAs("report.xlsx");
+//
+// A TWorkbook is owned by one std::unique_ptr; sheets are references into it.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/spreadsheet/shared_strings.h"
+#include "platform/spreadsheet/styles.h"
+#include "platform/spreadsheet/worksheet.h"
+
+namespace tabrix::xl {
+
+class TPackage;
+struct TPackageLimits;
+
+class TWorkbook {
+public:
+    ~TWorkbook();
+    TWorkbook(const TWorkbook&) = delete;
+    TWorkbook& operator=(const TWorkbook&) = delete;
+
+    // Opens a workbook file. A read-only workbook never writes its file
+    // (Save raises; SaveAs to another name works).
+    static std::unique_ptr<TWorkbook> Open(const std::string& fileName, bool readOnly = false);
+    static std::unique_ptr<TWorkbook> Open(const std::string& fileName, bool readOnly,
+                                           const TPackageLimits& limits);
+    static std::unique_ptr<TWorkbook> FromBytes(std::string bytes, std::string displayName);
+    // A new, unnamed workbook copied from a template file (a template's
+    // content type becomes a workbook's); independent of the file afterwards.
+    static std::unique_ptr<TWorkbook> CreateFromTemplate(const std::string& fileName);
+    // A new, unnamed workbook with one empty sheet "Sheet1".
+    static std::unique_ptr<TWorkbook> CreateBlank();
+
+    // The file it was opened from or last saved to; "" for a new workbook.
+    const std::string& FileName() const { return FFileName; }
+    // The file name for messages (the template's name for a new workbook).
+    const std::string& DisplayName() const { return FDisplayName; }
+    bool ReadOnly() const { return FReadOnly; }
+    bool Modified() const;
+    bool Date1904() const { return FDate1904; }
+    bool HasMacros() const;
+
+    // Worksheets in workbook order (chart and dialog sheets are kept but not
+    // listed). The sheet is read from the package on first access.
+    int SheetCount() const { return static_cast<int>(FSheets.size()); }
+    TWorksheet& Sheet(int index);              // 0-based; ESpreadsheetError outside
+    const std::string& SheetName(int index) const;  // without reading the sheet
+    TWorksheet* FindSheet(std::string_view name);    // ignoring case; nullptr when none
+
+    TSharedStrings& Strings();
+    TStyles& Styles();
+    // Workbooks read from the same file share style indexes; copies between
+    // workbooks of different origin import styles by content.
+    bool SameStyleOrigin(const TWorkbook& other) const { return FStyleOrigin == other.FStyleOrigin; }
+
+    // Deflate level for changed parts: 1 (fast, default) to 12 (smallest).
+    void SetCompressionLevel(int level) { FLevel = level; }
+
+    // Saves to FileName() (raises for a read-only or new workbook).
+    void Save();
+    // Writes a new file beside the target and renames it into place; on
+    // failure the target is untouched and no partial file stays behind.
+    // The workbook then belongs to that file.
+    void SaveAs(const std::string& fileName);
+    std::string SaveToBytes();
+
+    // Values of cells for formulas (workbook internals): the sheet of that name.
+    TWorksheet* SheetForFormula(std::string_view name);
+
+private:
+    TWorkbook();
+    struct TSheetEntry {
+        std::string Name;
+        std::string PartName;
+        std::string RelId;
+        std::unique_ptr<TWorksheet> Sheet;
+    };
+    void Read();
+    void LoadSheet(TSheetEntry& entry);
+    void LoadStrings();
+    void LoadStyles();
+    void PrepareSave(TPackage& target);
+    void ComputeCachedValues();
+
+    std::unique_ptr<TPackage> FPackage;
+    std::string FFileName;
+    std::string FDisplayName;
+    std::string FWorkbookPart;
+    std::string FStringsPart;
+    std::string FStylesPart;
+    std::vector<TSheetEntry> FSheets;
+    TSharedStrings FStrings;
+    TStyles FStyles;
+    bool FStringsLoaded = false;
+    bool FStylesLoaded = false;
+    bool FReadOnly = false;
+    bool FDate1904 = false;
+    bool FTemplateCopy = false;
+    uint64_t FStyleOrigin = 0;
+    int FLevel = 1;
+};
+
+}  // namespace tabrix::xl

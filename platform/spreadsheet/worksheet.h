@@ -1,0 +1,210 @@
+#pragma once
+// One worksheet of the workbook model: rows with their properties, cells in
+// a compact store (16 bytes a cell, numbers inline, texts as shared string
+// indexes, formulas in a side table), merged ranges, and the sheet XML the
+// engine does not model (columns, views, page setup, conditional formats,
+// validations, hyperlinks, drawings, tables, extensions) kept as text to be
+// written back around the regenerated rows.
+//
+// A sheet belongs to its TWorkbook; references to it stay valid while the
+// workbook lives. Rows and columns are 1-based; positions beyond the xlsx
+// limits raise ESpreadsheetError.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/rtl/exceptions.h"
+#include "platform/spreadsheet/cell_address.h"
+
+namespace tabrix::xl {
+
+// Every failure of the workbook model; the message says what failed and
+// where (file, sheet, cell).
+TABRIX_EXCEPTION_CLASS(ESpreadsheetError, Exception);
+
+class TWorkbook;
+
+enum class TCellKind : uint8_t { Empty, Number, String, Boolean, Error, Formula };
+
+// A plain value: a constant cell or a formula's cached result.
+struct TValue {
+    TCellKind Kind = TCellKind::Empty;  // Empty, Number, String, Boolean or Error
+    double Number = 0;                  // also the Boolean (0 or 1)
+    std::string Text;                   // String: UTF-8; Error: its code ("#DIV/0!")
+    bool operator==(const TValue&) const = default;
+};
+
+struct TCellFormula {
+    enum class TType : uint8_t { Normal, Array, DataTable };
+    std::string Text;     // English, without the leading '='
+    TType Type = TType::Normal;
+    TCellRect ArrayRange;  // Array: the cells the formula fills
+    std::string KeptAttributes;  // DataTable: the <f> attributes as read
+    TValue Cached;
+    bool NeedsValue = false;  // cached value to be computed at save
+    bool AlwaysCalculate = false;  // ca="1"
+};
+
+// One cell of the store. Index is a shared string index (String), an error
+// code index (Error, see ErrorCode) or a formula index (Formula).
+struct TCell {
+    union {
+        double Number;
+        uint32_t Index;
+    };
+    uint32_t Style = 0;
+    uint16_t Column = 0;
+    TCellKind Kind = TCellKind::Empty;
+    uint8_t Flags = 0;  // kCellHasExtra: attributes kept as read (cm, vm, ph)
+
+    static constexpr uint8_t kCellHasExtra = 1;
+    TCell() : Number(0) {}
+};
+static_assert(sizeof(TCell) == 16, "the cell store relies on 16-byte cells");
+
+struct TRowProps {
+    double Height = 0;  // points; used when CustomHeight or when read from the file
+    uint32_t Style = 0;
+    uint8_t OutlineLevel = 0;
+    bool CustomHeight = false;
+    bool Hidden = false;
+    bool Collapsed = false;
+    bool CustomFormat = false;
+    bool HasHeight = false;  // ht was given
+    bool operator==(const TRowProps&) const = default;
+    bool IsDefault() const { return *this == TRowProps{}; }
+};
+
+struct TRow {
+    std::vector<TCell> Cells;  // sorted by column
+    TRowProps Props;
+};
+
+// What a cell holds, as a reader sees it.
+struct TCellContent {
+    TCellKind Kind = TCellKind::Empty;
+    TValue Value;           // the constant, or the formula's cached value
+    std::string Formula;    // English formula text without '=' (Kind Formula)
+    uint32_t Style = 0;
+};
+
+class TWorksheet {
+public:
+    TWorksheet(TWorkbook& workbook, std::string name, std::string partName);
+    TWorksheet(const TWorksheet&) = delete;
+    TWorksheet& operator=(const TWorksheet&) = delete;
+
+    TWorkbook& Workbook() const { return *FWorkbook; }
+    const std::string& Name() const { return FName; }  // UTF-8
+    const std::string& PartName() const { return FPartName; }
+
+    // --- cells -----------------------------------------------------------
+    const TCell* FindCell(int row, int column) const;
+    TCellContent Content(int row, int column) const;
+    uint32_t Style(int row, int column) const;   // the cell's, else its row's, else 0
+    std::string_view StringOf(const TCell& cell) const;
+    const TCellFormula& FormulaOf(const TCell& cell) const;
+    TCellFormula& FormulaOf(const TCell& cell);
+    static std::string_view ErrorCode(uint32_t index);
+    static uint32_t ErrorIndex(std::string_view code);  // unknown codes read as #N/A
+
+    // Setting a value keeps the cell's style.
+    void SetNumber(int row, int column, double value);
+    void SetString(int row, int column, std::string_view utf8);
+    void SetSharedString(int row, int column, uint32_t index);
+    void SetBoolean(int row, int column, bool value);
+    void SetError(int row, int column, std::string_view code);
+    // English formula text without '='; not validated here (see cell_text.h).
+    // Its cached value is computed at save.
+    void SetFormula(int row, int column, std::string_view englishText);
+    void SetFormula(int row, int column, TCellFormula formula);
+    void SetValue(int row, int column, const TValue& value);
+    void SetStyle(int row, int column, uint32_t style);
+    // Removes the content and keeps the style.
+    void ClearContents(int row, int column);
+    // Contents, formats and merged areas of the rectangle.
+    void Clear(const TCellRect& rect);
+
+    // --- rows ------------------------------------------------------------
+    int LastRow() const { return static_cast<int>(FRows.size()); }
+    const TRow* Row(int row) const;   // nullptr when the row holds nothing
+    TRowProps RowProps(int row) const;
+    void SetRowProps(int row, const TRowProps& props);
+    double DefaultRowHeight() const { return FDefaultRowHeight; }
+    void SetDefaultRowHeight(double points) { FDefaultRowHeight = points; }
+    // Points; the default height for a row without its own.
+    double RowHeight(int row) const;
+    // A custom height in points (0 to 409).
+    void SetRowHeight(int row, double points);
+    // The height the row's content needs: the largest font of its cells,
+    // wrapped texts counted in lines of their column width (an approximation:
+    // a character is taken as wide as the column's digit width).
+    void AutoFitRow(int row);
+
+    // Width of a column in characters, as kept in <cols>; the sheet's
+    // default when there is none.
+    double ColumnWidth(int column) const;
+
+    // --- merged ranges --------------------------------------------------
+    const std::vector<TCellRect>& MergedRanges() const { return FMerges; }
+    // Merges overlapping the new one are removed first.
+    void AddMerge(const TCellRect& rect);
+    void RemoveMergesIntersecting(const TCellRect& rect);
+
+    // --- whole sheet ---------------------------------------------------
+    // The rectangle from the first to the last used row and column (cells
+    // with content or style, rows with properties); A1 for an empty sheet.
+    TCellRect UsedRange() const;
+    bool IsEmpty() const;
+    // Visits the cells of rows top..bottom in order; return false to stop.
+    void ForEachCell(const TCellRect& rect,
+                     const std::function<bool(int row, const TCell& cell)>& fn) const;
+
+    bool Modified() const { return FModified; }
+    void SetModified() { FModified = true; }
+
+    // --- reading and writing the sheet part (workbook internals) ----------
+    bool Loaded() const { return FLoaded; }
+    void Load(std::string_view xml);
+    std::string Serialize() const;
+    void ThrowAt(int row, int column, std::string_view what) const;  // [[noreturn]]
+
+    // Attributes of a cell kept as read (cm, vm, ph); "" when none.
+    std::string_view ExtraAttributes(int row, int column) const;
+
+private:
+    friend class TSheetReader;
+    friend class TSheetWriter;
+
+    TCell& Slot(int row, int column);  // created when missing
+    void CheckPosition(int row, int column) const;
+    void ReleaseFormula(TCell& cell);
+    uint32_t NewFormula(TCellFormula formula);
+
+    TWorkbook* FWorkbook;
+    std::string FName;
+    std::string FPartName;
+    std::vector<TRow> FRows;  // index row - 1
+    std::vector<TCellFormula> FFormulas;
+    std::vector<uint32_t> FFreeFormulas;
+    std::vector<TCellRect> FMerges;
+    std::vector<std::pair<uint64_t, std::string>> FExtras;  // (row << 16 | column) -> attributes, sorted
+    double FDefaultRowHeight = 15;
+    double FDefaultColumnWidth = 8.43;
+    std::vector<std::pair<TCellRect, double>> FColumnWidths;  // (Left..Right) -> width
+
+    // Kept XML: everything before <sheetData> (with the dimension element
+    // cut out), and after it (with <mergeCells> cut out; MergeInsertAt is
+    // where it goes back).
+    std::string FHead;
+    std::string FTail;
+    size_t FMergeInsertAt = 0;
+    std::string FPrefix;  // namespace prefix of the sheet elements ("" or "x:")
+    bool FLoaded = false;
+    bool FModified = false;
+};
+
+}  // namespace tabrix::xl
