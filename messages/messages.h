@@ -112,6 +112,9 @@ inline constexpr const char* SCopyManagerInternalError = "TTabrix\\TTabrixCopyMa
 inline constexpr const char* SWrongRange = "Wrong range: \"%s\". ";
 // %s = the cell text as passed in (TabrixGetRangeRow).
 inline constexpr const char* SRowNotDefined = "Row is not defined in range \"%s\". ";
+// TabrixGetRange asked for a column that has no one- or two-letter name
+// (1..702); %d = the column.
+inline constexpr const char* SWrongColumn = "Wrong column number: %d. ";
 
 // ---- Progress window
 inline constexpr const char* SSplCaption = "Creating the report";  // design caption

@@ -1,0 +1,64 @@
+#include "cells/cell_address.h"
+
+#include <charconv>
+
+#include "cells/column_letters.h"
+#include "cells/tabrix_error.h"
+#include "messages/messages.h"
+#include "platform/rtl/format.h"
+
+namespace tabrix {
+
+namespace {
+
+char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+AnsiString TabrixGetRange(int Row, int Column) {
+    if (Column < 1 || Column > cells_detail::kMaxAddressColumn)
+        throw ETabrixError(Format(SWrongColumn, {Column}));
+    AnsiString result;
+    cells_detail::AppendColumnLetters(Column, result);
+    char digits[16];
+    const auto r = std::to_chars(digits, digits + sizeof digits, Row);
+    result.append(digits, r.ptr);
+    return result;
+}
+
+int TabrixGetRangeColumn(std::string_view Cell) {
+    std::string_view s = Cell;
+    if (!s.empty() && s.front() == '$') s.remove_prefix(1);
+    if (s.empty() || !IsUpperLetter(UpperAscii(s[0]))) throw ETabrixError(Format(SWrongRange, {Cell}));
+    int column = UpperAscii(s[0]) - 'A' + 1;
+    if (s.size() > 1 && IsUpperLetter(UpperAscii(s[1]))) column = column * 26 + (UpperAscii(s[1]) - 'A' + 1);
+    return column;
+}
+
+int TabrixGetRangeRow(std::string_view Cell) {
+    size_t first = 0;
+    while (first < Cell.size() && !IsDigit(Cell[first])) ++first;
+    if (first == Cell.size()) throw ETabrixError(Format(SRowNotDefined, {Cell}));
+    // Plain decimal digits to the end: no sign, no hex, no blanks.
+    int row = 0;
+    const char* begin = Cell.data() + first;
+    const char* end = Cell.data() + Cell.size();
+    const auto r = std::from_chars(begin, end, row, 10);
+    if (r.ec != std::errc() || r.ptr != end) throw ETabrixError(Format(SWrongRange, {Cell}));
+    return row;
+}
+
+AnsiString TabrixGetRangeFirst(std::string_view Range) {
+    const size_t colon = Range.find(':');
+    return AnsiString(colon == std::string_view::npos ? Range : Range.substr(0, colon));
+}
+
+AnsiString TabrixGetRangeLast(std::string_view Range) {
+    const size_t colon = Range.find(':');
+    if (colon == std::string_view::npos || colon + 1 == Range.size()) return AnsiString(Range);
+    return AnsiString(Range.substr(colon + 1));
+}
+
+}  // namespace tabrix

@@ -1,0 +1,29 @@
+#pragma once
+// A1 cell addresses and ranges: "AB300", "$A$1", "A1:H3". Columns and rows
+// count from 1; at most two column letters (A..ZZ, columns 1..702).
+
+#include <string_view>
+
+#include "platform/rtl/strings.h"
+
+namespace tabrix {
+
+// The address of a cell, upper case and without "$": row 3, column 28 is
+// "AB3". A column outside 1..702 raises ETabrixError.
+AnsiString TabrixGetRange(int Row, int Column);
+
+// The column of a cell address: one leading "$" is skipped, letters may be
+// lower case, a third letter and anything after it is not looked at.
+int TabrixGetRangeColumn(std::string_view Cell);
+
+// The row: the whole text from the first digit on, as a decimal integer.
+int TabrixGetRangeRow(std::string_view Cell);
+
+// The text before the first colon, or the whole range when it has none.
+AnsiString TabrixGetRangeFirst(std::string_view Range);
+
+// The text after the first colon (further colons included), or the whole
+// range when it has no colon or the colon is its last character.
+AnsiString TabrixGetRangeLast(std::string_view Range);
+
+}  // namespace tabrix

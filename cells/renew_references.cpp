@@ -1,0 +1,195 @@
+#include "cells/renew_references.h"
+
+#include <cstdint>
+
+#include "cells/column_letters.h"
+#include "cells/field_syntax.h"
+
+namespace tabrix {
+
+namespace {
+
+constexpr int kMaxRow = 65535;
+constexpr int kMaxColumn = 256;  // IV
+
+constexpr bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
+constexpr bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+constexpr char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; }
+constexpr bool IsNameChar(char16_t c) { return c == u'$' || IsDigit(c) || IsLetter(c); }
+// Letters of other scripts belong to the name they touch: the spreadsheet
+// reads "ÄA1" as one defined name, so such a name is never a reference.
+constexpr bool IsForeign(char16_t c) { return c >= 0x80; }
+
+bool IsFormulaText(std::u16string_view formula, char16_t sign) {
+    size_t b = 0, e = formula.size();
+    while (b < e && formula[b] <= u' ') ++b;
+    while (e > b && formula[e - 1] <= u' ') --e;
+    if (b == e) return false;
+    if (formula[b] == u'=') return true;
+    return e - b >= 2 && formula[b] == sign && formula[b + 1] == u'=';
+}
+
+// Column number of one or two letters (either case); 0 when not letters.
+int ColumnOf(std::u16string_view letters) {
+    int col = 0;
+    for (char16_t c : letters) {
+        if (!IsLetter(c)) return 0;
+        col = col * 26 + (Upper(c) - u'A' + 1);
+    }
+    return col;
+}
+
+// Appends the name moved by the offsets, or unchanged when it is no
+// reference or would leave the sheet. `name` holds ASCII name characters.
+void AppendRenewedName(std::u16string_view name, int rowOffset, int colOffset, UnicodeString& out) {
+    size_t digits = name.size();
+    while (digits > 0 && IsDigit(name[digits - 1])) --digits;
+    if (digits == 0 || digits == name.size()) {
+        out += name;
+        return;
+    }
+    // Row value with leading zeros skipped; anything past 65535 (including
+    // values too long for any integer) is no row of the sheet.
+    int64_t row = 0;
+    for (size_t k = digits; k < name.size(); ++k) {
+        row = row * 10 + (name[k] - u'0');
+        if (row > kMaxRow) {
+            out += name;
+            return;
+        }
+    }
+    const size_t p = digits - 1;  // last character that is not a digit
+    std::u16string_view colPart;
+    bool rowAbsolute = name[p] == u'$';
+    if (rowAbsolute) {
+        colPart = name.substr(0, p);
+        if (colPart.empty()) {
+            out += name;
+            return;
+        }
+    } else {
+        row += rowOffset;
+        if (row < 1 || row > kMaxRow) {
+            out += name;
+            return;
+        }
+        colPart = name.substr(0, p + 1);
+    }
+
+    int col = 0;
+    const bool colAbsolute = colPart[0] == u'$';
+    if (colAbsolute) {
+        if (colPart.size() < 2 || colPart.size() > 3) {
+            out += name;
+            return;
+        }
+        col = ColumnOf(colPart.substr(1));
+        if (col < 1 || col > kMaxColumn) {
+            out += name;
+            return;
+        }
+    } else {
+        if (colPart.size() > 2) {
+            out += name;
+            return;
+        }
+        col = ColumnOf(colPart);
+        if (col < 1 || col > kMaxColumn) {
+            out += name;
+            return;
+        }
+        const int64_t moved = int64_t(col) + colOffset;
+        if (moved < 1 || moved > kMaxColumn) {
+            out += name;
+            return;
+        }
+        col = static_cast<int>(moved);
+    }
+
+    if (colAbsolute) out += colPart;
+    else cells_detail::AppendColumnLetters(col, out);
+    if (rowAbsolute) {
+        out += name.substr(p);
+    } else {
+        char16_t buf[8];
+        int n = 0;
+        for (int64_t r = row; r > 0; r /= 10) buf[n++] = static_cast<char16_t>(u'0' + r % 10);
+        while (n > 0) out += buf[--n];
+    }
+}
+
+}  // namespace
+
+UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffset, int ColOffset, char Sign) {
+    const char16_t sign = static_cast<unsigned char>(Sign);
+    if ((RowOffset == 0 && ColOffset == 0) || !IsFormulaText(Formula, sign)) return UnicodeString(Formula);
+    // A sign that is itself a name, quote or bracket character cannot mark a
+    // field reference apart from the formula's own syntax.
+    const bool signMarksFields = !IsNameChar(sign) && !IsForeign(sign) && sign != u'"' && sign != u'\'' &&
+                                 sign != u'[' && sign != u']';
+
+    UnicodeString out;
+    out.reserve(Formula.size() + 8);
+    const size_t n = Formula.size();
+    size_t nameStart = std::u16string_view::npos;
+    bool nameForeign = false;
+    auto finishName = [&](size_t end) {
+        if (nameStart == std::u16string_view::npos) return;
+        const std::u16string_view name = Formula.substr(nameStart, end - nameStart);
+        if (nameForeign) out += name;
+        else AppendRenewedName(name, RowOffset, ColOffset, out);
+        nameStart = std::u16string_view::npos;
+        nameForeign = false;
+    };
+
+    size_t i = 0;
+    while (i < n) {
+        const char16_t c = Formula[i];
+        if (c == u'"' || c == u'\'') {
+            // A string constant, or a sheet name in apostrophes: copied
+            // through its closing quote (a doubled quote reopens it at once).
+            finishName(i);
+            const size_t close = Formula.find(c, i + 1);
+            const size_t stop = close == std::u16string_view::npos ? n : close + 1;
+            out += Formula.substr(i, stop - i);
+            i = stop;
+            continue;
+        }
+        if (c == u'[') {
+            // Workbook names and table columns: never cell references.
+            finishName(i);
+            size_t k = i + 1;
+            for (int depth = 1; k < n && depth > 0; ++k) {
+                if (Formula[k] == u'[') ++depth;
+                else if (Formula[k] == u']') --depth;
+            }
+            out += Formula.substr(i, k - i);
+            i = k;
+            continue;
+        }
+        if (signMarksFields && c == sign) {
+            // An odd run of signs starts a field reference ("##" is a literal
+            // sign); the field's name is data, not a reference.
+            finishName(i);
+            size_t k = i;
+            while (k < n && Formula[k] == sign) ++k;
+            const size_t end = ((k - i) % 2 == 1) ? FieldNameEnd(Formula, k) : k;
+            out += Formula.substr(i, end - i);
+            i = end;
+            continue;
+        }
+        if (IsNameChar(c) || IsForeign(c)) {
+            if (nameStart == std::u16string_view::npos) nameStart = i;
+            nameForeign = nameForeign || IsForeign(c);
+            ++i;
+            continue;
+        }
+        finishName(i);
+        out += c;
+        ++i;
+    }
+    finishName(n);
+    return out;
+}
+
+}  // namespace tabrix

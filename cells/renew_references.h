@@ -1,0 +1,19 @@
+#pragma once
+// Moving the cell references of a formula text when its cell moves, as the
+// spreadsheet does when it copies a cell: relative rows and columns shift by
+// the offsets; "$" parts, quoted text, sheet names in apostrophes, bracketed
+// parts and field references stay as written.
+
+#include <string_view>
+
+#include "platform/rtl/strings.h"
+
+namespace tabrix {
+
+// Formula is a cell text; only a text beginning with "=" (or with Sign and
+// "=") after trimming is treated, and only when an offset is not 0. A
+// reference whose moved row or column would leave 1..65535 or 1..256 (A..IV)
+// is kept unchanged, row and column together.
+UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffset, int ColOffset, char Sign);
+
+}  // namespace tabrix
