@@ -123,6 +123,8 @@ std::string TPackage::ReadPart(std::string_view name) const {
     std::string out;
     if (info.Method == detail::kMethodStored) {
         out.assign(raw);
+    } else if (info.Method == detail::kMethodDeflated && raw.empty() && info.UncompressedSize == 0) {
+        // Some writers store an empty part as a deflated entry with no stream at all.
     } else if (info.Method == detail::kMethodDeflated) {
         out.resize(static_cast<std::size_t>(info.UncompressedSize));
         switch (detail::InflateExact(raw, out)) {
