@@ -5,7 +5,6 @@
 #include <algorithm>
 
 #include "platform/spreadsheet/package/package.h"
-#include "platform/spreadsheet/package/xml_text.h"
 
 namespace tabrix::xl {
 
@@ -48,6 +47,30 @@ pugi::xml_node ParseRoot(pugi::xml_document& doc, std::string_view xml, std::str
         }
     throw EPackageError("Cannot read part \"" + std::string(partName) + "\": its root element is not <" +
                         std::string(rootName) + ">");
+}
+
+// &, <, > and " escaped; characters XML 1.0 cannot hold (controls other
+// than tab, newline, carriage return) dropped: relationship targets and
+// content types never need them.
+void AppendXmlEscaped(std::string& out, std::string_view text) {
+    std::size_t clean = 0;  // start of the run not yet copied
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        const char* rep = nullptr;
+        switch (c) {
+            case '&': rep = "&amp;"; break;
+            case '<': rep = "&lt;"; break;
+            case '>': rep = "&gt;"; break;
+            case '"': rep = "&quot;"; break;
+            default:
+                if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') continue;
+                rep = "";
+        }
+        out.append(text.data() + clean, i - clean);
+        out.append(rep);
+        clean = i + 1;
+    }
+    out.append(text.data() + clean, text.size() - clean);
 }
 
 void Attr(std::string& out, const char* name, std::string_view value) {
