@@ -1,0 +1,32 @@
+#pragma once
+// Locale settings for the tests, fixed here so that the tests do not depend
+// on the locales a machine has installed.
+
+#include "platform/rtl/locale.h"
+
+namespace tabrix::xl::test {
+
+inline TFormatSettings GermanSettings() {
+    TFormatSettings s;
+    s.DecimalSeparator = ',';
+    s.ThousandSeparator = '.';
+    s.ListSeparator = ';';
+    s.DateSeparator = '.';
+    s.TimeSeparator = ':';
+    s.ShortDateFormat = "dd/mm/yyyy";
+    s.LongTimeFormat = "hh:nn:ss";
+    s.ShortTimeFormat = "hh:nn";
+    return s;
+}
+
+inline TFormatSettings UsSettings() {
+    TFormatSettings s;
+    s.DecimalSeparator = '.';
+    s.ThousandSeparator = ',';
+    s.ListSeparator = ',';
+    s.DateSeparator = '/';
+    s.ShortDateFormat = "mm/dd/yyyy";
+    return s;
+}
+
+}  // namespace tabrix::xl::test
