@@ -1,0 +1,16 @@
+#pragma once
+// The verbs of the tabrix command. Each lives in a file of its own and adds
+// its subcommand to the application; main.cpp only lists them.
+
+namespace CLI {
+class App;
+}
+
+namespace tabrix::cli {
+
+// tabrix dump FILE [--sheet NAME]: what the engine reads from a workbook.
+void AddDumpCommand(CLI::App& app);
+// tabrix resave IN OUT [--level N]: a workbook opened and saved by the engine.
+void AddResaveCommand(CLI::App& app);
+
+}  // namespace tabrix::cli
