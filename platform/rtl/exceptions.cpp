@@ -1,5 +1,7 @@
 #include "platform/rtl/exceptions.h"
 
+#include <string>
+
 namespace tabrix {
 
 std::string ExceptionText(const Exception& e) {
@@ -11,6 +13,10 @@ std::string ExceptionText(const Exception& e) {
 
 void Assert(bool condition, const std::string& message) {
     if (!condition) throw EAssertionFailed(message);
+}
+
+void RaiseListIndexError(long long index) {
+    throw EListError("List index out of bounds (" + std::to_string(index) + ")");
 }
 
 }  // namespace tabrix

@@ -55,4 +55,8 @@ std::string ExceptionText(const Exception& e);
 // kept in release builds since callers rely on the checks.
 void Assert(bool condition, const std::string& message);
 
+// Raises EListError "List index out of bounds (index)", the platform lists'
+// error for an index outside 0..Count-1.
+[[noreturn]] void RaiseListIndexError(long long index);
+
 }  // namespace tabrix
