@@ -275,7 +275,7 @@ constexpr TFunctionInfo kFunctions[] = {
     {"ISNA", 1, 1, 0},
     {"ISNONTEXT", 1, 1, 0},
     {"ISNUMBER", 1, 1, 0},
-    {"ISO.CEILING", 1, 2, ffPrefixed},
+    {"ISO.CEILING", 1, 2, 0},
     {"ISODD", 1, 1, 0},
     {"ISOMITTED", 1, 1, ffPrefixed},
     {"ISOWEEKNUM", 1, 1, ffPrefixed},
