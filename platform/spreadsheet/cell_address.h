@@ -8,10 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace tabrix::xl {
+#include "platform/spreadsheet/formula/dialect.h"  // kMaxRows, kMaxColumns
 
-inline constexpr int kMaxRows = 1048576;
-inline constexpr int kMaxColumns = 16384;  // column XFD
+namespace tabrix::xl {
 
 struct TCellRef {
     int Row = 0;     // 1-based

@@ -44,6 +44,8 @@ private:
     };
     std::deque<TItem> FItems;  // a deque keeps texts in place for the index below
     std::unordered_map<std::string_view, uint32_t> FIndex;
+    std::string FPrefix;          // namespace prefix of the part's elements, as read
+    std::string FRootAttributes;  // namespace declarations of <sst>, as read
     bool FModified = false;
 };
 

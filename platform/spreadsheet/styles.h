@@ -26,6 +26,7 @@ public:
     void Parse(std::string_view xml, std::string_view partName);
     std::string Serialize() const;
     bool Modified() const;
+    void ClearModified();
 
     // Number of cell formats; index 0 always exists.
     uint32_t Count() const;
@@ -51,6 +52,7 @@ public:
     static std::string_view BuiltinFormatCode(int id);
 
 private:
+    TNumberFormatKind ComputeKind(uint32_t xf) const;
     struct TImpl;
     std::unique_ptr<TImpl> FImpl;
 };

@@ -80,6 +80,8 @@ public:
 
     // Values of cells for formulas (workbook internals): the sheet of that name.
     TWorksheet* SheetForFormula(std::string_view name);
+    // Workbook-wide defined names: (name, English formula text).
+    const std::vector<std::pair<std::string, std::string>>& DefinedNames() const;
 
 private:
     TWorkbook();
@@ -93,7 +95,8 @@ private:
     void LoadSheet(TSheetEntry& entry);
     void LoadStrings();
     void LoadStyles();
-    void PrepareSave(TPackage& target);
+    void PrepareSave(const std::string& targetName);
+    void MarkSaved(const std::string& fileName);
     void ComputeCachedValues();
 
     std::unique_ptr<TPackage> FPackage;
@@ -103,6 +106,7 @@ private:
     std::string FStringsPart;
     std::string FStylesPart;
     std::vector<TSheetEntry> FSheets;
+    std::vector<std::pair<std::string, std::string>> FDefinedNames;
     TSharedStrings FStrings;
     TStyles FStyles;
     bool FStringsLoaded = false;

@@ -147,6 +147,8 @@ public:
     // Width of a column in characters, as kept in <cols>; the sheet's
     // default when there is none.
     double ColumnWidth(int column) const;
+    // The style a new cell of the column takes (from <cols>), else 0.
+    uint32_t ColumnStyle(int column) const;
 
     // --- merged ranges --------------------------------------------------
     const std::vector<TCellRect>& MergedRanges() const { return FMerges; }
@@ -165,12 +167,15 @@ public:
 
     bool Modified() const { return FModified; }
     void SetModified() { FModified = true; }
+    void ClearModified() { FModified = false; }
 
     // --- reading and writing the sheet part (workbook internals) ----------
     bool Loaded() const { return FLoaded; }
     void Load(std::string_view xml);
     std::string Serialize() const;
-    void ThrowAt(int row, int column, std::string_view what) const;  // [[noreturn]]
+    [[noreturn]] void ThrowAt(int row, int column, std::string_view what) const;
+    // "File "a.xlsx", sheet "Data"": the prefix of every message about the sheet.
+    std::string Where() const;
 
     // Attributes of a cell kept as read (cm, vm, ph); "" when none.
     std::string_view ExtraAttributes(int row, int column) const;
@@ -178,10 +183,12 @@ public:
 private:
     friend class TSheetReader;
     friend class TSheetWriter;
+    friend void CopyRange(const TWorksheet&, const TCellRect&, TWorksheet&, int, int);
 
     TCell& Slot(int row, int column);  // created when missing
     void CheckPosition(int row, int column) const;
-    void ReleaseFormula(TCell& cell);
+    static bool CodePointsOver(std::string_view utf8);
+    void ReleaseFormula(TCell& cell, int row);
     uint32_t NewFormula(TCellFormula formula);
 
     TWorkbook* FWorkbook;
@@ -194,7 +201,12 @@ private:
     std::vector<std::pair<uint64_t, std::string>> FExtras;  // (row << 16 | column) -> attributes, sorted
     double FDefaultRowHeight = 15;
     double FDefaultColumnWidth = 8.43;
-    std::vector<std::pair<TCellRect, double>> FColumnWidths;  // (Left..Right) -> width
+    struct TColumnInfo {
+        int Left, Right;
+        double Width;
+        uint32_t Style;
+    };
+    std::vector<TColumnInfo> FColumns;  // from <cols>, in order
 
     // Kept XML: everything before <sheetData> (with the dimension element
     // cut out), and after it (with <mergeCells> cut out; MergeInsertAt is
@@ -202,6 +214,7 @@ private:
     std::string FHead;
     std::string FTail;
     size_t FMergeInsertAt = 0;
+    size_t FDimensionAt = std::string::npos;  // where <dimension> goes back into FHead
     std::string FPrefix;  // namespace prefix of the sheet elements ("" or "x:")
     bool FLoaded = false;
     bool FModified = false;

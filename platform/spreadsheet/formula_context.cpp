@@ -1,0 +1,152 @@
+#include "platform/spreadsheet/formula_context.h"
+
+#include <cmath>
+
+#include "platform/rtl/strings.h"
+#include "platform/spreadsheet/formula/formula.h"
+#include "platform/spreadsheet/workbook.h"
+
+namespace tabrix::xl {
+
+namespace {
+// Formulas that refer forward nest the evaluation; beyond this depth the
+// value is left for the spreadsheet to compute when it opens the file.
+constexpr int kMaxDepth = 200;
+
+TValue ToValue(const TCellValue& v) {
+    TValue out;
+    switch (v.kind) {
+    case TCellValue::Kind::Number:
+        if (std::isfinite(v.number)) {
+            out.Kind = TCellKind::Number;
+            out.Number = v.number;
+        } else {
+            out.Kind = TCellKind::Error;
+            out.Text = "#NUM!";
+        }
+        break;
+    case TCellValue::Kind::Text: out.Kind = TCellKind::String; out.Text = v.text; break;
+    case TCellValue::Kind::Boolean: out.Kind = TCellKind::Boolean; out.Number = v.boolean ? 1 : 0; break;
+    case TCellValue::Kind::Error:
+        if (!v.text.empty()) {
+            out.Kind = TCellKind::Error;
+            out.Text = v.text;
+        }
+        break;
+    case TCellValue::Kind::Empty: break;
+    }
+    return out;
+}
+
+TCellValue FromValue(const TValue& v) {
+    switch (v.Kind) {
+    case TCellKind::Number: return TCellValue::Number(v.Number);
+    case TCellKind::String: return TCellValue::Text(v.Text);
+    case TCellKind::Boolean: return TCellValue::Boolean(v.Number != 0);
+    case TCellKind::Error: return TCellValue::Error(v.Text);
+    default: return {};
+    }
+}
+}  // namespace
+
+void TWorkbookFormulaContext::ComputeSheet(TWorksheet& sheet) {
+    for (int row = 1; row <= sheet.LastRow(); ++row) {
+        const TRow* r = sheet.Row(row);
+        for (size_t i = 0; i < r->Cells.size(); ++i) {
+            const TCell& c = r->Cells[i];
+            if (c.Kind == TCellKind::Formula && sheet.FormulaOf(c).NeedsValue)
+                Compute(sheet, row, c.Column, c.Index);
+        }
+    }
+}
+
+void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, uint32_t formulaIndex) {
+    auto key = std::make_tuple(static_cast<const TWorksheet*>(&sheet), row, column);
+    TCell probe;
+    probe.Index = formulaIndex;
+    TCellFormula& f = sheet.FormulaOf(probe);
+    if (FInProgress.count(key) || FDepth >= kMaxDepth) return;  // a cycle, or too deep: no value
+    FInProgress.insert(key);
+    ++FDepth;
+    TWorksheet* saved = FCurrent;
+    FCurrent = &sheet;
+    TValue result;
+    try {
+        TFormula parsed = ParseFormula(f.Text, TFormulaDialect::English(), TParseOptions{true, false});
+        result = ToValue(EvaluateFormula(parsed, *this, row, column));
+    } catch (const Exception&) {
+        // A formula the evaluator cannot read gets no cached value; the
+        // spreadsheet computes it on load.
+    }
+    FCurrent = saved;
+    --FDepth;
+    FInProgress.erase(key);
+    TCellFormula& again = sheet.FormulaOf(probe);  // the table does not move during evaluation
+    again.Cached = std::move(result);
+    again.NeedsValue = false;
+}
+
+TWorksheet* TWorkbookFormulaContext::SheetNamed(std::string_view name) {
+    if (name.empty()) return FCurrent;
+    return FBook.SheetForFormula(name);
+}
+
+TCellValue TWorkbookFormulaContext::ValueOf(TWorksheet& sheet, int row, const TCell& cell) {
+    switch (cell.Kind) {
+    case TCellKind::Empty: return {};
+    case TCellKind::Number: return TCellValue::Number(cell.Number);
+    case TCellKind::Boolean: return TCellValue::Boolean(cell.Number != 0);
+    case TCellKind::String: return TCellValue::Text(std::string(sheet.StringOf(cell)));
+    case TCellKind::Error: return TCellValue::Error(std::string(TWorksheet::ErrorCode(cell.Index)));
+    case TCellKind::Formula: {
+        uint32_t index = cell.Index;
+        int column = cell.Column;
+        if (sheet.FormulaOf(cell).NeedsValue) Compute(sheet, row, column, index);
+        TCell probe;
+        probe.Index = index;
+        const TValue& v = sheet.FormulaOf(probe).Cached;
+        if (sheet.FormulaOf(probe).NeedsValue || (v.Kind == TCellKind::Empty && FInProgress.count({&sheet, row, column})))
+            return TCellValue::NotEvaluated();
+        return FromValue(v);
+    }
+    }
+    return {};
+}
+
+TCellValue TWorkbookFormulaContext::CellValue(std::string_view sheetName, int row, int col) {
+    TWorksheet* sheet = SheetNamed(sheetName);
+    if (!sheet) return TCellValue::Error("#REF!");
+    const TCell* c = sheet->FindCell(row, col);
+    if (!c) return {};
+    return ValueOf(*sheet, row, *c);
+}
+
+void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, int col1, int row2, int col2,
+                                          const std::function<bool(int, int, const TCellValue&)>& fn) {
+    TWorksheet* sheet = SheetNamed(sheetName);
+    if (!sheet) return;
+    int bottom = std::min(row2, sheet->LastRow());
+    for (int row = row1; row <= bottom; ++row) {
+        const TRow* r = sheet->Row(row);
+        // Values are read by position: evaluating a formula may not add cells,
+        // but the reference to the row's vector is taken afresh each time.
+        for (size_t i = 0; i < r->Cells.size(); ++i) {
+            TCell c = sheet->Row(row)->Cells[i];
+            if (c.Column < col1) continue;
+            if (c.Column > col2) break;
+            if (c.Kind == TCellKind::Empty) continue;
+            if (!fn(row, c.Column, ValueOf(*sheet, row, c))) return;
+        }
+    }
+}
+
+bool TWorkbookFormulaContext::ResolveName(std::string_view name, std::string& englishFormulaText) {
+    for (const auto& [n, text] : FBook.DefinedNames())
+        if (AnsiSameText(n, name)) {
+            englishFormulaText = text;
+            return true;
+        }
+    return false;
+}
+
+}  // namespace tabrix::xl

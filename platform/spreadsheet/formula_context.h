@@ -1,0 +1,39 @@
+#pragma once
+// The evaluator's view of the workbook model: cell values by sheet and
+// position, with formulas that still need a value computed on demand (in
+// sheet order, so chains of running totals do not nest deeply).
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <tuple>
+
+#include "platform/spreadsheet/formula/evaluate.h"
+#include "platform/spreadsheet/worksheet.h"
+
+namespace tabrix::xl {
+
+class TWorkbookFormulaContext : public IFormulaContext {
+public:
+    explicit TWorkbookFormulaContext(TWorkbook& book) : FBook(book) {}
+
+    // Gives every formula of the sheet that needs one its cached value.
+    void ComputeSheet(TWorksheet& sheet);
+
+    TCellValue CellValue(std::string_view sheet, int row, int col) override;
+    void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
+                     const std::function<bool(int row, int col, const TCellValue&)>& fn) override;
+    bool ResolveName(std::string_view name, std::string& englishFormulaText) override;
+
+private:
+    TWorksheet* SheetNamed(std::string_view name);
+    TCellValue ValueOf(TWorksheet& sheet, int row, const TCell& cell);
+    void Compute(TWorksheet& sheet, int row, int column, uint32_t formulaIndex);
+
+    TWorkbook& FBook;
+    TWorksheet* FCurrent = nullptr;
+    std::set<std::tuple<const TWorksheet*, int, int>> FInProgress;
+    int FDepth = 0;
+};
+
+}  // namespace tabrix::xl

@@ -1,0 +1,450 @@
+#include "platform/spreadsheet/workbook.h"
+
+#include <algorithm>
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <unordered_map>
+
+#include <pugixml.hpp>
+
+#include "platform/rtl/files.h"
+#include "platform/rtl/strings.h"
+#include "platform/spreadsheet/formula_context.h"
+#include "platform/spreadsheet/package/opc.h"
+#include "platform/spreadsheet/package/package.h"
+#include "platform/spreadsheet/xml_parse.h"
+#include "platform/spreadsheet/xml_scan.h"
+#include "platform/spreadsheet/xml_text.h"
+
+namespace tabrix::xl {
+
+namespace {
+
+constexpr std::string_view kRelOfficeDocument = "/officeDocument";
+constexpr std::string_view kRelWorksheet = "/worksheet";
+constexpr std::string_view kRelSharedStrings = "/sharedStrings";
+constexpr std::string_view kRelStyles = "/styles";
+constexpr std::string_view kRelCalcChain = "/calcChain";
+constexpr std::string_view kRelVba = "/vbaProject";
+
+constexpr const char* kTypeSharedStrings =
+    "http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings";
+constexpr const char* kTypeStyles = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles";
+constexpr const char* kCtSharedStrings =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml";
+constexpr const char* kCtStyles = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
+
+constexpr const char* kCtWorkbook = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
+constexpr const char* kCtTemplate =
+    "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml";
+constexpr const char* kCtMacroWorkbook = "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
+constexpr const char* kCtMacroTemplate = "application/vnd.ms-excel.template.macroEnabled.main+xml";
+
+bool EndsWith(std::string_view s, std::string_view suffix) {
+    return s.size() >= suffix.size() && s.substr(s.size() - suffix.size()) == suffix;
+}
+
+const TRelationship* FindBySuffix(const TRelationships& rels, std::string_view suffix) {
+    for (const TRelationship& r : rels.Items())
+        if (EndsWith(r.Type, suffix)) return &r;
+    return nullptr;
+}
+
+std::atomic<uint64_t> gNextOrigin{1};
+
+// Origins by file, so that two workbooks read from the same template file
+// (the template and the report made from its copy are different files, but
+// a workbook added from a file shares its file's origin) share style indexes.
+uint64_t OriginOf(const std::string& key) {
+    static std::mutex lock;
+    static std::unordered_map<std::string, uint64_t> origins;
+    std::lock_guard<std::mutex> guard(lock);
+    auto [it, added] = origins.emplace(key, 0);
+    if (added) it->second = gNextOrigin++;
+    return it->second;
+}
+
+// The styles part's bytes identify a style origin: the working copy of a
+// template has the same bytes as the template.
+std::string StyleKey(const TPackage& package, const std::string& stylesPart) {
+    if (stylesPart.empty() || !package.HasPart(stylesPart)) return "<none>";
+    std::string bytes = package.ReadPart(stylesPart);
+    return std::to_string(bytes.size()) + ":" + std::to_string(std::hash<std::string>{}(bytes));
+}
+
+constexpr const char* kBlankWorkbook =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+    "<bookViews><workbookView/></bookViews>"
+    "<sheets><sheet name=\"Sheet1\" sheetId=\"1\" r:id=\"rId1\"/></sheets><calcPr calcId=\"191029\"/></workbook>";
+constexpr const char* kBlankSheet =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+    "xmlns:r=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships\">"
+    "<dimension ref=\"A1\"/><sheetViews><sheetView workbookViewId=\"0\"/></sheetViews>"
+    "<sheetFormatPr defaultRowHeight=\"15\"/><sheetData/>"
+    "<pageMargins left=\"0.7\" right=\"0.7\" top=\"0.75\" bottom=\"0.75\" header=\"0.3\" footer=\"0.3\"/>"
+    "</worksheet>";
+constexpr const char* kBlankRootRels =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+    "Target=\"xl/workbook.xml\"/></Relationships>";
+constexpr const char* kBlankWorkbookRels =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
+    "<Relationship Id=\"rId1\" "
+    "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+    "Target=\"worksheets/sheet1.xml\"/></Relationships>";
+constexpr const char* kBlankContentTypes =
+    "<?xml version=\"1.0\" encoding=\"UTF-8\" standalone=\"yes\"?>\n"
+    "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+    "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+    "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+    "<Override PartName=\"/xl/workbook.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+    "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+    "</Types>";
+
+}  // namespace
+
+TWorkbook::TWorkbook() = default;
+TWorkbook::~TWorkbook() = default;
+
+std::unique_ptr<TWorkbook> TWorkbook::Open(const std::string& fileName, bool readOnly) {
+    return Open(fileName, readOnly, TPackageLimits{});
+}
+
+std::unique_ptr<TWorkbook> TWorkbook::Open(const std::string& fileName, bool readOnly,
+                                           const TPackageLimits& limits) {
+    std::unique_ptr<TWorkbook> book(new TWorkbook());
+    book->FPackage = std::make_unique<TPackage>(TPackage::Open(fileName, limits));
+    book->FFileName = fileName;
+    book->FDisplayName = fileName;
+    book->FReadOnly = readOnly;
+    book->Read();
+    return book;
+}
+
+std::unique_ptr<TWorkbook> TWorkbook::FromBytes(std::string bytes, std::string displayName) {
+    std::unique_ptr<TWorkbook> book(new TWorkbook());
+    book->FPackage = std::make_unique<TPackage>(TPackage::FromBytes(std::move(bytes), displayName));
+    book->FDisplayName = std::move(displayName);
+    book->Read();
+    return book;
+}
+
+std::unique_ptr<TWorkbook> TWorkbook::CreateFromTemplate(const std::string& fileName) {
+    std::unique_ptr<TWorkbook> book = Open(fileName, false);
+    book->FFileName.clear();
+    book->FTemplateCopy = true;
+    return book;
+}
+
+std::unique_ptr<TWorkbook> TWorkbook::CreateBlank() {
+    std::unique_ptr<TWorkbook> book(new TWorkbook());
+    book->FPackage = std::make_unique<TPackage>();
+    TPackage& p = *book->FPackage;
+    p.SetPart("[Content_Types].xml", kBlankContentTypes);
+    p.SetPart("_rels/.rels", kBlankRootRels);
+    p.SetPart("xl/workbook.xml", kBlankWorkbook);
+    p.SetPart("xl/_rels/workbook.xml.rels", kBlankWorkbookRels);
+    p.SetPart("xl/worksheets/sheet1.xml", kBlankSheet);
+    book->FDisplayName = "Book1";
+    book->Read();
+    return book;
+}
+
+void TWorkbook::Read() {
+    TPackage& p = *FPackage;
+    auto where = [&](const std::string& part) { return "File \"" + FDisplayName + "\", part \"" + part + "\""; };
+    if (!p.HasPart("_rels/.rels")) throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: no package relationships");
+    TRelationships root = TRelationships::Parse(p.ReadPart("_rels/.rels"), "_rels/.rels");
+    const TRelationship* office = FindBySuffix(root, kRelOfficeDocument);
+    if (!office) throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: no main document");
+    FWorkbookPart = ResolveTarget("", office->Target);
+    if (!p.HasPart(FWorkbookPart)) throw ESpreadsheetError(where(FWorkbookPart) + " is missing");
+
+    TRelationships rels;
+    std::string relsPart = RelationshipsPartName(FWorkbookPart);
+    if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart);
+    if (const TRelationship* r = FindBySuffix(rels, kRelSharedStrings)) FStringsPart = ResolveTarget(FWorkbookPart, r->Target);
+    if (const TRelationship* r = FindBySuffix(rels, kRelStyles)) FStylesPart = ResolveTarget(FWorkbookPart, r->Target);
+
+    pugi::xml_document doc;
+    ParseXmlDocument(doc, p.ReadPart(FWorkbookPart), FDisplayName + "\", part \"" + FWorkbookPart);
+    pugi::xml_node wb = doc.document_element();
+    if (pugi::xml_node pr = ChildByLocalName(wb, "workbookPr")) {
+        std::string_view v = pr.attribute("date1904").value();
+        FDate1904 = v == "1" || v == "true";
+    }
+    for (pugi::xml_node s : ChildByLocalName(wb, "sheets").children()) {
+        if (LocalName(s.name()) != "sheet") continue;
+        std::string relId;
+        for (pugi::xml_attribute a : s.attributes())
+            if (std::string_view(a.name()) != "sheetId" && LocalName(a.name()) == "id") relId = a.value();
+        const TRelationship* r = rels.FindById(relId);
+        if (!r || !EndsWith(r->Type, kRelWorksheet)) continue;  // chart and dialog sheets stay as they are
+        TSheetEntry e;
+        e.Name = s.attribute("name").value();
+        e.PartName = ResolveTarget(FWorkbookPart, r->Target);
+        e.RelId = relId;
+        if (!p.HasPart(e.PartName)) throw ESpreadsheetError(where(e.PartName) + " (sheet \"" + e.Name + "\") is missing");
+        FSheets.push_back(std::move(e));
+    }
+    for (pugi::xml_node n : ChildByLocalName(wb, "definedNames").children()) {
+        if (LocalName(n.name()) != "definedName" || n.attribute("localSheetId")) continue;
+        FDefinedNames.emplace_back(n.attribute("name").value(), DecodeXmlEscapes(n.text().get()));
+    }
+    FStyleOrigin = OriginOf(StyleKey(p, FStylesPart));
+}
+
+bool TWorkbook::Modified() const {
+    if (FTemplateCopy || FStrings.Modified() || FStyles.Modified()) return true;
+    for (const TSheetEntry& e : FSheets)
+        if (e.Sheet && e.Sheet->Modified()) return true;
+    return false;
+}
+
+bool TWorkbook::HasMacros() const {
+    for (const std::string& name : FPackage->PartNames())
+        if (EndsWith(LowerCase(name), "vbaproject.bin")) return true;
+    return false;
+}
+
+TWorksheet& TWorkbook::Sheet(int index) {
+    if (index < 0 || index >= SheetCount())
+        throw ESpreadsheetError("File \"" + FDisplayName + "\": there is no sheet " + std::to_string(index + 1) +
+                                " (the workbook has " + std::to_string(SheetCount()) + ")");
+    TSheetEntry& e = FSheets[index];
+    if (!e.Sheet) LoadSheet(e);
+    return *e.Sheet;
+}
+
+const std::string& TWorkbook::SheetName(int index) const {
+    if (index < 0 || index >= SheetCount())
+        throw ESpreadsheetError("File \"" + FDisplayName + "\": there is no sheet " + std::to_string(index + 1));
+    return FSheets[index].Name;
+}
+
+TWorksheet* TWorkbook::FindSheet(std::string_view name) {
+    for (int i = 0; i < SheetCount(); ++i)
+        if (AnsiSameText(FSheets[i].Name, name)) return &Sheet(i);
+    return nullptr;
+}
+
+TWorksheet* TWorkbook::SheetForFormula(std::string_view name) { return FindSheet(name); }
+
+void TWorkbook::LoadSheet(TSheetEntry& e) {
+    LoadStrings();
+    LoadStyles();
+    auto sheet = std::make_unique<TWorksheet>(*this, e.Name, e.PartName);
+    sheet->Load(FPackage->ReadPart(e.PartName));
+    e.Sheet = std::move(sheet);
+}
+
+void TWorkbook::LoadStrings() {
+    if (FStringsLoaded) return;
+    FStringsLoaded = true;
+    if (!FStringsPart.empty() && FPackage->HasPart(FStringsPart))
+        FStrings.Parse(FPackage->ReadPart(FStringsPart), FDisplayName + "\", part \"" + FStringsPart);
+}
+
+void TWorkbook::LoadStyles() {
+    if (FStylesLoaded) return;
+    FStylesLoaded = true;
+    if (!FStylesPart.empty() && FPackage->HasPart(FStylesPart))
+        FStyles.Parse(FPackage->ReadPart(FStylesPart), FDisplayName + "\", part \"" + FStylesPart);
+}
+
+TSharedStrings& TWorkbook::Strings() {
+    LoadStrings();
+    return FStrings;
+}
+
+TStyles& TWorkbook::Styles() {
+    LoadStyles();
+    return FStyles;
+}
+
+const std::vector<std::pair<std::string, std::string>>& TWorkbook::DefinedNames() const { return FDefinedNames; }
+
+void TWorkbook::ComputeCachedValues() {
+    for (TSheetEntry& e : FSheets)
+        if (e.Sheet && e.Sheet->Modified()) TWorkbookFormulaContext(*this).ComputeSheet(*e.Sheet);
+}
+
+namespace {
+
+// Sets fullCalcOnLoad on <calcPr>, adding the element where the schema
+// wants it when there is none.
+std::string MarkFullCalculation(std::string xml) {
+    size_t rootStart = xml.find('<', xml.find("?>") == std::string::npos ? 0 : xml.find("?>"));
+    size_t rootEnd = TagEnd(xml, rootStart);
+    if (rootEnd == std::string::npos) return xml;
+    std::string_view rootName(xml.data() + rootStart + 1, xml.find_first_of(" >/\t\r\n", rootStart) - rootStart - 1);
+    std::string prefix(NamePrefix(rootName));
+    size_t calc = FindStartTag(xml, prefix + "calcPr");
+    if (calc != std::string::npos) {
+        size_t end = TagEnd(xml, calc);
+        std::string_view tag(xml.data() + calc, end - calc);
+        size_t attr = tag.find(" fullCalcOnLoad=\"");
+        if (attr != std::string_view::npos) {
+            size_t v = calc + attr + 17;
+            size_t close = xml.find('"', v);
+            xml.replace(v, close - v, "1");
+        } else {
+            xml.insert(calc + 1 + prefix.size() + 6, " fullCalcOnLoad=\"1\"");
+        }
+        return xml;
+    }
+    size_t closeAt = 0;
+    std::string_view body(xml.data() + rootEnd + 1, xml.size() - rootEnd - 1);
+    std::vector<TSpan> spans = TopLevelElements(body, closeAt);
+    size_t at = closeAt;
+    static constexpr std::string_view kAfter[] = {"oleSize", "customWorkbookViews", "pivotCaches", "smartTagPr",
+                                                  "smartTagTypes", "webPublishing", "fileRecoveryPr",
+                                                  "webPublishObjects", "extLst"};
+    for (const TSpan& s : spans)
+        if (std::find(std::begin(kAfter), std::end(kAfter), s.LocalName) != std::end(kAfter)) {
+            at = s.Begin;
+            break;
+        }
+    xml.insert(rootEnd + 1 + at, "<" + prefix + "calcPr fullCalcOnLoad=\"1\"/>");
+    return xml;
+}
+
+}  // namespace
+
+void TWorkbook::PrepareSave(const std::string& targetName) {
+    TPackage& p = *FPackage;
+    bool sheetsChanged = false;
+    for (TSheetEntry& e : FSheets)
+        if (e.Sheet && e.Sheet->Modified()) sheetsChanged = true;
+    if (sheetsChanged) ComputeCachedValues();
+
+    std::string ctName = "[Content_Types].xml";
+    TContentTypes types = TContentTypes::Parse(p.ReadPart(ctName), ctName);
+    bool typesChanged = false;
+    std::string relsPart = RelationshipsPartName(FWorkbookPart);
+    TRelationships rels;
+    if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart);
+    bool relsChanged = false;
+
+    for (TSheetEntry& e : FSheets)
+        if (e.Sheet && e.Sheet->Modified()) p.SetPart(e.PartName, e.Sheet->Serialize());
+
+    if (FStringsLoaded && FStrings.Modified()) {
+        if (FStringsPart.empty()) {
+            FStringsPart = ResolveTarget(FWorkbookPart, "sharedStrings.xml");
+            rels.Add(kTypeSharedStrings, RelativeTarget(FWorkbookPart, FStringsPart));
+            relsChanged = true;
+        }
+        if (types.Override(FStringsPart).empty()) {
+            types.SetOverride(FStringsPart, kCtSharedStrings);
+            typesChanged = true;
+        }
+        p.SetPart(FStringsPart, FStrings.Serialize());
+    }
+    if (FStylesLoaded && FStyles.Modified()) {
+        if (FStylesPart.empty()) {
+            FStylesPart = ResolveTarget(FWorkbookPart, "styles.xml");
+            rels.Add(kTypeStyles, RelativeTarget(FWorkbookPart, FStylesPart));
+            relsChanged = true;
+        }
+        if (types.Override(FStylesPart).empty()) {
+            types.SetOverride(FStylesPart, kCtStyles);
+            typesChanged = true;
+        }
+        p.SetPart(FStylesPart, FStyles.Serialize());
+    }
+
+    if (sheetsChanged) {
+        // The chain would name cells that may be gone: Excel rebuilds it.
+        for (const TRelationship* r : std::vector<const TRelationship*>{FindBySuffix(rels, kRelCalcChain)}) {
+            if (!r) continue;
+            std::string part = ResolveTarget(FWorkbookPart, r->Target);
+            std::string id = r->Id;
+            p.RemovePart(part);
+            rels.RemoveById(id);
+            types.RemoveOverride(part);
+            relsChanged = typesChanged = true;
+        }
+        p.SetPart(FWorkbookPart, MarkFullCalculation(p.ReadPart(FWorkbookPart)));
+    }
+
+    // The main part's content type follows the target's extension: a
+    // template copy becomes a workbook, and a file named .xlsx cannot hold
+    // macros (Excel refuses to open such a file), so they are left out.
+    std::string ext = LowerCase(ExtractFileExt(targetName));
+    std::string current = types.Override(FWorkbookPart);
+    bool macroTarget = ext == ".xlsm" || ext == ".xltm";
+    bool templateTarget = ext == ".xltx" || ext == ".xltm";
+    if (ext.empty() || (ext != ".xlsx" && ext != ".xlsm" && ext != ".xltx" && ext != ".xltm")) {
+        // Unknown extension: keep macros, drop the template kind of a copy.
+        macroTarget = current == kCtMacroWorkbook || current == kCtMacroTemplate;
+        templateTarget = !FTemplateCopy && (current == kCtTemplate || current == kCtMacroTemplate);
+    }
+    std::string wanted = macroTarget ? (templateTarget ? kCtMacroTemplate : kCtMacroWorkbook)
+                                     : (templateTarget ? kCtTemplate : kCtWorkbook);
+    if (!current.empty() && current != wanted) {
+        types.SetOverride(FWorkbookPart, wanted);
+        typesChanged = true;
+    }
+    if (!macroTarget) {
+        if (const TRelationship* r = FindBySuffix(rels, kRelVba)) {
+            std::string part = ResolveTarget(FWorkbookPart, r->Target);
+            std::string id = r->Id;
+            std::string vbaRels = RelationshipsPartName(part);
+            p.RemovePart(part);
+            p.RemovePart(vbaRels);
+            types.RemoveOverride(part);
+            rels.RemoveById(id);
+            relsChanged = typesChanged = true;
+        }
+    }
+    if (relsChanged) p.SetPart(relsPart, rels.Serialize());
+    if (typesChanged) p.SetPart(ctName, types.Serialize());
+}
+
+void TWorkbook::MarkSaved(const std::string& fileName) {
+    for (TSheetEntry& e : FSheets)
+        if (e.Sheet) e.Sheet->ClearModified();
+    FStrings.SetModified(false);
+    FStyles.ClearModified();
+    FTemplateCopy = false;
+    if (!fileName.empty()) {
+        FFileName = fileName;
+        FDisplayName = fileName;
+        FReadOnly = false;
+    }
+}
+
+void TWorkbook::Save() {
+    if (FFileName.empty())
+        throw ESpreadsheetError("Workbook \"" + FDisplayName + "\" has no file yet: it must be saved under a name");
+    if (FReadOnly)
+        throw ESpreadsheetError("File \"" + FFileName + "\" was opened read-only and is not written");
+    SaveAs(FFileName);
+}
+
+void TWorkbook::SaveAs(const std::string& fileName) {
+    if (FReadOnly && !FFileName.empty() && fileName == FFileName)
+        throw ESpreadsheetError("File \"" + FFileName + "\" was opened read-only and is not written");
+    PrepareSave(fileName);
+    FPackage->SaveAs(fileName, FLevel);
+    MarkSaved(fileName);
+}
+
+std::string TWorkbook::SaveToBytes() {
+    PrepareSave(FFileName.empty() ? std::string(".xlsx") : FFileName);
+    std::string bytes = FPackage->SaveToBytes(FLevel);
+    MarkSaved({});
+    return bytes;
+}
+
+}  // namespace tabrix::xl

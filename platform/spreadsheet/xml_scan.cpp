@@ -1,0 +1,103 @@
+#include "platform/spreadsheet/xml_scan.h"
+
+#include "platform/spreadsheet/xml_text.h"
+
+namespace tabrix::xl {
+
+// Top-level elements of a well-formed fragment (the kept text after
+// </sheetData>); stops at the first end tag that closes an outer element,
+// whose offset is returned through closeAt.
+std::vector<TSpan> TopLevelElements(std::string_view text, size_t& closeAt) {
+    std::vector<TSpan> spans;
+    int depth = 0;
+    size_t i = 0;
+    size_t begin = 0;
+    std::string_view name;
+    closeAt = text.size();
+    while ((i = text.find('<', i)) != std::string_view::npos) {
+        if (text.compare(i, 4, "<!--") == 0) {
+            size_t e = text.find("-->", i + 4);
+            i = e == std::string_view::npos ? text.size() : e + 3;
+            continue;
+        }
+        if (text.compare(i, 9, "<![CDATA[") == 0) {
+            size_t e = text.find("]]>", i + 9);
+            i = e == std::string_view::npos ? text.size() : e + 3;
+            continue;
+        }
+        if (text.compare(i, 2, "<?") == 0) {
+            size_t e = text.find("?>", i + 2);
+            i = e == std::string_view::npos ? text.size() : e + 2;
+            continue;
+        }
+        bool closing = i + 1 < text.size() && text[i + 1] == '/';
+        // The tag ends at the first '>' outside quotes.
+        size_t j = i + 1;
+        char quote = 0;
+        for (; j < text.size(); ++j) {
+            char c = text[j];
+            if (quote) {
+                if (c == quote) quote = 0;
+            } else if (c == '"' || c == '\'') {
+                quote = c;
+            } else if (c == '>') {
+                break;
+            }
+        }
+        if (j >= text.size()) break;
+        bool selfClosing = text[j - 1] == '/';
+        if (closing) {
+            if (depth == 0) {
+                closeAt = i;
+                break;
+            }
+            if (--depth == 0) spans.push_back({name, begin, j + 1});
+        } else {
+            if (depth == 0) {
+                size_t n = i + 1;
+                while (n < j && text[n] != ' ' && text[n] != '/' && text[n] != '\t' && text[n] != '\n' &&
+                       text[n] != '\r')
+                    ++n;
+                name = LocalName(text.substr(i + 1, n - i - 1));
+                begin = i;
+            }
+            if (selfClosing) {
+                if (depth == 0) spans.push_back({name, begin, j + 1});
+            } else {
+                ++depth;
+            }
+        }
+        i = j + 1;
+    }
+    return spans;
+}
+
+size_t FindStartTag(std::string_view text, std::string_view qname, size_t from) {
+    std::string pattern = "<" + std::string(qname);
+    size_t i = from;
+    while ((i = text.find(pattern, i)) != std::string_view::npos) {
+        size_t after = i + pattern.size();
+        if (after < text.size() && (text[after] == ' ' || text[after] == '>' || text[after] == '/' ||
+                                    text[after] == '\t' || text[after] == '\n' || text[after] == '\r'))
+            return i;
+        i = after;
+    }
+    return std::string_view::npos;
+}
+
+size_t TagEnd(std::string_view text, size_t from) {
+    char quote = 0;
+    for (size_t j = from; j < text.size(); ++j) {
+        char c = text[j];
+        if (quote) {
+            if (c == quote) quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>') {
+            return j;
+        }
+    }
+    return std::string_view::npos;
+}
+
+}  // namespace tabrix::xl

@@ -1,0 +1,118 @@
+#include "platform/spreadsheet/xml_text.h"
+
+namespace tabrix::xl {
+
+namespace {
+
+bool IsHex(char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return c - 'A' + 10;
+}
+
+// "_xHHHH_" at position i.
+bool IsEscapeAt(std::string_view s, size_t i) {
+    return i + 7 <= s.size() && s[i] == '_' && s[i + 1] == 'x' && IsHex(s[i + 2]) && IsHex(s[i + 3]) &&
+           IsHex(s[i + 4]) && IsHex(s[i + 5]) && s[i + 6] == '_';
+}
+
+void AppendEscapeCode(std::string& out, unsigned code) {
+    static const char kHex[] = "0123456789ABCDEF";
+    out += "_x";
+    out.push_back(kHex[(code >> 12) & 15]);
+    out.push_back(kHex[(code >> 8) & 15]);
+    out.push_back(kHex[(code >> 4) & 15]);
+    out.push_back(kHex[code & 15]);
+    out.push_back('_');
+}
+
+template <bool Attribute>
+void AppendEscaped(std::string& out, std::string_view text) {
+    size_t run = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        const char* rep = nullptr;
+        switch (c) {
+        case '&': rep = "&amp;"; break;
+        case '<': rep = "&lt;"; break;
+        case '>': rep = "&gt;"; break;
+        case '"': rep = Attribute ? "&quot;" : nullptr; break;
+        case '\n': rep = Attribute ? "&#10;" : nullptr; break;
+        case '\r': rep = "&#13;"; break;
+        case '\t': rep = Attribute ? "&#9;" : nullptr; break;
+        case '_':
+            if (!IsEscapeAt(text, i)) continue;
+            break;
+        default:
+            if (c >= 0x20) continue;
+        }
+        out.append(text.data() + run, i - run);
+        run = i + 1;
+        if (rep) {
+            out += rep;
+        } else if (c == '_') {
+            AppendEscapeCode(out, '_');  // a literal "_x0041_" stays literal
+        } else if (c == '\n' || c == '\t') {
+            out.push_back(static_cast<char>(c));
+        } else {
+            AppendEscapeCode(out, c);
+        }
+    }
+    out.append(text.data() + run, text.size() - run);
+}
+
+}  // namespace
+
+void AppendXmlText(std::string& out, std::string_view text) { AppendEscaped<false>(out, text); }
+
+void AppendXmlAttribute(std::string& out, std::string_view text) { AppendEscaped<true>(out, text); }
+
+bool NeedsSpacePreserve(std::string_view text) {
+    if (text.empty()) return false;
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
+    return blank(text.front()) || blank(text.back()) || text.find('\n') != std::string_view::npos;
+}
+
+std::string DecodeXmlEscapes(std::string_view text) {
+    std::string out;
+    size_t run = 0;
+    size_t i = text.find("_x");
+    if (i == std::string_view::npos) return std::string(text);
+    for (; i < text.size(); ++i) {
+        if (text[i] != '_' || !IsEscapeAt(text, i)) continue;
+        out.append(text.data() + run, i - run);
+        unsigned code = (HexValue(text[i + 2]) << 12) | (HexValue(text[i + 3]) << 8) |
+                        (HexValue(text[i + 4]) << 4) | HexValue(text[i + 5]);
+        // UTF-8 of the code unit (surrogates are not expected here).
+        if (code < 0x80) {
+            out.push_back(static_cast<char>(code));
+        } else if (code < 0x800) {
+            out.push_back(static_cast<char>(0xC0 | (code >> 6)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        } else {
+            out.push_back(static_cast<char>(0xE0 | (code >> 12)));
+            out.push_back(static_cast<char>(0x80 | ((code >> 6) & 0x3F)));
+            out.push_back(static_cast<char>(0x80 | (code & 0x3F)));
+        }
+        i += 6;
+        run = i + 1;
+    }
+    out.append(text.data() + run, text.size() - run);
+    return out;
+}
+
+std::string_view LocalName(std::string_view name) {
+    size_t colon = name.find(':');
+    return colon == std::string_view::npos ? name : name.substr(colon + 1);
+}
+
+std::string_view NamePrefix(std::string_view name) {
+    size_t colon = name.find(':');
+    return colon == std::string_view::npos ? std::string_view() : name.substr(0, colon + 1);
+}
+
+}  // namespace tabrix::xl
