@@ -389,7 +389,7 @@ private:
                 FLex.Next();
                 return;
             case TTok::Ident: {
-                if (!IsValidIdent(t.Text, true)) Expected("value");
+                if (!IsValidIdent(t.Text, true) || IsKeyword("end") || AtObject()) Expected("value");
                 if (SameText(t.Text, "True"))
                     v.Type = TValueType::vaTrue;
                 else if (SameText(t.Text, "False"))

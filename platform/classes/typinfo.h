@@ -171,7 +171,7 @@ public:                                                                         
 void RegisterClass(const TClassInfo& info);  // a second registration of the same name replaces it
 void UnRegisterClass(const TClassInfo& info);
 const TClassInfo* FindClass(std::string_view name);  // ignoring case; null when unknown
-TABRIX_EXCEPTION_CLASS(EClassNotFound, Exception);
+TABRIX_EXCEPTION_CLASS(EClassNotFound, EReadError);
 const TClassInfo& GetClass(std::string_view name);  // raises EClassNotFound
 
 // ---- lookups by property name on an instance (raise EPropertyError when the
