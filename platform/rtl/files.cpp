@@ -83,8 +83,15 @@ bool CopyFileTo(const std::string& source, const std::string& target, bool failI
     Fd in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.Get() < 0) return false;
     struct stat st {};
-    if (::fstat(in.Get(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        if (errno == 0) errno = EISDIR;
+    if (::fstat(in.Get(), &st) != 0) return false;
+    if (!S_ISREG(st.st_mode)) {
+        errno = EISDIR;
+        return false;
+    }
+    // Copying a file onto itself would truncate it before it is read.
+    struct stat dst {};
+    if (::stat(target.c_str(), &dst) == 0 && dst.st_dev == st.st_dev && dst.st_ino == st.st_ino) {
+        errno = failIfExists ? EEXIST : EBUSY;
         return false;
     }
     int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);

@@ -37,6 +37,16 @@ TEST(Files, CopyDeleteExists) {
     EXPECT_THROW(ReadFileBytes("/nonexistent"), EFOpenError);
 }
 
+TEST(Files, CopyOntoItselfKeepsTheFile) {
+    // A working copy named like its template must not wipe the template.
+    TTempFileGuard src(CreateUniqueTempFile(TempFolder(), "TBR"));
+    WriteFileBytes(src.Name(), "template");
+    EXPECT_FALSE(CopyFileTo(src.Name(), src.Name(), false));
+    const std::string dotted = ExtractFilePath(src.Name()) + "./" + ExtractFileName(src.Name());
+    EXPECT_FALSE(CopyFileTo(src.Name(), dotted, false));
+    EXPECT_EQ(ReadFileBytes(src.Name()), "template");
+}
+
 TEST(Files, ApplicationFileNameRule) {
     SetApplicationFolder("/srv/app");
     EXPECT_EQ(ApplicationFolder(), "/srv/app/");
