@@ -1,0 +1,67 @@
+#include "platform/db/sql_connection.h"
+
+#include <algorithm>
+
+#include "platform/db/db_errors.h"
+#include "platform/db/sql_query.h"
+
+namespace tabrix {
+
+const TClassInfo& TSQLConnection::StaticClassInfo() {
+    static const TClassInfo info =
+        TClassBuilder<TSQLConnection, TComponent>("TSQLConnection")
+            .Boolean("Connected", &TSQLConnection::Connected, &TSQLConnection::SetConnected, false)
+            .Build();
+    return info;
+}
+
+TSQLConnection::TSQLConnection(TComponent* owner) : TComponent(owner) {}
+
+TSQLConnection::~TSQLConnection() { DetachQueries(); }
+
+void TSQLConnection::DetachQueries() {
+    for (TSQLQuery* q : std::vector<TSQLQuery*>(FQueries)) q->ConnectionDestroying(*this);
+    FQueries.clear();
+}
+
+void TSQLConnection::Open() {
+    if (FConnected) return;
+    DoConnect();
+    FConnected = true;
+}
+
+void TSQLConnection::Close() {
+    if (!FConnected) return;
+    for (TSQLQuery* q : std::vector<TSQLQuery*>(FQueries)) q->ConnectionClosing();
+    DoDisconnect();
+    FConnected = false;
+}
+
+void TSQLConnection::SetConnected(bool value) {
+    if (HasState(csLoading) || HasState(csReading)) {
+        FStreamedConnected = value;
+        return;
+    }
+    if (value) Open();
+    else Close();
+}
+
+void TSQLConnection::Loaded() {
+    TComponent::Loaded();
+    if (FStreamedConnected) {
+        FStreamedConnected = false;
+        Open();
+    }
+}
+
+void TSQLConnection::CheckDisconnected(const char* what) const {
+    if (FConnected) db_errors::DatabaseError(Name(), std::string("Cannot change ") + what + " of an open connection");
+}
+
+void TSQLConnection::AddQuery(TSQLQuery* query) {
+    if (std::find(FQueries.begin(), FQueries.end(), query) == FQueries.end()) FQueries.push_back(query);
+}
+
+void TSQLConnection::RemoveQuery(TSQLQuery* query) { std::erase(FQueries, query); }
+
+}  // namespace tabrix

@@ -1,0 +1,73 @@
+#pragma once
+// TSQLConnection: what TSQLQuery needs of a database. The concrete
+// connections (TSQLiteConnection, TPgConnection) compile statements and run
+// them into record stores.
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/classes/component.h"
+#include "platform/db/record_source.h"
+#include "platform/db/record_store.h"
+#include "platform/db/sql_params.h"
+#include "platform/rtl/variant.h"
+
+namespace tabrix {
+
+class TSQLQuery;
+
+// A compiled statement, run again for every execution (a detail query runs
+// once per master record).
+class TSqlCommand {
+public:
+    virtual ~TSqlCommand() = default;
+    // Runs the statement with the parameter values of positions 1..n and
+    // hands out the records: a store with the result's fields and, when
+    // the result is read on demand, the source that fills it. Errors raise
+    // EDatabaseError naming the data set, the database and the SQL.
+    virtual void Execute(const std::vector<Variant>& params, TRecordStore& store,
+                         std::unique_ptr<TRecordSource>& source) = 0;
+};
+
+class TSQLConnection : public TComponent {
+    TABRIX_CLASS(TSQLConnection)
+public:
+    explicit TSQLConnection(TComponent* owner = nullptr);
+    ~TSQLConnection() override;
+
+    void Open();
+    // Closes the queries that use the connection first.
+    void Close();
+    bool Connected() const { return FConnected; }
+    void SetConnected(bool value);
+
+    // The database as error texts name it (never with a password).
+    virtual std::string DatabaseName() const = 0;
+    virtual TParamStyle ParamStyle() const = 0;
+    // Compiles sql (with positional placeholders) for the data set named
+    // dataSetName; errors show the text as the user wrote it, shownSql.
+    virtual std::unique_ptr<TSqlCommand> Prepare(const std::string& sql, const std::string& shownSql,
+                                                 const std::string& dataSetName) = 0;
+
+    void Loaded() override;
+
+protected:
+    virtual void DoConnect() = 0;
+    virtual void DoDisconnect() = 0;
+    // Closes and lets go of every query; concrete classes call it first in
+    // their destructors, while their handles are still alive.
+    void DetachQueries();
+    void CheckDisconnected(const char* what) const;
+
+private:
+    friend class TSQLQuery;
+    void AddQuery(TSQLQuery* query);
+    void RemoveQuery(TSQLQuery* query);
+
+    bool FConnected = false;
+    bool FStreamedConnected = false;
+    std::vector<TSQLQuery*> FQueries;
+};
+
+}  // namespace tabrix
