@@ -106,8 +106,10 @@ TDateTime Now() {
     clock_gettime(CLOCK_REALTIME, &ts);
     std::tm tm{};
     localtime_r(&ts.tv_sec, &tm);
+    // A leap second (tm_sec 60, in "right/" zones) counts as the last second
+    // of its minute, so that the clock never fails.
     return EncodeDate(tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday) +
-           EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
+           EncodeTime(tm.tm_hour, tm.tm_min, tm.tm_sec > 59 ? 59 : tm.tm_sec, static_cast<int>(ts.tv_nsec / 1000000));
 }
 
 TDateTime Date() { return std::trunc(Now()); }
