@@ -85,3 +85,27 @@ class LibreOffice:
                 lines = [l for l in log.splitlines() if l.strip() and 'javaldx' not in l]
                 results[f] = 'no CSV written (rc=%s) %s' % (rc, ' '.join(lines)[:300])
         return results
+
+
+if __name__ == '__main__':
+    # lo_convert.py [--recalc] OUTDIR FILE...: CSVs of every sheet of each
+    # file in OUTDIR; prints one line per file that failed, exits 1 then.
+    import sys
+    argv = sys.argv[1:]
+    recalc = '--recalc' in argv
+    argv = [a for a in argv if a != '--recalc']
+    if len(argv) < 2:
+        sys.exit('usage: lo_convert.py [--recalc] OUTDIR FILE...')
+    if not soffice_binary():
+        print('LibreOffice (soffice) not found')
+        sys.exit(77)
+    work = tempfile.mkdtemp(prefix='lo_convert.')
+    lo = LibreOffice(work, recalc=recalc)
+    try:
+        failed = {f: e for f, e in lo.to_csv(argv[1:], argv[0]).items() if e}
+    finally:
+        lo.close()
+        shutil.rmtree(work, ignore_errors=True)
+    for f, e in failed.items():
+        print('%s: %s' % (f, e))
+    sys.exit(1 if failed else 0)

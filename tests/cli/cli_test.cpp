@@ -1,0 +1,143 @@
+// The tabrix command as a user runs it: dump and resave on a workbook
+// written by openpyxl, and the errors a user sees.
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "platform/rtl/files.h"
+#include "platform/spreadsheet/package/package.h"
+
+namespace tabrix {
+namespace {
+
+namespace fs = std::filesystem;
+using ::testing::HasSubstr;
+using ::testing::Not;
+
+struct TRun {
+    int Code = -1;
+    std::string Out;  // stdout and stderr
+};
+
+TRun Run(const std::string& args) {
+    TRun r;
+    const std::string cmd = std::string(TABRIX_EXE) + " " + args + " 2>&1";
+    FILE* p = ::popen(cmd.c_str(), "r");
+    if (!p) return r;
+    std::array<char, 4096> buf{};
+    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) r.Out.append(buf.data(), n);
+    const int status = ::pclose(p);
+    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+std::string Quote(const fs::path& p) { return "'" + p.string() + "'"; }
+
+class TabrixCommand : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        Folder = new fs::path(fs::path(TempFolder()) / ("tbr_cli_" + std::to_string(::getpid())));
+        fs::create_directories(*Folder);
+        const std::string cmd = "/usr/bin/python3 " TABRIX_SOURCE_DIR "/tests/cli/make_fixture.py " +
+                                Quote(*Folder / "book.xlsx") + " 2>&1";
+        FixtureOk = std::system(cmd.c_str()) == 0;
+    }
+    static void TearDownTestSuite() {
+        fs::remove_all(*Folder);
+        delete Folder;
+    }
+    void SetUp() override {
+        if (!FixtureOk) GTEST_SKIP() << "openpyxl could not write the fixture";
+    }
+    static fs::path Book() { return *Folder / "book.xlsx"; }
+    static inline fs::path* Folder = nullptr;
+    static inline bool FixtureOk = false;
+};
+
+TEST_F(TabrixCommand, DumpShowsWhatTheEngineReads) {
+    const TRun r = Run("dump " + Quote(Book()));
+    ASSERT_EQ(r.Code, 0) << r.Out;
+    EXPECT_THAT(r.Out, HasSubstr("sheet \"Sales\" (1 of 2) used A1:D3"));
+    EXPECT_THAT(r.Out, HasSubstr("\nmerge A1:C1\n"));
+    EXPECT_THAT(r.Out, HasSubstr("\nrow 1 height 24.75 custom\n"));
+    EXPECT_THAT(r.Out, HasSubstr("\nA1 s \"Region \\\"North\\\"\" style "));
+    EXPECT_THAT(r.Out, HasSubstr("\nA2 n 12.5\n"));
+    EXPECT_THAT(r.Out, HasSubstr("\nB2 n 7\n"));
+    EXPECT_THAT(r.Out, HasSubstr("\nC2 f =A2*B2 -> "));
+    EXPECT_THAT(r.Out, HasSubstr("\nD2 b TRUE\n"));
+    EXPECT_THAT(r.Out, HasSubstr("hidden"));
+    EXPECT_THAT(r.Out, HasSubstr("\nA3 s \"line one\\nline two\" style "));
+    EXPECT_THAT(r.Out, HasSubstr("\nB3 f =SUM(A2:B2) -> "));
+    EXPECT_THAT(r.Out, HasSubstr("sheet \"Other sheet\" (2 of 2) used B5:B5"));
+    EXPECT_THAT(r.Out, HasSubstr("\nB5 s \"x\"\n"));
+}
+
+TEST_F(TabrixCommand, DumpOneSheetByName) {
+    const TRun r = Run("dump " + Quote(Book()) + " --sheet 'other SHEET'");
+    ASSERT_EQ(r.Code, 0) << r.Out;
+    EXPECT_THAT(r.Out, HasSubstr("sheet \"Other sheet\" (2 of 2)"));
+    EXPECT_THAT(r.Out, Not(HasSubstr("Sales")));
+    const TRun missing = Run("dump " + Quote(Book()) + " --sheet Nope");
+    EXPECT_EQ(missing.Code, 1);
+    EXPECT_THAT(missing.Out, HasSubstr("has no sheet \"Nope\"; its sheets: \"Sales\", \"Other sheet\""));
+}
+
+TEST_F(TabrixCommand, ResaveGivesTheSameDump) {
+    const fs::path out = *Folder / "resaved.xlsx";
+    const std::string original = ReadFileBytes(Book().string());
+    const TRun r = Run("resave " + Quote(Book()) + " " + Quote(out));
+    ASSERT_EQ(r.Code, 0) << r.Out;
+    const TRun before = Run("dump " + Quote(Book()));
+    const TRun after = Run("dump " + Quote(out));
+    ASSERT_EQ(after.Code, 0) << after.Out;
+    EXPECT_EQ(after.Out, before.Out);
+    EXPECT_EQ(ReadFileBytes(Book().string()), original);  // never written
+    EXPECT_NE(ReadFileBytes(out.string()), original);
+}
+
+TEST_F(TabrixCommand, ResaveInPlaceAndWithKeptSheets) {
+    const fs::path copy = *Folder / "in place.xlsx";
+    fs::copy_file(Book(), copy, fs::copy_options::overwrite_existing);
+    ASSERT_EQ(Run("resave " + Quote(copy) + " " + Quote(copy)).Code, 0);
+    const fs::path kept = *Folder / "kept.xlsx";
+    ASSERT_EQ(Run("resave --keep-sheets --level 9 " + Quote(Book()) + " " + Quote(kept)).Code, 0);
+    // With kept sheets the sheet parts are the original's bytes.
+    const xl::TPackage a = xl::TPackage::Open(Book().string());
+    const xl::TPackage b = xl::TPackage::Open(kept.string());
+    EXPECT_EQ(a.ReadPart("xl/worksheets/sheet2.xml"), b.ReadPart("xl/worksheets/sheet2.xml"));
+    EXPECT_EQ(Run("dump " + Quote(copy)).Out, Run("dump " + Quote(Book())).Out);
+}
+
+TEST_F(TabrixCommand, BadInputFailsCleanlyWithoutOutput) {
+    const fs::path notZip = *Folder / "not a workbook.xlsx";
+    WriteFileBytes(notZip.string(), "just some text, no zip");
+    const fs::path out = *Folder / "never.xlsx";
+    TRun r = Run("resave " + Quote(notZip) + " " + Quote(out));
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_THAT(r.Out, HasSubstr("not a workbook.xlsx"));
+    EXPECT_THAT(r.Out, HasSubstr("not a zip archive"));
+    EXPECT_FALSE(fs::exists(out));
+
+    r = Run("resave " + Quote(Book()) + " " + Quote(*Folder / "no such folder" / "out.xlsx"));
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_THAT(r.Out, HasSubstr("Cannot save"));
+
+    r = Run("dump " + Quote(*Folder / "missing.xlsx"));
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_THAT(r.Out, HasSubstr("missing.xlsx"));
+
+    r = Run("frobnicate");
+    EXPECT_NE(r.Code, 0);
+    r = Run("resave --level 13 a b");
+    EXPECT_NE(r.Code, 0);
+}
+
+}  // namespace
+}  // namespace tabrix
