@@ -20,13 +20,16 @@ constexpr bool IsNameChar(char16_t c) { return c == u'$' || IsDigit(c) || IsLett
 // reads "ÄA1" as one defined name, so such a name is never a reference.
 constexpr bool IsForeign(char16_t c) { return c >= 0x80; }
 
-bool IsFormulaText(std::u16string_view formula, char16_t sign) {
+// The position after the "=" (or sign and "=") that makes the text a
+// formula, or npos for a plain value.
+size_t FormulaBodyStart(std::u16string_view formula, char16_t sign) {
     size_t b = 0, e = formula.size();
     while (b < e && formula[b] <= u' ') ++b;
     while (e > b && formula[e - 1] <= u' ') --e;
-    if (b == e) return false;
-    if (formula[b] == u'=') return true;
-    return e - b >= 2 && formula[b] == sign && formula[b + 1] == u'=';
+    if (b == e) return std::u16string_view::npos;
+    if (formula[b] == u'=') return b + 1;
+    if (e - b >= 2 && formula[b] == sign && formula[b + 1] == u'=') return b + 2;
+    return std::u16string_view::npos;
 }
 
 // Column number of one or two letters (either case); 0 when not letters.
@@ -122,7 +125,8 @@ void AppendRenewedName(std::u16string_view name, int rowOffset, int colOffset, U
 
 UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffset, int ColOffset, char Sign) {
     const char16_t sign = static_cast<unsigned char>(Sign);
-    if ((RowOffset == 0 && ColOffset == 0) || !IsFormulaText(Formula, sign)) return UnicodeString(Formula);
+    const size_t body = (RowOffset == 0 && ColOffset == 0) ? std::u16string_view::npos : FormulaBodyStart(Formula, sign);
+    if (body == std::u16string_view::npos) return UnicodeString(Formula);
     // A sign that is itself a name, quote or bracket character cannot mark a
     // field reference apart from the formula's own syntax.
     const bool signMarksFields = !IsNameChar(sign) && !IsForeign(sign) && sign != u'"' && sign != u'\'' &&
@@ -130,6 +134,7 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
 
     UnicodeString out;
     out.reserve(Formula.size() + 8);
+    out.append(Formula.substr(0, body));
     const size_t n = Formula.size();
     size_t nameStart = std::u16string_view::npos;
     bool nameForeign = false;
@@ -142,7 +147,7 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
         nameForeign = false;
     };
 
-    size_t i = 0;
+    size_t i = body;
     while (i < n) {
         const char16_t c = Formula[i];
         if (c == u'"' || c == u'\'') {

@@ -1,5 +1,7 @@
 #include "template/field_parser.h"
 
+#include <algorithm>
+
 #include "cells/field_syntax.h"
 #include "messages/messages.h"
 #include "platform/rtl/format.h"
@@ -34,23 +36,22 @@ void TTabrixFieldParser::SetFieldString(const UnicodeString& S) {
 
     const char16_t sign = static_cast<unsigned char>(FSign);
     // "#=..." is a formula made of fields: parsed without its sign.
-    UnicodeString w = (S.size() >= 2 && S[0] == sign && S[1] == u'=') ? S.substr(1) : S;
-    size_t b = 0;  // the unparsed rest is w[b..]
+    const std::u16string_view w =
+        std::u16string_view(S).substr((S.size() >= 2 && S[0] == sign && S[1] == u'=') ? 1 : 0);
+    UnicodeString literal;  // the current piece, with "##" already made one sign
+    size_t b = 0;           // the unparsed rest is w[b..]
     size_t p = w.find(sign, b);
-    while (p != UnicodeString::npos) {
-        // "##" is one literal sign: drop one, look for the next sign after it.
-        bool escapedToEnd = false;
-        while (p + 1 < w.size() && w[p + 1] == sign) {
-            w.erase(p, 1);
-            p = w.find(sign, p + 1);
-            if (p == UnicodeString::npos) {
-                escapedToEnd = true;
-                break;
-            }
+    while (p != std::u16string_view::npos) {
+        if (p + 1 < w.size() && w[p + 1] == sign) {
+            // "##" is one literal sign; look for the next sign after the pair.
+            literal.append(w.substr(b, p + 1 - b));
+            b = p + 2;
+            p = w.find(sign, b);
+            continue;
         }
-        if (escapedToEnd) break;
-
-        AddText(w.substr(b, p - b));
+        literal.append(w.substr(b, p - b));
+        AddText(literal);
+        literal.clear();
         if (p + 1 == w.size()) {  // a sign at the very end is dropped
             b = w.size();
             break;
@@ -63,19 +64,20 @@ void TTabrixFieldParser::SetFieldString(const UnicodeString& S) {
             }
             const size_t nameStart = p + 2;
             const size_t close = w.find(q, nameStart);
-            if (close == UnicodeString::npos || close == nameStart)
+            if (close == std::u16string_view::npos || close == nameStart)
                 throw ETabrixFieldParserError(
                     Format(SFieldNameNotDetermined, {UnicodeToUtf8(S), UnicodeToUtf8(UnicodeString(1, sign))}));
-            AddFunc(UnicodeToUtf8(std::u16string_view(w).substr(nameStart, close - nameStart)));
+            AddFunc(UnicodeToUtf8(w.substr(nameStart, close - nameStart)));
             b = close + 1;
         } else {
             const size_t end = FieldNameEnd(w, p + 1);
-            AddFunc(UnicodeToUtf8(std::u16string_view(w).substr(p + 1, end - (p + 1))));
+            AddFunc(UnicodeToUtf8(w.substr(p + 1, end - (p + 1))));
             b = end;
         }
         p = w.find(sign, b);
     }
-    AddText(w.substr(b));
+    literal.append(w.substr(std::min(b, w.size())));
+    AddText(literal);
     FValues.assign(FFields.size(), AnsiString());
 }
 

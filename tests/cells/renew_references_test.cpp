@@ -75,6 +75,8 @@ TEST(RenewCellReferences, TreatsOnlyFormulas) {
     EXPECT_EQ(Renew("@=A1", 3, 0, '@'), "@=A4");
     EXPECT_EQ(Renew("#=A1", 3, 0, '@'), "#=A1");
     EXPECT_EQ(Renew("=A1+B2", 0, 0), "=A1+B2");
+    // The marker is no field reference, whatever the sign.
+    EXPECT_EQ(Renew("'=A1+'Q1'!A1", 3, 0, '\''), "'=A4+'Q1'!A4");
 }
 
 TEST(RenewCellReferences, LeavesFieldNamesAlone) {
