@@ -42,7 +42,7 @@ TAtomicFile::TAtomicFile(std::string target) : FTarget(std::move(target)) {
     std::string pattern = FolderOf(FTarget) + "/." + BaseOf(FTarget) + ".XXXXXX";
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
-    FFd = ::mkstemp(buf.data());
+    FFd = ::mkostemp(buf.data(), O_CLOEXEC);
     if (FFd < 0)
         ThrowSaveError(FTarget, "cannot create a file in folder \"" + FolderOf(FTarget) + "\": " + std::strerror(errno));
     FTempName.assign(buf.data());
