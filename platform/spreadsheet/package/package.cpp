@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/package/package.h"
 
+#include <filesystem>
 #include <optional>
 
 #include "platform/rtl/files.h"
@@ -65,6 +66,13 @@ TPackage& TPackage::operator=(TPackage&& other) noexcept {
 }
 
 TPackage TPackage::Open(const std::string& fileName, const TPackageLimits& limits) {
+    // An archive cannot be much larger than what its parts inflate to; a
+    // larger file is refused before it is read into memory.
+    std::error_code ec;
+    const std::uintmax_t size = std::filesystem::file_size(fileName, ec);
+    if (!ec && size > limits.MaxTotalSize + (std::uint64_t(64) << 20))
+        detail::ThrowArchiveError(fileName, "the file has " + std::to_string(size) +
+                                                " bytes, more than the limit for a package");
     std::string bytes;
     try {
         bytes = ReadFileBytes(fileName);

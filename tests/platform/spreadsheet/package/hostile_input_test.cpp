@@ -4,6 +4,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include "platform/rtl/files.h"
 #include "platform/spreadsheet/package/package.h"
 #include "zip_fixture.h"
 
@@ -99,6 +102,21 @@ TEST(HostileArchive, StructuralLies) {
     std::string count = BuildArchive({StoredEntry("a.xml", "1")});
     count[count.size() - 12] = 9;  // end record claims nine entries
     EXPECT_NE(ErrorOf(count), "no error");
+}
+
+TEST(HostileArchive, OversizedFileIsNotRead) {
+    const std::string name = TempFolder() + "tbr_oversized_" + std::to_string(::getpid()) + ".xlsx";
+    TTempFileGuard guard(name);
+    WriteFileBytes(name, BuildArchive({StoredEntry("a.xml", std::string(1000, 'a'))}));
+    ::truncate(name.c_str(), 80 << 20);  // sparse: 80 MiB on paper
+    TPackageLimits limits;
+    limits.MaxTotalSize = 1 << 20;
+    try {
+        TPackage::Open(name, limits);
+        FAIL();
+    } catch (const EPackageError& e) {
+        EXPECT_THAT(e.Message(), HasSubstr("more than the limit for a package"));
+    }
 }
 
 TEST(HostileArchive, MissingFileNamesIt) {
