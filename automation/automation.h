@@ -55,22 +55,24 @@ class TExcelAreas;
 // their type and otherwise accepted (there are no links to update, no
 // read-only recommendation and no recently-used list).
 struct TWorkbookOpenArgs {
-    Variant UpdateLinks;
-    Variant ReadOnly;
-    Variant Format;
-    Variant Password;
-    Variant WriteResPassword;
-    Variant IgnoreReadOnlyRecommended;
-    Variant Origin;
-    Variant Delimiter;
-    Variant Editable;
-    Variant Notify;
-    Variant Converter;
-    Variant AddToMru;
+    Variant UpdateLinks{};
+    Variant ReadOnly{};
+    Variant Format{};
+    Variant Password{};
+    Variant WriteResPassword{};
+    Variant IgnoreReadOnlyRecommended{};
+    Variant Origin{};
+    Variant Delimiter{};
+    Variant Editable{};
+    Variant Notify{};
+    Variant Converter{};
+    Variant AddToMru{};
 };
 
 class TExcelApplication {
 public:
+    // An empty handle; every operation on it raises EOleError.
+    TExcelApplication() = default;
     // A new, invisible application with no workbooks.
     static TExcelApplication Create();
 

@@ -104,9 +104,10 @@ TCellValue TWorkbookFormulaContext::ValueOf(TWorksheet& sheet, int row, const TC
         if (sheet.FormulaOf(cell).NeedsValue) Compute(sheet, row, column, index);
         TCell probe;
         probe.Index = index;
+        // A formula's result is never empty: no cached value means unknown
+        // (a cycle, a function the evaluator lacks, a file without values).
         const TValue& v = sheet.FormulaOf(probe).Cached;
-        if (sheet.FormulaOf(probe).NeedsValue || (v.Kind == TCellKind::Empty && FInProgress.count({&sheet, row, column})))
-            return TCellValue::NotEvaluated();
+        if (v.Kind == TCellKind::Empty) return TCellValue::NotEvaluated();
         return FromValue(v);
     }
     }

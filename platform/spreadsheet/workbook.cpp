@@ -298,7 +298,7 @@ std::string MarkFullCalculation(std::string xml) {
             size_t close = xml.find('"', v);
             xml.replace(v, close - v, "1");
         } else {
-            xml.insert(calc + 1 + prefix.size() + 6, " fullCalcOnLoad=\"1\"");
+            xml.insert(xml[end - 1] == '/' ? end - 1 : end, " fullCalcOnLoad=\"1\"");
         }
         return xml;
     }

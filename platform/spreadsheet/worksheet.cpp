@@ -343,8 +343,10 @@ void TWorksheet::AutoFitRow(int row) {
         }
     }
     TRowProps p = RowProps(row);
-    p.Height = height;
-    p.HasHeight = true;
+    // A row that needs no more than the default keeps no height of its own,
+    // so fitting empty rows does not make them part of the used range.
+    p.HasHeight = height != FDefaultRowHeight;
+    p.Height = p.HasHeight ? height : 0;
     p.CustomHeight = false;
     SetRowProps(row, p);
 }

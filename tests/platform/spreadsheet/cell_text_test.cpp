@@ -1,0 +1,98 @@
+#include <gtest/gtest.h>
+
+#include "platform/spreadsheet/cell_text.h"
+#include "platform/spreadsheet/workbook.h"
+#include "tests/platform/spreadsheet/engine_fixture.h"
+
+namespace tabrix::xl {
+namespace {
+
+class TypedCells : public ::testing::Test {
+protected:
+    void SetUp() override {
+        FBook = TWorkbook::FromBytes(test::TemplateWorkbookBytes(), "template.xlsx");
+        FGerman = TFormatSettings::Invariant();
+        FGerman.DecimalSeparator = ',';
+        FGerman.ThousandSeparator = '.';
+        FGerman.ListSeparator = ';';
+        FGerman.DateSeparator = '.';
+        FGerman.ShortDateFormat = "dd/mm/yyyy";
+        FGerman.LongTimeFormat = "hh:nn:ss";
+    }
+    TWorksheet& Sheet() { return FBook->Sheet(0); }
+    void Type(int row, int col, std::string_view text) { EnterText(Sheet(), row, col, text, TTextForm::Local, FGerman); }
+    std::string Read(int row, int col) { return CellText(Sheet(), row, col, TTextForm::Local, FGerman); }
+
+    std::unique_ptr<TWorkbook> FBook;
+    TFormatSettings FGerman;
+};
+
+TEST_F(TypedCells, TypedNumbersBooleansAndTextBecomeTheirValues) {
+    Type(10, 1, "1.234,5");
+    EXPECT_EQ(Sheet().Content(10, 1).Value, (TValue{TCellKind::Number, 1234.5, {}}));
+    EXPECT_EQ(Read(10, 1), "1234,5");
+    Type(10, 2, "TRUE");
+    EXPECT_EQ(Sheet().Content(10, 2).Kind, TCellKind::Boolean);
+    Type(10, 3, "'0042");
+    EXPECT_EQ(Sheet().Content(10, 3).Value.Text, "0042");
+    Type(10, 4, "Text 1,5");
+    EXPECT_EQ(Sheet().Content(10, 4).Value.Text, "Text 1,5");
+    // A number in a cell formatted as text stays text.
+    uint32_t textStyle = FBook->Styles().WithNumberFormat(0, "@");
+    Sheet().SetStyle(10, 5, textStyle);
+    Type(10, 5, "123");
+    EXPECT_EQ(Sheet().Content(10, 5).Value, (TValue{TCellKind::String, 0, "123"}));
+}
+
+TEST_F(TypedCells, EmptyInputClearsTheContentAndKeepsTheStyle) {
+    ASSERT_EQ(Sheet().Content(1, 1).Style, 1u);
+    Type(1, 1, "");
+    EXPECT_EQ(Sheet().Content(1, 1).Kind, TCellKind::Empty);
+    EXPECT_EQ(Sheet().Content(1, 1).Style, 1u);
+    EnterVariant(Sheet(), 3, 1, Variant(), TTextForm::Local, FGerman);
+    EXPECT_EQ(Sheet().FindCell(3, 1)->Kind, TCellKind::Empty);
+}
+
+TEST_F(TypedCells, DatesAndPercentagesTakeAFittingFormatOnlyInGeneralCells) {
+    Type(11, 1, "01.03.2024");
+    EXPECT_EQ(Sheet().Content(11, 1).Value.Number, 45352);
+    EXPECT_EQ(FBook->Styles().NumberFormatKind(Sheet().Style(11, 1)), TNumberFormatKind::Date);
+    EXPECT_EQ(Read(11, 1), "01.03.2024");
+    // The cell with "#,##0.00" keeps its format.
+    Type(5, 3, "01.03.2024");
+    EXPECT_EQ(Sheet().Style(5, 3), 3u);
+    Type(11, 2, "12,5%");
+    EXPECT_DOUBLE_EQ(Sheet().Content(11, 2).Value.Number, 0.125);
+    EXPECT_EQ(FBook->Styles().NumberFormatKind(Sheet().Style(11, 2)), TNumberFormatKind::Percent);
+    EXPECT_EQ(Read(11, 2), "12,5%");
+    // A date variant is a date too.
+    EnterVariant(Sheet(), 11, 3, Variant::FromDate(45352.5), TTextForm::Local, FGerman);
+    EXPECT_EQ(Read(11, 3), "01.03.2024 12:00:00");
+}
+
+TEST_F(TypedCells, FormulasAreTranslatedBetweenTheLocalAndTheEnglishForm) {
+    Type(12, 1, "=SUM(A3:A4;0,5)");
+    EXPECT_EQ(Sheet().Content(12, 1).Formula, "SUM(A3:A4,0.5)");
+    EXPECT_EQ(Read(12, 1), "=SUM(A3:A4;0,5)");
+    EXPECT_EQ(CellText(Sheet(), 12, 1, TTextForm::English, FGerman), "=SUM(A3:A4,0.5)");
+    EnterText(Sheet(), 12, 2, "=ROUND(B3,1)", TTextForm::English, FGerman);
+    EXPECT_EQ(Read(12, 2), "=ROUND(B3;1)");
+    // Reading what the file holds: the shared formula's dependent.
+    EXPECT_EQ(Read(4, 3), "=A4*B4");
+}
+
+TEST_F(TypedCells, ABadFormulaFailsNamingTheCellAndTheFormulaAndChangesNothing) {
+    for (const char* bad : {"=SUM(A1", "=NOSUCHFUNCTION(1)", "=\"open", "=A1+", "=IF()", "=XFE1"}) {
+        try {
+            Type(3, 1, bad);
+            ADD_FAILURE() << bad << " was accepted";
+        } catch (const ESpreadsheetError& e) {
+            EXPECT_NE(e.Message().find("cell A3"), std::string::npos) << e.Message();
+            EXPECT_NE(e.Message().find(bad), std::string::npos) << e.Message();
+        }
+        EXPECT_EQ(Sheet().Content(3, 1).Value.Number, 2) << bad;
+    }
+}
+
+}  // namespace
+}  // namespace tabrix::xl

@@ -1,0 +1,13 @@
+# Tests of the workbook model (tests/platform/spreadsheet/) and of the
+# automation face (tests/automation/).
+if(TARGET tabrix_spreadsheet)
+  find_package(pugixml REQUIRED)
+  tabrix_test(spreadsheet_engine_tests
+    SOURCES
+      ${CMAKE_CURRENT_LIST_DIR}/engine_fixture.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/cell_address_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/workbook_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/cell_text_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/copy_range_test.cpp
+    DEPS tabrix_spreadsheet pugixml::pugixml)
+endif()

@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include <pugixml.hpp>
+
+#include "platform/rtl/files.h"
+#include "platform/spreadsheet/package/package.h"
+#include "platform/spreadsheet/workbook.h"
+#include "tests/platform/spreadsheet/engine_fixture.h"
+
+namespace tabrix::xl {
+namespace {
+
+std::unique_ptr<TWorkbook> Template() { return TWorkbook::FromBytes(test::TemplateWorkbookBytes(), "template.xlsx"); }
+
+std::string Corpus(const std::string& path) { return std::string(TABRIX_SOURCE_DIR) + "/../shared/corpus/xlsx/" + path; }
+
+// The order of the top-level elements of a worksheet part.
+std::vector<std::string> ElementOrder(const std::string& xml) {
+    pugi::xml_document doc;
+    EXPECT_TRUE(doc.load_string(xml.c_str()));
+    std::vector<std::string> names;
+    for (pugi::xml_node n : doc.document_element().children()) names.push_back(n.name());
+    return names;
+}
+
+TEST(WorkbookRead, CellsRowsMergesAndFormulasAsWritten) {
+    auto book = Template();
+    ASSERT_EQ(book->SheetCount(), 2);
+    EXPECT_EQ(book->SheetName(1), "Other");
+    TWorksheet& s = book->Sheet(0);
+    EXPECT_EQ(s.Content(1, 1).Value.Text, "Title");
+    EXPECT_EQ(s.Content(1, 1).Style, 1u);
+    EXPECT_EQ(s.Content(2, 3).Value.Text, "Total");  // the plain text of the rich entry
+    EXPECT_NE(book->Strings().RichXml(s.FindCell(2, 3)->Index), nullptr);
+    EXPECT_EQ(s.Content(3, 2).Value.Number, 10.5);
+    // The shared formula's dependent gets its own moved text.
+    EXPECT_EQ(s.Content(3, 3).Formula, "A3*B3");
+    EXPECT_EQ(s.Content(4, 3).Formula, "A4*B4");
+    EXPECT_EQ(s.Content(4, 3).Value.Number, 12);
+    EXPECT_EQ(s.RowHeight(1), 30);
+    EXPECT_TRUE(s.RowProps(1).CustomHeight);
+    EXPECT_EQ(s.RowHeight(2), 15);
+    ASSERT_EQ(s.MergedRanges().size(), 1u);
+    EXPECT_EQ(s.MergedRanges()[0], (TCellRect{1, 1, 1, 3}));
+    EXPECT_EQ(s.UsedRange(), (TCellRect{1, 1, 6, 4}));
+    EXPECT_EQ(book->Styles().NumberFormatKind(s.Style(5, 4)), TNumberFormatKind::Date);
+    EXPECT_EQ(book->Styles().FontSize(1), 14);
+    TWorksheet& other = book->Sheet(1);
+    const TCell* array = other.FindCell(1, 2);
+    ASSERT_EQ(array->Kind, TCellKind::Formula);
+    EXPECT_EQ(other.FormulaOf(*array).Type, TCellFormula::TType::Array);
+    EXPECT_EQ(other.FormulaOf(*array).ArrayRange, (TCellRect{1, 2, 2, 2}));
+}
+
+TEST(WorkbookSave, UnchangedWorkbookKeepsEveryPartByteForByte) {
+    std::string original = test::TemplateWorkbookBytes();
+    auto book = TWorkbook::FromBytes(original, "template.xlsx");
+    book->Sheet(0);  // reading a sheet changes nothing
+    TPackage before = TPackage::FromBytes(original, "before");
+    TPackage after = TPackage::FromBytes(book->SaveToBytes(), "after");
+    ASSERT_EQ(before.PartNames(), after.PartNames());
+    for (const std::string& part : before.PartNames()) EXPECT_EQ(before.ReadPart(part), after.ReadPart(part)) << part;
+}
+
+TEST(WorkbookSave, ChangedSheetIsRegeneratedAroundItsKeptXml) {
+    std::string original = test::TemplateWorkbookBytes();
+    auto book = TWorkbook::FromBytes(original, "template.xlsx");
+    TWorksheet& s = book->Sheet(0);
+    s.SetNumber(3, 1, 5);
+    s.SetString(8, 2, "new <text> & more");
+    TPackage before = TPackage::FromBytes(original, "before");
+    TPackage after = TPackage::FromBytes(book->SaveToBytes(), "after");
+    // Untouched parts stay as they were.
+    for (const char* part : {"xl/worksheets/sheet2.xml", "xl/styles.xml", "_rels/.rels"})
+        EXPECT_EQ(before.ReadPart(part), after.ReadPart(part)) << part;
+    // The chain is gone with its relationship and content type; the
+    // workbook recalculates on load.
+    EXPECT_FALSE(after.HasPart("xl/calcChain.xml"));
+    EXPECT_EQ(after.ReadPart("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
+    EXPECT_EQ(after.ReadPart("[Content_Types].xml").find("calcChain"), std::string::npos);
+    EXPECT_NE(after.ReadPart("xl/workbook.xml").find("<calcPr calcId=\"145621\" fullCalcOnLoad=\"1\"/>"), std::string::npos);
+    // Kept elements stay in schema order with the merges in their place.
+    std::vector<std::string> order = ElementOrder(after.ReadPart("xl/worksheets/sheet1.xml"));
+    std::vector<std::string> expected = {"dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "mergeCells",
+                                         "conditionalFormatting", "pageMargins", "pageSetup"};
+    EXPECT_EQ(order, expected);
+    // Read back: the new values, and a fresh cached value for what depends on them.
+    auto again = TWorkbook::FromBytes(after.SaveToBytes(), "again.xlsx");
+    TWorksheet& s2 = again->Sheet(0);
+    EXPECT_EQ(s2.Content(3, 1).Value.Number, 5);
+    EXPECT_EQ(s2.Content(8, 2).Value.Text, "new <text> & more");
+    EXPECT_EQ(s2.Content(2, 3).Value.Text, "Total");
+    EXPECT_EQ(s2.UsedRange(), (TCellRect{1, 1, 8, 4}));
+    EXPECT_EQ(s2.MergedRanges().size(), 1u);
+}
+
+TEST(WorkbookSave, MergesGoBeforeLaterElementsWhenTheSheetHadNone) {
+    auto book = Template();
+    TWorksheet& other = book->Sheet(1);
+    other.AddMerge(TCellRect{4, 1, 4, 3});
+    TPackage after = TPackage::FromBytes(book->SaveToBytes(), "after");
+    std::vector<std::string> order = ElementOrder(after.ReadPart("xl/worksheets/sheet2.xml"));
+    std::vector<std::string> expected = {"dimension", "sheetViews", "sheetFormatPr", "sheetData", "mergeCells", "pageMargins"};
+    EXPECT_EQ(order, expected);
+}
+
+TEST(WorkbookSave, NewFormulasGetCachedValuesFromTheEvaluator) {
+    auto book = Template();
+    TWorksheet& s = book->Sheet(0);
+    s.SetFormula(7, 3, "SUM(C3:C5)*Rate");
+    s.SetFormula(7, 4, "C7+1");
+    s.SetFormula(7, 5, "E7+1");  // a cycle gets no value and no failure
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+    TWorksheet& s2 = again->Sheet(0);
+    EXPECT_EQ(s2.Content(7, 3).Value, (TValue{TCellKind::Number, 33, {}}));
+    EXPECT_EQ(s2.Content(7, 4).Value.Number, 34);
+    EXPECT_EQ(s2.Content(7, 5).Formula, "E7+1");
+    EXPECT_EQ(s2.Content(7, 5).Value.Kind, TCellKind::Empty);
+}
+
+TEST(WorkbookSave, AtomicSaveAndReadOnlyNeverTouchFiles) {
+    std::string file = test::WriteTemplateWorkbook();
+    std::string folder = ExtractFilePath(file);
+    std::string bytes = ReadFileBytes(file);
+    {
+        auto book = TWorkbook::Open(file, /*readOnly=*/true);
+        book->Sheet(0).SetNumber(1, 1, 1);
+        EXPECT_THROW(book->Save(), ESpreadsheetError);
+        EXPECT_THROW(book->SaveAs(file), ESpreadsheetError);
+        // A failing save (no such folder) leaves nothing behind.
+        EXPECT_THROW(book->SaveAs(folder + "missing/report.xlsx"), Exception);
+        book->SaveAs(folder + "report.xlsx");
+        EXPECT_EQ(book->FileName(), folder + "report.xlsx");
+    }
+    EXPECT_EQ(ReadFileBytes(file), bytes);
+    size_t files = 0;
+    for (auto& e : std::filesystem::directory_iterator(folder)) {
+        (void)e;
+        ++files;
+    }
+    EXPECT_EQ(files, 2u);
+    test::RemoveTree(folder);
+}
+
+TEST(WorkbookSave, TemplateCopyBecomesAWorkbook) {
+    std::string file = test::WriteTemplateWorkbook("template.xltx");
+    std::string folder = ExtractFilePath(file);
+    {
+        // Make it a template.
+        TPackage p = TPackage::Open(file);
+        std::string types = p.ReadPart("[Content_Types].xml");
+        types.replace(types.find("sheet.main+xml"), 14, "template.main+xml");
+        p.SetPart("[Content_Types].xml", types);
+        p.SaveAs(file);
+    }
+    auto book = TWorkbook::CreateFromTemplate(file);
+    EXPECT_TRUE(book->FileName().empty());
+    EXPECT_TRUE(book->Modified());
+    book->SaveAs(folder + "report.xlsx");
+    TPackage saved = TPackage::Open(folder + "report.xlsx");
+    EXPECT_NE(saved.ReadPart("[Content_Types].xml").find("spreadsheetml.sheet.main+xml"), std::string::npos);
+    EXPECT_EQ(saved.ReadPart("[Content_Types].xml").find("template.main"), std::string::npos);
+    test::RemoveTree(folder);
+}
+
+TEST(WorkbookErrors, BadInputGivesClearErrorsNamingWhatFailed) {
+    auto message = [](auto&& f) {
+        try {
+            f();
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return std::string("no error");
+    };
+    EXPECT_NE(message([] { TWorkbook::FromBytes("not a zip at all", "junk.xlsx"); }).find("junk.xlsx"), std::string::npos);
+
+    TPackage p = TPackage::FromBytes(test::TemplateWorkbookBytes(), "t");
+    p.SetPart("xl/worksheets/sheet1.xml", "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row>");
+    auto broken = TWorkbook::FromBytes(p.SaveToBytes(), "broken.xlsx");
+    std::string m = message([&] { broken->Sheet(0); });
+    EXPECT_NE(m.find("broken.xlsx"), std::string::npos) << m;
+    EXPECT_NE(m.find("xl/worksheets/sheet1.xml"), std::string::npos) << m;
+
+    TPackage q = TPackage::FromBytes(test::TemplateWorkbookBytes(), "t");
+    q.SetPart("xl/worksheets/sheet1.xml",
+              "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+              "<row r=\"1\"><c r=\"A1\" t=\"s\"><v>99</v></c></row></sheetData></worksheet>");
+    auto badIndex = TWorkbook::FromBytes(q.SaveToBytes(), "index.xlsx");
+    m = message([&] { badIndex->Sheet(0); });
+    EXPECT_NE(m.find("cell A1"), std::string::npos) << m;
+
+    TPackage r = TPackage::FromBytes(test::TemplateWorkbookBytes(), "t");
+    r.RemovePart("xl/worksheets/sheet2.xml");
+    m = message([&] { TWorkbook::FromBytes(r.SaveToBytes(), "missing.xlsx"); });
+    EXPECT_NE(m.find("xl/worksheets/sheet2.xml"), std::string::npos) << m;
+
+    auto book = Template();
+    m = message([&] { book->Sheet(0).SetNumber(1048577, 1, 1); });
+    EXPECT_NE(m.find("sheet \"Template\""), std::string::npos) << m;
+    EXPECT_THROW(book->Sheet(5), ESpreadsheetError);
+}
+
+TEST(WorkbookCorpus, RealWorkbooksSurviveAnEditAndASecondRead) {
+    for (const char* path : {"excelize/Book1.xlsx", "excelize/CalcChain.xlsx", "xlsxwriter/rich_string01.xlsx",
+                             "xlsxwriter/array_formula01.xlsx", "xlsxwriter/date_1904_02.xlsx",
+                             "closedxml-report/91_plaindata.xlsx"}) {
+        std::string file = Corpus(path);
+        if (!FileExists(file)) GTEST_SKIP() << "corpus not found beside the repository";
+        auto book = TWorkbook::Open(file, true);
+        std::vector<TCellRect> used;
+        for (int i = 0; i < book->SheetCount(); ++i) used.push_back(book->Sheet(i).UsedRange());
+        TWorksheet& first = book->Sheet(0);
+        TCellRect u = first.UsedRange();
+        first.SetString(u.Bottom + 2, 1, "added");
+        auto again = TWorkbook::FromBytes(book->SaveToBytes(), path);
+        for (int i = 0; i < again->SheetCount(); ++i) {
+            TCellRect expect = used[i];
+            if (i == 0) {
+                expect.Bottom = u.Bottom + 2;
+                expect.Left = 1;
+            }
+            EXPECT_EQ(again->Sheet(i).UsedRange(), expect) << path << " sheet " << i;
+        }
+        EXPECT_EQ(again->Sheet(0).Content(u.Bottom + 2, 1).Value.Text, "added") << path;
+    }
+}
+
+}  // namespace
+}  // namespace tabrix::xl
