@@ -237,6 +237,23 @@ TEST(FieldParser, ResultJoinsPiecesAndValues) {
     EXPECT_EQ(parser.GetValue(0), "");
 }
 
+// What the cell parser builds on: values come from the virtual GetValue,
+// and the holder given at construction is kept for the subclass.
+class UpperFieldParser : public TTabrixFieldParser {
+public:
+    explicit UpperFieldParser(int* holder) : TTabrixFieldParser(holder, '#') {}
+    AnsiString GetValue(int Index) override { return "<" + UpperCase(GetField(Index)) + ">"; }
+    int* HeldValue() const { return static_cast<int*>(Holder()); }
+};
+
+TEST(FieldParser, ResultAsksTheOverriddenValue) {
+    int held = 42;
+    UpperFieldParser parser(&held);
+    parser.SetFieldString(u"#=#a*#'b c'+1");
+    EXPECT_EQ(parser.GetResultString(), u"=<A>*<B C>+1");
+    EXPECT_EQ(*parser.HeldValue(), 42);
+}
+
 TEST(FieldParser, AssignCopiesTheParse) {
     TTabrixFieldParser source('@');
     source.SetFieldString(u"x @SUM(Qty) y");
