@@ -178,7 +178,7 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             finishName(i);
             size_t k = i;
             while (k < n && Formula[k] == sign) ++k;
-            const size_t end = ((k - i) % 2 == 1) ? FieldNameEnd(Formula, k) : k;
+            const size_t end = ((k - i) % 2 == 1) ? field_syntax::NameEnd(Formula, k) : k;
             out += Formula.substr(i, end - i);
             i = end;
             continue;

@@ -57,7 +57,7 @@ void TTabrixFieldParser::SetFieldString(const UnicodeString& S) {
             break;
         }
         const char16_t q = w[p + 1];
-        if (IsFieldQuote(q)) {
+        if (field_syntax::IsQuote(q)) {
             if (p + 2 == w.size()) {  // so are a sign and a lone quote
                 b = w.size();
                 break;
@@ -70,7 +70,7 @@ void TTabrixFieldParser::SetFieldString(const UnicodeString& S) {
             AddFunc(UnicodeToUtf8(w.substr(nameStart, close - nameStart)));
             b = close + 1;
         } else {
-            const size_t end = FieldNameEnd(w, p + 1);
+            const size_t end = field_syntax::NameEnd(w, p + 1);
             AddFunc(UnicodeToUtf8(w.substr(p + 1, end - (p + 1))));
             b = end;
         }
