@@ -1,0 +1,447 @@
+// The evaluator core: literals, references, names, operators and the
+// conversions between values as the spreadsheet makes them.
+
+#include "platform/spreadsheet/formula/evaluate.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+#include "platform/rtl/strings.h"
+#include "platform/spreadsheet/formula/eval_internal.h"
+#include "platform/spreadsheet/formula/functions.h"
+#include "platform/spreadsheet/formula/typed_input.h"
+
+namespace tabrix::xl {
+
+bool operator==(const TCellValue& a, const TCellValue& b) {
+    if (a.kind != b.kind) return false;
+    switch (a.kind) {
+    case TCellValue::Kind::Empty: return true;
+    case TCellValue::Kind::Number: return a.number == b.number;
+    case TCellValue::Kind::Boolean: return a.boolean == b.boolean;
+    case TCellValue::Kind::Text:
+    case TCellValue::Kind::Error: return a.text == b.text;
+    }
+    return false;
+}
+
+namespace eval {
+
+namespace {
+
+// Names that refer to names stop here (a name defined through itself).
+constexpr int kMaxNameDepth = 16;
+// Larger references are not read into arrays.
+constexpr double kMaxArrayCells = 1 << 20;
+
+std::string SheetOfPrefix(std::string_view prefix) {
+    if (prefix.empty()) return std::string();
+    prefix.remove_suffix(1);  // the '!'
+    std::string sheet;
+    if (!prefix.empty() && prefix.front() == '\'') {
+        prefix = prefix.substr(1, prefix.size() - 2);
+        for (std::size_t i = 0; i < prefix.size(); ++i) {
+            sheet += prefix[i];
+            if (prefix[i] == '\'' && i + 1 < prefix.size() && prefix[i + 1] == '\'') ++i;
+        }
+    } else {
+        sheet.assign(prefix);
+    }
+    // Other workbooks and sheet ranges are beyond what the context can give.
+    if (sheet.find('[') != std::string::npos || sheet.find(':') != std::string::npos) throw TNotEvaluated{};
+    return sheet;
+}
+
+TCellValue ApplyArithmetic(char op, const TCellValue& a, const TCellValue& b) {
+    TCellValue err;
+    double x = 0, y = 0;
+    if (!ToNumber(a, x, err) || !ToNumber(b, y, err)) return err;
+    double r = 0;
+    switch (op) {
+    case '+': r = x + y; break;
+    case '-': r = x - y; break;
+    case '*': r = x * y; break;
+    case '/':
+        if (y == 0) return TCellValue::Error(kDiv0);
+        r = x / y;
+        break;
+    case '^':
+        if (x == 0 && y == 0) return TCellValue::Error(kNum);
+        if (x == 0 && y < 0) return TCellValue::Error(kDiv0);
+        r = std::pow(x, y);
+        break;
+    }
+    if (!std::isfinite(r)) return TCellValue::Error(kNum);
+    return TCellValue::Number(r);
+}
+
+TCellValue ApplyBinary(char op, const TCellValue& a, const TCellValue& b) {
+    if (a.kind == TCellValue::Kind::Error) return a;
+    if (b.kind == TCellValue::Kind::Error) return b;
+    switch (op) {
+    case '&': return TCellValue::Text(ToText(a) + ToText(b));
+    case '=': return TCellValue::Boolean(Compare(a, b) == 0);
+    case 'n': return TCellValue::Boolean(Compare(a, b) != 0);
+    case '<': return TCellValue::Boolean(Compare(a, b) < 0);
+    case '>': return TCellValue::Boolean(Compare(a, b) > 0);
+    case 'l': return TCellValue::Boolean(Compare(a, b) <= 0);
+    case 'g': return TCellValue::Boolean(Compare(a, b) >= 0);
+    default: return ApplyArithmetic(op, a, b);
+    }
+}
+
+int Rank(const TCellValue& v) {
+    switch (v.kind) {
+    case TCellValue::Kind::Text: return 1;
+    case TCellValue::Kind::Boolean: return 2;
+    default: return 0;
+    }
+}
+
+}  // namespace
+
+bool NumbersEqual(double a, double b) {
+    if (a == b) return true;
+    const double scale = std::max(std::fabs(a), std::fabs(b));
+    return std::fabs(a - b) <= scale * 1e-15;
+}
+
+bool ToNumber(const TCellValue& v, double& out, TCellValue& err) {
+    switch (v.kind) {
+    case TCellValue::Kind::Empty: out = 0; return true;
+    case TCellValue::Kind::Number: out = v.number; return true;
+    case TCellValue::Kind::Boolean: out = v.boolean ? 1 : 0; return true;
+    case TCellValue::Kind::Error: err = v; return false;
+    case TCellValue::Kind::Text: {
+        const TTypedInput in = ParseTypedInput(v.text, FormatSettings());
+        if (in.kind == TTypedInput::Kind::Number) {
+            out = in.number;
+            return true;
+        }
+        err = TCellValue::Error(kValue);
+        return false;
+    }
+    }
+    return false;
+}
+
+bool ToBool(const TCellValue& v, bool& out, TCellValue& err) {
+    switch (v.kind) {
+    case TCellValue::Kind::Empty: out = false; return true;
+    case TCellValue::Kind::Number: out = v.number != 0; return true;
+    case TCellValue::Kind::Boolean: out = v.boolean; return true;
+    case TCellValue::Kind::Error: err = v; return false;
+    case TCellValue::Kind::Text:
+        if (SameText(v.text, "TRUE")) { out = true; return true; }
+        if (SameText(v.text, "FALSE")) { out = false; return true; }
+        err = TCellValue::Error(kValue);
+        return false;
+    }
+    return false;
+}
+
+// As the General format writes a number: up to 15 significant digits.
+std::string NumberToText(double d) {
+    if (d == 0) return "0";
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15G", d);
+    std::string s(buf);
+    const std::size_t e = s.find('E');
+    if (e != std::string::npos) {
+        // "1.50000000000000E+20" has no trailing zeros in the spreadsheet: "1.5E+20".
+        std::string mantissa = s.substr(0, e);
+        if (mantissa.find('.') != std::string::npos) {
+            while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
+            if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
+        }
+        s = mantissa + s.substr(e);
+    }
+    return s;
+}
+
+std::string ToText(const TCellValue& v) {
+    switch (v.kind) {
+    case TCellValue::Kind::Number: return NumberToText(v.number);
+    case TCellValue::Kind::Boolean: return v.boolean ? "TRUE" : "FALSE";
+    case TCellValue::Kind::Empty: return std::string();
+    default: return v.text;
+    }
+}
+
+int Compare(const TCellValue& a0, const TCellValue& b0) {
+    const TCellValue* a = &a0;
+    const TCellValue* b = &b0;
+    static const TCellValue kZero = TCellValue::Number(0), kEmptyText = TCellValue::Text(""),
+                            kFalse = TCellValue::Boolean(false);
+    const auto blankFor = [&](const TCellValue& other) -> const TCellValue* {
+        switch (other.kind) {
+        case TCellValue::Kind::Text: return &kEmptyText;
+        case TCellValue::Kind::Boolean: return &kFalse;
+        default: return &kZero;
+        }
+    };
+    if (a->kind == TCellValue::Kind::Empty) a = blankFor(*b);
+    if (b->kind == TCellValue::Kind::Empty) b = blankFor(*a);
+    const int ra = Rank(*a), rb = Rank(*b);
+    if (ra != rb) return ra < rb ? -1 : 1;
+    switch (a->kind) {
+    case TCellValue::Kind::Number:
+        if (NumbersEqual(a->number, b->number)) return 0;
+        return a->number < b->number ? -1 : 1;
+    case TCellValue::Kind::Boolean: return int(a->boolean) - int(b->boolean);
+    case TCellValue::Kind::Text: {
+        const std::string x = AnsiUpperCase(a->text), y = AnsiUpperCase(b->text);
+        return x < y ? -1 : (x == y ? 0 : 1);
+    }
+    default: return 0;
+    }
+}
+
+TCellValue TEvaluator::Cell(const std::string& sheet, int row, int col) {
+    TCellValue v = Context.CellValue(sheet, row, col);
+    if (v.IsNotEvaluated()) throw TNotEvaluated{};
+    return v;
+}
+
+TCellValue TEvaluator::Scalar(const TValue& v) {
+    switch (v.type) {
+    case TValue::Type::Scalar: return v.scalar;
+    case TValue::Type::Array:
+        if (v.array->Cells.empty()) return TCellValue::Error(kValue);
+        return v.array->Cells.front();
+    case TValue::Type::Ref: {
+        if (v.areas.size() != 1) return TCellValue::Error(kValue);
+        const TRect& r = v.areas.front();
+        if (r.Row1 == r.Row2 && r.Col1 == r.Col2) return Cell(r.Sheet, r.Row1, r.Col1);
+        if (r.Col1 == r.Col2 && Row >= r.Row1 && Row <= r.Row2) return Cell(r.Sheet, Row, r.Col1);
+        if (r.Row1 == r.Row2 && Col >= r.Col1 && Col <= r.Col2) return Cell(r.Sheet, r.Row1, Col);
+        return TCellValue::Error(kValue);
+    }
+    }
+    return TCellValue::Error(kValue);
+}
+
+void TEvaluator::ForEachCell(const TRect& r, const std::function<bool(int, int, const TCellValue&)>& fn) {
+    Context.ForEachCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, [&](int row, int col, const TCellValue& v) {
+        if (v.IsNotEvaluated()) throw TNotEvaluated{};
+        return fn(row, col, v);
+    });
+}
+
+void TEvaluator::ForEach(const TValue& v, const std::function<bool(const TCellValue&)>& fn) {
+    switch (v.type) {
+    case TValue::Type::Scalar: fn(v.scalar); return;
+    case TValue::Type::Array:
+        for (const TCellValue& c : v.array->Cells)
+            if (!fn(c)) return;
+        return;
+    case TValue::Type::Ref: {
+        bool go = true;
+        for (const TRect& r : v.areas) {
+            ForEachCell(r, [&](int, int, const TCellValue& c) { return go = fn(c); });
+            if (!go) return;
+        }
+        return;
+    }
+    }
+}
+
+TArray TEvaluator::ToArray(const TValue& v) {
+    TArray a;
+    if (v.type == TValue::Type::Array) return *v.array;
+    if (v.type == TValue::Type::Scalar) {
+        a.Rows = a.Cols = 1;
+        a.Cells.push_back(v.scalar);
+        return a;
+    }
+    if (v.areas.size() != 1) {
+        a.Rows = a.Cols = 1;
+        a.Cells.push_back(TCellValue::Error(kValue));
+        return a;
+    }
+    const TRect& r = v.areas.front();
+    if (r.Size() > kMaxArrayCells) throw TNotEvaluated{};
+    a.Rows = r.Rows(), a.Cols = r.Cols();
+    a.Cells.resize(std::size_t(a.Rows) * a.Cols);
+    ForEachCell(r, [&](int row, int col, const TCellValue& c) {
+        a.Cells[std::size_t(row - r.Row1) * a.Cols + (col - r.Col1)] = c;
+        return true;
+    });
+    return a;
+}
+
+TValue TEvaluator::Eval(const TFormulaNode& node, bool arrayMode) {
+    const bool saved = ArrayMode;
+    ArrayMode = arrayMode;
+    TValue v = Eval(node);
+    ArrayMode = saved;
+    return v;
+}
+
+TValue TEvaluator::EvalName(const TFormulaNode& node) {
+    const std::string_view name = F.TokenText(node.Token);
+    std::string text;
+    if (!Context.ResolveName(name, text)) return TValue::Err(kName);
+    if (Depth >= kMaxNameDepth) throw TNotEvaluated{};
+    TParseOptions options;
+    options.AllowUnknownFunctions = true;
+    options.AllowTopLevelUnion = true;
+    TFormula named;
+    try {
+        named = ParseFormula(text, TFormulaDialect::English(), options);
+    } catch (const EFormulaError&) {
+        return TValue::Err(kName);
+    }
+    TEvaluator inner(named, Context, Row, Col, Depth + 1);
+    inner.ArrayMode = ArrayMode;
+    return inner.Eval(named.Nodes()[named.Root()]);
+}
+
+TValue TEvaluator::EvalRange(const TValue& a, const TValue& b) {
+    if (a.type != TValue::Type::Ref || b.type != TValue::Type::Ref || a.areas.size() != 1 || b.areas.size() != 1)
+        return TValue::Err(kValue);
+    const TRect& x = a.areas.front();
+    const TRect& y = b.areas.front();
+    if (x.Sheet != y.Sheet) return TValue::Err(kValue);
+    TRect r{x.Sheet, std::min(x.Row1, y.Row1), std::min(x.Col1, y.Col1), std::max(x.Row2, y.Row2),
+            std::max(x.Col2, y.Col2)};
+    return TValue::Area(std::move(r));
+}
+
+TValue TEvaluator::EvalBinary(const TFormulaNode& node) {
+    const TValue a = Eval(F.Child(node, 0));
+    const TValue b = Eval(F.Child(node, 1));
+    if (node.Op == ':') return EvalRange(a, b);
+    if (node.Op == ' ') {
+        if (a.type != TValue::Type::Ref || b.type != TValue::Type::Ref || a.areas.size() != 1 ||
+            b.areas.size() != 1)
+            return TValue::Err(kValue);
+        const TRect& x = a.areas.front();
+        const TRect& y = b.areas.front();
+        TRect r{x.Sheet, std::max(x.Row1, y.Row1), std::max(x.Col1, y.Col1), std::min(x.Row2, y.Row2),
+                std::min(x.Col2, y.Col2)};
+        if (x.Sheet != y.Sheet || r.Row1 > r.Row2 || r.Col1 > r.Col2) return TValue::Err(kNull);
+        return TValue::Area(std::move(r));
+    }
+    const auto isMulti = [&](const TValue& v) {
+        return v.type == TValue::Type::Array ||
+               (ArrayMode && v.type == TValue::Type::Ref && (v.areas.size() != 1 || v.areas.front().Size() > 1));
+    };
+    if (!isMulti(a) && !isMulti(b)) return TValue::Of(ApplyBinary(node.Op, Scalar(a), Scalar(b)));
+    // Element by element, a single row or column stretched over the other operand.
+    const TArray x = ToArray(a), y = ToArray(b);
+    TArray r;
+    r.Rows = std::max(x.Rows, y.Rows);
+    r.Cols = std::max(x.Cols, y.Cols);
+    r.Cells.reserve(std::size_t(r.Rows) * r.Cols);
+    const auto at = [](const TArray& m, int i, int j) -> TCellValue {
+        const int ii = m.Rows == 1 ? 0 : i, jj = m.Cols == 1 ? 0 : j;
+        if (ii >= m.Rows || jj >= m.Cols) return TCellValue::Error(kNA);
+        return m.At(ii, jj);
+    };
+    for (int i = 0; i < r.Rows; ++i)
+        for (int j = 0; j < r.Cols; ++j) r.Cells.push_back(ApplyBinary(node.Op, at(x, i, j), at(y, i, j)));
+    return TValue::Arr(std::move(r));
+}
+
+TValue TEvaluator::Eval(const TFormulaNode& node) {
+    switch (node.Kind) {
+    case TNodeKind::Number: {
+        std::string_view text = F.TokenText(node.Token);
+        char buf[64];
+        std::size_t n = 0;
+        for (char c : text) {
+            if (n + 1 >= sizeof buf) break;
+            buf[n++] = c == F.Dialect().DecimalSeparator ? '.' : c;
+        }
+        double d = 0;
+        std::from_chars(buf, buf + n, d);
+        return TValue::Num(d);
+    }
+    case TNodeKind::String: {
+        const std::string_view text = F.TokenText(node.Token);
+        std::string s;
+        s.reserve(text.size());
+        for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+            s += text[i];
+            if (text[i] == '"') ++i;
+        }
+        return TValue::Str(std::move(s));
+    }
+    case TNodeKind::Boolean: return TValue::Bool(SameText(F.TokenText(node.Token), "TRUE"));
+    case TNodeKind::Error: return TValue::Of(TCellValue::Error(UpperCase(F.TokenText(node.Token))));
+    case TNodeKind::Missing: return TValue{};
+    case TNodeKind::Reference: {
+        const TToken& t = F.Tokens()[node.Token];
+        if (t.Area.AreaKind == TArea::Kind::Error) return TValue::Err(kRef);
+        const std::string_view text = F.TokenText(node.Token);
+        return TValue::Area(
+            TRect{SheetOfPrefix(text.substr(0, t.PrefixLen)), t.Area.Row1, t.Area.Col1, t.Area.Row2, t.Area.Col2});
+    }
+    case TNodeKind::Name: return EvalName(node);
+    case TNodeKind::StructuredRef: throw TNotEvaluated{};
+    case TNodeKind::Parentheses: return Eval(F.Child(node, 0));
+    case TNodeKind::Union: {
+        TValue u;
+        u.type = TValue::Type::Ref;
+        for (int i = 0; i < node.ChildCount; ++i) {
+            TValue part = Eval(F.Child(node, i));
+            if (part.type != TValue::Type::Ref) return TValue::Err(kValue);
+            for (TRect& r : part.areas) u.areas.push_back(std::move(r));
+        }
+        return u;
+    }
+    case TNodeKind::Percent: {
+        const TValue v = Eval(F.Child(node, 0));
+        return TValue::Of(ApplyArithmetic('/', Scalar(v), TCellValue::Number(100)));
+    }
+    case TNodeKind::Unary: {
+        TValue v = Eval(F.Child(node, 0));
+        if (node.Op == '@') return TValue::Of(Scalar(v));
+        if (node.Op == '+') return v;
+        if (v.type == TValue::Type::Array) {
+            TArray a = *v.array;
+            for (TCellValue& c : a.Cells) c = ApplyArithmetic('-', TCellValue::Number(0), c);
+            return TValue::Arr(std::move(a));
+        }
+        const TCellValue s = Scalar(v);
+        if (s.kind == TCellValue::Kind::Error) return TValue::Of(s);
+        return TValue::Of(ApplyArithmetic('-', TCellValue::Number(0), s));
+    }
+    case TNodeKind::Binary: return EvalBinary(node);
+    case TNodeKind::Array: {
+        TArray a;
+        a.Cols = node.ArrayColumns;
+        a.Rows = a.Cols > 0 ? node.ChildCount / a.Cols : 0;
+        for (int i = 0; i < node.ChildCount; ++i) a.Cells.push_back(Scalar(Eval(F.Child(node, i))));
+        return TValue::Arr(std::move(a));
+    }
+    case TNodeKind::Function: {
+        if (node.Function < 0) throw TNotEvaluated{};
+        TValue result;
+        if (!CallFunction(*this, node, FunctionInfo(node.Function).Name, result)) throw TNotEvaluated{};
+        return result;
+    }
+    case TNodeKind::Spill: throw TNotEvaluated{};
+    }
+    throw TNotEvaluated{};
+}
+
+}  // namespace eval
+
+TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col) {
+    if (f.Root() < 0) return TCellValue::NotEvaluated();
+    try {
+        eval::TEvaluator e(f, context, row, col);
+        TCellValue v = e.Scalar(e.Eval(f.Nodes()[f.Root()]));
+        // A formula showing an empty cell shows 0.
+        if (v.kind == TCellValue::Kind::Empty) return TCellValue::Number(0);
+        if (v.kind == TCellValue::Kind::Number && v.number == 0) v.number = 0;  // no -0
+        return v;
+    } catch (const eval::TNotEvaluated&) {
+        return TCellValue::NotEvaluated();
+    }
+}
+
+}  // namespace tabrix::xl
