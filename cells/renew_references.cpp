@@ -178,7 +178,13 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             finishName(i);
             size_t k = i;
             while (k < n && Formula[k] == sign) ++k;
-            const size_t end = ((k - i) % 2 == 1) ? field_syntax::NameEnd(Formula, k) : k;
+            size_t end = k;
+            if ((k - i) % 2 == 1 && k < n && field_syntax::IsQuote(Formula[k])) {
+                const size_t close = Formula.find(Formula[k], k + 1);
+                end = close == std::u16string_view::npos ? n : close + 1;
+            } else if ((k - i) % 2 == 1) {
+                end = field_syntax::NameEnd(Formula, k);
+            }
             out += Formula.substr(i, end - i);
             i = end;
             continue;
