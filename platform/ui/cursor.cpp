@@ -1,0 +1,11 @@
+#include "platform/ui/cursor.h"
+
+namespace tabrix {
+
+TScreen& Screen()
+{
+    static TScreen screen;
+    return screen;
+}
+
+}  // namespace tabrix

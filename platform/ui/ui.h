@@ -1,0 +1,8 @@
+#pragma once
+// The windowing platform on the terminal: message boxes, the screen cursor,
+// modal windows and the message pump.
+
+#include "platform/ui/cursor.h"
+#include "platform/ui/forms.h"
+#include "platform/ui/msgbox.h"
+#include "platform/ui/terminal.h"
