@@ -129,8 +129,7 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
     if (body == std::u16string_view::npos) return UnicodeString(Formula);
     // A sign that is itself a name, quote or bracket character cannot mark a
     // field reference apart from the formula's own syntax.
-    const bool signMarksFields = !IsNameChar(sign) && !IsForeign(sign) && sign != u'"' && sign != u'\'' &&
-                                 sign != u'[' && sign != u']';
+    const bool signMarksFields = !IsNameChar(sign) && sign != u'"' && sign != u'\'' && sign != u'[' && sign != u']';
 
     UnicodeString out;
     out.reserve(Formula.size() + 8);
@@ -178,11 +177,12 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             finishName(i);
             size_t k = i;
             while (k < n && Formula[k] == sign) ++k;
+            const bool field = (k - i) % 2 == 1;
             size_t end = k;
-            if ((k - i) % 2 == 1 && k < n && field_syntax::IsQuote(Formula[k])) {
+            if (field && k < n && field_syntax::IsQuote(Formula[k])) {
                 const size_t close = Formula.find(Formula[k], k + 1);
                 end = close == std::u16string_view::npos ? n : close + 1;
-            } else if ((k - i) % 2 == 1) {
+            } else if (field) {
                 end = field_syntax::NameEnd(Formula, k);
             }
             out += Formula.substr(i, end - i);

@@ -85,6 +85,8 @@ TEST(RenewCellReferences, LeavesFieldNamesAlone) {
     EXPECT_EQ(Renew("=#Orders.X1+#SUM(Q1)+C2", 3, 0), "=#Orders.X1+#SUM(Q1)+C5");
     EXPECT_EQ(Renew("#=#A1*2", 3, 0), "#=#A1*2");
     EXPECT_EQ(Renew("=#'Q1 data'+A1", 3, 0), "=#'Q1 data'+A4");
+    // A sign above ASCII is the code unit of the same value.
+    EXPECT_EQ(Renew("=A1\u00A7X1+B2", 3, 0, '\xA7'), "=A4\u00A7X1+B5");
     // The field syntax quotes with any character whose low bits are a quote.
     EXPECT_EQ(Renew("=#Ģx A1 yĢ+A1", 3, 0), "=#Ģx A1 yĢ+A4");
     // A doubled sign is a literal sign, so what follows is a reference.
