@@ -3,6 +3,6 @@
 // modal windows and the message pump.
 
 #include "platform/ui/cursor.h"
-#include "platform/ui/forms.h"
+#include "platform/ui/modal_window.h"
 #include "platform/ui/msgbox.h"
 #include "platform/ui/terminal.h"

@@ -1,4 +1,4 @@
-#include "platform/ui/forms.h"
+#include "platform/ui/modal_window.h"
 
 #include <gtest/gtest.h>
 #include <termios.h>
@@ -17,7 +17,7 @@ using testing::TPseudoTerminal;
 
 // A window that records what happens to it, in order; its handlers are
 // set per test.
-class TRecordingForm : public TForm {
+class TRecordingForm : public TModalWindow {
 public:
     std::vector<std::string>* Log = nullptr;
     std::function<void()> OnShow;
@@ -147,7 +147,7 @@ TEST(MessagePump, AReleasedWindowLivesUntilTheMessagesBeforeItAreHandled)
     form->Log = &log;
     TRecordingForm* raw = form.get();
     raw->PostMessage(WM_USER, 1);
-    TForm::Release(std::move(form));
+    TModalWindow::Release(std::move(form));
     EXPECT_TRUE(log.empty());
     ProcessMessages();
     EXPECT_EQ(log, (Log{"msg 0/1", "form destroyed"}));

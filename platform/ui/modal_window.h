@@ -3,7 +3,8 @@
 // terminal. A window has no pixels here: it is a message target with a
 // caption, a modal loop, close requests that it may refuse, and a cancel
 // button pressed by Esc or Ctrl-C. Drawing is the window's own business
-// (the progress window writes rows to standard error).
+// (the progress window writes rows to standard error). A form of the
+// component framework (TForm) that is shown modally derives from both.
 
 #include <cstdint>
 #include <memory>
@@ -16,12 +17,12 @@ inline constexpr unsigned WM_USER = 0x0400;
 
 enum TModalResult : int { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrYes = 6, mrNo = 7 };
 
-class TForm {
+class TModalWindow {
 public:
-    TForm() = default;
-    virtual ~TForm();
-    TForm(const TForm&) = delete;
-    TForm& operator=(const TForm&) = delete;
+    TModalWindow() = default;
+    virtual ~TModalWindow();
+    TModalWindow(const TModalWindow&) = delete;
+    TModalWindow& operator=(const TModalWindow&) = delete;
 
     const std::string& Caption() const { return FCaption; }
     void SetCaption(std::string caption) { FCaption = std::move(caption); }
@@ -46,7 +47,7 @@ public:
 
     // Destroys the window once the messages already queued have been
     // handled (or when the process ends, if no one pumps again).
-    static void Release(std::unique_ptr<TForm> form);
+    static void Release(std::unique_ptr<TModalWindow> form);
 
 protected:
     virtual void DoShow() {}

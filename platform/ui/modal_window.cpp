@@ -1,4 +1,4 @@
-#include "platform/ui/forms.h"
+#include "platform/ui/modal_window.h"
 
 #include <algorithm>
 #include <atomic>
@@ -13,8 +13,8 @@ namespace tabrix {
 namespace {
 
 struct TQueued {
-    TForm* Target = nullptr;        // not owned: a posted message
-    std::unique_ptr<TForm> Doomed;  // owned: a released window
+    TModalWindow* Target = nullptr;        // not owned: a posted message
+    std::unique_ptr<TModalWindow> Doomed;  // owned: a released window
     unsigned Msg = 0;
     intptr_t WParam = 0;
     intptr_t LParam = 0;
@@ -31,7 +31,7 @@ extern "C" void OnInterrupt(int)
 
 struct TMessageQueue {
     std::deque<TQueued> Items;
-    std::vector<TForm*> ModalStack;
+    std::vector<TModalWindow*> ModalStack;
 
     static TMessageQueue& Get()
     {
@@ -39,7 +39,7 @@ struct TMessageQueue {
         return queue;
     }
 
-    void Forget(TForm* form)
+    void Forget(TModalWindow* form)
     {
         for (TQueued& q : Items)
             if (q.Target == form)
@@ -84,17 +84,17 @@ struct TMessageQueue {
     }
 };
 
-TForm::~TForm()
+TModalWindow::~TModalWindow()
 {
     TMessageQueue::Get().Forget(this);
 }
 
-void TForm::Close()
+void TModalWindow::Close()
 {
     FCloseRequested = true;
 }
 
-void TForm::PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
+void TModalWindow::PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
 {
     TQueued q;
     q.Target = this;
@@ -104,7 +104,7 @@ void TForm::PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
     TMessageQueue::Get().Items.push_back(std::move(q));
 }
 
-void TForm::Release(std::unique_ptr<TForm> form)
+void TModalWindow::Release(std::unique_ptr<TModalWindow> form)
 {
     if (!form)
         return;
@@ -141,7 +141,7 @@ private:
 
 }  // namespace
 
-TModalResult TForm::ShowModal()
+TModalResult TModalWindow::ShowModal()
 {
     TMessageQueue& queue = TMessageQueue::Get();
     FModal = true;
@@ -149,7 +149,7 @@ TModalResult TForm::ShowModal()
     FModalResult = mrNone;
     queue.ModalStack.push_back(this);
     struct Leave {
-        TForm* Form;
+        TModalWindow* Form;
         ~Leave()
         {
             Form->FModal = false;
