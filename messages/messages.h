@@ -42,6 +42,14 @@ inline constexpr const char* SFooterInOtherBands = "Assigned footer band has dif
 inline constexpr const char* SErrorReadingBandsTooMany = "Error reading bands. More bands than expected.";
 // Reading the streamed bands; %s = the whole value name read.
 inline constexpr const char* SErrorReadingBandsUnknownProp = "Error reading bands. Unknown property name %s.";
+// Reading the streamed bands: a BandType value outside the band types, or one
+// that the band's class cannot take (a plain band read as a group band);
+// %d = the value read.
+inline constexpr const char* SErrorReadingBandsWrongType = "Error reading bands. Wrong band type %d.";
+// CalcGroupExpr of a group header with a FieldName while the report has no
+// data set; %s = the band's display name, %s = the field name.
+inline constexpr const char* SGroupFieldWithoutDataSet =
+    "Group band %s takes its value from field \"%s\", but the report has no data set. ";
 
 // ---- Field parser
 // %s = the whole text given to SetFieldString, %s = the field sign.

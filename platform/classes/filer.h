@@ -156,8 +156,10 @@ public:
     TValueType NextValue() const;
     TValueType ReadValue();
     bool EndOfList() const { return NextValue() == TValueType::vaNull; }
-    void ReadListBegin() { CheckValue(TValueType::vaList); }
-    void ReadListEnd() { CheckValue(TValueType::vaNull); }
+    // Reads a value of that type with no content (a marker), or fails.
+    void ExpectValue(TValueType type);
+    void ReadListBegin() { ExpectValue(TValueType::vaList); }
+    void ReadListEnd() { ExpectValue(TValueType::vaNull); }
     std::string ReadStr();  // a property name
     int64_t ReadInteger();
     int ReadInteger32();
@@ -189,7 +191,6 @@ private:
     };
     const TFormValue& Peek() const;
     const TFormValue& Take();
-    void CheckValue(TValueType type);
     [[noreturn]] void Expected(const char* what) const;
     TComponent* ReadComponent(TComponent* existing, TComponent* owner);
     void ReadComponentBody(TComponent& component);

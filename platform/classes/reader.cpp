@@ -63,7 +63,7 @@ TValueType TReader::NextValue() const {
 
 TValueType TReader::ReadValue() { return Take().Type; }
 
-void TReader::CheckValue(TValueType type) {
+void TReader::ExpectValue(TValueType type) {
     if (NextValue() != type || FPos >= FValues.size()) Expected(ValueTypeName(type));
     ++FPos;
 }
@@ -286,7 +286,7 @@ void TReader::ReadPropValue(TPersistent& instance, const TPropInfo& prop) {
                 return;
             }
             case TTypeKind::tkSet: {
-                CheckValue(TValueType::vaSet);
+                ExpectValue(TValueType::vaSet);
                 uint64_t mask = 0;
                 while (NextValue() == TValueType::vaIdent) {
                     std::string ident = Take().Text;
@@ -346,7 +346,7 @@ void TReader::ReadPropValue(TPersistent& instance, const TPropInfo& prop) {
 }
 
 void TReader::ReadCollection(TCollection& collection) {
-    CheckValue(TValueType::vaCollection);
+    ExpectValue(TValueType::vaCollection);
     if (++FDepth > kFormMaxNesting) Error("collections nested too deeply");
     collection.BeginUpdate();
     try {

@@ -75,6 +75,12 @@ struct TEvent {
     TEvent(std::function<Sig> handler) : Handler(std::move(handler)) {}
     TEvent(std::string name, std::function<Sig> handler)
         : MethodName(std::move(name)), Handler(std::move(handler)) {}
+    // A handler given in code has no method name, so it is not streamed.
+    TEvent& operator=(std::function<Sig> handler) {
+        Handler = std::move(handler);
+        MethodName.clear();
+        return *this;
+    }
     explicit operator bool() const { return static_cast<bool>(Handler); }
     template <class... A>
     decltype(auto) operator()(A&&... args) const { return Handler(std::forward<A>(args)...); }

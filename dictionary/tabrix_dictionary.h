@@ -1,0 +1,3 @@
+#pragma once
+// Unit TabrixDictionary.
+#include "dictionary/dictionary.h"
