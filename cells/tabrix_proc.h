@@ -4,3 +4,4 @@
 #include "cells/cell_address.h"
 #include "cells/renew_references.h"
 #include "cells/tabrix_error.h"
+#include "cells/temp_files.h"
