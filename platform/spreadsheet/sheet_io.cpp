@@ -335,7 +335,7 @@ private:
                 constant.Kind = TCellKind::Number;
                 constant.Number = serial;
             }
-        } else if (v) {
+        } else if (v && !value.empty()) {  // an empty <v/> is no value
             double number = 0;
             if (!ParseDouble(value, number)) Fail(row, column, "bad number \"" + std::string(value) + "\"");
             constant.Kind = TCellKind::Number;

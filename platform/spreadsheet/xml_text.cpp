@@ -36,31 +36,38 @@ void AppendEscaped(std::string& out, std::string_view text) {
     for (size_t i = 0; i < text.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(text[i]);
         const char* rep = nullptr;
+        bool code = false;  // written as the file format's "_xHHHH_"
         switch (c) {
         case '&': rep = "&amp;"; break;
         case '<': rep = "&lt;"; break;
         case '>': rep = "&gt;"; break;
-        case '"': rep = Attribute ? "&quot;" : nullptr; break;
-        case '\n': rep = Attribute ? "&#10;" : nullptr; break;
         case '\r': rep = "&#13;"; break;
-        case '\t': rep = Attribute ? "&#9;" : nullptr; break;
+        case '"':
+            if (!Attribute) continue;
+            rep = "&quot;";
+            break;
+        case '\n':
+            if (!Attribute) continue;
+            rep = "&#10;";
+            break;
+        case '\t':
+            if (!Attribute) continue;
+            rep = "&#9;";
+            break;
         case '_':
             if (!IsEscapeAt(text, i)) continue;
+            code = true;  // a literal "_x0041_" stays literal
             break;
         default:
             if (c >= 0x20) continue;
+            code = true;
         }
         out.append(text.data() + run, i - run);
         run = i + 1;
-        if (rep) {
-            out += rep;
-        } else if (c == '_') {
-            AppendEscapeCode(out, '_');  // a literal "_x0041_" stays literal
-        } else if (c == '\n' || c == '\t') {
-            out.push_back(static_cast<char>(c));
-        } else {
+        if (code)
             AppendEscapeCode(out, c);
-        }
+        else
+            out += rep;
     }
     out.append(text.data() + run, text.size() - run);
 }

@@ -51,6 +51,7 @@ TEST(XmlText, ControlCharactersAndLiteralEscapesSurviveARoundTrip) {
     AppendXmlText(xml, text);
     EXPECT_EQ(xml.find('\x01'), std::string::npos);
     EXPECT_EQ(xml.find('<'), std::string::npos);
+    EXPECT_NE(xml.find("&gt;\""), std::string::npos) << "quotes stay literal in element text";
     // What a reader gets after entity decoding is the escaped form; decoding
     // the file format's escapes gives the text back.
     std::string entityDecoded = xml;
