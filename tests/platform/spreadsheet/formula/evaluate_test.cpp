@@ -185,6 +185,7 @@ TEST_F(Evaluate, DatesOfThe1900System) {
     EXPECT_EQ(Num("DATE(1900,3,1)"), 61);
     EXPECT_EQ(Num("DATE(124,1,1)"), EncodeDate(2024, 1, 1));   // years below 1900 count from 1900
     EXPECT_EQ(Num("YEAR(60)*10000+MONTH(60)*100+DAY(60)"), 19000229);
+    EXPECT_EQ(Num("DAY(59)+DAY(61)"), 29);
     EXPECT_EQ(Num("DAY(DATE(2026,12,24))+MONTH(45658)"), 25);
     EXPECT_EQ(Num("WEEKDAY(DATE(2024,1,1))*10+WEEKDAY(DATE(2024,1,1),2)"), 21);   // a Monday
     EXPECT_EQ(Num("HOUR(0.75)*100+MINUTE(TIME(1,30,0))+SECOND(TIME(0,0,59))"), 1889);
