@@ -16,6 +16,10 @@ inline constexpr const char* SErrorCreatingFile = "Error creating file \"%s\"";
 inline constexpr const char* SErrorCreatingExcelApp = "Error creating Excel application object. %s. ";
 // Workbooks.Open of the template failed; %s = file name, %s = error text.
 inline constexpr const char* SErrorOpeningTemplate = "Error opening template \"%s\". %s. ";
+// The SubReport chain comes back to a component already in it; %s = the
+// component that starts the chain, %s = the one met again.
+inline constexpr const char* SSubReportCycle =
+    "The sub-report chain of \"%s\" comes back to \"%s\": a report cannot build its own sheet again. ";
 
 // ---- Report generation loop and row buffer
 // A band would end beyond report row 65535 (OutputBand, WriteBufToSheet).
