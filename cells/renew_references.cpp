@@ -42,6 +42,13 @@ int ColumnOf(std::u16string_view letters) {
     return col;
 }
 
+void AppendRow(int row, UnicodeString& out) {
+    char16_t buf[12];
+    int n = 0;
+    for (; row > 0; row /= 10) buf[n++] = static_cast<char16_t>(u'0' + row % 10);
+    while (n > 0) out += buf[--n];
+}
+
 // Appends the name moved by the offsets, or unchanged when it is no
 // reference or would leave the sheet. `name` holds ASCII name characters.
 void AppendRenewedName(std::u16string_view name, int rowOffset, int colOffset, UnicodeString& out) {
@@ -111,14 +118,73 @@ void AppendRenewedName(std::u16string_view name, int rowOffset, int colOffset, U
 
     if (colAbsolute) out += colPart;
     else cells_detail::AppendColumnLetters(col, out);
-    if (rowAbsolute) {
-        out += name.substr(p);
-    } else {
-        char16_t buf[8];
-        int n = 0;
-        for (int64_t r = row; r > 0; r /= 10) buf[n++] = static_cast<char16_t>(u'0' + r % 10);
-        while (n > 0) out += buf[--n];
+    if (rowAbsolute) out += name.substr(p);
+    else AppendRow(static_cast<int>(row), out);
+}
+
+// One side of a whole-column range ("C", "$C") or a whole-row range ("5",
+// "$5"), which the spreadsheet moves like the references of a cell.
+enum class TLineKind { None, Column, Row };
+
+struct TLineRef {
+    TLineKind Kind = TLineKind::None;
+    bool Absolute = false;
+    int Value = 0;
+};
+
+TLineRef ParseLine(std::u16string_view s) {
+    TLineRef ref;
+    ref.Absolute = !s.empty() && s[0] == u'$';
+    const std::u16string_view rest = s.substr(ref.Absolute ? 1 : 0);
+    if (rest.empty()) return ref;
+    if (IsLetter(rest[0])) {
+        const int col = rest.size() <= 2 ? ColumnOf(rest) : 0;
+        if (col >= 1 && col <= kMaxColumn) ref = {TLineKind::Column, ref.Absolute, col};
+        return ref;
     }
+    int64_t row = 0;
+    for (char16_t c : rest) {
+        if (!IsDigit(c)) return ref;
+        row = row * 10 + (c - u'0');
+        if (row > kMaxRow) return ref;
+    }
+    if (row >= 1) ref = {TLineKind::Row, ref.Absolute, static_cast<int>(row)};
+    return ref;
+}
+
+// Appends one side moved by the offset of its kind; false when it would
+// leave the sheet.
+bool AppendMovedLine(std::u16string_view text, const TLineRef& ref, int offset, UnicodeString& out) {
+    if (ref.Absolute) {
+        out += text;
+        return true;
+    }
+    const int64_t moved = int64_t(ref.Value) + offset;
+    if (moved < 1 || moved > (ref.Kind == TLineKind::Column ? kMaxColumn : kMaxRow)) return false;
+    if (ref.Kind == TLineKind::Column) cells_detail::AppendColumnLetters(static_cast<int>(moved), out);
+    else AppendRow(static_cast<int>(moved), out);
+    return true;
+}
+
+// Appends "first:last" moved when both sides are whole columns or both
+// whole rows (unchanged, as a whole, when a side would leave the sheet);
+// returns false, appending nothing, when they are no such range.
+bool AppendRenewedLineRange(std::u16string_view first, std::u16string_view last, int rowOffset, int colOffset,
+                            UnicodeString& out) {
+    const TLineRef a = ParseLine(first);
+    const TLineRef b = ParseLine(last);
+    if (a.Kind == TLineKind::None || a.Kind != b.Kind) return false;
+    const int offset = a.Kind == TLineKind::Column ? colOffset : rowOffset;
+    const size_t mark = out.size();
+    if (AppendMovedLine(first, a, offset, out)) {
+        out += u':';
+        if (AppendMovedLine(last, b, offset, out)) return true;
+    }
+    out.resize(mark);
+    out += first;
+    out += u':';
+    out += last;
+    return true;
 }
 
 }  // namespace
@@ -194,6 +260,17 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             nameForeign = nameForeign || IsForeign(c);
             ++i;
             continue;
+        }
+        if (c == u':' && nameStart != std::u16string_view::npos && !nameForeign) {
+            size_t j = i + 1;
+            while (j < n && IsNameChar(Formula[j])) ++j;
+            if (j > i + 1 && (j == n || !IsForeign(Formula[j])) &&
+                AppendRenewedLineRange(Formula.substr(nameStart, i - nameStart), Formula.substr(i + 1, j - i - 1),
+                                       RowOffset, ColOffset, out)) {
+                nameStart = std::u16string_view::npos;
+                i = j;
+                continue;
+            }
         }
         finishName(i);
         out += c;

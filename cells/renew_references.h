@@ -1,8 +1,9 @@
 #pragma once
 // Moving the cell references of a formula text when its cell moves, as the
 // spreadsheet does when it copies a cell: relative rows and columns shift by
-// the offsets; "$" parts, quoted text, sheet names in apostrophes, bracketed
-// parts and field references stay as written.
+// the offsets (whole-column ranges such as C:D by the column offset, whole-row
+// ranges such as 5:7 by the row offset); "$" parts, quoted text, sheet names
+// in apostrophes, bracketed parts and field references stay as written.
 
 #include <string_view>
 

@@ -1,7 +1,7 @@
 // Reference renewal against an independent implementation of the
 // spreadsheet's own adjustment (openpyxl's formula translator), on generated
 // formulas of the kinds templates hold. The generator keeps to what both
-// define alike: references that stay on the sheet, no whole rows or columns.
+// define alike: references that stay on the sheet.
 
 #include <gtest/gtest.h>
 
@@ -40,6 +40,13 @@ private:
         return (Pick(0, 3) == 0 ? "$" : "") + col + (Pick(0, 3) == 0 ? "$" : "") + row;
     }
 
+    // One side of a whole-column (letters) or whole-row (digits) range.
+    std::string Line(bool column) {
+        std::string text = column ? TabrixGetRange(1, Pick(3, 250)) : std::to_string(Pick(30, 60000));
+        if (column) text.pop_back();
+        return (Pick(0, 3) == 0 ? "$" : "") + text;
+    }
+
     std::string Term() {
         switch (Pick(0, 9)) {
             case 0: return "SUM(" + Ref() + ":" + Ref() + ")";
@@ -47,8 +54,8 @@ private:
             case 2: return "'Q1 2024'!" + Ref();
             case 3: return "\"" + Ref() + " text\"";
             case 4: return "LOG10(" + Ref() + ")";
-            case 5: return "ROUND(" + Ref() + ",2)";
-            case 6: return "1E5";
+            case 5: return Pick(0, 1) ? "ROUND(" + Ref() + ",2)" : "1E5";
+            case 6: return Pick(0, 1) ? "SUM(" + Line(true) + ":" + Line(true) + ")" : Line(false) + ":" + Line(false);
             case 7: return "(" + Ref() + "-" + Ref() + ")";
             default: return Ref();
         }

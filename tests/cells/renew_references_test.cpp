@@ -42,12 +42,27 @@ TEST(RenewCellReferences, LeavesNamesThatAreNoReferences) {
     EXPECT_EQ(Renew("=Sheet2!A1", 3, 0), "=Sheet2!A4");
     EXPECT_EQ(Renew("=LOG10(A1)", 3, 0), "=LOG10(A4)");
     EXPECT_EQ(Renew("=A:A", 3, 0), "=A:A");
-    EXPECT_EQ(Renew("=1:1", 3, 0), "=1:1");
     EXPECT_EQ(Renew("=A65534", 3, 0), "=A65534");
     EXPECT_EQ(Renew("=A65532", 3, 0), "=A65535");
     EXPECT_EQ(Renew("=IW1+ABC1+$IW1+$A$$1", 3, 0), "=IW1+ABC1+$IW1+$A$$1");
     EXPECT_EQ(Renew("=R1C1+1E5+$1", 3, 0), "=R1C1+1E5+$1");
     EXPECT_EQ(Renew("=$A$70000", 3, 0), "=$A$70000");
+}
+
+TEST(RenewCellReferences, MovesWholeColumnsAndRows) {
+    // As the spreadsheet does: a column range follows the columns, a row
+    // range the rows.
+    EXPECT_EQ(Renew("=SUM(C:D)", 3, -1), "=SUM(B:C)");
+    EXPECT_EQ(Renew("=SUM($C:d)", 3, -1), "=SUM($C:C)");
+    EXPECT_EQ(Renew("=SUM(1:1)+5:$7", 3, -1), "=SUM(4:4)+8:$7");
+    EXPECT_EQ(Renew("=Data!B:B", 0, 1), "=Data!C:C");
+    // A side that would leave the sheet keeps the whole range.
+    EXPECT_EQ(Renew("=SUM(A:C)", 0, -1), "=SUM(A:C)");
+    EXPECT_EQ(Renew("=SUM(1:65535)", 1, 0), "=SUM(1:65535)");
+    EXPECT_EQ(Renew("=SUM(iv:IV)+SUM(IW:IW)", 1, 0), "=SUM(IV:IV)+SUM(IW:IW)");
+    // Mixed shapes are no whole range; the cell reference still moves.
+    EXPECT_EQ(Renew("=A:A1+1:B", 3, 0), "=A:A4+1:B");
+    EXPECT_EQ(Renew("=B:BÄ", 0, -1), "=B:BÄ");
 }
 
 TEST(RenewCellReferences, LeavesQuotedTextAlone) {
