@@ -14,9 +14,11 @@ function(tabrix_library name)
   endif()
 endfunction()
 
-# tabrix_test(NAME SOURCES... [DEPS libs...] [LABELS labels...])
+# tabrix_test(NAME SOURCES... [DEPS libs...] [LABELS labels...]
+#             [PROPERTIES name value...]): PROPERTIES are CTest properties of
+# every discovered test (FIXTURES_REQUIRED, ENVIRONMENT, ...).
 function(tabrix_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS;PROPERTIES" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${TABRIX_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -25,7 +27,7 @@ function(tabrix_test name)
     TABRIX_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data"
     TABRIX_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
   include(GoogleTest)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}")
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}" ${ARG_PROPERTIES})
 endfunction()
 
 # tabrix_fuzzer(NAME SOURCES... [DEPS libs...]): a libFuzzer binary

@@ -44,7 +44,13 @@ TDataSet::TDataSet(TComponent* owner) : TComponent(owner) {}
 
 TDataSet::~TDataSet() {
     // Everyone holding a pointer to us lets go now, while we are still whole.
-    for (TDataSetObserver* o : std::vector<TDataSetObserver*>(FObservers)) o->DataSetDestroying(*this);
+    for (TDataSetObserver* o : std::vector<TDataSetObserver*>(FObservers)) {
+        try {
+            o->DataSetDestroying(*this);
+        } catch (...) {
+            // An observer that cannot follow closes itself; a destructor raises nothing.
+        }
+    }
     FObservers.clear();
     if (FMasterLink) FMasterLink->RemoveClient(this);
     FMasterLink = nullptr;
@@ -261,9 +267,8 @@ void TDataSet::DataSourceEvent(TDataSource& source, TDataEvent event) {
 }
 
 void TDataSet::DataSourceDestroying(TDataSource& source) {
-    if (&source != FMasterLink) return;
-    FMasterLink = nullptr;
-    if (FActive) MasterChanged(TDataEvent::deClose);
+    // The records stay as they are; only the link goes.
+    if (&source == FMasterLink) FMasterLink = nullptr;
 }
 
 void TDataSet::DataSetFieldDestroying(TDataSetField&) {}

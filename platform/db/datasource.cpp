@@ -19,7 +19,12 @@ TDataSource::TDataSource(TComponent* owner) : TComponent(owner) {}
 TDataSource::~TDataSource() {
     if (FDataSet) FDataSet->RemoveObserver(this);
     FDataSet = nullptr;
-    for (TDataSourceObserver* c : std::vector<TDataSourceObserver*>(FClients)) c->DataSourceDestroying(*this);
+    for (TDataSourceObserver* c : std::vector<TDataSourceObserver*>(FClients)) {
+        try {
+            c->DataSourceDestroying(*this);
+        } catch (...) {
+        }
+    }
     FClients.clear();
 }
 
@@ -47,7 +52,19 @@ void TDataSource::DataSetEvent(TDataSet&, TDataEvent event) { NotifyClients(even
 
 void TDataSource::DataSetDestroying(TDataSet&) {
     FDataSet = nullptr;
-    NotifyClients(TDataEvent::deClose);
+    // Runs inside the data set's destructor: a detail that cannot follow is closed.
+    for (TDataSourceObserver* c : std::vector<TDataSourceObserver*>(FClients)) {
+        try {
+            c->DataSourceEvent(*this, TDataEvent::deClose);
+        } catch (...) {
+            if (auto* detail = dynamic_cast<TDataSet*>(c)) {
+                try {
+                    detail->Close();
+                } catch (...) {
+                }
+            }
+        }
+    }
 }
 
 void TDataSource::NotifyClients(TDataEvent event) {

@@ -20,8 +20,16 @@ TSQLConnection::TSQLConnection(TComponent* owner) : TComponent(owner) {}
 TSQLConnection::~TSQLConnection() { DetachQueries(); }
 
 void TSQLConnection::DetachQueries() {
-    for (TSQLQuery* q : std::vector<TSQLQuery*>(FQueries)) q->ConnectionDestroying(*this);
+    FClosing = true;
+    for (TSQLQuery* q : std::vector<TSQLQuery*>(FQueries)) {
+        try {
+            q->ConnectionDestroying(*this);
+        } catch (...) {
+            // called from destructors: a query that fails to close is closed anyway
+        }
+    }
     FQueries.clear();
+    FClosing = false;
 }
 
 void TSQLConnection::Open() {
@@ -32,7 +40,14 @@ void TSQLConnection::Open() {
 
 void TSQLConnection::Close() {
     if (!FConnected) return;
-    for (TSQLQuery* q : std::vector<TSQLQuery*>(FQueries)) q->ConnectionClosing();
+    FClosing = true;
+    try {
+        for (TSQLQuery* q : std::vector<TSQLQuery*>(FQueries)) q->ConnectionClosing();
+    } catch (...) {
+        FClosing = false;
+        throw;
+    }
+    FClosing = false;
     DoDisconnect();
     FConnected = false;
 }

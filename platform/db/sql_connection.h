@@ -40,6 +40,8 @@ public:
     // Closes the queries that use the connection first.
     void Close();
     bool Connected() const { return FConnected; }
+    // True while the connection closes its queries (they do not re-open then).
+    bool Closing() const { return FClosing; }
     void SetConnected(bool value);
 
     // The database as error texts name it (never with a password).
@@ -67,6 +69,7 @@ private:
 
     bool FConnected = false;
     bool FStreamedConnected = false;
+    bool FClosing = false;
     std::vector<TSQLQuery*> FQueries;
 };
 

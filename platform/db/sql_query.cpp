@@ -84,9 +84,9 @@ std::vector<Variant> TSQLQuery::ParamValues() const {
                 listed = true;
             }
         if (listed) continue;
+        if (!DataSource()) db_errors::ParamNoValue(Name(), name);
         TDataSet* master = MasterDataSet();
-        if (!master) db_errors::ParamNoValue(Name(), name);
-        if (!master->Active() || master->IsEmpty()) {
+        if (!master || !master->Active() || master->IsEmpty()) {
             values.push_back(Variant::Null());  // no master record: no details
             continue;
         }
@@ -113,7 +113,9 @@ void TSQLQuery::InternalOpen() {
 }
 
 void TSQLQuery::MasterChanged(TDataEvent) {
-    if (Active()) Refresh();
+    if (!Active()) return;
+    if (!FConnection || FConnection->Closing()) Close();  // the connection goes: no new statements
+    else Refresh();
 }
 
 }  // namespace tabrix
