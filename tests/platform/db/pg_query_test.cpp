@@ -98,7 +98,7 @@ TEST_F(PgQuery, TypesAndTheirTextsInTwoLocales) {
         EXPECT_EQ(q->FieldByName("n")->AsString(), "0.1");
         EXPECT_EQ(q->FieldByName("m")->AsString(), "12.34");
         EXPECT_EQ(q->FieldByName("t")->AsString(), "memo");
-        EXPECT_EQ(q->FieldByName("tm")->AsString(), "08:30:15");
+        EXPECT_EQ(q->FieldByName("tm")->AsString(), "8:30:15");
         EXPECT_EQ(q->FieldByName("b")->AsString(), "True");
         EXPECT_EQ(q->FieldByName("nothing")->AsString(), "");
         EXPECT_EQ(q->FieldByName("raw")->AsString(), "AB");
