@@ -49,77 +49,44 @@ void AppendRow(int row, UnicodeString& out) {
     while (n > 0) out += buf[--n];
 }
 
-// Appends the name moved by the offsets, or unchanged when it is no
-// reference or would leave the sheet. `name` holds ASCII name characters.
-void AppendRenewedName(std::u16string_view name, int rowOffset, int colOffset, UnicodeString& out) {
+// Appends the name moved by the offsets when it is a cell reference that
+// stays on the sheet; otherwise appends nothing and returns false.
+// `name` holds ASCII name characters.
+bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset, UnicodeString& out) {
     size_t digits = name.size();
     while (digits > 0 && IsDigit(name[digits - 1])) --digits;
-    if (digits == 0 || digits == name.size()) {
-        out += name;
-        return;
-    }
+    if (digits == 0 || digits == name.size()) return false;
     // Row value with leading zeros skipped; anything past 65535 (including
     // values too long for any integer) is no row of the sheet.
     int64_t row = 0;
     for (size_t k = digits; k < name.size(); ++k) {
         row = row * 10 + (name[k] - u'0');
-        if (row > kMaxRow) {
-            out += name;
-            return;
-        }
+        if (row > kMaxRow) return false;
     }
     const size_t p = digits - 1;  // last character that is not a digit
-    std::u16string_view colPart;
-    bool rowAbsolute = name[p] == u'$';
-    if (rowAbsolute) {
-        colPart = name.substr(0, p);
-        if (colPart.empty()) {
-            out += name;
-            return;
-        }
-    } else {
+    const bool rowAbsolute = name[p] == u'$';
+    if (!rowAbsolute) {
         row += rowOffset;
-        if (row < 1 || row > kMaxRow) {
-            out += name;
-            return;
-        }
-        colPart = name.substr(0, p + 1);
+        if (row < 1 || row > kMaxRow) return false;
     }
+    const std::u16string_view colPart = name.substr(0, rowAbsolute ? p : p + 1);
+    if (colPart.empty()) return false;
 
-    int col = 0;
     const bool colAbsolute = colPart[0] == u'$';
-    if (colAbsolute) {
-        if (colPart.size() < 2 || colPart.size() > 3) {
-            out += name;
-            return;
-        }
-        col = ColumnOf(colPart.substr(1));
-        if (col < 1 || col > kMaxColumn) {
-            out += name;
-            return;
-        }
-    } else {
-        if (colPart.size() > 2) {
-            out += name;
-            return;
-        }
-        col = ColumnOf(colPart);
-        if (col < 1 || col > kMaxColumn) {
-            out += name;
-            return;
-        }
-        const int64_t moved = int64_t(col) + colOffset;
-        if (moved < 1 || moved > kMaxColumn) {
-            out += name;
-            return;
-        }
-        col = static_cast<int>(moved);
+    const std::u16string_view letters = colPart.substr(colAbsolute ? 1 : 0);
+    if (letters.empty() || letters.size() > 2) return false;
+    int64_t col = ColumnOf(letters);
+    if (col < 1 || col > kMaxColumn) return false;
+    if (!colAbsolute) {
+        col += colOffset;
+        if (col < 1 || col > kMaxColumn) return false;
     }
 
     if (colAbsolute) out += colPart;
-    else cells_detail::AppendColumnLetters(col, out);
+    else cells_detail::AppendColumnLetters(static_cast<int>(col), out);
     if (rowAbsolute) out += name.substr(p);
     else AppendRow(static_cast<int>(row), out);
+    return true;
 }
 
 // One side of a whole-column range ("C", "$C") or a whole-row range ("5",
@@ -207,7 +174,7 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
         if (nameStart == std::u16string_view::npos) return;
         const std::u16string_view name = Formula.substr(nameStart, end - nameStart);
         if (nameForeign) out += name;
-        else AppendRenewedName(name, RowOffset, ColOffset, out);
+        else if (!AppendMovedReference(name, RowOffset, ColOffset, out)) out += name;
         nameStart = std::u16string_view::npos;
         nameForeign = false;
     };
