@@ -20,6 +20,14 @@ using Kind = TCellValue::Kind;
 using THandler = TValue (*)(TEvaluator&, const TFormulaNode&);
 
 int Argc(const TFormulaNode& call) { return call.ChildCount; }
+
+// The whole part of a number argument as an int, clamped: 1E+300 is a legal
+// argument where a count or a position is expected.
+int ToInt(double d) {
+    if (std::isnan(d)) return 0;
+    d = std::trunc(d);
+    return d > 1e9 ? 1000000000 : d < -1e9 ? -1000000000 : int(d);
+}
 bool IsMissing(TEvaluator& e, const TFormulaNode& call, int i) {
     return i >= Argc(call) || e.Arg(call, i).Kind == TNodeKind::Missing;
 }
@@ -228,7 +236,7 @@ TValue LargeSmall(TEvaluator& e, const TFormulaNode& call, bool large) {
     if (!ok) return err;
     double k = 0;
     if (!Num(e, call, 1, k, err)) return err;
-    const long kk = long(std::ceil(k));
+    const long kk = ToInt(std::ceil(k));
     if (kk < 1 || std::size_t(kk) > x.size()) return TValue::Err(kNum);
     std::sort(x.begin(), x.end());
     return TValue::Num(large ? x[x.size() - std::size_t(kk)] : x[std::size_t(kk) - 1]);
@@ -240,9 +248,9 @@ TValue Subtotal(TEvaluator& e, const TFormulaNode& call) {
     double fn = 0;
     TValue err;
     if (!Num(e, call, 0, fn, err)) return err;
-    const int code = int(fn) % 100;
+    const int code = ToInt(fn) % 100;
     // Rows hidden by a filter (codes 101-111) are beyond what the context tells.
-    if (int(fn) > 100) throw TNotEvaluated{};
+    if (ToInt(fn) > 100) throw TNotEvaluated{};
     std::vector<double> x;
     switch (code) {
     case 2: return CountImpl(e, call, 1, false);
@@ -652,7 +660,7 @@ TValue RoundImpl(TEvaluator& e, const TFormulaNode& call, TRoundMode mode) {
     double x = 0, digits = 0;
     TValue err;
     if (!Num(e, call, 0, x, err) || !Num(e, call, 1, digits, err)) return err;
-    const int d = int(std::trunc(digits));
+    const int d = ToInt(digits);
     if (d > 15 || d < -15) return TValue::Num(d > 0 ? x : 0);
     const double p = Pow10(std::abs(d));
     double scaled = To15Digits(d >= 0 ? x * p : x / p);
@@ -696,6 +704,7 @@ double FnOdd(double x) {
 double FnFact(double x) {
     if (x < 0) return NAN;
     double r = 1;
+    if (x > 170) return NAN;
     for (int i = 2; i <= int(x); ++i) r *= i;
     return r;
 }
@@ -704,7 +713,7 @@ TValue Trunc(TEvaluator& e, const TFormulaNode& call) {
     double x = 0, d = 0;
     TValue err;
     if (!Num(e, call, 0, x, err) || !NumOr(e, call, 1, 0, d, err)) return err;
-    const double p = Pow10(int(d));
+    const double p = Pow10(std::clamp(ToInt(d), -300, 300));
     return NumResult(std::trunc(To15Digits(x * p)) / p);
 }
 TValue Mod(TEvaluator& e, const TFormulaNode& call) {
@@ -804,7 +813,7 @@ TValue Mid(TEvaluator& e, const TFormulaNode& call) {
     TValue err;
     if (!Str(e, call, 0, s, err) || !Num(e, call, 1, start, err) || !Num(e, call, 2, n, err)) return err;
     if (start < 1 || n < 0) return TValue::Err(kValue);
-    return TValue::Str(std::string(CharSubstr(s, std::size_t(start) - 1, std::size_t(std::min(n, 1e9)))));
+    return TValue::Str(std::string(CharSubstr(s, std::size_t(ToInt(start)) - 1, std::size_t(ToInt(n)))));
 }
 TValue Upper(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
@@ -833,7 +842,7 @@ TValue Proper(TEvaluator& e, const TFormulaNode& call) {
         start = !letter;
         i = j;
     }
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 TValue Trim(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
@@ -846,7 +855,7 @@ TValue Trim(TEvaluator& e, const TFormulaNode& call) {
         out += c;
     }
     if (!out.empty() && out.back() == ' ') out.pop_back();
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 TValue Concatenate(TEvaluator& e, const TFormulaNode& call) {
     std::string out;
@@ -856,7 +865,7 @@ TValue Concatenate(TEvaluator& e, const TFormulaNode& call) {
         if (!Str(e, call, i, s, err)) return err;
         out += s;
     }
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 // CONCAT and TEXTJOIN take ranges whole.
 bool JoinValues(TEvaluator& e, const TFormulaNode& call, int from, std::string_view sep, bool skipEmpty,
@@ -891,7 +900,7 @@ TValue Concat(TEvaluator& e, const TFormulaNode& call) {
     std::string out;
     TValue err;
     if (!JoinValues(e, call, 0, "", false, out, err)) return err;
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 TValue TextJoin(TEvaluator& e, const TFormulaNode& call) {
     std::string sep, out;
@@ -899,17 +908,17 @@ TValue TextJoin(TEvaluator& e, const TFormulaNode& call) {
     TValue err;
     if (!Str(e, call, 0, sep, err) || !Bool(e, call, 1, skip, err)) return err;
     if (!JoinValues(e, call, 2, sep, skip, out, err)) return err;
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 TValue Rept(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
     double n = 0;
     TValue err;
     if (!Str(e, call, 0, s, err) || !Num(e, call, 1, n, err)) return err;
-    if (n < 0 || s.size() * std::size_t(n) > 32767) return TValue::Err(kValue);
+    if (n < 0 || n > 32767 || s.size() * std::size_t(n) > 32767) return TValue::Err(kValue);
     std::string out;
     for (int i = 0; i < int(n); ++i) out += s;
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 TValue Substitute(TEvaluator& e, const TFormulaNode& call) {
     std::string s, from, to;
@@ -928,11 +937,12 @@ TValue Substitute(TEvaluator& e, const TFormulaNode& call) {
         if (hit == std::string::npos) break;
         ++seen;
         out.append(s, pos, hit - pos);
-        out += (nth == 0 || seen == int(nth)) ? to : from;
+        out += (nth == 0 || seen == ToInt(nth)) ? to : from;
         pos = hit + from.size();
+        if (out.size() > 4 * 32767) return TValue::Err(kValue);
     }
     out.append(s, pos, std::string::npos);
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 TValue Replace(TEvaluator& e, const TFormulaNode& call) {
     std::string s, with;
@@ -942,30 +952,30 @@ TValue Replace(TEvaluator& e, const TFormulaNode& call) {
         !Str(e, call, 3, with, err))
         return err;
     if (start < 1 || n < 0) return TValue::Err(kValue);
-    const std::size_t a = ByteOffset(s, std::size_t(start) - 1);
-    const std::size_t b = a + ByteOffset(std::string_view(s).substr(a), std::size_t(n));
-    return TValue::Str(s.substr(0, a) + with + s.substr(b));
+    const std::size_t a = ByteOffset(s, std::size_t(ToInt(start)) - 1);
+    const std::size_t b = a + ByteOffset(std::string_view(s).substr(a), std::size_t(ToInt(n)));
+    return TextResult(s.substr(0, a) + with + s.substr(b));
 }
 TValue FindSearch(TEvaluator& e, const TFormulaNode& call, bool search) {
     std::string what, in;
     double start = 1;
     TValue err;
     if (!Str(e, call, 0, what, err) || !Str(e, call, 1, in, err) || !NumOr(e, call, 2, 1, start, err)) return err;
-    if (start < 1 || std::size_t(start) > CharLength(in) + 1) return TValue::Err(kValue);
+    if (start < 1 || std::size_t(ToInt(start)) > CharLength(in) + 1) return TValue::Err(kValue);
     if (search) {
         what = AnsiUpperCase(what);
         in = AnsiUpperCase(in);
         if (what.find_first_of("*?~") != std::string::npos) {
             // Wildcards: try each start position.
             const std::size_t len = CharLength(in);
-            for (std::size_t k = std::size_t(start) - 1; k <= len; ++k) {
+            for (std::size_t k = std::size_t(ToInt(start)) - 1; k <= len; ++k) {
                 const std::string_view rest = std::string_view(in).substr(ByteOffset(in, k));
                 if (WildcardMatch(what + "*", rest)) return TValue::Num(double(k + 1));
             }
             return TValue::Err(kValue);
         }
     }
-    const std::size_t from = ByteOffset(in, std::size_t(start) - 1);
+    const std::size_t from = ByteOffset(in, std::size_t(ToInt(start)) - 1);
     const std::size_t hit = in.find(what, from);
     if (hit == std::string::npos) return TValue::Err(kValue);
     return TValue::Num(double(CharLength(std::string_view(in).substr(0, hit)) + 1));
@@ -1013,7 +1023,7 @@ TValue Char(TEvaluator& e, const TFormulaNode& call) {
     if (n >= 0x80 && n < 0xA0) throw TNotEvaluated{};
     std::string out;
     AppendUtf8(out, unsigned(n));
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 TValue Code(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
@@ -1031,7 +1041,7 @@ TValue Clean(TEvaluator& e, const TFormulaNode& call) {
     std::string out;
     for (char c : s)
         if (static_cast<unsigned char>(c) >= 32) out += c;
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 
 // TEXT with plain number formats ("0", "0.00", "#,##0.00", "0%"); date and
@@ -1057,6 +1067,7 @@ TValue Text(TEvaluator& e, const TFormulaNode& call) {
         else if (c == '#' && !point) continue;
         else throw TNotEvaluated{};
     }
+    if (decimals > 30) throw TNotEvaluated{};
     if (percent) x *= 100;
     char buf[400];
     std::snprintf(buf, sizeof buf, "%.*f", decimals, To15Digits(x));
@@ -1078,7 +1089,7 @@ TValue Text(TEvaluator& e, const TFormulaNode& call) {
     for (char& c : out) c = c == '.' ? '\x01' : c;
     for (char& c : out) c = c == ',' ? fs.ThousandSeparator : c;
     for (char& c : out) c = c == '\x01' ? fs.DecimalSeparator : c;
-    return TValue::Str(std::move(out));
+    return TextResult(std::move(out));
 }
 
 // ---- dates: serial numbers of the 1900 date system ----
@@ -1104,7 +1115,8 @@ TValue DateFn(TEvaluator& e, const TFormulaNode& call) {
     double y = 0, m = 0, d = 0;
     TValue err;
     if (!Num(e, call, 0, y, err) || !Num(e, call, 1, m, err) || !Num(e, call, 2, d, err)) return err;
-    int year = int(y), month = int(m) - 1;
+    int year = ToInt(y), month = ToInt(m) - 1;
+    if (year < 0 || year > 10000 || std::abs(month) > 120000) return TValue::Err(kNum);
     if (year < 1900) year += 1900;
     year += month >= 0 ? month / 12 : -((11 - month) / 12);
     month = ((month % 12) + 12) % 12 + 1;
@@ -1151,11 +1163,11 @@ TValue Weekday(TEvaluator& e, const TFormulaNode& call) {
     double s = 0, type = 1;
     TValue err;
     if (!Num(e, call, 0, s, err) || !NumOr(e, call, 1, 1, type, err)) return err;
-    if (s < 0) return TValue::Err(kNum);
+    if (s < 0 || s > 2958465) return TValue::Err(kNum);
     const long day = long(std::floor(s));
     // Serial 1 is a Sunday in the system's calendar.
     const long sunday0 = ((day - 1) % 7 + 7) % 7;   // 0 = Sunday
-    switch (int(type)) {
+    switch (ToInt(type)) {
     case 1: return TValue::Num(double(sunday0 + 1));
     case 2: return TValue::Num(double((sunday0 + 6) % 7 + 1));
     case 3: return TValue::Num(double((sunday0 + 6) % 7));
@@ -1169,7 +1181,7 @@ TValue EDateImpl(TEvaluator& e, const TFormulaNode& call, bool endOfMonth) {
     int y = 0, m = 0, d = 0;
     if (!SerialToDate(s, y, m, d)) return TValue::Err(kNum);
     if (s < 61) throw TNotEvaluated{};   // months around the system's 29 February 1900
-    long total = long(y) * 12 + (m - 1) + long(std::trunc(months));
+    long total = long(y) * 12 + (m - 1) + ToInt(months);
     y = int(total / 12), m = int(total % 12) + 1;
     if (y < 1900 || y > 9999) return TValue::Err(kNum);
     const int last = DaysInMonth(y, m);
@@ -1271,7 +1283,7 @@ TValue Lookup(TEvaluator& e, const TFormulaNode& call, bool vertical) {
     } else {
         return TValue::Err(kNA);
     }
-    const int k = int(index) - 1;
+    const int k = ToInt(index) - 1;
     if (k < 0) return TValue::Err(kValue);
     if (k >= (vertical ? cols : rows)) return TValue::Err(kRef);
     TLine line;
@@ -1321,7 +1333,7 @@ TValue Index(TEvaluator& e, const TFormulaNode& call) {
     } else {
         throw TNotEvaluated{};
     }
-    int row = int(r), col = int(c);
+    int row = ToInt(r), col = ToInt(c);
     // One index into a single row or column is a position along it.
     if (IsMissing(e, call, 2) && rows == 1 && cols > 1) col = row, row = 1;
     if (row < 0 || col < 0 || row > rows || col > cols) return TValue::Err(kRef);
@@ -1338,7 +1350,7 @@ TValue Choose(TEvaluator& e, const TFormulaNode& call) {
     double i = 0;
     TValue err;
     if (!Num(e, call, 0, i, err)) return err;
-    const int k = int(i);
+    const int k = ToInt(i);
     if (k < 1 || k >= Argc(call)) return TValue::Err(kValue);
     return e.Eval(e.Arg(call, k));
 }

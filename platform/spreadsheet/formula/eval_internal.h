@@ -81,12 +81,20 @@ public:
     int Row, Col;
     int Depth;
     bool ArrayMode = false;
+    // Cells read into arrays so far by this formula (with its names); over a
+    // budget the formula is left unevaluated rather than eat the memory.
+    double ArrayCells = 0;
+
+    void SpendArrayCells(double n);
 
 private:
     TValue EvalName(const TFormulaNode& node);
     TValue EvalBinary(const TFormulaNode& node);
     TValue EvalRange(const TValue& a, const TValue& b);
 };
+
+// A text result; #VALUE! past the spreadsheet's 32,767 characters of a cell.
+TValue TextResult(std::string s);
 
 // Conversions as the spreadsheet does them; errors come back as the Error
 // kind in err (which the caller returns).

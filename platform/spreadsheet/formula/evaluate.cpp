@@ -31,9 +31,9 @@ namespace eval {
 namespace {
 
 // Names that refer to names stop here (a name defined through itself).
-constexpr int kMaxNameDepth = 16;
-// Larger references are not read into arrays.
-constexpr double kMaxArrayCells = 1 << 20;
+constexpr int kMaxNameDepth = 8;
+// Cells one formula may hold in arrays at once (SUMPRODUCT over whole columns).
+constexpr double kMaxArrayCells = 1 << 21;
 
 std::string SheetOfPrefix(std::string_view prefix) {
     if (prefix.empty()) return std::string();
@@ -80,7 +80,7 @@ TCellValue ApplyBinary(char op, const TCellValue& a, const TCellValue& b) {
     if (a.kind == TCellValue::Kind::Error) return a;
     if (b.kind == TCellValue::Kind::Error) return b;
     switch (op) {
-    case '&': return TCellValue::Text(ToText(a) + ToText(b));
+    case '&': return TextResult(ToText(a) + ToText(b)).scalar;
     case '=': return TCellValue::Boolean(Compare(a, b) == 0);
     case 'n': return TCellValue::Boolean(Compare(a, b) != 0);
     case '<': return TCellValue::Boolean(Compare(a, b) < 0);
@@ -100,6 +100,16 @@ int Rank(const TCellValue& v) {
 }
 
 }  // namespace
+
+TValue TextResult(std::string s) {
+    constexpr std::size_t kMaxChars = 32767;
+    if (s.size() > kMaxChars) {
+        std::size_t chars = 0;
+        for (unsigned char c : s) chars += (c & 0xC0) != 0x80;
+        if (chars > kMaxChars) return TValue::Err(kValue);
+    }
+    return TValue::Str(std::move(s));
+}
 
 bool NumbersEqual(double a, double b) {
     if (a == b) return true;
@@ -247,9 +257,17 @@ void TEvaluator::ForEach(const TValue& v, const std::function<bool(const TCellVa
     }
 }
 
+void TEvaluator::SpendArrayCells(double n) {
+    ArrayCells += n;
+    if (ArrayCells > kMaxArrayCells) throw TNotEvaluated{};
+}
+
 TArray TEvaluator::ToArray(const TValue& v) {
     TArray a;
-    if (v.type == TValue::Type::Array) return *v.array;
+    if (v.type == TValue::Type::Array) {
+        SpendArrayCells(double(v.array->Cells.size()));
+        return *v.array;
+    }
     if (v.type == TValue::Type::Scalar) {
         a.Rows = a.Cols = 1;
         a.Cells.push_back(v.scalar);
@@ -261,7 +279,7 @@ TArray TEvaluator::ToArray(const TValue& v) {
         return a;
     }
     const TRect& r = v.areas.front();
-    if (r.Size() > kMaxArrayCells) throw TNotEvaluated{};
+    SpendArrayCells(r.Size());
     a.Rows = r.Rows(), a.Cols = r.Cols();
     a.Cells.resize(std::size_t(a.Rows) * a.Cols);
     ForEachCell(r, [&](int row, int col, const TCellValue& c) {
@@ -295,7 +313,10 @@ TValue TEvaluator::EvalName(const TFormulaNode& node) {
     }
     TEvaluator inner(named, Context, Row, Col, Depth + 1);
     inner.ArrayMode = ArrayMode;
-    return inner.Eval(named.Nodes()[named.Root()]);
+    inner.ArrayCells = ArrayCells;
+    TValue v = inner.Eval(named.Nodes()[named.Root()]);
+    ArrayCells = inner.ArrayCells;
+    return v;
 }
 
 TValue TEvaluator::EvalRange(const TValue& a, const TValue& b) {
@@ -334,6 +355,7 @@ TValue TEvaluator::EvalBinary(const TFormulaNode& node) {
     TArray r;
     r.Rows = std::max(x.Rows, y.Rows);
     r.Cols = std::max(x.Cols, y.Cols);
+    SpendArrayCells(double(r.Rows) * r.Cols);
     r.Cells.reserve(std::size_t(r.Rows) * r.Cols);
     const auto at = [](const TArray& m, int i, int j) -> TCellValue {
         const int ii = m.Rows == 1 ? 0 : i, jj = m.Cols == 1 ? 0 : j;

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstring>
+#include <utility>
 
 namespace tabrix::xl {
 
@@ -301,6 +302,10 @@ private:
         TToken& t = Add(TTokenKind::Reference, start, end);
         t.PrefixLen = static_cast<std::uint32_t>(body - start);
         t.Area = area;
+        // B5:A2 names the same cells as A2:B5; the area is kept top-left first.
+        TArea& a = t.Area;
+        if (a.Row1 > a.Row2) std::swap(a.Row1, a.Row2), std::swap(a.AbsRow1, a.AbsRow2);
+        if (a.Col1 > a.Col2) std::swap(a.Col1, a.Col2), std::swap(a.AbsCol1, a.AbsCol2);
         return end;
     }
 

@@ -61,13 +61,19 @@ std::string ShiftFormula(std::string_view englishText, int dRow, int dCol) {
     Tokenize(englishText, TFormulaDialect::English(), tokens);
     std::string out;
     std::size_t copied = 0;
-    for (const TToken& t : tokens) {
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const TToken& t = tokens[i];
         if (t.Kind != TTokenKind::Reference || !Moves(t.Area, dRow, dCol)) continue;
         if (out.empty()) out.reserve(englishText.size() + 8);
         const std::size_t body = t.Pos + t.PrefixLen;
         out.append(englishText.substr(copied, body - copied));
-        AppendArea(out, Shifted(t.Area, dRow, dCol));
+        const TArea moved = Shifted(t.Area, dRow, dCol);
+        AppendArea(out, moved);
         copied = t.Pos + t.Len;
+        // A spilled range that left the sheet is #REF! without its '#'.
+        if (moved.AreaKind == TArea::Kind::Error && i + 1 < tokens.size() && tokens[i + 1].Pos == copied &&
+            tokens[i + 1].Kind == TTokenKind::Operator && englishText[copied] == '#')
+            copied += 1, ++i;
     }
     if (copied == 0) return std::string(englishText);
     out.append(englishText.substr(copied));

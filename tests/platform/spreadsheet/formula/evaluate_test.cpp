@@ -150,6 +150,11 @@ TEST_F(Evaluate, RoundingAsTheSpreadsheetRounds) {
     EXPECT_EQ(Error("MOD(1,0)"), "#DIV/0!");
     EXPECT_EQ(Num("CEILING(2.1,0.5)+FLOOR(2.9,1)"), 4.5);
     EXPECT_EQ(Error("SQRT(-1)"), "#NUM!");
+    // Arguments far beyond any count or position stay errors, not overflows.
+    EXPECT_EQ(Error("DATE(2E+24,1,1)"), "#NUM!");
+    EXPECT_EQ(Error("MID(\"abc\",1E+300,1)&REPT(\"a\",1E+300)"), "#VALUE!");
+    EXPECT_EQ(Error("INDEX(A1:A5,1E+300)"), "#REF!");
+    EXPECT_EQ(Error("FACT(1E+300)"), "#NUM!");
     EXPECT_EQ(Num("LOG(8,2)+ABS(-1)+SIGN(-3)"), 3);
 }
 

@@ -59,6 +59,12 @@ TEST(FormulaLexer, ReferenceForms) {
     EXPECT_EQ(a.Col1, 1);
     EXPECT_EQ(a.Col2, 3);
 
+    a = OnlyArea("$C$5:A2");   // turned round: kept top-left first, with the markers
+    EXPECT_EQ(a.Row1, 2);
+    EXPECT_EQ(a.Col1, 1);
+    EXPECT_FALSE(a.AbsRow1 || a.AbsCol1);
+    EXPECT_TRUE(a.AbsRow2 && a.AbsCol2);
+
     a = OnlyArea("2:$5");
     EXPECT_EQ(a.AreaKind, TArea::Kind::Rows);
     EXPECT_EQ(a.Row1, 2);

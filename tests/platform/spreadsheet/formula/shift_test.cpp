@@ -27,6 +27,7 @@ TEST(ShiftFormula, LeavingTheSheetGivesRefError) {
     EXPECT_EQ(ShiftFormula("XFD1", 0, 1), "#REF!");
     EXPECT_EQ(ShiftFormula("SUM(A:A)", 0, -1), "SUM(#REF!)");
     EXPECT_EQ(ShiftFormula("$A$1+#REF!", 3, 3), "$A$1+#REF!");
+    EXPECT_EQ(ShiftFormula("SUM(A1#)+B2#", -1, 0), "SUM(#REF!)+B1#");
 }
 
 TEST(ShiftFormula, MixedRangeTurningRoundIsNormalised) {
