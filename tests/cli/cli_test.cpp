@@ -26,7 +26,7 @@ struct TRun {
     std::string Out;  // stdout and stderr
 };
 
-TRun Run(const std::string& args) {
+TRun Tabrix(const std::string& args) {
     TRun r;
     const std::string cmd = std::string(TABRIX_EXE) + " " + args + " 2>&1";
     FILE* p = ::popen(cmd.c_str(), "r");
@@ -62,7 +62,7 @@ protected:
 };
 
 TEST_F(TabrixCommand, DumpShowsWhatTheEngineReads) {
-    const TRun r = Run("dump " + Quote(Book()));
+    const TRun r = Tabrix("dump " + Quote(Book()));
     ASSERT_EQ(r.Code, 0) << r.Out;
     EXPECT_THAT(r.Out, HasSubstr("sheet \"Sales\" (1 of 2) used A1:D3"));
     EXPECT_THAT(r.Out, HasSubstr("\nmerge A1:C1\n"));
@@ -72,19 +72,19 @@ TEST_F(TabrixCommand, DumpShowsWhatTheEngineReads) {
     EXPECT_THAT(r.Out, HasSubstr("\nB2 n 7\n"));
     EXPECT_THAT(r.Out, HasSubstr("\nC2 f =A2*B2 -> "));
     EXPECT_THAT(r.Out, HasSubstr("\nD2 b TRUE\n"));
-    EXPECT_THAT(r.Out, HasSubstr("hidden"));
+    EXPECT_THAT(r.Out, HasSubstr("\nrow 3 hidden\n"));
     EXPECT_THAT(r.Out, HasSubstr("\nA3 s \"line one\\nline two\" style "));
     EXPECT_THAT(r.Out, HasSubstr("\nB3 f =SUM(A2:B2) -> "));
-    EXPECT_THAT(r.Out, HasSubstr("sheet \"Other sheet\" (2 of 2) used B5:B5"));
+    EXPECT_THAT(r.Out, HasSubstr("sheet \"Other sheet\" (2 of 2) used B5 default-height 15\n"));
     EXPECT_THAT(r.Out, HasSubstr("\nB5 s \"x\"\n"));
 }
 
 TEST_F(TabrixCommand, DumpOneSheetByName) {
-    const TRun r = Run("dump " + Quote(Book()) + " --sheet 'other SHEET'");
+    const TRun r = Tabrix("dump " + Quote(Book()) + " --sheet 'other SHEET'");
     ASSERT_EQ(r.Code, 0) << r.Out;
     EXPECT_THAT(r.Out, HasSubstr("sheet \"Other sheet\" (2 of 2)"));
     EXPECT_THAT(r.Out, Not(HasSubstr("Sales")));
-    const TRun missing = Run("dump " + Quote(Book()) + " --sheet Nope");
+    const TRun missing = Tabrix("dump " + Quote(Book()) + " --sheet Nope");
     EXPECT_EQ(missing.Code, 1);
     EXPECT_THAT(missing.Out, HasSubstr("has no sheet \"Nope\"; its sheets: \"Sales\", \"Other sheet\""));
 }
@@ -92,10 +92,10 @@ TEST_F(TabrixCommand, DumpOneSheetByName) {
 TEST_F(TabrixCommand, ResaveGivesTheSameDump) {
     const fs::path out = *Folder / "resaved.xlsx";
     const std::string original = ReadFileBytes(Book().string());
-    const TRun r = Run("resave " + Quote(Book()) + " " + Quote(out));
+    const TRun r = Tabrix("resave " + Quote(Book()) + " " + Quote(out));
     ASSERT_EQ(r.Code, 0) << r.Out;
-    const TRun before = Run("dump " + Quote(Book()));
-    const TRun after = Run("dump " + Quote(out));
+    const TRun before = Tabrix("dump " + Quote(Book()));
+    const TRun after = Tabrix("dump " + Quote(out));
     ASSERT_EQ(after.Code, 0) << after.Out;
     EXPECT_EQ(after.Out, before.Out);
     EXPECT_EQ(ReadFileBytes(Book().string()), original);  // never written
@@ -105,37 +105,37 @@ TEST_F(TabrixCommand, ResaveGivesTheSameDump) {
 TEST_F(TabrixCommand, ResaveInPlaceAndWithKeptSheets) {
     const fs::path copy = *Folder / "in place.xlsx";
     fs::copy_file(Book(), copy, fs::copy_options::overwrite_existing);
-    ASSERT_EQ(Run("resave " + Quote(copy) + " " + Quote(copy)).Code, 0);
+    ASSERT_EQ(Tabrix("resave " + Quote(copy) + " " + Quote(copy)).Code, 0);
     const fs::path kept = *Folder / "kept.xlsx";
-    ASSERT_EQ(Run("resave --keep-sheets --level 9 " + Quote(Book()) + " " + Quote(kept)).Code, 0);
+    ASSERT_EQ(Tabrix("resave --keep-sheets --level 9 " + Quote(Book()) + " " + Quote(kept)).Code, 0);
     // With kept sheets the sheet parts are the original's bytes.
     const xl::TPackage a = xl::TPackage::Open(Book().string());
     const xl::TPackage b = xl::TPackage::Open(kept.string());
     EXPECT_EQ(a.ReadPart("xl/worksheets/sheet2.xml"), b.ReadPart("xl/worksheets/sheet2.xml"));
-    EXPECT_EQ(Run("dump " + Quote(copy)).Out, Run("dump " + Quote(Book())).Out);
+    EXPECT_EQ(Tabrix("dump " + Quote(copy)).Out, Tabrix("dump " + Quote(Book())).Out);
 }
 
 TEST_F(TabrixCommand, BadInputFailsCleanlyWithoutOutput) {
     const fs::path notZip = *Folder / "not a workbook.xlsx";
     WriteFileBytes(notZip.string(), "just some text, no zip");
     const fs::path out = *Folder / "never.xlsx";
-    TRun r = Run("resave " + Quote(notZip) + " " + Quote(out));
+    TRun r = Tabrix("resave " + Quote(notZip) + " " + Quote(out));
     EXPECT_EQ(r.Code, 1);
     EXPECT_THAT(r.Out, HasSubstr("not a workbook.xlsx"));
     EXPECT_THAT(r.Out, HasSubstr("not a zip archive"));
     EXPECT_FALSE(fs::exists(out));
 
-    r = Run("resave " + Quote(Book()) + " " + Quote(*Folder / "no such folder" / "out.xlsx"));
+    r = Tabrix("resave " + Quote(Book()) + " " + Quote(*Folder / "no such folder" / "out.xlsx"));
     EXPECT_EQ(r.Code, 1);
     EXPECT_THAT(r.Out, HasSubstr("Cannot save"));
 
-    r = Run("dump " + Quote(*Folder / "missing.xlsx"));
+    r = Tabrix("dump " + Quote(*Folder / "missing.xlsx"));
     EXPECT_EQ(r.Code, 1);
     EXPECT_THAT(r.Out, HasSubstr("missing.xlsx"));
 
-    r = Run("frobnicate");
+    r = Tabrix("frobnicate");
     EXPECT_NE(r.Code, 0);
-    r = Run("resave --level 13 a b");
+    r = Tabrix("resave --level 13 a b");
     EXPECT_NE(r.Code, 0);
 }
 

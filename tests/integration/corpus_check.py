@@ -16,6 +16,7 @@ import concurrent.futures
 import hashlib
 import json
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -81,7 +82,10 @@ def first_difference(a, b):
         x = la[i] if i < len(la) else b'<missing>'
         y = lb[i] if i < len(lb) else b'<missing>'
         if x != y:
-            return 'line %d: original %r, resaved %r' % (i + 1, x[:120], y[:120])
+            col = next((k for k in range(min(len(x), len(y))) if x[k] != y[k]), min(len(x), len(y)))
+            start = max(0, col - 40)
+            return 'line %d, column %d: original %r, resaved %r' % (
+                i + 1, col + 1, x[start:col + 80], y[start:col + 80])
     return 'no line differs'
 
 
@@ -96,28 +100,64 @@ def compare_csv(baseline, ours):
 
 # ------------------------------------------------------------------ openpyxl
 
-def openpyxl_digest(path):
-    """Per sheet: a digest of every non-empty cell value as openpyxl reads it."""
+ESCAPE = re.compile(r'_x([0-9A-Fa-f]{4})_')
+
+
+def decode_escapes(text):
+    return ESCAPE.sub(lambda m: chr(int(m.group(1), 16)), text)
+
+
+def openpyxl_cells(path):
+    """Per sheet: every non-empty cell value as openpyxl reads it, as
+    (row, column, type, repr) in reading order."""
     import warnings
     import openpyxl
     warnings.simplefilter('ignore')
     wb = openpyxl.load_workbook(path, read_only=True, data_only=True)
-    digest = {}
     try:
         for ws in wb.worksheets:
             if hasattr(ws, 'reset_dimensions'):
                 ws.reset_dimensions()  # read every row, whatever <dimension> says
-            h = hashlib.sha1()
-            cells = 0
+            cells = []
             for r, row in enumerate(ws.iter_rows(values_only=True), 1):
                 for c, v in enumerate(row, 1):
-                    if v is not None and v != '':
-                        h.update(('%d,%d,%s,%r;' % (r, c, type(v).__name__, v)).encode('utf-8'))
-                        cells += 1
-            digest[ws.title] = '%d:%s' % (cells, h.hexdigest()[:16])
+                    if v is None or v == '':
+                        continue
+                    # Numbers compare by value ("1e+05" and "100000" are one
+                    # number), and _xHHHH_ escapes, which openpyxl leaves in
+                    # the text, are decoded as a spreadsheet decodes them.
+                    if isinstance(v, (int, float)) and not isinstance(v, bool):
+                        cells.append((r, c, 'number', repr(float(v))))
+                    elif isinstance(v, str):
+                        cells.append((r, c, 'str', repr(decode_escapes(v))))
+                    else:
+                        cells.append((r, c, type(v).__name__, repr(v)))
+            yield ws.title, cells
     finally:
         wb.close()
+
+
+def openpyxl_digest(path):
+    digest = {}
+    for title, cells in openpyxl_cells(path):
+        h = hashlib.sha1()
+        for cell in cells:
+            h.update(('%d,%d,%s,%s;' % cell).encode('utf-8'))
+        digest[title] = '%d:%s' % (len(cells), h.hexdigest()[:16])
     return digest
+
+
+def openpyxl_first_difference(original, resaved):
+    a = dict(openpyxl_cells(original))
+    b = dict(openpyxl_cells(resaved))
+    for title in a:
+        x, y = a[title], b.get(title, [])
+        for i in range(max(len(x), len(y))):
+            cx = x[i] if i < len(x) else None
+            cy = y[i] if i < len(y) else None
+            if cx != cy:
+                return 'sheet %r: original %s, resaved %s' % (title, cx, cy)
+    return 'no cell differs on a second read'
 
 
 def openpyxl_worker(paths):
@@ -268,9 +308,11 @@ def main():
         elif orig['digest'] == ours['digest']:
             py_equal += 1
         else:
-            diff = [s for s in orig['digest'] if orig['digest'][s] != ours['digest'].get(s)]
-            failures.append((rel, 'openpyxl-values', 'sheets %s: original %s, resaved %s' % (
-                diff, [orig['digest'][s] for s in diff], [ours['digest'].get(s) for s in diff])))
+            try:
+                why = openpyxl_first_difference(os.path.join(args.corpus, rel), out)
+            except Exception as e:
+                why = 'digests differ (%s on a second read)' % type(e).__name__
+            failures.append((rel, 'openpyxl-values', why))
 
     print('corpus: %d workbooks, %d opened by LibreOffice as originals (baseline), %d without baseline' % (
         len(files), len(eligible), len(files) - len(eligible)))
