@@ -25,24 +25,6 @@ protected:
         t->SetFileName(FDir.Write(file, content));
         return t;
     }
-    std::string ErrorOf(TDataSet& ds) {
-        try {
-            ds.Open();
-        } catch (const EDatabaseError& e) {
-            return e.Message();
-        }
-        return "(no error)";
-    }
-    // Master and detail walked the way the report loop walks them.
-    std::vector<std::string> MasterDetail(TDataSet& master, const char* key, TDataSet& detail, const char* field) {
-        std::vector<std::string> seen;
-        for (master.First(); !master.Eof(); master.Next()) {
-            std::string line = master.FieldByName(key)->AsString() + ":";
-            for (detail.First(); !detail.Eof(); detail.Next()) line += " " + detail.FieldByName(field)->AsString();
-            seen.push_back(line);
-        }
-        return seen;
-    }
 
     test::TempFolder FDir;
     std::unique_ptr<TComponent> FRoot = test::MakeRoot();
@@ -68,7 +50,7 @@ TEST_F(MemTable, MasterSourceShowsTheRecordsOfTheMastersKey) {
     orders->SetDetailFields("CustomerId");
     customers->Open();
     orders->Open();
-    EXPECT_THAT(MasterDetail(*customers, "Name", *orders, "OrderId"), ElementsAre("Alpha: 10 12 13", "Beta:", "Gamma: 11"));
+    EXPECT_THAT(test::MasterDetailLines(*customers, "Name", *orders, "OrderId"), ElementsAre("Alpha: 10 12 13", "Beta:", "Gamma: 11"));
     // Backward and forward, as at a group change.
     customers->Prior();
     EXPECT_TRUE(orders->IsEmpty());
@@ -91,7 +73,7 @@ TEST_F(MemTable, KeysMatchByValueAndByMoreThanOneField) {
     detail->SetDetailFields("Year; Quarter");
     master->Open();
     detail->Open();
-    EXPECT_THAT(MasterDetail(*master, "Q", *detail, "V"), ElementsAre("1: a d", "2: b"))
+    EXPECT_THAT(test::MasterDetailLines(*master, "Q", *detail, "V"), ElementsAre("1: a d", "2: b"))
         << "1.0 in the master matches 1 in the detail";
 }
 
@@ -106,7 +88,7 @@ TEST_F(MemTable, NestedJsonTableFollowsItsDataSetField) {
     EXPECT_EQ(field->NestedDataSet(), lines);
     EXPECT_EQ(field->DataSet(), orders) << "the field's owning data set";
     EXPECT_EQ(lines->MasterDataSet(), orders);
-    EXPECT_THAT(MasterDetail(*orders, "Customer", *lines, "Sku"), ElementsAre("Alpha: A B", "Beta:", "Gamma: C"));
+    EXPECT_THAT(test::MasterDetailLines(*orders, "Customer", *lines, "Sku"), ElementsAre("Alpha: A B", "Beta:", "Gamma: C"));
     orders->Prior();
     EXPECT_TRUE(lines->Eof() && lines->Bof());
     EXPECT_NE(lines->FindField("Qty"), nullptr) << "an empty nested table still has its fields";
@@ -133,14 +115,14 @@ TEST_F(MemTable, OpeningANestedTableOpensItsMaster) {
 
 TEST_F(MemTable, FileErrorsNameTheTableAndTheFile) {
     TMemTable* bad = Table("Items", "items.csv", "Id,Name\n1,\"open\n");
-    EXPECT_EQ(ErrorOf(*bad), "Items: File \"" + FDir.File("items.csv") + "\", line 2, column 3: the quoted field is not closed");
+    EXPECT_EQ(test::OpenError(*bad), "Items: File \"" + FDir.File("items.csv") + "\", line 2, column 3: the quoted field is not closed");
     TMemTable* badJson = Table("Orders", "orders.json", "[{\"Id\": 1},\n {\"Id\": }]");
-    EXPECT_THAT(ErrorOf(*badJson), HasSubstr("Orders: File \"" + FDir.File("orders.json") + "\", line 2, column 9: "));
+    EXPECT_THAT(test::OpenError(*badJson), HasSubstr("Orders: File \"" + FDir.File("orders.json") + "\", line 2, column 9: "));
     auto* gone = test::Make<TMemTable>(FRoot.get(), "Gone");
     gone->SetFileName(FDir.File("missing.csv"));
-    EXPECT_EQ(ErrorOf(*gone), "Gone: File \"" + FDir.File("missing.csv") + "\": the file does not exist");
+    EXPECT_EQ(test::OpenError(*gone), "Gone: File \"" + FDir.File("missing.csv") + "\": the file does not exist");
     auto* nothing = test::Make<TMemTable>(FRoot.get(), "Nothing");
-    EXPECT_EQ(ErrorOf(*nothing), "Nothing: No FileName given and no records set");
+    EXPECT_EQ(test::OpenError(*nothing), "Nothing: No FileName given and no records set");
 }
 
 TEST_F(MemTable, RelativeFileNamesFollowTheApplicationFolder) {
@@ -162,10 +144,10 @@ TEST_F(MemTable, MasterFieldsErrors) {
     orders->SetMasterSource(src);
     orders->SetMasterFields("Id");
     customers->Open();
-    EXPECT_EQ(ErrorOf(*orders), "Orders: Field 'Id' not found") << "DetailFields defaults to MasterFields";
+    EXPECT_EQ(test::OpenError(*orders), "Orders: Field 'Id' not found") << "DetailFields defaults to MasterFields";
     orders->SetDetailFields("CustomerId");
     orders->SetMasterFields("Code");
-    EXPECT_EQ(ErrorOf(*orders), "Customers: Field 'Code' not found");
+    EXPECT_EQ(test::OpenError(*orders), "Customers: Field 'Code' not found");
 }
 
 }  // namespace

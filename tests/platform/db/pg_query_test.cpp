@@ -38,14 +38,6 @@ protected:
         q->SQL()->SetText(sql);
         return q;
     }
-    std::string ErrorOf(TDataSet& ds) {
-        try {
-            ds.Open();
-        } catch (const EDatabaseError& e) {
-            return e.Message();
-        }
-        return "(no error)";
-    }
 
     std::string FConninfo;
     std::unique_ptr<TComponent> FRoot = test::MakeRoot();
@@ -60,13 +52,7 @@ TEST_F(PgQuery, MasterDetailThroughDataSourceParametersOnOneConnection) {
     orders->SetDataSource(src);
     customers->Open();
     orders->Open();
-    std::vector<std::string> seen;
-    for (customers->First(); !customers->Eof(); customers->Next()) {
-        std::string line = customers->FieldByName("NAME")->AsString() + ":";
-        for (orders->First(); !orders->Eof(); orders->Next()) line += " " + orders->FieldByName("id")->AsString();
-        seen.push_back(line);
-    }
-    EXPECT_THAT(seen, ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
+    EXPECT_THAT(test::MasterDetailLines(*customers, "NAME", *orders, "id"), ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
     customers->Prior();
     EXPECT_TRUE(orders->IsEmpty());
     customers->First();
@@ -131,12 +117,12 @@ TEST_F(PgQuery, NegativeMoneyAndTypedParameters) {
 
 TEST_F(PgQuery, ErrorsNameTheDataSetTheDatabaseAndTheSql) {
     TSQLQuery* bad = Query("Orders", "selec * from orders");
-    const std::string e1 = ErrorOf(*bad);
+    const std::string e1 = test::OpenError(*bad);
     EXPECT_THAT(e1, HasSubstr("Orders: SQL error in database \"postgres on "));
     EXPECT_THAT(e1, HasSubstr("syntax error at or near \"selec\""));
     EXPECT_THAT(e1, HasSubstr("\nSQL: selec * from orders"));
     TSQLQuery* missing = Query("Missing", "select * from ordrs");
-    EXPECT_THAT(ErrorOf(*missing), HasSubstr("relation \"ordrs\" does not exist"));
+    EXPECT_THAT(test::OpenError(*missing), HasSubstr("relation \"ordrs\" does not exist"));
     // The connection stays usable after a failed statement.
     TSQLQuery* good = Query("Good", "select count(*) as n from orders");
     good->Open();

@@ -35,14 +35,6 @@ protected:
         q->SQL()->SetText(sql);
         return q;
     }
-    std::string ErrorOf(TDataSet& ds) {
-        try {
-            ds.Open();
-        } catch (const EDatabaseError& e) {
-            return e.Message();
-        }
-        return "(no error)";
-    }
 
     test::TempFolder FDir;
     std::unique_ptr<TComponent> FRoot = test::MakeRoot();
@@ -66,14 +58,7 @@ TEST_F(SqliteQuery, DetailQueryFollowsItsMasterThroughDataSourceParameters) {
     customers->Open();
     orders->Open();
 
-    // The report loop: for every master record, every detail record.
-    std::vector<std::string> seen;
-    for (customers->First(); !customers->Eof(); customers->Next()) {
-        std::string line = customers->FieldByName("name")->AsString() + ":";
-        for (orders->First(); !orders->Eof(); orders->Next()) line += " " + orders->FieldByName("id")->AsString();
-        seen.push_back(line);
-    }
-    EXPECT_THAT(seen, ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
+    EXPECT_THAT(test::MasterDetailLines(*customers, "name", *orders, "id"), ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
     // Backward and forward again: the detail follows every move.
     customers->Prior();
     EXPECT_EQ(customers->FieldByName("name")->AsString(), "Beta");
@@ -114,7 +99,7 @@ TEST_F(SqliteQuery, ParametersFromCodeFromParamsAndFromTheMaster) {
     EXPECT_THAT(q->ParamNames(), ElementsAre("c"));
 
     TSQLQuery* unbound = Query("Unbound", "select * from orders where id = :id");
-    EXPECT_EQ(ErrorOf(*unbound), "Unbound: No value for parameter 'id'");
+    EXPECT_EQ(test::OpenError(*unbound), "Unbound: No value for parameter 'id'");
 }
 
 TEST_F(SqliteQuery, DatesAsParametersMatchStoredDates) {
@@ -161,18 +146,18 @@ TEST_F(SqliteQuery, ALargeResultIsReadAsTheWalkGoes) {
 TEST_F(SqliteQuery, ErrorsNameTheDataSetTheDatabaseAndTheSql) {
     const std::string db = FDir.File("sales.db");
     TSQLQuery* bad = Query("Orders", "selec * from orders");
-    EXPECT_EQ(ErrorOf(*bad), "Orders: SQL error in database \"" + db + "\": near \"selec\": syntax error\nSQL: selec * from orders");
+    EXPECT_EQ(test::OpenError(*bad), "Orders: SQL error in database \"" + db + "\": near \"selec\": syntax error\nSQL: selec * from orders");
     TSQLQuery* missing = Query("Missing", "select * from ordrs where id = :id");
     missing->SetParamValue("id", Variant(1));
-    EXPECT_EQ(ErrorOf(*missing), "Missing: SQL error in database \"" + db +
+    EXPECT_EQ(test::OpenError(*missing), "Missing: SQL error in database \"" + db +
                                      "\": no such table: ordrs\nSQL: select * from ordrs where id = :id");
     TSQLQuery* two = Query("Two", "select 1; select 2");
-    EXPECT_THAT(ErrorOf(*two), HasSubstr("more than one statement"));
+    EXPECT_THAT(test::OpenError(*two), HasSubstr("more than one statement"));
     TSQLQuery* empty = Query("Empty", "  ");
-    EXPECT_EQ(ErrorOf(*empty), "Empty: The SQL text is empty");
+    EXPECT_EQ(test::OpenError(*empty), "Empty: The SQL text is empty");
     auto* lonely = test::Make<TSQLQuery>(FRoot.get(), "Lonely");
     lonely->SQL()->SetText("select 1");
-    EXPECT_EQ(ErrorOf(*lonely), "Lonely: No connection assigned");
+    EXPECT_EQ(test::OpenError(*lonely), "Lonely: No connection assigned");
     EXPECT_FALSE(bad->Active());
 }
 
@@ -180,7 +165,7 @@ TEST_F(SqliteQuery, ABadValueInATypedColumnNamesTheFieldAndTheDataSet) {
     test::MakeSqliteDatabase(FDir.File("bad.db"), "create table t (d date); insert into t values ('soon');");
     FDb->SetDatabase(FDir.File("bad.db"));
     TSQLQuery* q = Query("Dates", "select d from t");
-    EXPECT_EQ(ErrorOf(*q), "Dates: Field 'd': 'soon' is not a valid Date value");
+    EXPECT_EQ(test::OpenError(*q), "Dates: Field 'd': 'soon' is not a valid Date value");
 }
 
 TEST_F(SqliteQuery, AMissingDatabaseIsAnErrorAndNotCreated) {
@@ -199,7 +184,7 @@ TEST_F(SqliteQuery, AMissingDatabaseIsAnErrorAndNotCreated) {
     TSQLQuery* q = test::Make<TSQLQuery>(FRoot.get(), "Q");
     q->SetConnection(notDb);
     q->SQL()->SetText("select 1 from t");
-    EXPECT_THAT(ErrorOf(*q), HasSubstr("file is not a database"));
+    EXPECT_THAT(test::OpenError(*q), HasSubstr("file is not a database"));
 }
 
 TEST_F(SqliteQuery, ARelativeDatabaseIsTakenFromTheApplicationFolder) {

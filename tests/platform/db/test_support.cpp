@@ -71,4 +71,24 @@ std::vector<std::string> WalkLikeReport(TDataSet& dataSet, const std::string& fi
     return seen;
 }
 
+std::vector<std::string> MasterDetailLines(TDataSet& master, const std::string& key, TDataSet& detail,
+                                           const std::string& field) {
+    std::vector<std::string> lines;
+    for (master.First(); !master.Eof(); master.Next()) {
+        std::string line = master.FieldByName(key)->AsString() + ":";
+        for (detail.First(); !detail.Eof(); detail.Next()) line += " " + detail.FieldByName(field)->AsString();
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::string OpenError(TDataSet& dataSet) {
+    try {
+        dataSet.Open();
+    } catch (const EDatabaseError& e) {
+        return e.Message();
+    }
+    return "(no error)";
+}
+
 }  // namespace tabrix::test

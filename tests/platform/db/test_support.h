@@ -45,4 +45,12 @@ T* Make(TComponent* owner, const std::string& name) {
 // checking the flags at every step. Returns the recorded texts.
 std::vector<std::string> WalkLikeReport(TDataSet& dataSet, const std::string& field);
 
+// Master and detail walked as the report loop walks them: one line per
+// master record, "<key>: <detail field> <detail field>...".
+std::vector<std::string> MasterDetailLines(TDataSet& master, const std::string& key, TDataSet& detail,
+                                           const std::string& field);
+
+// The message of the EDatabaseError that opening raises, or "(no error)".
+std::string OpenError(TDataSet& dataSet);
+
 }  // namespace tabrix::test
