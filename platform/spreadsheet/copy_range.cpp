@@ -52,6 +52,8 @@ void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& targ
         if (c.Kind == TCellKind::Formula) {
             copied.Formula = source.FormulaOf(c);
             copied.Formula.NeedsValue = true;
+            copied.Formula.SharedIndex = -1;  // a copy stands on its own
+            copied.Formula.SharedMaster = false;
         } else if (c.Kind == TCellKind::String && !sameBook) {
             if (sourceBook.Strings().RichXml(c.Index)) copied.RichSource = c.Index;
         }

@@ -301,23 +301,25 @@ private:
             if (!f) return;
             constant.Text = std::string(FSheet.StringOf(cell));
         } else if (type == "inlineStr") {
-            if (is) {
-                pugi::xml_node first = is.first_child();
-                if (first && LocalName(first.name()) == "t" && !first.next_sibling()) {
-                    cell.Index = FBook.Strings().Add(DecodeXmlEscapes(first.text().get()));
-                } else {
-                    std::string text;
-                    for (pugi::xml_node child : is.children()) {
-                        if (LocalName(child.name()) == "t") text += DecodeXmlEscapes(child.text().get());
-                        else if (LocalName(child.name()) == "r")
-                            for (pugi::xml_node t : child.children())
-                                if (LocalName(t.name()) == "t") text += DecodeXmlEscapes(t.text().get());
-                    }
-                    cell.Index = FBook.Strings().AddRich(text, NodeChildrenXml(is));
+            pugi::xml_node first = is.first_child();
+            if (is && !(first && LocalName(first.name()) == "t" && !first.next_sibling())) {
+                std::string text;
+                for (pugi::xml_node child : is.children()) {
+                    if (LocalName(child.name()) == "t") text += DecodeXmlEscapes(child.text().get());
+                    else if (LocalName(child.name()) == "r")
+                        for (pugi::xml_node t : child.children())
+                            if (LocalName(t.name()) == "t") text += DecodeXmlEscapes(t.text().get());
                 }
-                cell.Kind = TCellKind::String;
+                if (!f) {
+                    cell.Index = FBook.Strings().AddRich(text, NodeChildrenXml(is));
+                    cell.Kind = TCellKind::String;
+                    return;
+                }
+                constant = {TCellKind::String, 0, std::move(text)};
+            } else if (is || v) {
+                // Writers also put the text of a formula's result in <v>.
+                constant = {TCellKind::String, 0, DecodeXmlEscapes(is ? first.text().get() : value)};
             }
-            return;
         } else if (type == "b") {
             constant.Kind = TCellKind::Boolean;
             constant.Number = (value == "1" || value == "true") ? 1 : 0;
@@ -369,7 +371,15 @@ private:
         if (type == "shared") {
             int si = f.attribute("si").as_int(-1);
             if (f.attribute("ref") || !formula.Text.empty()) {
-                if (si >= 0) FMasters[si] = TSharedMaster{row, column, formula.Text};
+                if (si >= 0) {
+                    FMasters[si] = TSharedMaster{row, column, formula.Text};
+                    TCellRect range;
+                    if (TryParseRect(f.attribute("ref").value(), range) && range.Top == row && range.Left == column) {
+                        formula.SharedIndex = si;
+                        formula.SharedMaster = true;
+                        formula.SharedRange = range;
+                    }
+                }
             } else {
                 auto it = FMasters.find(si);
                 if (it == FMasters.end()) {
@@ -377,6 +387,7 @@ private:
                     FSheet.SetValue(row, column, formula.Cached);
                     return;
                 }
+                formula.SharedIndex = si;
                 try {
                     formula.Text = ShiftFormula(it->second.Text, row - it->second.Row, column - it->second.Column);
                 } catch (const Exception& e) {
@@ -419,6 +430,7 @@ public:
     explicit TSheetWriter(const TWorksheet& sheet) : FSheet(sheet), FP(sheet.FPrefix) {}
 
     std::string Write() {
+        CollectSharedGroups();
         FOut.reserve(FSheet.FHead.size() + FSheet.FTail.size() + 64 + EstimateCells() * 28);
         std::string_view head = FSheet.FHead;
         if (FSheet.FDimensionAt != std::string::npos && FSheet.FDimensionAt <= head.size()) {
@@ -441,6 +453,14 @@ public:
     }
 
 private:
+    // Groups whose master is still in place, with its range; a dependent
+    // of any other group is written with its own text.
+    void CollectSharedGroups() {
+        for (const TCellFormula& f : FSheet.FFormulas)
+            if (f.SharedMaster && f.SharedIndex >= 0 && f.Type == TCellFormula::TType::Normal)
+                FShared.emplace(f.SharedIndex, f.SharedRange);
+    }
+
     size_t EstimateCells() const {
         size_t n = 0;
         for (const TRow& r : FSheet.FRows) n += r.Cells.size();
@@ -561,14 +581,14 @@ private:
             FOut += TWorksheet::ErrorCode(c.Index);
             break;
         case TCellKind::Formula:
-            WriteFormula(FSheet.FFormulas[c.Index], extra);
+            WriteFormula(FSheet.FFormulas[c.Index], extra, row, c.Column);
             return;
         }
         Close("v");
         Close("c");
     }
 
-    void WriteFormula(const TCellFormula& f, std::string_view extra) {
+    void WriteFormula(const TCellFormula& f, std::string_view extra, int row, int column) {
         const TValue& v = f.Cached;
         switch (v.Kind) {
         case TCellKind::String: FOut += " t=\"str\""; break;
@@ -587,6 +607,24 @@ private:
             FOut += f.KeptAttributes;
         }
         if (f.AlwaysCalculate && f.Type != TCellFormula::TType::DataTable) FOut += " ca=\"1\"";
+        auto group = f.SharedIndex >= 0 && f.Type == TCellFormula::TType::Normal ? FShared.find(f.SharedIndex)
+                                                                                 : FShared.end();
+        if (group != FShared.end() && (f.SharedMaster || group->second.Contains(row, column))) {
+            FOut += " t=\"shared\"";
+            if (f.SharedMaster) {
+                FOut += " ref=\"";
+                FOut += RectAddress(group->second);
+                FOut += '"';
+            }
+            FOut += " si=\"";
+            Int(f.SharedIndex);
+            FOut += '"';
+            if (!f.SharedMaster) {
+                FOut += "/>";
+                WriteCachedValue(v);
+                return;
+            }
+        }
         if (f.Text.empty()) {
             FOut += "/>";
         } else {
@@ -594,6 +632,10 @@ private:
             AppendXmlText(FOut, f.Text);
             Close("f");
         }
+        WriteCachedValue(v);
+    }
+
+    void WriteCachedValue(const TValue& v) {
         switch (v.Kind) {
         case TCellKind::Number:
             Open("v");
@@ -609,7 +651,8 @@ private:
         case TCellKind::String:
         case TCellKind::Error:
             Open("v");
-            FOut += '>';
+            // Readers trim a value's blanks unless told to keep them.
+            FOut += NeedsSpacePreserve(v.Text) ? " xml:space=\"preserve\">" : ">";
             AppendXmlText(FOut, v.Text);
             Close("v");
             break;
@@ -636,6 +679,7 @@ private:
     const TWorksheet& FSheet;
     const std::string& FP;
     std::string FOut;
+    std::unordered_map<int, TCellRect> FShared;
 };
 
 void TWorksheet::Load(std::string_view xml) {

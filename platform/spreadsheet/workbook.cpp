@@ -441,7 +441,7 @@ void TWorkbook::SaveAs(const std::string& fileName) {
 }
 
 std::string TWorkbook::SaveToBytes() {
-    PrepareSave(FFileName.empty() ? std::string(".xlsx") : FFileName);
+    PrepareSave(FFileName);  // no name: the content type stays what it is
     std::string bytes = FPackage->SaveToBytes(FLevel);
     MarkSaved({});
     return bytes;

@@ -46,6 +46,12 @@ struct TCellFormula {
     TValue Cached;
     bool NeedsValue = false;  // cached value to be computed at save
     bool AlwaysCalculate = false;  // ca="1"
+    // A formula read as part of a shared group keeps it while its master
+    // is in place: the master (the group's range in SharedRange) and each
+    // dependent are written back as shared formulas. -1: not shared.
+    int SharedIndex = -1;
+    bool SharedMaster = false;
+    TCellRect SharedRange;
 };
 
 // One cell of the store. Index is a shared string index (String), an error

@@ -41,7 +41,11 @@ void AppendEscaped(std::string& out, std::string_view text) {
         case '&': rep = "&amp;"; break;
         case '<': rep = "&lt;"; break;
         case '>': rep = "&gt;"; break;
-        case '\r': rep = "&#13;"; break;
+        case '\r':
+            // Excel's own form in text; an attribute takes the character reference.
+            if (Attribute) rep = "&#13;";
+            else code = true;
+            break;
         case '"':
             if (!Attribute) continue;
             rep = "&quot;";

@@ -96,6 +96,20 @@ TEST(WorkbookSave, ChangedSheetIsRegeneratedAroundItsKeptXml) {
     EXPECT_EQ(s2.MergedRanges().size(), 1u);
 }
 
+TEST(WorkbookSave, SharedFormulasStaySharedWhileTheirMasterIsInPlace) {
+    auto book = Template();
+    TWorksheet& s = book->Sheet(0);
+    s.SetNumber(6, 2, 1);
+    std::string xml = TPackage::FromBytes(book->SaveToBytes(), "a").ReadPart("xl/worksheets/sheet1.xml");
+    EXPECT_NE(xml.find("<f t=\"shared\" ref=\"C3:C4\" si=\"0\">A3*B3</f>"), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<c r=\"C4\"><f t=\"shared\" si=\"0\"/><v>12</v></c>"), std::string::npos) << xml;
+    // Without its master the dependent carries its own text.
+    s.SetNumber(3, 3, 0);
+    xml = TPackage::FromBytes(book->SaveToBytes(), "b").ReadPart("xl/worksheets/sheet1.xml");
+    EXPECT_EQ(xml.find("t=\"shared\""), std::string::npos) << xml;
+    EXPECT_NE(xml.find("<c r=\"C4\"><f>A4*B4</f>"), std::string::npos) << xml;
+}
+
 TEST(WorkbookSave, MergesGoBeforeLaterElementsWhenTheSheetHadNone) {
     auto book = Template();
     TWorksheet& other = book->Sheet(1);
