@@ -112,6 +112,8 @@ TEST_F(CopyToSheet, FormatsMergesAndFormulasSurviveInBothReaders) {
     EXPECT_EQ(o["cells"]["A2"]["fill"], "00DDEBF7");
     EXPECT_EQ(o["cells"]["C3"]["format"], "0.00");
     EXPECT_EQ(o["cells"]["C3"]["value"], "=A3+B3");
+    EXPECT_EQ(o["cells"]["B4"]["value"], "=C3*$A$2");
+    EXPECT_EQ(o["cells"]["B4"]["cached"], "#VALUE!");
 
     // LibreOffice recalculates on load: its values are its own.
     const fs::path csv = Folder / "csv";
@@ -128,7 +130,8 @@ TEST_F(CopyToSheet, FormatsMergesAndFormulasSurviveInBothReaders) {
     const auto blank = CsvLines(csv, "other", "Sheet1");
     ASSERT_GE(blank.size(), 4u);
     EXPECT_EQ(blank[2], "10,20,30.00");
-    EXPECT_EQ(blank[3], "60,0,\"note\"");
+    // There B4 = C3 * $A$2, and A2 holds the copied title.
+    EXPECT_EQ(blank[3], "60,\"#VALUE!\",\"note\"");
 }
 
 }  // namespace
