@@ -70,12 +70,10 @@ void TWriter::WriteComponent(TComponent& component) {
     if (ancestor && ancestor->ClassInfo().Name() != component.ClassInfo().Name()) ancestor = nullptr;
 
     size_t start = FOut.size();
-    TFormValue header;
-    header.Type = TValueType::vaObject;
+    TFormValue& header = Push(TValueType::vaObject);
     header.Text = component.ClassName();
     header.Name = component.Name();
     header.Flags = ancestor ? ffInherited : 0;
-    FOut.push_back(std::move(header));
 
     TPersistent* savedAncestor = FAncestor;
     std::string savedPath = std::move(FPropPath);
@@ -219,56 +217,26 @@ void TWriter::WriteCollection(TCollection& collection) {
     FAncestor = savedAncestor;
 }
 
-void TWriter::WriteValue(TValueType type) {
-    TFormValue v;
-    v.Type = type;
-    FOut.push_back(std::move(v));
+TFormValue& TWriter::Push(TValueType type) {
+    FOut.emplace_back();
+    FOut.back().Type = type;
+    return FOut.back();
 }
+
+void TWriter::WriteValue(TValueType type) { Push(type); }
 
 void TWriter::WritePropName(std::string_view name) {
-    TFormValue v;
-    v.Type = TValueType::vaPropName;
+    TFormValue& v = Push(TValueType::vaPropName);
     v.Text = FPropPath;
     v.Text += name;
-    FOut.push_back(std::move(v));
 }
 
-void TWriter::WriteInteger(int64_t value) {
-    TFormValue v;
-    v.Type = TValueType::vaInt;
-    v.Int = value;
-    FOut.push_back(std::move(v));
-}
-
-void TWriter::WriteFloat(double value) {
-    TFormValue v;
-    v.Type = TValueType::vaExtended;
-    v.Float = value;
-    FOut.push_back(std::move(v));
-}
-
-void TWriter::WriteString(std::string_view value) {
-    TFormValue v;
-    v.Type = TValueType::vaString;
-    v.Text = value;
-    FOut.push_back(std::move(v));
-}
-
-void TWriter::WriteBoolean(bool value) { WriteValue(value ? TValueType::vaTrue : TValueType::vaFalse); }
-
-void TWriter::WriteIdent(std::string_view ident) {
-    TFormValue v;
-    v.Type = TValueType::vaIdent;
-    v.Text = ident;
-    FOut.push_back(std::move(v));
-}
-
-void TWriter::WriteBinary(std::string_view bytes) {
-    TFormValue v;
-    v.Type = TValueType::vaBinary;
-    v.Text = bytes;
-    FOut.push_back(std::move(v));
-}
+void TWriter::WriteInteger(int64_t value) { Push(TValueType::vaInt).Int = value; }
+void TWriter::WriteFloat(double value) { Push(TValueType::vaExtended).Float = value; }
+void TWriter::WriteString(std::string_view value) { Push(TValueType::vaString).Text = value; }
+void TWriter::WriteBoolean(bool value) { Push(value ? TValueType::vaTrue : TValueType::vaFalse); }
+void TWriter::WriteIdent(std::string_view ident) { Push(TValueType::vaIdent).Text = ident; }
+void TWriter::WriteBinary(std::string_view bytes) { Push(TValueType::vaBinary).Text = bytes; }
 
 void TWriter::DefineProperty(const std::string& name, const TReaderProc&, const TWriterProc& writeData,
                              bool hasData) {

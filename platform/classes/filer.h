@@ -128,7 +128,7 @@ public:
 private:
     void WriteProperty(TPersistent& instance, const TPropInfo& prop);
     bool IsDefaultValue(TPersistent& instance, const TPropInfo& prop) const;
-    std::string ComponentRefName(const TComponent* c) const;
+    TFormValue& Push(TValueType type);
 
     TFormValues& FOut;
     std::string FPropPath;

@@ -23,24 +23,6 @@ struct TToken {
     std::string Text;
 };
 
-void AppendUtf8(std::string& out, uint32_t cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 int HexDigit(char c) {
@@ -158,15 +140,21 @@ private:
             Fail(FLine, Format("bad number %s", {std::string(num) + FText[FPos]}));
     }
 
-    // Quoted pieces and #n characters standing next to each other make one string.
+    // Quoted pieces and #n characters standing next to each other make one
+    // string; #n are UTF-16 code units (pairs make one character), quoted
+    // text is taken as it stands (UTF-8).
     void String() {
         FTok.Kind = TTok::String;
-        uint32_t pendingHigh = 0;  // a UTF-16 high surrogate waiting for its pair
+        std::u16string units;
+        auto flush = [&] {
+            if (units.empty()) return;
+            FTok.Text += UnicodeToUtf8(units);
+            units.clear();
+        };
         while (FPos < FText.size()) {
             char c = FText[FPos];
             if (c == '\'') {
-                if (pendingHigh) AppendUtf8(FTok.Text, 0xFFFD);  // a lone high surrogate
-                pendingHigh = 0;
+                flush();
                 ++FPos;
                 for (;;) {
                     if (FPos >= FText.size() || FText[FPos] == '\n' || FText[FPos] == '\r')
@@ -186,38 +174,27 @@ private:
                 ++FPos;
                 uint32_t cp = 0;
                 size_t digits = 0;
-                if (FPos < FText.size() && FText[FPos] == '$') {
+                bool hex = FPos < FText.size() && FText[FPos] == '$';
+                if (hex) ++FPos;
+                while (FPos < FText.size() && digits < 8) {
+                    int d = hex ? HexDigit(FText[FPos]) : (IsDigit(FText[FPos]) ? FText[FPos] - '0' : -1);
+                    if (d < 0) break;
+                    cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(d);
                     ++FPos;
-                    while (FPos < FText.size() && HexDigit(FText[FPos]) >= 0 && digits < 7) {
-                        cp = cp * 16 + static_cast<uint32_t>(HexDigit(FText[FPos++]));
-                        ++digits;
-                    }
-                } else {
-                    while (FPos < FText.size() && IsDigit(FText[FPos]) && digits < 8) {
-                        cp = cp * 10 + static_cast<uint32_t>(FText[FPos++] - '0');
-                        ++digits;
-                    }
+                    ++digits;
                 }
                 if (digits == 0 || cp > 0x10FFFF) Fail(FLine, "character code expected after #");
-                if (cp >= 0xD800 && cp < 0xDC00) {
-                    if (pendingHigh) AppendUtf8(FTok.Text, 0xFFFD);
-                    pendingHigh = cp;
-                    continue;
+                if (cp >= 0x10000) {
+                    units += static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10));
+                    units += static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF));
+                } else {
+                    units += static_cast<char16_t>(cp);
                 }
-                if (cp >= 0xDC00 && cp < 0xE000 && pendingHigh) {
-                    cp = 0x10000 + ((pendingHigh - 0xD800) << 10) + (cp - 0xDC00);
-                } else if (cp >= 0xD800 && cp < 0xE000) {
-                    cp = 0xFFFD;
-                }
-                if (pendingHigh && cp < 0x10000) AppendUtf8(FTok.Text, 0xFFFD);
-                pendingHigh = 0;
-                AppendUtf8(FTok.Text, cp);
-                continue;
             } else {
                 break;
             }
         }
-        if (pendingHigh) AppendUtf8(FTok.Text, 0xFFFD);
+        flush();
     }
 
     void Binary() {

@@ -15,8 +15,6 @@ std::string Names(const TTabrixBands& bands) {
     return s;
 }
 
-TTabrixGroupHeaderBand* Header(TTabrixBands& b) { return static_cast<TTabrixGroupHeaderBand*>(b.AddBand(tbxbtGroupHeader)); }
-TTabrixGroupFooterBand* Footer(TTabrixBands& b) { return static_cast<TTabrixGroupFooterBand*>(b.AddBand(tbxbtGroupFooter)); }
 
 TEST(BandOrder, BandsStandInTypeOrderWhateverTheyAreAddedIn) {
     TBandsOwner owner;

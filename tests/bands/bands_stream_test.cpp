@@ -50,11 +50,11 @@ TEST_F(BandsStream, CollectionReadBackIsEqualBandForBand) {
     auto dm = Module();
     TTabrixBands& bands = *Report(*dm).Bands();
     bands.AddBand(tbxbtTitle)->SetRange("A1:F3");
-    auto* h1 = static_cast<TTabrixGroupHeaderBand*>(bands.AddBand(tbxbtGroupHeader));
-    auto* h2 = static_cast<TTabrixGroupHeaderBand*>(bands.AddBand(tbxbtGroupHeader));
-    auto* h3 = static_cast<TTabrixGroupHeaderBand*>(bands.AddBand(tbxbtGroupHeader));
-    auto* f1 = static_cast<TTabrixGroupFooterBand*>(bands.AddBand(tbxbtGroupFooter));
-    auto* f2 = static_cast<TTabrixGroupFooterBand*>(bands.AddBand(tbxbtGroupFooter));
+    auto* h1 = Header(bands);
+    auto* h2 = Header(bands);
+    auto* h3 = Header(bands);
+    auto* f1 = Footer(bands);
+    auto* f2 = Footer(bands);
     bands.AddBand(tbxbtGroupFooter)->SetRange("A30:F30");  // unlinked
     h1->SetRange("A4:F4");
     h1->SetFieldName("Region");

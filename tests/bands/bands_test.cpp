@@ -8,8 +8,6 @@
 namespace tabrix::testing {
 namespace {
 
-TTabrixGroupHeaderBand* Header(TTabrixBands& b) { return static_cast<TTabrixGroupHeaderBand*>(b.AddBand(tbxbtGroupHeader)); }
-TTabrixGroupFooterBand* Footer(TTabrixBands& b) { return static_cast<TTabrixGroupFooterBand*>(b.AddBand(tbxbtGroupFooter)); }
 
 TEST(BandLookups, NotEmptyBandSkipsBlankRangesAndCountsIncludeThem) {
     TBandsOwner owner;

@@ -35,4 +35,11 @@ private:
 
 void RegisterBandsOwner();
 
+inline TTabrixGroupHeaderBand* Header(TTabrixBands& bands) {
+    return static_cast<TTabrixGroupHeaderBand*>(bands.AddBand(tbxbtGroupHeader));
+}
+inline TTabrixGroupFooterBand* Footer(TTabrixBands& bands) {
+    return static_cast<TTabrixGroupFooterBand*>(bands.AddBand(tbxbtGroupFooter));
+}
+
 }  // namespace tabrix::testing

@@ -99,7 +99,8 @@ TEST_F(FormFile, HandWrittenTextWithCommentsJoinedStringsAndAnyCase) {
         "    Kind = QKVIEW\n"
         "    Options = []\n"
         "    SQL.Strings = ('select ' + \n"
-        "      'x'#13#10'y' 'second')\n"
+        "      'x'#13#10'y' 'second'\n"
+        "      #$E9#55357#56832'!'#128512)\n"
         "    OnOpen = ordersopen\n"
         "  End\n"
         "end\n";
@@ -110,9 +111,10 @@ TEST_F(FormFile, HandWrittenTextWithCommentsJoinedStringsAndAnyCase) {
     EXPECT_DOUBLE_EQ(q->Ratio, -150.0);
     EXPECT_TRUE(q->Active);
     EXPECT_EQ(q->Kind, TQueryKind::qkView);
-    ASSERT_EQ(q->SQL()->Count(), 2);
+    ASSERT_EQ(q->SQL()->Count(), 3);
     EXPECT_EQ(q->SQL()->Strings(0), "select x\r\ny");
     EXPECT_EQ(q->SQL()->Strings(1), "second");
+    EXPECT_EQ(q->SQL()->Strings(2), "é😀!😀");  // code units in pairs, or a code point
     EXPECT_TRUE(static_cast<bool>(q->OnOpen));
 }
 
