@@ -19,9 +19,16 @@ int Refs(const std::vector<TToken>& tokens) {
     return n;
 }
 
+// The same cells with the same markers; where both ends share a row (or a
+// column) the order of their markers carries no meaning.
 bool SameArea(const TArea& a, const TArea& b) {
-    return a.AreaKind == b.AreaKind && a.Row1 == b.Row1 && a.Col1 == b.Col1 && a.Row2 == b.Row2 && a.Col2 == b.Col2 &&
-           a.AbsRow1 == b.AbsRow1 && a.AbsCol1 == b.AbsCol1 && a.AbsRow2 == b.AbsRow2 && a.AbsCol2 == b.AbsCol2;
+    if (a.AreaKind != b.AreaKind || a.Row1 != b.Row1 || a.Col1 != b.Col1 || a.Row2 != b.Row2 || a.Col2 != b.Col2)
+        return false;
+    const bool rows = a.Row1 == a.Row2 ? (a.AbsRow1 + a.AbsRow2 == b.AbsRow1 + b.AbsRow2)
+                                       : (a.AbsRow1 == b.AbsRow1 && a.AbsRow2 == b.AbsRow2);
+    const bool cols = a.Col1 == a.Col2 ? (a.AbsCol1 + a.AbsCol2 == b.AbsCol1 + b.AbsCol2)
+                                       : (a.AbsCol1 == b.AbsCol1 && a.AbsCol2 == b.AbsCol2);
+    return rows && cols;
 }
 
 }  // namespace
