@@ -5,7 +5,8 @@
 // writes the same cells with the same formats in the same run; the summary
 // gives the ratio of the two times and the peak memory of our run.
 //
-//   build/bench/bench_spreadsheet_write [--benchmark_repetitions=3]
+//   build/bench/bench_spreadsheet_write
+//   TABRIX_BENCH_KEEP=1 keeps both written files in the temporary folder.
 
 #include <benchmark/benchmark.h>
 #include <sys/resource.h>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -183,7 +185,7 @@ void BM_TabrixFormulaLocal(benchmark::State& state) {
     state.counters["file_KiB"] = double(std::filesystem::file_size(out)) / 1024;
     state.counters["peak_MiB"] = double(gPeakKiB) / 1024;
     DeleteFileAt(templ);
-    DeleteFileAt(out);
+    if (!std::getenv("TABRIX_BENCH_KEEP")) DeleteFileAt(out);
 }
 
 void BM_Libxlsxwriter(benchmark::State& state) {
@@ -216,7 +218,7 @@ void BM_Libxlsxwriter(benchmark::State& state) {
         gXlsxwriterSeconds = gXlsxwriterSeconds == 0 ? secs : std::min(gXlsxwriterSeconds, secs);
     }
     state.counters["file_KiB"] = double(std::filesystem::file_size(out)) / 1024;
-    tabrix::DeleteFileAt(out);
+    if (!std::getenv("TABRIX_BENCH_KEEP")) tabrix::DeleteFileAt(out);
 }
 
 // Ours first, so that its peak memory is not libxlsxwriter's.
