@@ -34,12 +34,15 @@ TPersistent* AncestorOf(TPersistent* ancestor, const TPropInfo& prop) {
     return ancestor;
 }
 
-// A reference as written: a name of the root's own component, else
-// "Module.Component".
+// A reference as written: the path of owners from the root down ("Db",
+// "Orders.ItemsField"), or from the top module for a component of another
+// module ("OtherModule.Db").
 std::string RefName(const TComponent* c, const TComponent* root) {
     if (!c) return {};
-    if (c == root || c->Owner() == root || !c->Owner()) return c->Name();
-    return c->Owner()->Name() + "." + c->Name();
+    if (c == root) return c->Name();
+    std::string path = c->Name();
+    for (const TComponent* p = c->Owner(); p && p != root; p = p->Owner()) path = p->Name() + "." + path;
+    return path;
 }
 
 bool SameValues(const TFormValues& a, const TFormValues& b) {

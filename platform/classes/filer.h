@@ -197,6 +197,7 @@ private:
     TComponent* CreateComponent(const TFormValue& header, TComponent* owner);
     void ReadObjectProperties(TPersistent& instance);
     void ResolveFixups();
+    TComponent* FindReference(const std::string& name) const;
     void SkipSetBody();
 
     const TFormValues& FValues;

@@ -380,19 +380,32 @@ void TReader::DefineBinaryProperty(const std::string& name, const TBinaryReadPro
     readData(ReadBinary());
 }
 
+// "Db" in the root, then as a module; "A.B.C" from a component of the root,
+// from the root itself or from an open module named A.
+TComponent* TReader::FindReference(const std::string& name) const {
+    std::vector<std::string> parts;
+    for (size_t start = 0;;) {
+        size_t dot = name.find('.', start);
+        parts.push_back(name.substr(start, dot == std::string::npos ? std::string::npos : dot - start));
+        if (dot == std::string::npos) break;
+        start = dot + 1;
+    }
+    auto descend = [&](TComponent* from, size_t first) {
+        for (size_t i = first; from && i < parts.size(); ++i) from = from->FindComponent(parts[i]);
+        return from;
+    };
+    if (TComponent* c = descend(FRoot, 0)) return c;
+    if (SameText(FRoot->Name(), parts[0]))
+        if (TComponent* c = descend(FRoot, 1); c && parts.size() > 1) return c;
+    if (parts.size() == 1 && SameText(FRoot->Name(), parts[0])) return FRoot;
+    if (TComponent* module = Application().FindGlobalComponent(parts[0]))
+        return parts.size() == 1 ? module : descend(module, 1);
+    return nullptr;
+}
+
 void TReader::ResolveFixups() {
     for (const TFixup& f : FFixups) {
-        TComponent* target = nullptr;
-        size_t dot = f.Name.find('.');
-        if (dot == std::string::npos) {
-            target = FRoot->FindComponent(f.Name);
-            if (!target && SameText(FRoot->Name(), f.Name)) target = FRoot;
-            if (!target) target = Application().FindGlobalComponent(f.Name);
-        } else {
-            std::string module = f.Name.substr(0, dot);
-            TComponent* m = SameText(FRoot->Name(), module) ? FRoot : Application().FindGlobalComponent(module);
-            if (m) target = m->FindComponent(f.Name.substr(dot + 1));
-        }
+        TComponent* target = FindReference(f.Name);
         auto fail = [&](const std::string& what) {
             throw EReadError(Format("%s, line %d: %s", {FFileName, f.Line, what}));
         };

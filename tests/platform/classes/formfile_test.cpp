@@ -174,6 +174,28 @@ TEST_F(FormFile, MalformedFormsNameTheFileTheLineAndWhatWasExpected) {
     EXPECT_EQ(Application().FindGlobalComponent("M"), nullptr);  // failed loads leave nothing open
 }
 
+TEST_F(FormFile, ReferencesToAnotherOpenModuleCarryItsName) {
+    TDataModule base;
+    base.SetName("BaseModule");
+    auto* db = new TTestConnection(&base);
+    db->SetName("Db");
+    TDataModule reports;
+    reports.SetName("Reports");
+    auto* q = new TTestQuery(&reports);
+    q->SetName("Orders");
+    q->SetConnection(db);
+    std::string text = WriteFormText(reports);
+    EXPECT_NE(text.find("Connection = BaseModule.Db\n"), std::string::npos) << text;
+    reports.SetName("ReportsOld");  // the copy read next takes the name
+    auto back = ReadFormText(text, "reports.tfm");
+    EXPECT_EQ(dynamic_cast<TTestQuery*>(back->FindComponent("Orders"))->Connection(), db);
+    auto* self = ReadFormText("object M2: TDataModule\n  object Q: TTestQuery\n    MasterQuery = M2.Q\n  end\nend\n", "m2.tfm")
+                     .release();
+    std::unique_ptr<TComponent> owned(self);
+    auto* selfQuery = dynamic_cast<TTestQuery*>(self->FindComponent("Q"));
+    EXPECT_EQ(selfQuery->MasterQuery(), selfQuery);  // the root's own name qualifies too
+}
+
 TEST_F(FormFile, DeeplyNestedListsAreRefused) {
     std::string text = "object M: TDataModule\n  object Q: TTestQuery\n    SQL.Strings = ";
     for (int i = 0; i < 200; ++i) text += '(';
