@@ -22,7 +22,6 @@ struct TWorkbookEntry {
     std::unique_ptr<xl::TWorkbook> Book;
     std::string Name;  // "report.xlsx", or "Template1" for a new one
     bool Closed = false;
-    int ActiveSheet = 0;
 };
 
 struct TApplicationState {
@@ -308,7 +307,7 @@ UnicodeString TExcelWorksheet::Name() const { return Utf8ToUnicode(FBook.Model()
 
 void TExcelWorksheet::Activate() {
     Model();
-    FBook.Entry().ActiveSheet = FIndex;
+    FBook.Model().SetActiveSheet(FIndex);
 }
 
 TExcelRange TExcelWorksheet::UsedRange() const { return TExcelRange(*this, {Model().UsedRange()}); }

@@ -182,8 +182,10 @@ void TWorkbook::Read() {
         std::string_view v = pr.attribute("date1904").value();
         FDate1904 = v == "1" || v == "true";
     }
+    int position = -1;
     for (pugi::xml_node s : ChildByLocalName(wb, "sheets").children()) {
         if (LocalName(s.name()) != "sheet") continue;
+        ++position;
         std::string relId;
         for (pugi::xml_attribute a : s.attributes())
             if (std::string_view(a.name()) != "sheetId" && LocalName(a.name()) == "id") relId = a.value();
@@ -193,6 +195,7 @@ void TWorkbook::Read() {
         e.Name = s.attribute("name").value();
         e.PartName = ResolveTarget(FWorkbookPart, r->Target);
         e.RelId = relId;
+        e.Position = position;
         if (!p.HasPart(e.PartName)) throw ESpreadsheetError(where(e.PartName) + " (sheet \"" + e.Name + "\") is missing");
         FSheets.push_back(std::move(e));
     }
@@ -201,10 +204,107 @@ void TWorkbook::Read() {
         FDefinedNames.emplace_back(n.attribute("name").value(), DecodeXmlEscapes(n.text().get()));
     }
     FStyleOrigin = OriginOf(StyleKey(p, FStylesPart));
+    int activeTab = 0;
+    if (pugi::xml_node view = ChildByLocalName(ChildByLocalName(wb, "bookViews"), "workbookView"))
+        activeTab = view.attribute("activeTab").as_int(0);
+    FActiveSheet = 0;
+    for (int i = 0; i < SheetCount(); ++i)
+        if (FSheets[i].Position == activeTab) FActiveSheet = i;
+    FActiveSheetRead = FActiveSheet;
+}
+
+void TWorkbook::SetActiveSheet(int index) {
+    SheetName(index);  // raises outside
+    FActiveSheet = index;
+}
+
+namespace {
+
+// The first <sheetView> of a sheet's XML with tabSelected set or removed;
+// unchanged text when it already is so.
+std::string WithTabSelected(std::string xml, std::string_view prefix, bool selected) {
+    size_t view = FindStartTag(xml, std::string(prefix) + "sheetView");
+    if (view == std::string::npos) return xml;
+    size_t end = TagEnd(xml, view);
+    if (end == std::string::npos) return xml;
+    std::string_view tag(xml.data() + view, end - view);
+    size_t attr = tag.find(" tabSelected=\"");
+    if (attr != std::string_view::npos) {
+        size_t close = tag.find('"', attr + 14);
+        std::string_view value = tag.substr(attr + 14, close - attr - 14);
+        bool is = value == "1" || value == "true";
+        if (is == selected) return xml;
+        xml.erase(view + attr, close + 1 - attr);
+        if (selected) xml.insert(view + attr, " tabSelected=\"1\"");
+    } else if (selected) {
+        xml.insert(view + 1 + prefix.size() + 9, " tabSelected=\"1\"");
+    }
+    return xml;
+}
+
+// "x:" for a document whose root element is "x:worksheet".
+std::string RootPrefix(std::string_view xml) {
+    size_t i = 0;
+    while ((i = xml.find('<', i)) != std::string_view::npos) {
+        if (i + 1 < xml.size() && (xml[i + 1] == '?' || xml[i + 1] == '!')) {
+            ++i;
+            continue;
+        }
+        size_t e = xml.find_first_of(" >/\t\r\n", i);
+        return std::string(NamePrefix(xml.substr(i + 1, e - i - 1)));
+    }
+    return {};
+}
+
+std::string WithActiveTab(std::string xml, int position) {
+    std::string prefix = RootPrefix(xml);
+    size_t view = FindStartTag(xml, prefix + "workbookView");
+    if (view == std::string::npos) return xml;
+    size_t end = TagEnd(xml, view);
+    std::string_view tag(xml.data() + view, end - view);
+    size_t attr = tag.find(" activeTab=\"");
+    std::string value = std::to_string(position);
+    if (attr != std::string_view::npos) {
+        size_t start = view + attr + 12;
+        xml.replace(start, xml.find('"', start) - start, value);
+    } else {
+        xml.insert(xml[end - 1] == '/' ? end - 1 : end, " activeTab=\"" + value + "\"");
+    }
+    return xml;
+}
+
+}  // namespace
+
+// The active sheet is the one shown when the file is opened: its tab is
+// the workbook's active tab and the only selected one.
+void TWorkbook::WriteActiveSheet() {
+    if (FActiveSheet == FActiveSheetRead) return;
+    TPackage& p = *FPackage;
+    p.SetPart(FWorkbookPart, WithActiveTab(p.ReadPart(FWorkbookPart), FSheets[FActiveSheet].Position));
+    for (int i = 0; i < SheetCount(); ++i) {
+        TSheetEntry& e = FSheets[i];
+        bool selected = i == FActiveSheet;
+        if (e.Sheet) {
+            e.Sheet->SetTabSelected(selected);
+        } else {
+            std::string xml = p.ReadPart(e.PartName);
+            std::string edited = WithTabSelected(xml, RootPrefix(xml), selected);
+            if (edited != xml) p.SetPart(e.PartName, std::move(edited));
+        }
+    }
+    FActiveSheetRead = FActiveSheet;
+}
+
+void TWorksheet::SetTabSelected(bool selected) {
+    std::string edited = WithTabSelected(FHead, FPrefix, selected);
+    if (edited != FHead) {
+        FHead = std::move(edited);
+        FModified = true;
+    }
 }
 
 bool TWorkbook::Modified() const {
-    if (FTemplateCopy || FStrings.Modified() || FStyles.Modified()) return true;
+    if (FTemplateCopy || FActiveSheet != FActiveSheetRead || FStrings.Modified() || FStyles.Modified()) return true;
     for (const TSheetEntry& e : FSheets)
         if (e.Sheet && e.Sheet->Modified()) return true;
     return false;
@@ -322,6 +422,7 @@ std::string MarkFullCalculation(std::string xml) {
 
 void TWorkbook::PrepareSave(const std::string& targetName) {
     TPackage& p = *FPackage;
+    WriteActiveSheet();
     bool sheetsChanged = false;
     for (TSheetEntry& e : FSheets)
         if (e.Sheet && e.Sheet->Modified()) sheetsChanged = true;

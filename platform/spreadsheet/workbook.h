@@ -60,6 +60,10 @@ public:
     TWorksheet& Sheet(int index);              // 0-based; ESpreadsheetError outside
     const std::string& SheetName(int index) const;  // without reading the sheet
     TWorksheet* FindSheet(std::string_view name);    // ignoring case; nullptr when none
+    // The sheet shown when the file is opened (0-based); saved as the
+    // workbook's active and only selected tab.
+    int ActiveSheet() const { return FActiveSheet; }
+    void SetActiveSheet(int index);
 
     TSharedStrings& Strings();
     TStyles& Styles();
@@ -89,6 +93,7 @@ private:
         std::string Name;
         std::string PartName;
         std::string RelId;
+        int Position = 0;  // among all sheets of the workbook, chart sheets too
         std::unique_ptr<TWorksheet> Sheet;
     };
     void Read();
@@ -97,6 +102,7 @@ private:
     void LoadStyles();
     void PrepareSave(const std::string& targetName);
     void MarkSaved(const std::string& fileName);
+    void WriteActiveSheet();
     void ComputeCachedValues();
 
     std::unique_ptr<TPackage> FPackage;
@@ -116,6 +122,8 @@ private:
     bool FTemplateCopy = false;
     uint64_t FStyleOrigin = 0;
     int FLevel = 1;
+    int FActiveSheet = 0;
+    int FActiveSheetRead = 0;
 };
 
 }  // namespace tabrix::xl

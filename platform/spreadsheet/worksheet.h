@@ -183,6 +183,9 @@ public:
     // "File "a.xlsx", sheet "Data"": the prefix of every message about the sheet.
     std::string Where() const;
 
+    // Sets or removes tabSelected on the sheet's first view (kept XML).
+    void SetTabSelected(bool selected);
+
     // Attributes of a cell kept as read (cm, vm, ph); "" when none.
     std::string_view ExtraAttributes(int row, int column) const;
 

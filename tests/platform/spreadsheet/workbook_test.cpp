@@ -110,6 +110,21 @@ TEST(WorkbookSave, SharedFormulasStaySharedWhileTheirMasterIsInPlace) {
     EXPECT_NE(xml.find("<c r=\"C4\"><f>A4*B4</f>"), std::string::npos) << xml;
 }
 
+TEST(WorkbookSave, TheActiveSheetIsTheOnlySelectedTabOfTheSavedFile) {
+    auto book = Template();
+    EXPECT_EQ(book->ActiveSheet(), 0);
+    book->SetActiveSheet(1);
+    EXPECT_TRUE(book->Modified());
+    TPackage after = TPackage::FromBytes(book->SaveToBytes(), "after");
+    EXPECT_NE(after.ReadPart("xl/workbook.xml").find("<workbookView activeTab=\"1\"/>"), std::string::npos);
+    EXPECT_EQ(after.ReadPart("xl/worksheets/sheet1.xml").find("tabSelected"), std::string::npos);
+    EXPECT_NE(after.ReadPart("xl/worksheets/sheet2.xml").find("<sheetView tabSelected=\"1\" workbookViewId=\"0\"/>"),
+              std::string::npos);
+    auto again = TWorkbook::FromBytes(after.SaveToBytes(), "again.xlsx");
+    EXPECT_EQ(again->ActiveSheet(), 1);
+    EXPECT_THROW(book->SetActiveSheet(2), ESpreadsheetError);
+}
+
 TEST(WorkbookSave, MergesGoBeforeLaterElementsWhenTheSheetHadNone) {
     auto book = Template();
     TWorksheet& other = book->Sheet(1);
