@@ -47,6 +47,8 @@ public:
     TFormula Run() {
         if (CharCount(F.FText) > kMaxFormulaChars) Fail("formula longer than 8192 characters", 0);
         Tokenize(F.FText, F.FDialect, F.FTokens);
+        F.FNodes.reserve(F.FTokens.size() + 1);
+        F.FChildren.reserve(F.FTokens.size());
         if (Peek() == nullptr) Fail("empty formula", 0);
         int root = ParseExpression();
         if (FOptions.AllowTopLevelUnion && Is(TTokenKind::ListSeparator)) root = ParseUnionTail(root);

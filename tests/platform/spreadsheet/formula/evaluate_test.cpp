@@ -108,6 +108,16 @@ TEST_F(Evaluate, Aggregates) {
     EXPECT_EQ(Num("MEDIAN(A1:A4)+LARGE(A1:A5,2)+SMALL(A1:A5,2)"), 8.5);
 }
 
+TEST_F(Evaluate, TotalsAsReportsWriteThem) {
+    // Range totals over the rows a band landed on, averages as sums over counts.
+    EXPECT_EQ(Num("SUM(A1:A2,A4:A5)"), 17);
+    EXPECT_EQ(Num("SUM(SUM(A1:A2),SUM(A4:A5))/SUM(COUNT(A1:A2),COUNT(A4:A5))"), 4.25);
+    EXPECT_EQ(Num("SUM(A1,A3,A5)"), 9);
+    EXPECT_EQ(Num("-3"), -3);
+    EXPECT_EQ(Num("MAX(A1:A5,-7)+MIN(A1:A5,-7)"), -2);
+    EXPECT_EQ(Num("COUNT(A1:A5,B1:B5)"), 5);
+}
+
 TEST_F(Evaluate, ConditionalAggregates) {
     EXPECT_EQ(Num("SUMIF(A1:A5,\">2\")"), 12);
     EXPECT_EQ(Num("SUMIF(B1:B5,\"<>c\",A1:A5)"), 12);
