@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     tabrix::cli::AddDumpCommand(app);
     tabrix::cli::AddResaveCommand(app);
+    tabrix::cli::AddRunCommand(app);
+    tabrix::cli::AddTemplateCommand(app);
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {

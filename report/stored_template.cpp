@@ -1,0 +1,153 @@
+// The template workbook carried inside the component's form data
+// ("XLTemplate"), and the template file name of a build.
+
+#include <cstring>
+#include <limits>
+
+#include "cells/temp_files.h"
+#include "messages/messages.h"
+#include "platform/rtl/files.h"
+#include "platform/rtl/format.h"
+#include "report/tabrix.h"
+
+namespace tabrix {
+
+namespace {
+
+// The block's length field: 4 bytes, little-endian, whatever the host.
+constexpr size_t kLengthSize = 4;
+
+void PutLength(std::string& out, int32_t n)
+{
+    auto u = static_cast<uint32_t>(n);
+    for (int i = 0; i < 4; ++i)
+        out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+}
+
+int32_t GetLength(const std::string& block)
+{
+    uint32_t u = 0;
+    for (int i = 0; i < 4; ++i)
+        u |= static_cast<uint32_t>(static_cast<unsigned char>(block[static_cast<size_t>(i)])) << (8 * i);
+    return static_cast<int32_t>(u);
+}
+
+}  // namespace
+
+void TTabrix::DefineProperties(TFiler& Filer)
+{
+    TComponent::DefineProperties(Filer);
+    Filer.DefineBinaryProperty(
+        "XLTemplate", [this](const std::string& block) { ReadXLTemplate(block); },
+        [this] { return WriteXLTemplate(); }, XLTemplateHasData(Filer.Ancestor()));
+}
+
+bool TTabrix::XLTemplateHasData(const TPersistent* Ancestor) const
+{
+    if (const auto* ancestor = dynamic_cast<const TTabrix*>(Ancestor))
+        return ancestor->FTemplSize != FTemplSize || ancestor->FTemplData != FTemplData;
+    return FTemplSize > 0;
+}
+
+std::string TTabrix::WriteXLTemplate() const
+{
+    std::string block;
+    block.reserve(kLengthSize + FTemplData.size());
+    PutLength(block, FTemplSize);
+    if (FTemplSize > 0)
+        block.append(FTemplData);
+    return block;
+}
+
+void TTabrix::ReadXLTemplate(const std::string& Block)
+{
+    FTemplData.clear();
+    FTemplSize = 0;
+    if (Block.size() < kLengthSize) {
+        RaiseError(Format("XLTemplate of %s: the block has %d bytes, too short for its length field",
+                          {Name(), static_cast<int>(Block.size())}));
+        return;
+    }
+    int32_t size = GetLength(Block);
+    if (size < 1)
+        return;
+    size_t available = Block.size() - kLengthSize;
+    if (available < static_cast<size_t>(size)) {
+        // A truncated block: nothing of it stays stored.
+        RaiseError(Format("XLTemplate of %s: the block holds %d bytes of a template of %d bytes",
+                          {Name(), static_cast<int>(available), static_cast<int>(size)}));
+        return;
+    }
+    FTemplData.assign(Block, kLengthSize, static_cast<size_t>(size));
+    FTemplSize = size;
+}
+
+void TTabrix::LoadStoredTemplateFromFile(const AnsiString& FileName)
+{
+    FreeStoredTemplate();
+    std::string bytes = ReadFileBytes(FileName);  // file errors pass on; nothing is stored then
+    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
+        throw EReadError(Format("%s: %d MiB is too large for a stored template",
+                                {FileName, static_cast<int>(bytes.size() >> 20)}));
+    FTemplData = std::move(bytes);
+    FTemplSize = static_cast<int32_t>(FTemplData.size());
+    FTemplate.clear();
+    StoreInDFM = true;
+}
+
+void TTabrix::SaveStoredTemplateToFile(const AnsiString& FileName)
+{
+    WriteFileBytes(FileName, std::string_view(FTemplData.data(), static_cast<size_t>(FTemplSize)));
+}
+
+void TTabrix::SaveStoredTemplateToTmpFile(AnsiString& FileName)
+{
+    FileName.clear();
+    if (!StoreInDFM)
+        return;
+    if (FTemplSize <= 0)
+        throw ETabrixError(SNoTemplateInDFM);
+    FileName = TabrixGetTempFName();
+    try {
+        SaveStoredTemplateToFile(FileName);
+    } catch (...) {
+        DeleteFileAt(FileName);  // no half-written temporary file stays behind
+        FileName.clear();
+        throw;
+    }
+}
+
+void TTabrix::FreeStoredTemplate()
+{
+    if (FTemplSize <= 0)
+        return;
+    FTemplSize = 0;
+    StoreInDFM = false;
+    FTemplData.clear();
+    FTemplData.shrink_to_fit();
+}
+
+AnsiString TTabrix::GetTemplateFileName()
+{
+    AnsiString result;
+    try {
+        if (StoreInDFM)
+            SaveStoredTemplateToTmpFile(result);
+        else
+            result = ExpandApplicationFileName(FTemplate);
+    } catch (const std::exception& e) {
+        RaiseError(e.what());
+    }
+    return result;
+}
+
+void TTabrix::SetTemplate(const AnsiString& Value)
+{
+    if (Trim(Value) == Trim(FTemplate))
+        return;
+    StoreInDFM = false;
+    FTemplate = Value;
+    TemplSheet.clear();
+}
+
+}  // namespace tabrix

@@ -1,0 +1,218 @@
+#pragma once
+// Unit Tabrix: the report component TTabrix. An application places one on a
+// data module, points it at a master data set and a template workbook, and
+// calls Show: the template is opened, a report workbook is created as a copy
+// of it, the report sheet is built, a chain of sub-reports builds further
+// sheets, and the report is saved under the given name or left to the user.
+//
+//   auto* report = new TTabrix(module);          // owned by the module
+//   report->SetDataSet(orders);
+//   report->SetTemplate("sales.xlsx");            // relative to ApplicationFolder()
+//   report->TemplSheet = "Report";
+//   report->Show("sales-report.xlsx");            // ETabrixError on any failure
+
+#include <cstdint>
+#include <initializer_list>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "automation/automation.h"
+#include "bands/tabrix_band.h"
+#include "cells/tabrix_error.h"
+#include "dictionary/tabrix_dictionary.h"
+#include "platform/classes/classes.h"
+#include "platform/db/dataset.h"
+#include "platform/rtl/strings.h"
+#include "platform/rtl/variant.h"
+
+namespace tabrix {
+
+class TTabrix;
+
+enum TTabrixOption : uint8_t {
+    tbxoShowProgress,      // the output runs under the progress window
+    tbxoTotalsAsFormula,   // totals are spreadsheet formulas over the output rows
+    tbxoVisibleWhenError,  // a failed build leaves the partial report to the user
+    tbxoHourCursor,        // the hour-glass cursor while Show / BuildSheet run
+};
+
+// Set of TTabrixOption; bit n is the option of ordinal n (the streamed form).
+class TTabrixOptions {
+public:
+    constexpr TTabrixOptions() = default;
+    constexpr TTabrixOptions(std::initializer_list<TTabrixOption> options) {
+        for (TTabrixOption o : options) FBits = static_cast<uint8_t>(FBits | Bit(o));
+    }
+    static constexpr TTabrixOptions FromBits(uint8_t bits) {
+        TTabrixOptions o;
+        o.FBits = static_cast<uint8_t>(bits & kAll);
+        return o;
+    }
+    constexpr bool Contains(TTabrixOption o) const { return (FBits & Bit(o)) != 0; }
+    constexpr void Include(TTabrixOption o) { FBits = static_cast<uint8_t>(FBits | Bit(o)); }
+    constexpr void Exclude(TTabrixOption o) { FBits = static_cast<uint8_t>(FBits & ~Bit(o)); }
+    constexpr uint8_t Bits() const { return FBits; }
+    constexpr bool operator==(const TTabrixOptions&) const = default;
+
+    static constexpr uint8_t kAll = 0x0F;
+
+private:
+    static constexpr uint8_t Bit(TTabrixOption o) { return static_cast<uint8_t>(1u << o); }
+    uint8_t FBits = 0;
+};
+
+// Event types; Sender is always the component.
+using TNotifyEvent = void(TComponent* Sender);
+using TTabrixAfterBuildEvent = void(TComponent* Sender, TExcelWorksheet Report, int RowCount, int ColCount);
+using TTabrixGetReportFileName = void(TComponent* Sender, AnsiString& FileName);
+using TTabrixCheckEofEvent = void(TComponent* Sender, bool& Eof);
+using TTabrixGetFieldValueEvent = void(TComponent* Sender, const AnsiString& Field, Variant& Value);
+using TTabrixSetCellValueEvent = void(TComponent* Sender, TTabrixBand* Band, int RowInTemplate, int RowInReport,
+                                      int ColumnInReport, Variant& CellValue);
+using TTabrixFormatCellEvent = void(TComponent* Sender, TTabrixBand* Band, int RowInTemplate, int RowInReport,
+                                    int ColumnInReport, TExcelWorksheet Report, const Variant& CellValue);
+
+// The component's version text (_Version).
+inline constexpr const char* kTabrixVersion = "Tabrix 1.0";
+
+class TTabrix : public TComponent, public ITabrixBandsDataSource {
+    TABRIX_CLASS(TTabrix)
+public:
+    explicit TTabrix(TComponent* AOwner = nullptr);
+    ~TTabrix() override;
+
+    // ---- published properties
+    TTabrixBands* Bands() const { return FBands.get(); }
+    void SetBands(const TTabrixBands* Value) { FBands->Assign(Value); }
+    TDataSet* DataSet() const { return FDataSet; }
+    void SetDataSet(TDataSet* Value);
+    TTabrixDictionary* Dictionary() const { return FDictionary.get(); }
+    void SetDictionary(const TTabrixDictionary* Value) { FDictionary->Assign(Value); }
+    char FieldSign = '#';
+    TTabrixOptions Options = TTabrixOptions::FromBits(TTabrixOptions::kAll);
+    bool StoreInDFM = false;
+    TTabrix* SubReport() const { return FSubReport; }
+    // A component can't be its own sub-report: that value is ignored.
+    void SetSubReport(TTabrix* Value);
+    const AnsiString& Template() const { return FTemplate; }
+    // A changed name (compared trimmed) switches StoreInDFM off and clears
+    // TemplSheet; the stored bytes stay.
+    void SetTemplate(const AnsiString& Value);
+    AnsiString TemplSheet;
+    AnsiString Title;
+    AnsiString _Version;
+    bool HasStoredTempl() const { return GetHasStoredTempl(); }
+
+    TEvent<TTabrixAfterBuildEvent> OnAfterBuild;
+    TEvent<TNotifyEvent> OnBeforeBuild;
+    TEvent<TNotifyEvent> OnDataPrior;
+    TEvent<TNotifyEvent> OnDataFirst;
+    TEvent<TTabrixCheckEofEvent> OnDataEof;
+    TEvent<TNotifyEvent> OnDataNext;
+    TEvent<TTabrixFormatCellEvent> OnFormatCell;
+    TEvent<TTabrixGetFieldValueEvent> OnGetFieldValue;
+    TEvent<TTabrixSetCellValueEvent> OnSetCellValue;
+    TEvent<TTabrixGetReportFileName> OnGetReportFileName;
+
+    // ---- building
+    // ShowOnTemplate(GetTemplateFileName(), FileName).
+    void Show(const AnsiString& FileName = {});
+    // The whole build on a template file. With a FileName the report is
+    // saved there and the spreadsheet application ends; without one the
+    // report is left to the user. Every failure reaches the caller as
+    // ETabrixError (at design time: an error box).
+    void ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiString& FileName);
+    // This component's sheet inside the workbooks of the report that started
+    // the build (the sub-report chain).
+    void BuildSheet(const TExcelWorkbook& TemplWorkbook, const TExcelWorkbook& ReportWorkbook);
+    // The sheet build of the report sheet chosen by ShowOnTemplate/BuildSheet.
+    void MakeReport();
+
+    // At design time an error box; otherwise raises ETabrixError(Msg).
+    void RaiseError(const AnsiString& Msg);
+
+    // ---- stored template
+    void LoadStoredTemplateFromFile(const AnsiString& FileName);
+    void SaveStoredTemplateToFile(const AnsiString& FileName);
+    void SaveStoredTemplateToTmpFile(AnsiString& FileName);
+    void FreeStoredTemplate();
+    bool GetHasStoredTempl() const { return FTemplSize > 0; }
+    // The stored bytes, exactly the workbook file's.
+    const std::string& StoredTemplate() const { return FTemplData; }
+    // The file a build opens as template: a temporary copy of the stored
+    // template, or Template taken relative to the application folder.
+    AnsiString GetTemplateFileName();
+
+    // ---- state of a build (read by the later parts and by tests)
+    int CurRow() const { return FCurRow; }
+    int ReportColCount() const { return FReportColCount; }
+    // Whether a sheet build holds the automation references right now.
+    bool Building() const { return FExcelApp.has_value(); }
+
+    // ---- framework
+    void Assign(const TPersistent* Source) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
+    void DefineProperties(TFiler& Filer) override;
+
+    // ---- what the bands ask of their owner (group values)
+    bool HasDataSet() const override { return FDataSet != nullptr; }
+    AnsiString FieldAsString(const AnsiString& FieldName) override;
+
+private:
+    // ---- published-property plumbing for the class registry
+    AnsiString FieldSignText() const { return AnsiString(1, FieldSign); }
+    void SetFieldSignText(const AnsiString& Value);
+    uint8_t OptionsBits() const { return Options.Bits(); }
+    void SetOptionsBits(uint8_t Value) { Options = TTabrixOptions::FromBits(Value); }
+    void SetHasStoredTemplReadOnly(bool) {}
+
+    // ---- stored template streaming ("XLTemplate")
+    std::string WriteXLTemplate() const;
+    void ReadXLTemplate(const std::string& Block);
+    bool XLTemplateHasData(const TPersistent* Ancestor) const;
+
+    // ---- build steps
+    AnsiString WorkingCopyName(const AnsiString& SaveName, const AnsiString& TemplateFileName);
+    int SelectTemplSheet();
+    void BuildChain();
+    void CheckSubReportChain() const;
+    void ReleaseReferences();
+    void HandleBuildError();
+
+    std::unique_ptr<TTabrixBands> FBands;
+    TDataSet* FDataSet = nullptr;
+    std::unique_ptr<TTabrixDictionary> FDictionary;
+    TTabrix* FSubReport = nullptr;
+    AnsiString FTemplate;
+    std::string FTemplData;
+    int32_t FTemplSize = 0;
+
+    int FCurRow = 1;
+    int FReportColCount = 0;
+    int FShownBlocks = 0;
+    // Upper-cased "Form.DataSet" of a field reference -> its data set.
+    std::map<AnsiString, TDataSet*> FDataSetCache;
+    // One entry per active group header, outermost first: the header and
+    // the group value last computed for it; FGroupFooters runs parallel.
+    struct TGroupEntry {
+        AnsiString Value;
+        TTabrixGroupHeaderBand* Header = nullptr;
+    };
+    std::vector<TGroupEntry> FGroups;
+    std::vector<TTabrixBand*> FGroupFooters;
+
+    std::optional<TExcelApplication> FExcelApp;
+    std::optional<TExcelWorkbook> FTemplWorkbook;
+    std::optional<TExcelWorkbook> FReportWorkbook;
+    std::optional<TExcelWorksheet> FTemplWorksheet;
+    std::optional<TExcelWorksheet> FReportWorksheet;
+};
+
+// Makes TTabrix known to the class registry, so that form files create it
+// by class name.
+void RegisterTabrixClasses();
+
+}  // namespace tabrix
