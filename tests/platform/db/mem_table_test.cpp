@@ -99,6 +99,41 @@ TEST_F(MemTable, NestedJsonTableFollowsItsDataSetField) {
     EXPECT_EQ(lines->FieldByName("Sku")->AsString(), "C");
 }
 
+TEST_F(MemTable, NestedTablesNestTwoLevelsDeep) {
+    auto* orders = test::Make<TMemTable>(FRoot.get(), "Orders");
+    orders->LoadFromJson(R"([
+        {"No": 1, "Lines": [{"Sku": "A", "Serials": [{"S": "a1"}, {"S": "a2"}]}, {"Sku": "B", "Serials": []}]},
+        {"No": 2, "Lines": [{"Sku": "C", "Serials": [{"S": "c1"}]}]}
+    ])");
+    orders->Open();
+    auto* lines = test::Make<TMemTable>(FRoot.get(), "Lines");
+    lines->SetDataSetField(dynamic_cast<TDataSetField*>(orders->FieldByName("Lines")));
+    lines->Open();
+    auto* serials = test::Make<TMemTable>(FRoot.get(), "Serials");
+    serials->SetDataSetField(dynamic_cast<TDataSetField*>(lines->FieldByName("Serials")));
+    serials->Open();
+    EXPECT_THAT(test::MasterDetailLines(*lines, "Sku", *serials, "S"), ElementsAre("A: a1 a2", "B:"));
+    orders->Next();
+    EXPECT_EQ(serials->MasterDataSet(), lines) << "the link survives the master's moves";
+    EXPECT_THAT(test::MasterDetailLines(*lines, "Sku", *serials, "S"), ElementsAre("C: c1"));
+}
+
+TEST_F(MemTable, DeclaredFieldsMustExist) {
+    TMemTable* customers = Table("Customers", "customers.csv", kCustomersCsv);
+    auto* declared = test::Make<TField>(FRoot.get(), "CustomersCode");
+    declared->SetFieldName("Code");
+    declared->SetDataSet(customers);
+    EXPECT_EQ(test::OpenError(*customers), "Customers: Field 'Code' not found");
+    EXPECT_FALSE(customers->Active());
+    declared->SetFieldName("NAME");
+    customers->Open();
+    EXPECT_EQ(customers->FieldByName("name"), declared) << "a declared field takes the column's place";
+    EXPECT_EQ(declared->AsString(), "Alpha");
+    EXPECT_THROW(declared->SetFieldName("Id"), EDatabaseError) << "not while the data set is open";
+    delete declared;
+    EXPECT_EQ(customers->FindField("Name"), nullptr) << "a destroyed field leaves the data set";
+}
+
 TEST_F(MemTable, OpeningANestedTableOpensItsMaster) {
     TMemTable* orders = Table("Orders", "orders.json", kOrdersJson);
     orders->Open();

@@ -69,6 +69,20 @@ TEST_F(SqliteQuery, DetailQueryFollowsItsMasterThroughDataSourceParameters) {
     EXPECT_THAT(test::WalkLikeReport(*orders, "id"), ElementsAre("10", "11", "13", "<11", ">13"));
 }
 
+TEST_F(SqliteQuery, ADetailOpenedBeforeItsMasterFollowsWhenTheMasterOpens) {
+    TSQLQuery* customers = Query("Customers", "select * from customers where id = 3");
+    auto* src = test::Make<TDataSource>(FRoot.get(), "CustomersSrc");
+    src->SetDataSet(customers);
+    TSQLQuery* orders = Query("Orders", "select id from orders where customer_id = :id");
+    orders->SetDataSource(src);
+    orders->Open();
+    EXPECT_TRUE(orders->IsEmpty()) << "no master record: the parameter is null";
+    customers->Open();
+    EXPECT_EQ(orders->FieldByName("id")->AsString(), "12");
+    customers->Close();
+    EXPECT_TRUE(orders->IsEmpty());
+}
+
 TEST_F(SqliteQuery, ThreeLevelsFollowEachOther) {
     TSQLQuery* customers = Query("Customers", "select * from customers order by id");
     auto* cs = test::Make<TDataSource>(FRoot.get(), "CustomersSrc");
