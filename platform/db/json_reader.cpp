@@ -18,6 +18,27 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
+// Arrays and objects nested deeper than this are refused before they are
+// read: reading, type learning and writing a value back as text all recurse.
+constexpr int kMaxDepth = 200;
+
+// Offset of the first bracket that opens one level too many, or npos.
+size_t TooDeepAt(std::string_view text) {
+    int depth = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '"') {
+            for (++i; i < text.size() && text[i] != '"'; ++i)
+                if (text[i] == '\\') ++i;
+        } else if (c == '[' || c == '{') {
+            if (++depth > kMaxDepth) return i;
+        } else if (c == ']' || c == '}') {
+            --depth;
+        }
+    }
+    return std::string_view::npos;
+}
+
 // Fields of the objects of one array, found over all of them.
 struct Schema {
     std::vector<AnsiString> Names;
@@ -172,6 +193,8 @@ TRecordStore ReadJson(std::string_view text, const TDataFileSource& source) {
         const TTextPosition p = TextPositionAt(text, offset);
         db_errors::FileFormat(source.DataSetName, source.FileName, p.Line, p.Column, reason);
     };
+    if (const size_t deep = TooDeepAt(text); deep != std::string_view::npos)
+        fail(deep, fmt::format("arrays and objects are nested more than {} deep", kMaxDepth));
     Json doc;
     try {
         doc = Json::parse(text.begin(), text.end());

@@ -84,6 +84,18 @@ TEST(JsonReader, ErrorsNameTheFileLineAndColumn) {
               "Orders: File \"orders.json\", line 2, column 3: record 3 is not an object");
 }
 
+TEST(JsonReader, HostileNestingIsRefusedWithItsPosition) {
+    std::string deep = "[{\"a\": ";
+    for (int i = 0; i < 100000; ++i) deep += "[{\"a\": ";
+    EXPECT_THAT(ErrorOf(deep), HasSubstr("line 1, column 701: arrays and objects are nested more than 200 deep"));
+    // Brackets inside texts do not count.
+    EXPECT_EQ(ReadJson("[{\"a\": \"" + std::string(1000, '[') + "\"}]", kSource).RecordCount(), 1u);
+    // Nested tables within the limit are read.
+    std::string fine = "[", close = "]";
+    for (int i = 0; i < 60; ++i) fine += "{\"a\": [", close = "]}" + close;
+    EXPECT_EQ(ReadJson(fine + close, kSource).FieldDefs()[0].DataType, TFieldType::ftDataSet);
+}
+
 TEST(JsonReader, AnEmptyArrayIsAnEmptyTable) {
     const TRecordStore s = ReadJson("[]", kSource);
     EXPECT_EQ(s.RecordCount(), 0u);
