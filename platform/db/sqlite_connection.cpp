@@ -87,6 +87,14 @@ private:
         return std::string_view(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(FStmt, c)));
     }
 
+    // Without a copy: dates are read for every record.
+    std::string_view TrimmedText(int c) const {
+        std::string_view t = ColumnText(c);
+        while (!t.empty() && static_cast<unsigned char>(t.front()) <= 32) t.remove_prefix(1);
+        while (!t.empty() && static_cast<unsigned char>(t.back()) <= 32) t.remove_suffix(1);
+        return t;
+    }
+
     // Columns without a declared type take the type of their first value
     // and widen when a later value needs it (integer -> float -> text).
     TFieldType Learn(TRecordStore& store, int c, int kind) {
@@ -125,14 +133,14 @@ private:
                 }
                 {
                     int64_t v;
-                    if (!TryParseCsvInteger(Trim(ColumnText(c)), v)) Bad(store, c);
+                    if (!TryParseCsvInteger(TrimmedText(c), v)) Bad(store, c);
                     return store.AppendInteger(c, v);
                 }
             case TFieldType::ftBoolean:
                 if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT)
                     return store.AppendInteger(c, sqlite3_column_double(FStmt, c) != 0);
                 {
-                    const std::string t = Trim(ColumnText(c));
+                    const std::string_view t = TrimmedText(c);
                     bool b;
                     if (TryParseBooleanText(t, b)) return store.AppendInteger(c, b);
                     if (t == "1" || SameText(t, "t") || SameText(t, "yes")) return store.AppendInteger(c, 1);
@@ -143,14 +151,14 @@ private:
                 double v = 0;
                 if (kind == SQLITE_INTEGER) return store.AppendInteger(c, sqlite3_column_int64(FStmt, c) * 10000);
                 if (kind == SQLITE_FLOAT) v = sqlite3_column_double(FStmt, c);
-                else if (!TryParseCsvFloat(Trim(ColumnText(c)), v)) Bad(store, c);
+                else if (!TryParseCsvFloat(TrimmedText(c), v)) Bad(store, c);
                 return store.AppendInteger(c, std::llround(v * 10000.0));
             }
             case TFieldType::ftFloat:
             case TFieldType::ftFMTBcd: {
                 double v = 0;
                 if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) v = sqlite3_column_double(FStmt, c);
-                else if (!TryParseCsvFloat(Trim(ColumnText(c)), v)) Bad(store, c);
+                else if (!TryParseCsvFloat(TrimmedText(c), v)) Bad(store, c);
                 return store.AppendFloat(c, v);
             }
             case TFieldType::ftDate:
@@ -161,7 +169,7 @@ private:
                     v = sqlite3_column_double(FStmt, c) - kJulianDayOfZero;
                     if (type == TFieldType::ftTime) v -= std::floor(v);
                 } else {
-                    const std::string t = Trim(ColumnText(c));
+                    const std::string_view t = TrimmedText(c);
                     const bool ok = type == TFieldType::ftTime ? TryParseIsoTime(t, v) || TryParseIsoDateTime(t, v)
                                                                : TryParseIsoDateTime(t, v);
                     if (!ok) Bad(store, c);
