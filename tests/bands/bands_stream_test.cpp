@@ -148,6 +148,14 @@ TEST_F(BandsStream, InheritedFormWritesBandsOnlyWhenTheyDiffer) {
     auto rebuilt = ReadFormText(base, "base.tfm");
     ReadFormTextInto(*rebuilt, delta, "derived.tfm");
     EXPECT_EQ(Dump(*Report(*rebuilt).Bands()), Dump(*Report(*derived).Bands()));
+
+    // A descendant without the ancestor's bands says so, and reads back empty.
+    Report(*derived).Bands()->Clear();
+    delta = WriteFormText(*derived, ancestor.get());
+    EXPECT_NE(delta.find("    Bands.BandCount = 0\n    Bands.Items = <>\n"), std::string::npos) << delta;
+    rebuilt = ReadFormText(base, "base.tfm");
+    ReadFormTextInto(*rebuilt, delta, "derived.tfm");
+    EXPECT_EQ(Report(*rebuilt).Bands()->GetCount(), 0);
 }
 
 TEST_F(BandsStream, HandWrittenBandsWithoutCountsOfGroupsAreRead) {
