@@ -139,5 +139,42 @@ TEST_F(TabrixCommand, BadInputFailsCleanlyWithoutOutput) {
     EXPECT_NE(r.Code, 0);
 }
 
+// Packages that are sound zips but broken workbooks, made from the fixture.
+TEST_F(TabrixCommand, BrokenWorkbooksFailWithTheirPart) {
+    const xl::TPackage good = xl::TPackage::Open(Book().string());
+    struct TCase {
+        const char* Name;
+        void (*Break)(xl::TPackage&);
+        const char* Expected;
+        bool DumpFails;  // dump reads less than a save needs
+    };
+    const TCase cases[] = {
+        {"no workbook part", [](xl::TPackage& p) { p.RemovePart("xl/workbook.xml"); }, "xl/workbook.xml", true},
+        {"malformed sheet",
+         [](xl::TPackage& p) { p.SetPart("xl/worksheets/sheet1.xml", "<worksheet><sheetData><row r=\"1\">"); },
+         "xl/worksheets/sheet1.xml", true},
+        {"malformed content types", [](xl::TPackage& p) { p.SetPart("[Content_Types].xml", "<Types"); },
+         "[Content_Types].xml", false},
+        {"zip bomb", [](xl::TPackage& p) { p.SetPart("xl/worksheets/sheet2.xml", std::string(600u << 20, ' ')); },
+         "zip bomb", true},
+    };
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        xl::TPackage broken = good;
+        c.Break(broken);
+        const fs::path in = *Folder / "broken.xlsx";
+        const fs::path out = *Folder / "broken-out.xlsx";
+        broken.SaveAs(in.string(), c.Name == std::string("zip bomb") ? 9 : 1);
+        const TRun r = Tabrix("resave " + Quote(in) + " " + Quote(out));
+        EXPECT_EQ(r.Code, 1) << r.Out;
+        EXPECT_THAT(r.Out, HasSubstr(c.Expected));
+        EXPECT_THAT(r.Out, HasSubstr("broken.xlsx")) << "the message names the file";
+        EXPECT_FALSE(fs::exists(out));
+        if (c.DumpFails) {
+            EXPECT_EQ(Tabrix("dump " + Quote(in)).Code, 1);
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tabrix

@@ -34,19 +34,20 @@ std::string_view LocalName(const pugi::xml_node& node) {
 }
 
 pugi::xml_node ParseRoot(pugi::xml_document& doc, std::string_view xml, std::string_view partName,
-                         std::string_view rootName) {
+                         std::string_view fileName, std::string_view rootName) {
+    const std::string where = "Cannot read part \"" + std::string(partName) + "\"" +
+                              (fileName.empty() ? std::string() : " of \"" + std::string(fileName) + "\"");
     const pugi::xml_parse_result r =
         doc.load_buffer(xml.data(), xml.size(), pugi::parse_default);
     if (!r)
-        throw EPackageError("Cannot read part \"" + std::string(partName) + "\": malformed XML at byte " +
-                            std::to_string(r.offset) + " (" + r.description() + ")");
+        throw EPackageError(where + ": malformed XML at byte " + std::to_string(r.offset) + " (" +
+                            r.description() + ")");
     for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling())
         if (n.type() == pugi::node_element) {
             if (LocalName(n) != rootName) break;
             return n;
         }
-    throw EPackageError("Cannot read part \"" + std::string(partName) + "\": its root element is not <" +
-                        std::string(rootName) + ">");
+    throw EPackageError(where + ": its root element is not <" + std::string(rootName) + ">");
 }
 
 // &, <, > and " escaped; characters XML 1.0 cannot hold (controls other
@@ -87,9 +88,9 @@ bool SamePartName(std::string_view a, std::string_view b) { return SameAscii(Str
 
 // ------------------------------------------------------------- content types
 
-TContentTypes TContentTypes::Parse(std::string_view xml, std::string_view partName) {
+TContentTypes TContentTypes::Parse(std::string_view xml, std::string_view partName, std::string_view fileName) {
     pugi::xml_document doc;
-    const pugi::xml_node root = ParseRoot(doc, xml, partName, "Types");
+    const pugi::xml_node root = ParseRoot(doc, xml, partName, fileName, "Types");
     TContentTypes t;
     for (pugi::xml_node n : root.children()) {
         if (n.type() != pugi::node_element) continue;
@@ -173,9 +174,9 @@ std::string TContentTypes::Serialize() const {
 
 // ------------------------------------------------------------- relationships
 
-TRelationships TRelationships::Parse(std::string_view xml, std::string_view partName) {
+TRelationships TRelationships::Parse(std::string_view xml, std::string_view partName, std::string_view fileName) {
     pugi::xml_document doc;
-    const pugi::xml_node root = ParseRoot(doc, xml, partName, "Relationships");
+    const pugi::xml_node root = ParseRoot(doc, xml, partName, fileName, "Relationships");
     TRelationships rels;
     for (pugi::xml_node n : root.children()) {
         if (n.type() != pugi::node_element || LocalName(n) != "Relationship") continue;

@@ -22,9 +22,11 @@ public:
         std::string ContentType;
     };
 
-    // Raises EPackageError on malformed XML; partName is for the message.
+    // Raises EPackageError on malformed XML; partName and fileName (the
+    // package's DisplayName()) are for the message.
     static TContentTypes Parse(std::string_view xml,
-                               std::string_view partName = "[Content_Types].xml");
+                               std::string_view partName = "[Content_Types].xml",
+                               std::string_view fileName = {});
 
     // The override of the part, else the default of its extension, else "".
     std::string ContentTypeOf(std::string_view partName) const;
@@ -59,7 +61,8 @@ struct TRelationship {
 // OPC types are URIs.
 class TRelationships {
 public:
-    static TRelationships Parse(std::string_view xml, std::string_view partName = ".rels");
+    static TRelationships Parse(std::string_view xml, std::string_view partName = ".rels",
+                                std::string_view fileName = {});
 
     const std::vector<TRelationship>& Items() const { return FItems; }
     const TRelationship* FindById(std::string_view id) const;

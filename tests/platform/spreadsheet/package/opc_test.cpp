@@ -57,6 +57,13 @@ TEST(ContentTypes, MalformedXmlNamesThePart) {
     } catch (const EPackageError& e) {
         EXPECT_THAT(e.Message(), HasSubstr("part \"[Content_Types].xml\": malformed XML at byte"));
     }
+    try {
+        TRelationships::Parse("<Types/>", "xl/_rels/workbook.xml.rels", "book.xlsx");
+        FAIL();
+    } catch (const EPackageError& e) {
+        EXPECT_EQ(e.Message(),
+                  "Cannot read part \"xl/_rels/workbook.xml.rels\" of \"book.xlsx\": its root element is not <Relationships>");
+    }
     EXPECT_THROW(TContentTypes::Parse("<Relationships/>"), EPackageError);
     // Entities of a DTD are not expanded.
     const TContentTypes t = TContentTypes::Parse(
