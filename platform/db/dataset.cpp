@@ -54,7 +54,10 @@ TDataSet::~TDataSet() {
     FObservers.clear();
     if (FMasterLink) FMasterLink->RemoveClient(this);
     FMasterLink = nullptr;
-    for (TField* f : FPersistentFields) f->FDataSet = nullptr, f->FIndex = -1;
+    for (TField* f : FPersistentFields) {
+        f->FDataSet = nullptr;
+        f->FIndex = -1;
+    }
     for (auto& f : FDynamicFields) f->FDataSet = nullptr;
 }
 
@@ -185,8 +188,12 @@ void TDataSet::First() {
 void TDataSet::Next() {
     if (!FActive) db_errors::DataSetClosed(Name());
     if (FEof) return;
-    if (HasRecord(FRecNo + 1)) MoveTo(FRecNo + 1, false, false);
-    else FBof = false, FEof = true;
+    if (HasRecord(FRecNo + 1)) {
+        MoveTo(FRecNo + 1, false, false);
+    } else {
+        FBof = false;
+        FEof = true;  // the last record stays current
+    }
 }
 
 void TDataSet::Prior() {

@@ -30,19 +30,17 @@ std::vector<std::string> SplitFieldList(const std::string& list) {
 // Key values compare by meaning: 5, 5.0 and "5" are one key; texts as they are.
 void AppendKeyPart(std::string& key, const Variant& v) {
     double number = 0;
-    bool numeric = false;
     switch (v.VarType()) {
         case TVarType::varEmpty:
         case TVarType::varNull: key += "\x01\x1f"; return;
-        case TVarType::varInteger:
-        case TVarType::varBoolean: number = static_cast<double>(v.AsInteger()); numeric = true; break;
+        case TVarType::varInteger: number = static_cast<double>(v.AsInteger()); break;
+        case TVarType::varBoolean: number = v.AsBoolean() ? 1 : 0; break;
         case TVarType::varDouble:
         case TVarType::varCurrency:
-        case TVarType::varDate: number = v.AsDouble(); numeric = true; break;
+        case TVarType::varDate: number = v.AsDouble(); break;
         default: {
             const std::string text = v.AsAnsiString();
-            numeric = TryParseCsvFloat(text, number);
-            if (!numeric) {
+            if (!TryParseCsvFloat(text, number)) {
                 key += 's';
                 key += text;
                 key += '\x1f';
@@ -50,7 +48,6 @@ void AppendKeyPart(std::string& key, const Variant& v) {
             }
         }
     }
-    (void)numeric;
     char buf[32];
     auto r = std::to_chars(buf, buf + sizeof buf, number);
     key += 'n';

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <exception>
 
 #include "platform/db/db_errors.h"
 #include "platform/db/iso_datetime.h"
@@ -92,7 +93,8 @@ public:
                                  nullptr, 0))
             Fail(pg::ErrorText(FConn));
         PQsetSingleRowMode(FConn);
-        std::string error;
+        std::string error;              // the server's
+        std::exception_ptr badValue;    // ours: a value the field type cannot hold
         bool described = false;
         store = TRecordStore();
         // Every result is drained, also after an error, so that the
@@ -104,23 +106,21 @@ public:
                     Describe(res.get(), store);
                     described = true;
                 }
-                if (error.empty() && status == PGRES_SINGLE_TUPLE) {
+                if (error.empty() && !badValue && status == PGRES_SINGLE_TUPLE) {
                     try {
                         AppendRow(res.get(), store);
-                    } catch (const Exception& e) {
+                    } catch (const Exception&) {
                         store.CancelRecord();
-                        error = e.Message();
+                        badValue = std::current_exception();
                     }
                 }
             } else if (status != PGRES_COMMAND_OK && error.empty()) {
                 error = pg::ErrorText(res.get());
             }
         }
-        if (!error.empty()) {
-            store = TRecordStore();
-            if (error.rfind(FContext.DataSet + ": ", 0) == 0) db_errors::DatabaseError({}, error);
-            Fail(error);
-        }
+        if (!error.empty() || badValue) store = TRecordStore();
+        if (!error.empty()) Fail(error);
+        if (badValue) std::rethrow_exception(badValue);
         source.reset();
     }
 

@@ -129,6 +129,15 @@ TEST_F(PgQuery, ErrorsNameTheDataSetTheDatabaseAndTheSql) {
     EXPECT_EQ(good->FieldByName("n")->AsInteger(), 4);
 }
 
+TEST_F(PgQuery, AValueNoFieldTypeHoldsNamesTheFieldAndLeavesTheConnectionUsable) {
+    TSQLQuery* q = Query("Dates", "select d from (values ('2024-01-01'::date), ('infinity'::date), ('2024-01-03')) v(d)");
+    EXPECT_EQ(test::OpenError(*q), "Dates: Field 'd': 'infinity' is not a valid Date value");
+    EXPECT_FALSE(q->Active());
+    TSQLQuery* good = Query("Good", "select 1 as one");
+    good->Open();
+    EXPECT_EQ(good->FieldByName("one")->AsInteger(), 1);
+}
+
 TEST_F(PgQuery, AMissingDatabaseNamesItAndNoPassword) {
     auto* other = test::Make<TPgConnection>(FRoot.get(), "Other");
     other->SetConnectionString(FConninfo + " dbname=no_such_db password=secret");
