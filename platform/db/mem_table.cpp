@@ -60,6 +60,7 @@ void AppendKeyPart(std::string& key, const Variant& v) {
 const TClassInfo& TMemTable::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TMemTable, TDataSet>("TMemTable")
                                        .String("FileName", &TMemTable::FileName, &TMemTable::SetFileName)
+                                       .String("Delimiter", &TMemTable::Delimiter, &TMemTable::SetDelimiter)
                                        .Component("MasterSource", &TMemTable::MasterSource, &TMemTable::SetMasterSource)
                                        .String("MasterFields", &TMemTable::MasterFields, &TMemTable::SetMasterFields)
                                        .String("DetailFields", &TMemTable::DetailFields, &TMemTable::SetDetailFields)
@@ -82,6 +83,14 @@ void TMemTable::SetFileName(const std::string& name) {
     FFileName = name;
 }
 
+void TMemTable::SetDelimiter(const std::string& delimiter) {
+    if (delimiter == FDelimiter) return;
+    if (delimiter.size() != 1 || delimiter == "\"" || delimiter == "\r" || delimiter == "\n")
+        db_errors::DatabaseError(Name(), "The delimiter must be one character other than a quote or a line break");
+    Close();
+    FDelimiter = delimiter;
+}
+
 void TMemTable::SetRecords(TRecordStore records) {
     if (Active()) db_errors::DataSetOpen(Name(), "the records");
     FTable = std::make_unique<TRecordStore>(std::move(records));
@@ -89,7 +98,7 @@ void TMemTable::SetRecords(TRecordStore records) {
 }
 
 void TMemTable::LoadFromCsv(std::string_view text, const std::string& sourceName) {
-    SetRecords(ReadCsv(text, TDataFileSource{Name(), sourceName}));
+    SetRecords(ReadCsv(text, TDataFileSource{Name(), sourceName}, FDelimiter[0]));
 }
 
 void TMemTable::LoadFromJson(std::string_view text, const std::string& sourceName) {
@@ -136,7 +145,7 @@ void TMemTable::LoadFile() {
     const std::string text = ReadFileBytes(file);
     const TDataFileSource source{Name(), file};
     FTable = std::make_unique<TRecordStore>(SameText(ExtractFileExt(file), ".json") ? ReadJson(text, source)
-                                                                                      : ReadCsv(text, source));
+                                                                                      : ReadCsv(text, source, FDelimiter[0]));
     FLoadedFromFile = true;
 }
 

@@ -29,6 +29,10 @@ public:
 
     const std::string& FileName() const { return FFileName; }
     void SetFileName(const std::string& name);
+    // The field separator of CSV files: one character, "," unless set
+    // (";" for files that spreadsheets in comma-decimal locales write).
+    const std::string& Delimiter() const { return FDelimiter; }
+    void SetDelimiter(const std::string& delimiter);
     // Replaces the records (the table must be closed); FileName is not read then.
     void SetRecords(TRecordStore records);
     void LoadFromCsv(std::string_view text, const std::string& sourceName = "(text)");
@@ -61,6 +65,7 @@ private:
     std::vector<uint32_t> MatchingRecords();
 
     std::string FFileName;
+    std::string FDelimiter = ",";
     std::string FMasterFields, FDetailFields;
     TDataSetField* FDataSetField = nullptr;
     TDataSet* FNestedMaster = nullptr;  // the data set of FDataSetField, observed

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/rtl/files.h"
+#include "platform/rtl/locale.h"
 #include "tests/platform/db/test_support.h"
 
 namespace tabrix {
@@ -158,6 +159,18 @@ TEST_F(MemTable, FileErrorsNameTheTableAndTheFile) {
     EXPECT_EQ(test::OpenError(*gone), "Gone: File \"" + FDir.File("missing.csv") + "\": the file does not exist");
     auto* nothing = test::Make<TMemTable>(FRoot.get(), "Nothing");
     EXPECT_EQ(test::OpenError(*nothing), "Nothing: No FileName given and no records set");
+}
+
+TEST_F(MemTable, SemicolonSeparatedFilesWithDecimalCommas) {
+    TMemTable* t = Table("Prices", "prices.csv", "Item;Price\nTea;\"1,5\"\nCake;2,25\n");
+    t->SetDelimiter(";");
+    t->Open();
+    EXPECT_EQ(t->FieldByName("Price")->DataType(), TFieldType::ftString) << "the file's numbers are the locale's";
+    TFormatSettingsScope de(TFormatSettings::FromLocale("de_DE.UTF-8"));
+    t->Last();
+    EXPECT_EQ(t->FieldByName("Price")->AsFloat(), 2.25);
+    EXPECT_THROW(t->SetDelimiter("\""), EDatabaseError);
+    EXPECT_THROW(t->SetDelimiter(";;"), EDatabaseError);
 }
 
 TEST_F(MemTable, RelativeFileNamesFollowTheApplicationFolder) {
