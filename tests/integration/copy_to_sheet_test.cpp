@@ -14,6 +14,7 @@
 
 #include "automation/automation.h"
 #include "platform/rtl/files.h"
+#include "platform/spreadsheet/package/package.h"
 
 namespace tabrix {
 namespace {
@@ -132,6 +133,38 @@ TEST_F(CopyToSheet, FormatsMergesAndFormulasSurviveInBothReaders) {
     EXPECT_EQ(blank[2], "10,20,30.00");
     // There B4 = C3 * $A$2, and A2 holds the copied title.
     EXPECT_EQ(blank[3], "60,\"#VALUE!\",\"note\"");
+}
+
+// The comparison above relies on LibreOffice computing formulas itself: a
+// stale cached value must not show through the recalculating profile.
+TEST_F(CopyToSheet, RecalculatingProfileIgnoresStaleCachedValues) {
+    const std::string saved = (Folder / "saved.xlsx").string();
+    {
+        TExcelApplication app = TExcelApplication::Create();
+        TExcelWorkbook book = app.Workbooks().Open(Template);
+        book.Close(Variant(true), Variant(saved));
+        app.Quit();
+    }
+    xl::TPackage p = xl::TPackage::Open(saved);
+    std::string sheet = p.ReadPart("xl/worksheets/sheet1.xml");
+    // Whatever the cached value of C2 was, it becomes 999.
+    const std::string formula = "<f>A2+B2</f>";
+    const auto at = sheet.find(formula);
+    ASSERT_NE(at, std::string::npos) << sheet.substr(0, 2000);
+    const auto end = sheet.find("</c>", at);
+    sheet.replace(at, end - at, formula + "<v>999</v>");
+    p.SetPart("xl/worksheets/sheet1.xml", sheet);
+    const std::string stale = (Folder / "stale.xlsx").string();
+    p.SaveAs(stale);
+
+    std::string out;
+    const int rc = Shell(Script("lo_convert.py") + " --recalc '" + (Folder / "rc").string() + "' '" + stale + "'", &out);
+    if (rc == 77) GTEST_SKIP() << out;
+    ASSERT_EQ(rc, 0) << out;
+    ASSERT_EQ(Shell(Script("lo_convert.py") + " '" + (Folder / "plain").string() + "' '" + stale + "'", &out), 0) << out;
+    EXPECT_EQ(CsvLines(Folder / "rc", "stale", "Template").at(1), "10,20,30.00");
+    // Without the profile setting LibreOffice shows what the file caches.
+    EXPECT_EQ(CsvLines(Folder / "plain", "stale", "Template").at(1), "10,20,999.00");
 }
 
 }  // namespace
