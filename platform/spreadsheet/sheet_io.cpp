@@ -89,11 +89,14 @@ public:
             throw ESpreadsheetError("File \"" + FBook.DisplayName() + "\", part \"" + FSheet.FPartName +
                                     "\" is no worksheet");
         FSheet.FPrefix = std::string(NamePrefix(root.name()));
-        SplitKeptXml(xml);
+        SplitKeptXml(xml, root);
         ReadFormat(root);
         ReadColumns(root);
         if (pugi::xml_node data = ChildByLocalName(root, "sheetData")) ReadRows(data);
-        if (pugi::xml_node merges = ChildByLocalName(root, "mergeCells")) {
+        // Every <mergeCells> counts (a sound sheet has one); all are cut
+        // from the kept XML and written back as one.
+        for (pugi::xml_node merges : root.children()) {
+            if (LocalName(merges.name()) != "mergeCells" || TagOffset(merges) < FTailOffset) continue;
             for (pugi::xml_node m : merges.children()) {
                 TCellRect r;
                 if (LocalName(m.name()) == "mergeCell" && TryParseRect(m.attribute("ref").value(), r) &&
@@ -104,29 +107,44 @@ public:
     }
 
 private:
-    void SplitKeptXml(std::string_view xml) {
+    // Where the parser met an element: the offset of its '<' in the text.
+    static size_t TagOffset(const pugi::xml_node& node) {
+        ptrdiff_t at = node ? node.offset_debug() : -1;
+        return at > 0 ? static_cast<size_t>(at - 1) : std::string_view::npos;
+    }
+
+    void SplitKeptXml(std::string_view xml, const pugi::xml_node& root) {
         const std::string& p = FSheet.FPrefix;
-        size_t start = FindStartTag(xml, p + "sheetData");
+        // The parser's positions, not a text search: the same names may
+        // stand in attribute values or comments before the elements.
+        size_t start = TagOffset(ChildByLocalName(root, "sheetData"));
         if (start == std::string_view::npos) {
             // No rows at all: they go before the elements that follow <sheetData>
             // in the schema; a sheet without them still has </worksheet>.
-            size_t close = xml.rfind("</" + p + "worksheet");
-            if (close == std::string_view::npos)
+            size_t rootStart = TagOffset(root);
+            size_t rootEnd = rootStart == std::string_view::npos ? rootStart : TagEnd(xml, rootStart);
+            if (rootEnd == std::string_view::npos || xml[rootEnd - 1] == '/')
                 throw ESpreadsheetError("File \"" + FBook.DisplayName() + "\", part \"" + FSheet.FPartName +
-                                        "\": no end of the worksheet element");
-            size_t at = close;
-            for (const char* after : {"sheetCalcPr", "sheetProtection", "protectedRanges", "scenarios",
-                                      "autoFilter", "sortState", "dataConsolidate", "customSheetViews",
-                                      "mergeCells", "phoneticPr", "conditionalFormatting", "dataValidations",
-                                      "hyperlinks", "printOptions", "pageMargins", "pageSetup", "headerFooter",
-                                      "rowBreaks", "colBreaks", "customProperties", "cellWatches",
-                                      "ignoredErrors", "smartTags", "drawing", "legacyDrawing",
-                                      "legacyDrawingHF", "picture", "oleObjects", "controls", "webPublishItems",
-                                      "tableParts", "extLst"}) {
-                size_t t = FindStartTag(xml, p + after);
-                if (t != std::string_view::npos) at = std::min(at, t);
-            }
+                                        "\": the worksheet element is empty");
+            static constexpr std::string_view kAfterSheetData[] = {
+                "sheetCalcPr", "sheetProtection", "protectedRanges", "scenarios", "autoFilter", "sortState",
+                "dataConsolidate", "customSheetViews", "mergeCells", "phoneticPr", "conditionalFormatting",
+                "dataValidations", "hyperlinks", "printOptions", "pageMargins", "pageSetup", "headerFooter",
+                "rowBreaks", "colBreaks", "customProperties", "cellWatches", "ignoredErrors", "smartTags",
+                "drawing", "legacyDrawing", "legacyDrawingHF", "picture", "oleObjects", "controls",
+                "webPublishItems", "tableParts", "extLst"};
+            size_t closeAt = 0;
+            std::string_view body = xml.substr(rootEnd + 1);
+            std::vector<TSpan> spans = TopLevelElements(body, closeAt);
+            size_t at = rootEnd + 1 + closeAt;
+            for (const TSpan& s : spans)
+                if (std::find(std::begin(kAfterSheetData), std::end(kAfterSheetData), s.LocalName) !=
+                    std::end(kAfterSheetData)) {
+                    at = rootEnd + 1 + s.Begin;
+                    break;
+                }
             FSheet.FHead = std::string(xml.substr(0, at));
+            FTailOffset = at;
             SplitTail(xml.substr(at));
         } else {
             size_t tagEnd = TagEnd(xml, start);
@@ -135,19 +153,25 @@ private:
             if (xml[tagEnd - 1] == '/') {
                 end = tagEnd + 1;
             } else {
-                std::string closeTag = "</" + p + "sheetData>";
-                size_t c = xml.find(closeTag, tagEnd);
-                if (c == std::string_view::npos)
+                // The end tag that closes it, found by a scan that skips
+                // quoted values, comments and nested elements.
+                std::string closeTag = "</" + p + "sheetData";
+                size_t closeAt = 0;
+                TopLevelElements(xml.substr(tagEnd + 1), closeAt);
+                size_t c = tagEnd + 1 + closeAt;
+                size_t close = c < xml.size() ? TagEnd(xml, c) : std::string_view::npos;
+                if (close == std::string_view::npos || xml.compare(c, closeTag.size(), closeTag) != 0)
                     throw ESpreadsheetError("File \"" + FBook.DisplayName() + "\", part \"" + FSheet.FPartName +
                                             "\": sheetData is not closed");
-                end = c + closeTag.size();
+                end = close + 1;
             }
             FSheet.FHead = std::string(xml.substr(0, start));
+            FTailOffset = end;
             SplitTail(xml.substr(end));
         }
         // The dimension is regenerated at save.
-        size_t dim = FindStartTag(FSheet.FHead, p + "dimension");
-        if (dim != std::string::npos) {
+        size_t dim = TagOffset(ChildByLocalName(root, "dimension"));
+        if (dim != std::string::npos && dim < FSheet.FHead.size()) {
             size_t e = TagEnd(FSheet.FHead, dim);
             if (e != std::string::npos && FSheet.FHead[e - 1] == '/') {
                 FSheet.FHead.erase(dim, e + 1 - dim);
@@ -162,13 +186,12 @@ private:
         size_t insertAt = 0;
         bool found = false;
         std::string kept;
-        for (const TSpan& s : spans) {
-            if (s.LocalName == "mergeCells") {
-                kept = std::string(tail.substr(0, s.Begin)) + std::string(tail.substr(s.End));
-                insertAt = s.Begin;
-                found = true;
-                break;
-            }
+        for (auto it = spans.rbegin(); it != spans.rend(); ++it) {
+            if (it->LocalName != "mergeCells") continue;
+            if (!found) kept = std::string(tail);
+            kept.erase(it->Begin, it->End - it->Begin);
+            insertAt = it->Begin;  // the first one's place, once all are cut
+            found = true;
         }
         if (!found) {
             // <mergeCells> goes before the first element the schema puts after it.
@@ -423,6 +446,7 @@ private:
     TWorksheet& FSheet;
     TWorkbook& FBook;
     std::unordered_map<int, TSharedMaster> FMasters;
+    size_t FTailOffset = 0;  // where the kept text after the rows begins
 };
 
 class TSheetWriter {
@@ -689,6 +713,13 @@ void TWorksheet::Load(std::string_view xml) {
     FMerges.clear();
     FExtras.clear();
     FColumns.clear();
+    FHead.clear();
+    FTail.clear();
+    FMergeInsertAt = 0;
+    FDimensionAt = std::string::npos;
+    FPrefix.clear();
+    FDefaultRowHeight = 15;
+    FDefaultColumnWidth = 8.43;
     TSheetReader(*this).Read(xml);
     std::sort(FExtras.begin(), FExtras.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     FLoaded = true;

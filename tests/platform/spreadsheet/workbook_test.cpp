@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include <pugixml.hpp>
@@ -229,6 +230,35 @@ TEST(WorkbookErrors, BadInputGivesClearErrorsNamingWhatFailed) {
     m = message([&] { book->Sheet(0).SetNumber(1048577, 1, 1); });
     EXPECT_NE(m.find("sheet \"Template\""), std::string::npos) << m;
     EXPECT_THROW(book->Sheet(5), ESpreadsheetError);
+}
+
+TEST(SheetXml, KeptXmlIsSplitWhereTheParserSawTheElementsNotWhereTheirNamesAppear) {
+    // Element names inside attribute values and comments, two merge lists,
+    // a sheet without rows: the written sheet must read back the same.
+    const char* sheets[] = {
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetPr codeName=\"&lt;sheetData&gt;\"/>"
+        "<sheetData><row r=\"2\"><c r=\"B2\" t=\"str\"><f>\"&lt;/sheetData&gt;\"</f><v>x</v></c></row></sheetData>"
+        "<mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells><!-- <mergeCells> -->"
+        "<mergeCells count=\"1\"><mergeCell ref=\"C3:D4\"/></mergeCells><pageMargins left=\"1\" right=\"1\" top=\"1\" bottom=\"1\" header=\"0\" footer=\"0\"/></worksheet>",
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:z=\"urn:x &lt;controls\">"
+        "<dimension ref=\"A1\"/><pageMargins left=\"1\" right=\"1\" top=\"1\" bottom=\"1\" header=\"0\" footer=\"0\"/></worksheet>",
+    };
+    for (const char* xml : sheets) {
+        auto book = TWorkbook::CreateBlank();
+        TWorksheet& s = book->Sheet(0);
+        s.Load(xml);
+        TCellRect used = s.UsedRange();
+        std::vector<TCellRect> merges = s.MergedRanges();
+        s.SetString(7, 1, "added");
+        std::string written = s.Serialize();
+        std::vector<std::string> order = ElementOrder(written);
+        EXPECT_EQ(std::count(order.begin(), order.end(), "sheetData"), 1) << written;
+        EXPECT_LE(std::count(order.begin(), order.end(), "mergeCells"), 1) << written;
+        s.Load(written);
+        EXPECT_EQ(s.MergedRanges(), merges) << written;
+        EXPECT_EQ(s.Content(7, 1).Value.Text, "added");
+        EXPECT_EQ(s.UsedRange().Bottom, std::max(used.Bottom, 7));
+    }
 }
 
 TEST(WorkbookCorpus, RealWorkbooksSurviveAnEditAndASecondRead) {
