@@ -2,7 +2,8 @@
 // every field through AsString. A million rows of a typical order table
 // (integers, a text, a real, a date, a money column); counters give the
 // rows per second and the memory the walk needed (peak resident size, and
-// the growth of it during the walk).
+// the growth of it during the walk). Also the cost of a detail query that
+// runs again for every master record.
 
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
@@ -124,6 +125,36 @@ void BM_WalkSqliteAsFloat(benchmark::State& state) {
     state.SetItemsProcessed(state.iterations() * kRows);
 }
 BENCHMARK(BM_WalkSqliteAsFloat)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Master/detail through DataSource parameters: the detail query runs again
+// at every master move (a compiled statement, new parameter values).
+void BM_DetailQueryPerMasterRecord(benchmark::State& state) {
+    const std::string& file = TheDatabase().Name();
+    const int masters = static_cast<int>(state.range(0));
+    size_t bytes = 0;
+    for (auto _ : state) {
+        auto root = std::make_unique<tabrix::TComponent>();
+        auto* db = new tabrix::TSQLiteConnection(root.get());
+        db->SetDatabase(file);
+        auto* master = new tabrix::TSQLQuery(root.get());
+        master->SetConnection(db);
+        master->SQL()->SetText("select id from orders where id <= " + std::to_string(masters) + " order by id");
+        auto* src = new tabrix::TDataSource(root.get());
+        src->SetDataSet(master);
+        auto* detail = new tabrix::TSQLQuery(root.get());
+        detail->SetConnection(db);
+        detail->SetDataSource(src);
+        detail->SQL()->SetText("select customer, qty, price from orders where id between :id and :id + 2");
+        master->Open();
+        detail->Open();
+        for (master->First(); !master->Eof(); master->Next())
+            for (detail->First(); !detail->Eof(); detail->Next())
+                for (tabrix::TField* f : detail->Fields()) bytes += f->AsString().size();
+    }
+    benchmark::DoNotOptimize(bytes);
+    state.SetItemsProcessed(state.iterations() * masters);
+}
+BENCHMARK(BM_DetailQueryPerMasterRecord)->Arg(20000)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 }  // namespace
 
