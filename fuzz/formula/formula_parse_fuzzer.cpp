@@ -1,7 +1,7 @@
 // Formula text from anywhere (typed by a user, read from a file) is parsed,
 // re-emitted, translated and evaluated. The first byte picks the dialect.
 // Checks: no crash or hang; what parses re-emits to text that parses to the
-// same text again, and survives a trip through the other dialect.
+// same text again, and its file form survives a trip through the user's form.
 
 #include <cstdint>
 #include <cstdlib>
@@ -60,7 +60,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const TFormulaDialect kGerman = TFormulaDialect::Local(kGermanSettings);
     const bool german = data[0] & 1;
     const TFormulaDialect& dialect = german ? kGerman : kEnglish;
-    const TFormulaDialect& other = german ? kEnglish : kGerman;
     const std::string text(reinterpret_cast<const char*>(data + 1), size - 1);
 
     TTypedInput typed;
@@ -75,12 +74,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } catch (const EFormulaError&) {
         return 0;
     }
+    // The file form spells '@' and '#' as calls, so it may pass the length limit.
+    if (FormatFormula(f, kEnglish).size() > 8192) return 0;
     const std::string again = FormatFormula(f, dialect);
     const std::string twice = FormatFormula(ParseFormula(again, dialect, options), dialect);
     if (twice != again) std::abort();
-    const std::string there = TranslateFormula(again, dialect, other, options);
-    const std::string back = TranslateFormula(there, other, dialect, options);
-    if (back != again) std::abort();
+    // The file form survives a trip through the user's form. Spills spelled as
+    // calls nest deeper, which may pass the nesting limit right at its edge.
+    const std::string file = FormatFormula(f, kEnglish);
+    try {
+        const std::string local = TranslateFormula(file, kEnglish, kGerman, options);
+        if (TranslateFormula(local, kGerman, kEnglish, options) != file) std::abort();
+    } catch (const EFormulaError& e) {
+        if (e.Message().find("nested too deeply") == std::string::npos) throw;
+    }
 
     TSmallBook book;
     EvaluateFormula(f, book, 2, 2);

@@ -3,12 +3,49 @@
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/functions.h"
 
+#include <string>
+#include <vector>
+
 namespace tabrix::xl {
 
 namespace {
 
 void AppendUpper(std::string& out, std::string_view s) {
     for (char c : s) out += (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+}
+
+// Files know no '@' and no spill '#': there they are the functions SINGLE and
+// ANCHORARRAY around the operand. Texts to put before, instead of and after
+// tokens; empty when the formula has neither.
+struct TFileForms {
+    std::vector<std::string> Before, Instead, After;
+    std::vector<bool> Replaced;
+};
+
+bool NeedsFileForms(const TFormula& f, TFileForms& forms) {
+    bool any = false;
+    for (const TFormulaNode& n : f.Nodes()) {
+        const bool single = n.Kind == TNodeKind::Unary && n.Op == '@';
+        if (!single && n.Kind != TNodeKind::Spill) continue;
+        if (!any) {
+            const std::size_t count = f.Tokens().size();
+            forms.Before.assign(count, std::string());
+            forms.Instead.assign(count, std::string());
+            forms.After.assign(count, std::string());
+            forms.Replaced.assign(count, false);
+            any = true;
+        }
+        const TFormulaNode& operand = f.Child(n, 0);
+        if (single) {
+            forms.Instead[std::size_t(n.Token)] = "_xlfn.SINGLE(";
+            forms.After[std::size_t(operand.LastToken)] += ')';
+        } else {
+            forms.Before[std::size_t(operand.FirstToken)].insert(0, "_xlfn.ANCHORARRAY(");
+            forms.Instead[std::size_t(n.Token)] = ")";
+        }
+        forms.Replaced[std::size_t(n.Token)] = true;
+    }
+    return any;
 }
 
 }  // namespace
@@ -18,8 +55,19 @@ std::string FormatFormula(const TFormula& f, const TFormulaDialect& dialect) {
     const TFormulaDialect& from = f.Dialect();
     std::string out;
     out.reserve(text.size() + 8);
-    for (const TToken& t : f.Tokens()) {
+    TFileForms forms;
+    const bool fileForms = dialect.FunctionPrefixes && NeedsFileForms(f, forms);
+    for (std::size_t i = 0; i < f.Tokens().size(); ++i) {
+        const TToken& t = f.Tokens()[i];
         const std::string_view raw = std::string_view(text).substr(t.Pos, t.Len);
+        if (fileForms) {
+            out += forms.Before[i];
+            if (forms.Replaced[i]) {
+                out += forms.Instead[i];
+                out += forms.After[i];
+                continue;
+            }
+        }
         switch (t.Kind) {
         case TTokenKind::Number:
             for (char c : raw) out += c == from.DecimalSeparator ? dialect.DecimalSeparator : c;
@@ -51,6 +99,7 @@ std::string FormatFormula(const TFormula& f, const TFormulaDialect& dialect) {
         }
         default: out.append(raw); break;
         }
+        if (fileForms) out += forms.After[i];
     }
     return out;
 }

@@ -31,6 +31,8 @@ struct TFormulaNode {
     int ChildCount = 0;
     int Function = -1;           // index into the function table, -1 unknown
     int ArrayColumns = 0;        // Array: columns per row (children are row-major)
+    int FirstToken = -1;         // the tokens the node spans, its brackets included
+    int LastToken = -1;
     char Op = 0;                 // Unary '+' '-' '@'; Binary '+' '-' '*' '/' '^' '&' '=' '<' '>'
                                  // 'l' (<=) 'g' (>=) 'n' (<>) ':' (range) ' ' (intersection)
 };

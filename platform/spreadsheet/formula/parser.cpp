@@ -2,6 +2,7 @@
 // validates what the lexer cannot see (brackets, operands, functions and
 // their argument counts, array constants).
 
+#include <algorithm>
 #include <string>
 
 #include "platform/spreadsheet/formula/formula.h"
@@ -103,8 +104,7 @@ private:
         node.FirstChild = int(F.FChildren.size());
         node.ChildCount = int(children.size());
         F.FChildren.insert(F.FChildren.end(), children);
-        F.FNodes.push_back(node);
-        return int(F.FNodes.size()) - 1;
+        return Push(node);
     }
     int AddNode(TNodeKind kind, int token, const std::vector<int>& children) {
         TFormulaNode node;
@@ -113,16 +113,33 @@ private:
         node.FirstChild = int(F.FChildren.size());
         node.ChildCount = int(children.size());
         F.FChildren.insert(F.FChildren.end(), children.begin(), children.end());
+        return Push(node);
+    }
+    int Push(TFormulaNode& node) {
+        node.FirstToken = node.LastToken = node.Token;
+        for (int i = 0; i < node.ChildCount; ++i) {
+            const TFormulaNode& child = F.FNodes[F.FChildren[node.FirstChild + i]];
+            if (child.FirstToken < 0) continue;
+            if (node.FirstToken < 0 || child.FirstToken < node.FirstToken) node.FirstToken = child.FirstToken;
+            node.LastToken = std::max(node.LastToken, child.LastToken);
+        }
         F.FNodes.push_back(node);
         return int(F.FNodes.size()) - 1;
     }
+    int Closed(int node, int closingToken) {
+        F.FNodes[node].LastToken = closingToken;
+        return node;
+    }
 
+    // Counts one level of nesting; a position of ~0 counts nothing.
     struct TDepthGuard {
         TParser& P;
-        explicit TDepthGuard(TParser& p, std::size_t pos) : P(p) {
-            if (++P.FDepth > kMaxDepth) P.Fail("formula nested too deeply", pos);
+        int Levels;
+        explicit TDepthGuard(TParser& p, std::size_t pos) : P(p), Levels(pos == ~std::size_t(0) ? 0 : 1) {
+            P.FDepth += Levels;
+            if (P.FDepth > kMaxDepth) P.Fail("formula nested too deeply", pos);
         }
-        ~TDepthGuard() { --P.FDepth; }
+        ~TDepthGuard() { P.FDepth -= Levels; }
     };
 
     int ParseExpression() {
@@ -176,6 +193,8 @@ private:
             const char c = F.FText[t->Pos];
             if (c == '-' || c == '+' || c == '@') {
                 TDepthGuard guard(*this, t->Pos);
+                // In files '@' is a call of SINGLE: it nests as deep as one.
+                TDepthGuard asCall(*this, c == '@' ? t->Pos : ~std::size_t(0));
                 const int tok = Take();
                 const int operand = ParsePrefix();
                 return AddNode(TNodeKind::Unary, tok, {operand}, c);
@@ -224,9 +243,13 @@ private:
 
     int ParseSpill() {
         int operand = ParsePrimary();
-        // The lexer makes '#' an operator only right after its operand.
+        // The lexer makes '#' an operator only right after its operand. In
+        // files each is a call of ANCHORARRAY, two levels deep.
+        int levels = 0;
         while (FPos < F.FTokens.size() && F.FTokens[FPos].Kind == TTokenKind::Operator &&
                Text(F.FTokens[FPos]) == "#") {
+            if (FDepth + levels + 2 > kMaxDepth) Fail("formula nested too deeply", F.FTokens[FPos].Pos);
+            levels += 2;
             const int tok = Take();
             operand = AddNode(TNodeKind::Spill, tok, {operand});
         }
@@ -273,8 +296,8 @@ private:
             if (Peek() == nullptr) Fail("unclosed parenthesis", open.Pos);
             Fail("')' expected", Peek()->Pos);
         }
-        Take();
-        return AddNode(TNodeKind::Parentheses, tok, {inner});
+        const int close = Take();
+        return Closed(AddNode(TNodeKind::Parentheses, tok, {inner}), close);
     }
 
     int ParseCall() {
@@ -283,8 +306,9 @@ private:
         TDepthGuard guard(*this, nameToken.Pos);
         Take();  // its '('
         std::vector<int> args;
+        int close = -1;
         if (Is(TTokenKind::CloseParen)) {
-            Take();
+            close = Take();
         } else {
             for (;;) {
                 if (Is(TTokenKind::ListSeparator) || Is(TTokenKind::CloseParen)) {
@@ -295,11 +319,11 @@ private:
                 const TToken* t = Peek();
                 if (t == nullptr) Fail("unclosed parenthesis", nameToken.Pos + nameToken.Len);
                 if (t->Kind == TTokenKind::ListSeparator) { Take(); continue; }
-                if (t->Kind == TTokenKind::CloseParen) { Take(); break; }
+                if (t->Kind == TTokenKind::CloseParen) { close = Take(); break; }
                 Fail(std::string("'") + F.FDialect.ListSeparator + "' or ')' expected", t->Pos);
             }
         }
-        const int node = AddNode(TNodeKind::Function, tok, args);
+        const int node = Closed(AddNode(TNodeKind::Function, tok, args), close);
         CheckFunction(node, nameToken, int(args.size()));
         return node;
     }
@@ -325,7 +349,7 @@ private:
         const TToken open = *Peek();
         const int tok = Take();
         std::vector<int> items;
-        int columns = 0, inRow = 0;
+        int columns = 0, inRow = 0, closeBrace = -1;
         for (;;) {
             const TToken* t = Peek();
             if (t == nullptr) Fail("unclosed array constant", open.Pos);
@@ -357,13 +381,16 @@ private:
                 else if (columns != inRow) Fail("array constant rows of different lengths", s->Pos);
                 inRow = 0;
                 const bool last = s->Kind == TTokenKind::CloseBrace;
-                Take();
-                if (last) break;
+                const int taken = Take();
+                if (last) {
+                    closeBrace = taken;
+                    break;
+                }
                 continue;
             }
             Fail("separator expected in array constant", s->Pos);
         }
-        const int node = AddNode(TNodeKind::Array, tok, items);
+        const int node = Closed(AddNode(TNodeKind::Array, tok, items), closeBrace);
         F.FNodes[node].ArrayColumns = columns;
         return node;
     }

@@ -111,6 +111,18 @@ TEST(FormulaTranslate, FilePrefixesOfNewerFunctions) {
     EXPECT_EQ(TranslateFormula("_xlfn.FLOOR.MATH(C$1,$A3,-1)", kEn, kEn), "_xlfn.FLOOR.MATH(C$1,$A3,-1)");
 }
 
+TEST(FormulaTranslate, ImplicitIntersectionAndSpillHaveFunctionFormsInFiles) {
+    const TFormulaDialect de = German();
+    EXPECT_EQ(TranslateFormula("@A1:A3*2", de, kEn), "_xlfn.SINGLE(A1:A3)*2");
+    EXPECT_EQ(TranslateFormula("SUM(A1#;@Sheet2!B:B)", de, kEn), "SUM(_xlfn.ANCHORARRAY(A1),_xlfn.SINGLE(Sheet2!B:B))");
+    EXPECT_EQ(TranslateFormula("@A1#", de, kEn), "_xlfn.SINGLE(_xlfn.ANCHORARRAY(A1))");
+    EXPECT_EQ(TranslateFormula("_xlfn._xlws.SORT(B1:B3)# + 1", de, kEn), "_xlfn.ANCHORARRAY(_xlfn._xlws.SORT(B1:B3)) + 1");
+    // The user's form keeps what he typed.
+    EXPECT_EQ(TranslateFormula("@A1:A3", kEn, de), "@A1:A3");
+    // What files hold reads as such.
+    EXPECT_EQ(TranslateFormula("_xlfn.SINGLE(A1:A3)", kEn, de), "SINGLE(A1:A3)");
+}
+
 TEST(FormulaTranslate, UserSpellingIsNormalisedLikeTheSpreadsheetDoes) {
     EXPECT_EQ(TranslateFormula("sum(a1:$b$2)+true+#n/a", kEn, kEn), "SUM(A1:$B$2)+TRUE+#N/A");
     // Names and sheet names keep their case; blanks are kept.
