@@ -110,7 +110,10 @@ void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& targ
         }
         target.SetStyle(row, column, mapStyle(c.Cell.Style));
     }
-    for (const TCellRect& m : merges) target.AddMerge(m);
+    // The clear above removed every merge touching the destination, and the
+    // source's merges do not overlap: they go in without a search each, which
+    // keeps copies into a sheet with many merges linear.
+    target.FMerges.insert(target.FMerges.end(), merges.begin(), merges.end());
 }
 
 }  // namespace tabrix::xl
