@@ -10,6 +10,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/strings.h"
 #include "platform/spreadsheet/formula/eval_internal.h"
+#include "platform/spreadsheet/formula/ascii.h"
 #include "platform/spreadsheet/formula/typed_input.h"
 
 namespace tabrix::xl::eval {
@@ -769,11 +770,7 @@ TValue Floor(TEvaluator& e, const TFormulaNode& c) { return CeilingFloor(e, c, f
 
 // ---- text (UTF-8, counted in characters) ----
 
-std::size_t CharLength(std::string_view s) {
-    std::size_t n = 0;
-    for (unsigned char c : s) n += (c & 0xC0) != 0x80;
-    return n;
-}
+std::size_t CharLength(std::string_view s) { return ascii::CharCount(s); }
 // Byte offset of the character index (0-based), s.size() past the end.
 std::size_t ByteOffset(std::string_view s, std::size_t chars) {
     std::size_t i = 0;

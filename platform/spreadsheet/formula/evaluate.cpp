@@ -2,6 +2,7 @@
 // conversions between values as the spreadsheet makes them.
 
 #include "platform/spreadsheet/formula/evaluate.h"
+#include "platform/spreadsheet/formula/ascii.h"
 
 #include <charconv>
 #include <cmath>
@@ -104,9 +105,7 @@ int Rank(const TCellValue& v) {
 TValue TextResult(std::string s) {
     constexpr std::size_t kMaxChars = 32767;
     if (s.size() > kMaxChars) {
-        std::size_t chars = 0;
-        for (unsigned char c : s) chars += (c & 0xC0) != 0x80;
-        if (chars > kMaxChars) return TValue::Err(kValue);
+        if (ascii::CharCount(s) > kMaxChars) return TValue::Err(kValue);
     }
     return TValue::Str(std::move(s));
 }

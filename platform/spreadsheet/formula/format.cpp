@@ -1,6 +1,7 @@
 // Re-emitting a parsed formula in a dialect.
 
 #include "platform/spreadsheet/formula/formula.h"
+#include "platform/spreadsheet/formula/ascii.h"
 #include "platform/spreadsheet/formula/functions.h"
 
 #include <string>
@@ -11,7 +12,7 @@ namespace tabrix::xl {
 namespace {
 
 void AppendUpper(std::string& out, std::string_view s) {
-    for (char c : s) out += (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+    for (char c : s) out += ascii::Upper(c);
 }
 
 // Files know no '@' and no spill '#': there they are the functions SINGLE and

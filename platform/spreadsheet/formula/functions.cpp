@@ -1,4 +1,5 @@
 #include "platform/spreadsheet/formula/functions.h"
+#include "platform/spreadsheet/formula/ascii.h"
 
 #include <algorithm>
 
@@ -539,21 +540,11 @@ constexpr TFunctionInfo kFunctions[] = {
 
 constexpr int kCount = int(sizeof(kFunctions) / sizeof(kFunctions[0]));
 
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) noexcept {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = s[i];
-        if (c >= 'a' && c <= 'z') c = char(c - 32);
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 std::string_view StripFunctionPrefix(std::string_view name) noexcept {
-    if (StartsWithNoCase(name, "_XLFN.")) name.remove_prefix(6);
-    if (StartsWithNoCase(name, "_XLWS.")) name.remove_prefix(6);
+    if (ascii::StartsWithNoCase(name, "_XLFN.")) name.remove_prefix(6);
+    if (ascii::StartsWithNoCase(name, "_XLWS.")) name.remove_prefix(6);
     return name;
 }
 
@@ -562,8 +553,7 @@ int FindFunction(std::string_view name) noexcept {
     if (name.empty() || name.size() > 32) return -1;
     char upper[32];
     for (std::size_t i = 0; i < name.size(); ++i) {
-        const char c = name[i];
-        upper[i] = (c >= 'a' && c <= 'z') ? char(c - 32) : c;
+        upper[i] = ascii::Upper(name[i]);
     }
     const std::string_view key(upper, name.size());
     const TFunctionInfo* end = kFunctions + kCount;

@@ -1,4 +1,5 @@
 #include "platform/spreadsheet/formula/lexer.h"
+#include "platform/spreadsheet/formula/ascii.h"
 
 #include <array>
 #include <cstring>
@@ -12,9 +13,9 @@ constexpr std::array<std::string_view, 15> kErrorLiterals = {
     "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A", "#GETTING_DATA",
     "#SPILL!", "#CALC!", "#FIELD!", "#BLOCKED!", "#CONNECT!", "#BUSY!", "#UNKNOWN!"};
 
-bool IsLetter(char c) noexcept { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-char Upper(char c) noexcept { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
+using ascii::IsDigit;
+using ascii::IsLetter;
+using ascii::Upper;
 
 // Characters of names and unquoted sheet names; bytes of UTF-8 sequences count
 // as letters, so names in any script pass.
@@ -26,11 +27,8 @@ bool IsNameChar(char c) noexcept {
 }
 bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
-bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view what) noexcept {
-    if (text.size() - pos < what.size()) return false;
-    for (std::size_t k = 0; k < what.size(); ++k)
-        if (Upper(text[pos + k]) != what[k]) return false;
-    return true;
+bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view upper) noexcept {
+    return ascii::StartsWithNoCase(text.substr(pos), upper);
 }
 
 enum class TMatch { None, Found, Beyond };

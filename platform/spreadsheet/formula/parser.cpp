@@ -6,6 +6,7 @@
 #include <string>
 
 #include "platform/spreadsheet/formula/formula.h"
+#include "platform/spreadsheet/formula/ascii.h"
 #include "platform/spreadsheet/formula/functions.h"
 
 namespace tabrix::xl {
@@ -18,23 +19,6 @@ constexpr int kMaxDepth = 200;
 // The spreadsheet's limit on the length of a formula, in characters.
 constexpr std::size_t kMaxFormulaChars = 8192;
 
-std::size_t CharCount(std::string_view utf8) {
-    std::size_t n = 0;
-    for (unsigned char c : utf8)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
-}
-
-bool StartsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i) {
-        char c = s[i];
-        if (c >= 'a' && c <= 'z') c = char(c - 32);
-        if (c != prefix[i]) return false;
-    }
-    return true;
-}
-
 }  // namespace
 
 class TParser {
@@ -46,7 +30,7 @@ public:
     }
 
     TFormula Run() {
-        if (CharCount(F.FText) > kMaxFormulaChars) Fail("formula longer than 8192 characters", 0);
+        if (ascii::CharCount(F.FText) > kMaxFormulaChars) Fail("formula longer than 8192 characters", 0);
         Tokenize(F.FText, F.FDialect, F.FTokens);
         F.FNodes.reserve(F.FTokens.size() + 1);
         F.FChildren.reserve(F.FTokens.size());
@@ -333,7 +317,7 @@ private:
         const int index = nameToken.PrefixLen == 0 ? FindFunction(name) : -1;
         F.FNodes[node].Function = index;
         if (index < 0) {
-            const bool addIn = StartsWithNoCase(name, "_XLL.") || StartsWithNoCase(name, "_XLUDF.");
+            const bool addIn = ascii::StartsWithNoCase(name, "_XLL.") || ascii::StartsWithNoCase(name, "_XLUDF.");
             if (!addIn && !FOptions.AllowUnknownFunctions)
                 Fail("unknown function " + std::string(name), nameToken.Pos);
             return;

@@ -1,6 +1,7 @@
 // Typed input: what a spreadsheet makes of a text typed into a cell.
 
 #include "platform/spreadsheet/formula/typed_input.h"
+#include "platform/spreadsheet/formula/ascii.h"
 
 #include <charconv>
 #include <cmath>
@@ -11,15 +12,9 @@ namespace tabrix::xl {
 
 namespace {
 
-bool IsDigit(char c) noexcept { return c >= '0' && c <= '9'; }
-char Upper(char c) noexcept { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; }
-
-bool EqualsNoCase(std::string_view a, std::string_view upper) noexcept {
-    if (a.size() != upper.size()) return false;
-    for (std::size_t i = 0; i < a.size(); ++i)
-        if (Upper(a[i]) != upper[i]) return false;
-    return true;
-}
+using ascii::EqualsNoCase;
+using ascii::IsDigit;
+using ascii::Upper;
 
 std::string_view TrimBlanks(std::string_view s) noexcept {
     while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
