@@ -1,0 +1,346 @@
+// The road of one report through Show / ShowOnTemplate / BuildSheet: what
+// is saved, what is left to the user, what every failure closes and how it
+// reaches the caller, the events, the template sheet and the sub-reports.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "messages/messages.h"
+#include "platform/rtl/format.h"
+#include "platform/ui/cursor.h"
+#include "report/tabrix.h"
+#include "tests/report/report_fixture.h"
+
+namespace tabrix {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+class ShowDriver : public testing::TReportFolder {
+protected:
+    void SetUp() override
+    {
+        TReportFolder::SetUp();
+        Module = std::make_unique<TComponent>();
+        Report = NewReport("Report", "Report");
+        Report->OnBeforeBuild = [this](TComponent* sender) { Log.push_back("before " + sender->Name()); };
+        Report->OnAfterBuild = [this](TComponent* sender, TExcelWorksheet sheet, int rows, int cols) {
+            Log.push_back("after " + sender->Name() + " " + UnicodeToUtf8(sheet.Name()) + " " +
+                          std::to_string(rows) + "x" + std::to_string(cols));
+        };
+    }
+
+    TTabrix* NewReport(const std::string& name, const std::string& sheet)
+    {
+        auto* r = new TTabrix(Module.get());
+        r->SetName(name);
+        r->SetTemplate(Template);
+        r->TemplSheet = sheet;
+        TTabrixBand* title = r->Bands()->AddBand(tbxbtTitle);
+        title->SetRange("A1:F2");
+        TTabrixBand* data = r->Bands()->AddBand(tbxbtMasterData);
+        data->SetRange("A3:F3");
+        return r;
+    }
+
+    // Runs Show and returns the ETabrixError's text ("" when none).
+    std::string ShowError(const std::string& fileName)
+    {
+        try {
+            Report->Show(fileName);
+        } catch (const ETabrixError& e) {
+            return e.Message();
+        }
+        return {};
+    }
+
+    std::unique_ptr<TComponent> Module;
+    TTabrix* Report = nullptr;
+    Lines Log;
+};
+
+TEST_F(ShowDriver, SavedWithANameKeepsOtherSheetsClearsTheReportSheetAndLeavesNoTemporaryFile)
+{
+    Lines coverBefore = SheetDump(Template, "Cover");
+    Lines notesBefore = SheetDump(Template, "Notes");
+    ASSERT_FALSE(SheetDump(Template, "Report").empty());
+
+    Report->Show("Out.xlsx");  // relative: the application folder
+    std::string out = Folder + "Out.xlsx";
+    ASSERT_TRUE(FileExists(out));
+    EXPECT_EQ(SheetNames(out), (Lines{"Cover", "Report", "Notes"}));
+    EXPECT_EQ(SheetDump(out, "Cover"), coverBefore);
+    EXPECT_EQ(SheetDump(out, "Notes"), notesBefore);
+    EXPECT_TRUE(SheetDump(out, "Report").empty());
+    EXPECT_EQ(TempFiles(), Lines{}) << "the working copy is gone";
+    EXPECT_EQ(Log, (Lines{"before Report", "after Report Report 0x6"}));
+    EXPECT_FALSE(Report->Building());
+    EXPECT_FALSE(SheetDump(Template, "Report").empty()) << "the template is never written";
+}
+
+TEST_F(ShowDriver, SaveNameRules)
+{
+    Report->Show("  \\Sub.xlsx  ");  // one leading backslash dropped, blanks trimmed
+    EXPECT_TRUE(FileExists(Folder + "Sub.xlsx"));
+    std::string absolute = Folder + "tmp/../Abs.xlsx";
+    Report->Show(absolute);
+    EXPECT_TRUE(FileExists(Folder + "Abs.xlsx"));
+}
+
+TEST_F(ShowDriver, WithoutANameTheReportIsLeftToTheUser)
+{
+    bool asked = false;
+    Report->OnGetReportFileName = [&](TComponent*, AnsiString& name) {
+        asked = true;
+        EXPECT_EQ(name, "");
+        name = "  Sales  ";
+    };
+    TExcelApplication seen;
+    Report->OnAfterBuild = [&](TComponent*, TExcelWorksheet sheet, int, int) {
+        seen = sheet.Parent().Application();
+    };
+    ::testing::internal::CaptureStdout();
+    Report->Show("");
+    std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(asked);
+    // The report workbook is named after its working copy (Sales plus the
+    // template's extension) as a spreadsheet names a workbook added from a
+    // template: Sales1.
+    EXPECT_EQ(printed, TempDir + "Sales1.xlsx\n");
+    EXPECT_EQ(TempFiles(), Lines{"Sales1.xlsx"}) << "only the shown report, no working copy";
+    ASSERT_FALSE(seen.Quitted());
+    EXPECT_TRUE(seen.Visible());
+    EXPECT_TRUE(seen.UserControl());
+    EXPECT_TRUE(seen.Interactive());
+    EXPECT_EQ(seen.Workbooks().Count(), 1) << "the template is closed, the report stays";
+    seen.Quit();
+}
+
+TEST_F(ShowDriver, ReportFileNameEventIsAskedOnlyWithoutASaveNameAndBlanksMeanNone)
+{
+    int asked = 0;
+    Report->OnGetReportFileName = [&](TComponent*, AnsiString& name) {
+        ++asked;
+        name = "   ";
+    };
+    Report->Show("Out.xlsx");
+    EXPECT_EQ(asked, 0);
+    ::testing::internal::CaptureStdout();
+    Report->Show("");
+    std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(printed.rfind(TempDir + "TBR", 0), 0u) << printed;  // a temporary name
+}
+
+TEST_F(ShowDriver, MissingTemplateFails)
+{
+    Report->SetTemplate("missing.xlsx");
+    EXPECT_EQ(ShowError("Out.xlsx"), Format(SFileNotExists, {Folder + "missing.xlsx"}));
+    EXPECT_TRUE(Log.empty());
+    EXPECT_FALSE(FileExists(Folder + "Out.xlsx"));
+
+    Report->SetTemplate("   ");
+    EXPECT_EQ(ShowError("Out.xlsx"), Format(SFileNotExists, {""}));
+    EXPECT_EQ(TempFiles(), Lines{});
+}
+
+TEST_F(ShowDriver, FailingCopyNamesTheWorkingCopy)
+{
+    Report->OnGetReportFileName = [](TComponent*, AnsiString& name) { name = "no-such-folder/Sales"; };
+    EXPECT_EQ(ShowError(""), Format(SErrorCreatingFile, {TempDir + "no-such-folder/Sales.xlsx"}));
+    EXPECT_TRUE(Log.empty());
+}
+
+TEST_F(ShowDriver, FailingOpenNamesTheTemplateAndTheReason)
+{
+    std::string broken = Folder + "broken.xlsx";
+    WriteFileBytes(broken, "this is no workbook");
+    Report->SetTemplate(broken);
+    std::string error = ShowError("Out.xlsx");
+    std::string prefix = "Error opening template \"" + broken + "\". ";
+    EXPECT_EQ(error.rfind(prefix, 0), 0u) << error;
+    EXPECT_GT(error.size(), prefix.size() + 2) << "the engine's reason follows";
+    EXPECT_EQ(error.substr(error.size() - 2), ". ");
+    EXPECT_TRUE(Log.empty());
+    EXPECT_EQ(TempFiles(), Lines{});
+    EXPECT_FALSE(FileExists(Folder + "Out.xlsx"));
+}
+
+// An error inside the build: the handler of a data event fails after the
+// report workbook exists.
+class BuildFailure : public ShowDriver {
+protected:
+    void SetUp() override
+    {
+        ShowDriver::SetUp();
+        Report->OnAfterBuild = [this](TComponent*, TExcelWorksheet sheet, int, int) {
+            Seen = sheet.Parent().Application();
+            throw EConvertError("'abc' is not a valid integer value");
+        };
+    }
+    TExcelApplication Seen;
+};
+
+TEST_F(BuildFailure, WithoutVisibleWhenErrorEverythingIsClosed)
+{
+    Report->Options.Exclude(tbxoVisibleWhenError);
+    EXPECT_EQ(ShowError("Out.xlsx"), "'abc' is not a valid integer value");
+    EXPECT_TRUE(Seen.Quitted()) << "the application is ended";
+    EXPECT_FALSE(FileExists(Folder + "Out.xlsx"));
+    EXPECT_EQ(TempFiles(), Lines{});
+    EXPECT_FALSE(Report->Building());
+}
+
+TEST_F(BuildFailure, WithVisibleWhenErrorThePartialReportStaysWithTheUser)
+{
+    ::testing::internal::CaptureStdout();
+    std::string error = ShowError("Out.xlsx");
+    std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(error, "'abc' is not a valid integer value");
+    ASSERT_FALSE(Seen.Quitted());
+    EXPECT_TRUE(Seen.Visible());
+    EXPECT_TRUE(Seen.UserControl());
+    EXPECT_TRUE(Seen.Interactive()) << "interactivity is given back before the handler";
+    EXPECT_EQ(Seen.Workbooks().Count(), 1) << "the template is closed, the report stays";
+    EXPECT_FALSE(FileExists(Folder + "Out.xlsx")) << "not saved under the name";
+    EXPECT_NE(printed.find(TempDir), std::string::npos) << printed;
+    Seen.Quit();
+}
+
+TEST_F(BuildFailure, AnErrorBeforeTheReportWorkbookExistsEndsTheApplication)
+{
+    Report->Options.Exclude(tbxoVisibleWhenError);
+    Report->OnBeforeBuild = [&](TComponent*) { throw ETabrixError("stopped"); };
+    Report->OnAfterBuild = nullptr;
+    EXPECT_EQ(ShowError("Out.xlsx"), "stopped");
+    EXPECT_EQ(TempFiles(), Lines{});
+}
+
+TEST_F(ShowDriver, DesignTimeErrorsAreShownNotRaised)
+{
+    Report->SetDesigning(true);
+    Report->SetTemplate("missing.xlsx");
+    ::testing::internal::CaptureStderr();
+    EXPECT_NO_THROW(Report->Show("Out.xlsx"));
+    std::string shown = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(shown.find(Format(SFileNotExists, {Folder + "missing.xlsx"})), std::string::npos) << shown;
+    EXPECT_NE(shown.find("[Error]"), std::string::npos);
+}
+
+TEST_F(ShowDriver, TemplSheetIsMatchedIgnoringCaseAndFallsBackToTheFirstSheet)
+{
+    Report->TemplSheet = "rEpOrT";
+    Report->Show("Match.xlsx");
+    EXPECT_EQ(Log.back(), "after Report Report 0x6");
+    EXPECT_TRUE(SheetDump(Folder + "Match.xlsx", "Report").empty());
+
+    Log.clear();
+    Lines reportBefore = SheetDump(Template, "Report");
+    Report->TemplSheet = "Nothing like it";
+    Report->Show("Fallback.xlsx");
+    EXPECT_EQ(Log.back(), "after Report Cover 0x6");
+    EXPECT_TRUE(SheetDump(Folder + "Fallback.xlsx", "Cover").empty());
+    EXPECT_EQ(SheetDump(Folder + "Fallback.xlsx", "Report"), reportBefore);
+}
+
+TEST_F(ShowDriver, HourGlassWhileBuildingAndTheCursorBackAfterwards)
+{
+    Screen().SetCursor(crArrow);
+    TCursor during = crDefault;
+    Report->OnBeforeBuild = [&](TComponent*) { during = Screen().Cursor(); };
+    Report->Show("Out.xlsx");
+    EXPECT_EQ(during, crHourGlass);
+    EXPECT_EQ(Screen().Cursor(), crArrow);
+
+    Report->Options.Exclude(tbxoHourCursor);
+    Report->Show("Out.xlsx");
+    EXPECT_EQ(during, crArrow);
+    Report->SetTemplate("missing.xlsx");
+    Report->Options.Include(tbxoHourCursor);
+    ShowError("Out.xlsx");
+    EXPECT_EQ(Screen().Cursor(), crArrow) << "also after a failure";
+    Screen().SetCursor(crDefault);
+}
+
+TEST_F(ShowDriver, AChainOfTwoSubReportsBuildsOneSheetEachInChainOrder)
+{
+    TTabrix* notes = NewReport("NotesReport", "Notes");
+    TTabrix* cover = NewReport("CoverReport", "Cover");
+    for (TTabrix* r : {notes, cover}) {
+        r->OnBeforeBuild = Report->OnBeforeBuild;
+        r->OnAfterBuild = Report->OnAfterBuild;
+        std::string sheet = r->TemplSheet;
+        r->SetTemplate("ignored-by-a-sub-report.xlsx");  // clears TemplSheet
+        r->TemplSheet = sheet;
+    }
+    Report->SetSubReport(notes);
+    notes->SetSubReport(cover);
+    Report->Show("Chain.xlsx");
+    EXPECT_EQ(Log, (Lines{"before Report", "after Report Report 0x6", "before NotesReport",
+                          "after NotesReport Notes 0x6", "before CoverReport", "after CoverReport Cover 0x6"}));
+    std::string out = Folder + "Chain.xlsx";
+    for (const char* sheet : {"Cover", "Report", "Notes"})
+        EXPECT_TRUE(SheetDump(out, sheet).empty()) << sheet;
+    EXPECT_FALSE(notes->Building());
+    EXPECT_FALSE(cover->Building());
+}
+
+TEST_F(ShowDriver, AFailingSubReportFailsTheWholeBuild)
+{
+    TTabrix* notes = NewReport("NotesReport", "Notes");
+    notes->OnBeforeBuild = [](TComponent*) { throw EDatabaseError("Orders: no such table"); };
+    Report->SetSubReport(notes);
+    Report->Options.Exclude(tbxoVisibleWhenError);
+    EXPECT_EQ(ShowError("Out.xlsx"), "Orders: no such table");
+    EXPECT_FALSE(FileExists(Folder + "Out.xlsx"));
+}
+
+TEST_F(ShowDriver, ACycleOfSubReportsIsRefusedBeforeAnySheetIsBuilt)
+{
+    TTabrix* other = NewReport("Other", "Notes");
+    other->OnBeforeBuild = Report->OnBeforeBuild;
+    Report->SetSubReport(other);
+    other->SetSubReport(Report);
+    EXPECT_EQ(ShowError("Out.xlsx"), Format(SSubReportCycle, {"Report", "Report"}));
+    EXPECT_TRUE(Log.empty());
+    EXPECT_EQ(TempFiles(), Lines{});
+
+    // A chain that comes back further down is refused too.
+    TTabrix* third = NewReport("Third", "Cover");
+    other->SetSubReport(third);
+    third->SetSubReport(other);
+    EXPECT_EQ(ShowError("Out.xlsx"), Format(SSubReportCycle, {"Report", "Other"}));
+}
+
+TEST_F(ShowDriver, StoredTemplateIsUsedAndItsTemporaryCopyRemoved)
+{
+    Report->LoadStoredTemplateFromFile(Template);
+    Lines cover = SheetDump(Template, "Cover");
+    ASSERT_TRUE(DeleteFileAt(Template));  // the build needs no template file
+    Report->Show("Stored.xlsx");
+    EXPECT_EQ(SheetDump(Folder + "Stored.xlsx", "Cover"), cover);
+    EXPECT_EQ(TempFiles(), Lines{});
+
+    // Also when the build fails, early or late.
+    Report->OnBeforeBuild = [](TComponent*) { throw ETabrixError("late"); };
+    EXPECT_EQ(ShowError("Stored2.xlsx"), "late");
+    EXPECT_EQ(TempFiles(), Lines{});
+    Report->OnGetReportFileName = [](TComponent*, AnsiString& name) { name = "no-such-folder/x"; };
+    EXPECT_NE(ShowError(""), "");
+    EXPECT_EQ(TempFiles(), Lines{});
+}
+
+TEST_F(ShowDriver, StoreInDFMWithoutStoredBytesFails)
+{
+    Report->StoreInDFM = true;
+    EXPECT_EQ(ShowError("Out.xlsx"), SNoTemplateInDFM);
+    EXPECT_EQ(TempFiles(), Lines{});
+}
+
+}  // namespace
+}  // namespace tabrix
