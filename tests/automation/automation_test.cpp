@@ -158,5 +158,80 @@ TEST_F(Automation, VisibleSavesAnUnsavedReportAndHandsItToTheViewer) {
     DeleteFileAt(shown);
 }
 
+TEST_F(Automation, CollectionsRefuseIndexesOutsideThemAndDeadHandlesRaise) {
+    TExcelWorkbook book = OpenTemplate();
+    EXPECT_THROW(FApp.Workbooks().Item(0), EOleError);
+    EXPECT_THROW(FApp.Workbooks().Item(2), EOleError);
+    EXPECT_THROW(book.Worksheets().Item(3), EOleError);
+    TExcelWorksheet sheet = book.Worksheets().Item(2);
+    EXPECT_EQ(sheet.Name(), u"Other");
+    EXPECT_THROW(sheet.Range("A1,B2").Areas().Item(3), EOleError);
+    EXPECT_THROW(sheet.Cells(0, 1), EOleError);
+    EXPECT_THROW(FApp.Workbooks().Open(FTemplate, {.ReadOnly = u"perhaps"}), EOleError);
+    TExcelRange kept = sheet.Range("A1");
+    book.Close(false);
+    EXPECT_THROW(kept.FormulaLocal(), EOleError);
+    EXPECT_THROW(sheet.Name(), EOleError);
+    FApp.Quit();
+    FApp.Quit();  // a second quit does nothing
+    EXPECT_THROW(FApp.SetInteractive(true), EOleError);
+    EXPECT_THROW(TExcelApplication().Workbooks(), EOleError);
+}
+
+TEST_F(Automation, FormulaReadsAndWritesUseTheEnglishFormAndArraysCoverTheRange) {
+    TFormatSettings german = TFormatSettings::Invariant();
+    german.DecimalSeparator = ',';
+    german.ListSeparator = ';';
+    TFormatSettingsScope scope(german);
+    TExcelWorksheet sheet = FApp.Workbooks().Add(FTemplate).Worksheets().Item(1);
+    sheet.Range("E1").SetFormula(Variant(u"=ROUND(B3,0)+0.5"));
+    EXPECT_EQ(sheet.Range("E1").FormulaLocal(), Variant(u"=ROUND(B3;0)+0,5"));
+    sheet.Range("E2").SetFormula(Variant(u"2.25"));
+    EXPECT_EQ(sheet.Range("E2").FormulaLocal(), Variant(u"2,25"));
+    sheet.Range("F1", "F3").SetFormulaLocal(Variant(u"=E$2*2"));  // one value into every cell
+    TVariantArray2D texts = sheet.Range("E1", "F3").FormulaArray();
+    ASSERT_EQ(texts.RowCount(), 3);
+    ASSERT_EQ(texts.ColCount(), 2);
+    EXPECT_EQ(texts(1, 1), Variant(u"=ROUND(B3,0)+0.5"));
+    EXPECT_EQ(texts(3, 2), Variant(u"=E$2*2"));
+    EXPECT_EQ(texts(3, 1), Variant(u""));
+    // A buffer larger than the range: only its top-left part is written.
+    TVariantArray2D buffer(1, 10, 1, 10);
+    for (int r = 1; r <= 10; ++r)
+        for (int c = 1; c <= 10; ++c) buffer(r, c) = Variant(int64_t(r * 100 + c));
+    sheet.Range("H1", "I2").SetFormulaLocal(buffer);
+    EXPECT_EQ(sheet.Range("I2").Formula(), Variant(u"202"));
+    EXPECT_EQ(sheet.Range("J1").Formula(), Variant(u""));
+    EXPECT_EQ(sheet.Range("H3").Formula(), Variant(u""));
+}
+
+TEST_F(Automation, CopiesBetweenWorkbooksOfDifferentOriginBringTheirFormats) {
+    TExcelWorksheet from = OpenTemplate().Worksheets().Item(1);
+    TExcelWorkbook blank = FApp.Workbooks().Add();
+    EXPECT_EQ(blank.Name(), u"Book1");  // the first new workbook of this application
+    TExcelWorksheet to = blank.Worksheets().Item(1);
+    from.Range("A1", "D5").Copy(to.Range("B2"));
+    EXPECT_EQ(to.Range("B2").FormulaLocal(), Variant(u"Title"));
+    EXPECT_EQ(to.Range("D6").Formula(), Variant(u"=SUM(D4:D5)"));
+    EXPECT_EQ(to.UsedRange().Address(false, false), "B2:E6");
+    xl::TWorksheet& model = to.Model();
+    EXPECT_EQ(blank.Model().Styles().FontSize(model.Style(2, 2)), 14);
+    ASSERT_EQ(model.MergedRanges().size(), 1u);
+    EXPECT_EQ(model.MergedRanges()[0], (xl::TCellRect{2, 2, 2, 4}));
+    blank.Close(true, FFolder + "copied.xlsx");
+    auto saved = xl::TWorkbook::Open(FFolder + "copied.xlsx", true);
+    EXPECT_EQ(saved->Sheet(0).Content(6, 4).Value.Number, 33);
+}
+
+TEST_F(Automation, ClosingAnOpenedWorkbookWithChangesSavesItsOwnFile) {
+    TExcelWorkbook book = FApp.Workbooks().Open(FTemplate);
+    EXPECT_TRUE(book.Saved());
+    book.Worksheets().Item(2).Range("C1").SetFormulaLocal(Variant(3.5));
+    EXPECT_FALSE(book.Saved());
+    book.Close(true);
+    auto saved = xl::TWorkbook::Open(FTemplate, true);
+    EXPECT_EQ(saved->Sheet(1).Content(1, 3).Value.Number, 3.5);
+}
+
 }  // namespace
 }  // namespace tabrix
