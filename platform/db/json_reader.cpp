@@ -204,6 +204,17 @@ TRecordStore ReadJson(std::string_view text, const TDataFileSource& source) {
         const size_t p = reason.find(": ");
         if (p != std::string::npos) reason.erase(0, p + 2);
         fail(e.byte ? e.byte - 1 : 0, reason);
+    } catch (const Json::exception& e) {
+        // A number too large for a double: the text names the literal, so
+        // its first place in the file is where it stands.
+        std::string reason = e.what();
+        const size_t p = reason.find("] ");
+        if (p != std::string::npos) reason.erase(0, p + 2);
+        const size_t open = reason.find('\''), close = reason.rfind('\'');
+        size_t at = std::string_view::npos;
+        if (open != std::string::npos && close > open + 1) at = text.find(reason.substr(open + 1, close - open - 1));
+        if (at == std::string_view::npos) db_errors::FileContent(source.DataSetName, source.FileName, reason);
+        fail(at, reason);
     }
     if (!doc.is_array()) fail(SkipBlanks(text, 0), "an array of objects is expected");
     Schema schema;

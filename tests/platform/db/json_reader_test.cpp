@@ -78,6 +78,8 @@ TEST(JsonReader, ArraysOfObjectsBecomeNestedTablesWithOneSchema) {
 TEST(JsonReader, ErrorsNameTheFileLineAndColumn) {
     EXPECT_THAT(ErrorOf("[\n  {\"a\": 1},\n  {\"a\": tru}\n]"), HasSubstr("orders.json\", line 3, column "));
     EXPECT_THAT(ErrorOf("[\n  {\"a\": 1},\n  {\"a\": 2\n"), HasSubstr("line 4, column 1"));
+    EXPECT_EQ(ErrorOf("[{\"a\": 1},\n {\"a\": 1E400}]"),
+              "Orders: File \"orders.json\", line 2, column 8: number overflow parsing '1E400'");
     EXPECT_EQ(ErrorOf("  {\"a\": 1}"), "Orders: File \"orders.json\", line 1, column 3: an array of objects is expected");
     EXPECT_EQ(ErrorOf("[{\"a\": 1},\n 17]"), "Orders: File \"orders.json\", line 2, column 2: record 2 is not an object");
     EXPECT_EQ(ErrorOf("[{\"a\": \"]\"}, {\"b\": [1, {\"c\": \"}\"}]},\n  \"x\"]"),
