@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "platform/spreadsheet/cell_text.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
@@ -92,6 +94,38 @@ TEST_F(TypedCells, ABadFormulaFailsNamingTheCellAndTheFormulaAndChangesNothing) 
         }
         EXPECT_EQ(Sheet().Content(3, 1).Value.Number, 2) << bad;
     }
+}
+
+TEST_F(TypedCells, VariantsAreWrittenAsTheirTypeAndNotParsed) {
+    EnterVariant(Sheet(), 13, 1, Variant(int64_t(42)), TTextForm::Local, FGerman);
+    EnterVariant(Sheet(), 13, 2, Variant::FromCurrency(int64_t(12345)), TTextForm::Local, FGerman);
+    EnterVariant(Sheet(), 13, 3, Variant(true), TTextForm::Local, FGerman);
+    EnterVariant(Sheet(), 13, 4, Variant("=1+1"), TTextForm::Local, FGerman);  // a string is typed input
+    EnterVariant(Sheet(), 13, 5, Variant(u"'=1+1"), TTextForm::Local, FGerman);
+    EXPECT_EQ(Sheet().Content(13, 1).Value.Number, 42);
+    EXPECT_DOUBLE_EQ(Sheet().Content(13, 2).Value.Number, 1.2345);
+    EXPECT_EQ(Sheet().Content(13, 3).Kind, TCellKind::Boolean);
+    EXPECT_EQ(Sheet().Content(13, 4).Formula, "1+1");
+    EXPECT_EQ(Sheet().Content(13, 5).Value.Text, "=1+1");
+    EXPECT_EQ(Read(13, 3), "TRUE");
+}
+
+TEST_F(TypedCells, ReadingGivesBackWhatTypingTheTextAgainWouldStore) {
+    for (double v : {0.1, -2.5, 1e-7, 123456789012345.0, 1.0 / 3.0, 1e20}) {
+        Sheet().SetNumber(14, 1, v);
+        std::string text = Read(14, 1);
+        Type(14, 2, text);
+        EXPECT_EQ(Sheet().Content(14, 2).Kind, TCellKind::Number) << text;
+        EXPECT_NEAR(Sheet().Content(14, 2).Value.Number, v, std::abs(v) * 1e-14) << text;
+    }
+    // A time of day in a time format reads as a time, a date with a time as both.
+    uint32_t time = FBook->Styles().WithNumberFormat(0, "h:mm");
+    Sheet().SetStyle(14, 3, time);
+    Sheet().SetNumber(14, 3, 0.75);
+    EXPECT_EQ(Read(14, 3), "18:00:00");
+    Sheet().SetError(14, 4, "#DIV/0!");
+    EXPECT_EQ(Read(14, 4), "#DIV/0!");
+    EXPECT_EQ(Read(99, 9), "");
 }
 
 }  // namespace
