@@ -90,6 +90,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     TSmallBook book;
-    EvaluateFormula(f, book, 2, 2);
+    TEvaluateOptions evaluate;
+    evaluate.ArrayFormula = data[0] & 8;
+    EvaluateFormula(f, book, 2, 2, evaluate);
     return 0;
 }

@@ -526,7 +526,44 @@ TValue MinIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKi
 
 // ---- logic ----
 
+// IF over an array of conditions picks element by element.
+TValue IfArray(TEvaluator& e, const TFormulaNode& call, const TValue& condition) {
+    const TArray c = e.ToArray(condition);
+    const TArray yes = e.ToArray(e.Eval(e.Arg(call, 1)));
+    const TArray no = Argc(call) < 3 ? TArray{1, 1, {TCellValue::Boolean(false)}} : e.ToArray(e.Eval(e.Arg(call, 2)));
+    TArray r;
+    r.Rows = std::max({c.Rows, yes.Rows, no.Rows});
+    r.Cols = std::max({c.Cols, yes.Cols, no.Cols});
+    e.SpendArrayCells(double(r.Rows) * r.Cols);
+    const auto at = [](const TArray& m, int i, int j) -> TCellValue {
+        const int ii = m.Rows == 1 ? 0 : i, jj = m.Cols == 1 ? 0 : j;
+        if (ii >= m.Rows || jj >= m.Cols) return TCellValue::Error(kNA);
+        return m.At(ii, jj);
+    };
+    for (int i = 0; i < r.Rows; ++i)
+        for (int j = 0; j < r.Cols; ++j) {
+            bool b = false;
+            TCellValue bad;
+            const TCellValue ci = at(c, i, j);
+            if (!ToBool(ci, b, bad)) r.Cells.push_back(bad);
+            else r.Cells.push_back(at(b ? yes : no, i, j));
+        }
+    return TValue::Arr(std::move(r));
+}
+
 TValue If(TEvaluator& e, const TFormulaNode& call) {
+    if (e.ArrayMode) {
+        const TValue condition = e.Eval(e.Arg(call, 0));
+        const bool multi = condition.type == TValue::Type::Array ||
+                           (condition.type == TValue::Type::Ref &&
+                            (condition.areas.size() != 1 || condition.areas.front().Size() > 1));
+        if (multi) return IfArray(e, call, condition);
+        bool cond = false;
+        TCellValue bad;
+        if (!ToBool(e.Scalar(condition), cond, bad)) return TValue::Of(bad);
+        if (cond) return e.Eval(e.Arg(call, 1));
+        return Argc(call) < 3 ? TValue::Bool(false) : e.Eval(e.Arg(call, 2));
+    }
     bool cond = false;
     TValue err;
     if (!Bool(e, call, 0, cond, err)) return err;
@@ -1409,11 +1446,75 @@ const std::unordered_map<std::string_view, THandler>& Handlers() {
 
 }  // namespace
 
+// Functions of single values: in an array formula they are applied to each
+// element of a range or array given for one of their arguments.
+bool TakesValues(std::string_view name) {
+    static const std::unordered_map<std::string_view, bool> names = [] {
+        std::unordered_map<std::string_view, bool> m;
+        for (std::string_view n :
+             {"ABS", "INT", "TRUNC", "ROUND", "ROUNDUP", "ROUNDDOWN", "MOD", "QUOTIENT", "POWER", "SQRT", "EXP", "LN",
+              "LOG", "LOG10", "SIGN", "SIN", "COS", "TAN", "ATAN", "ATAN2", "RADIANS", "DEGREES", "EVEN", "ODD", "FACT",
+              "CEILING", "FLOOR", "LEN", "LEFT", "RIGHT", "MID", "UPPER", "LOWER", "PROPER", "TRIM", "CLEAN", "REPT",
+              "SUBSTITUTE", "REPLACE", "FIND", "SEARCH", "EXACT", "VALUE", "TEXT", "T", "N", "CHAR", "CODE", "ISBLANK",
+              "ISNUMBER", "ISTEXT", "ISNONTEXT", "ISLOGICAL", "ISERROR", "ISERR", "ISNA", "ISEVEN", "ISODD", "NOT",
+              "IFERROR", "IFNA", "DATE", "YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND", "TIME", "WEEKDAY",
+              "EDATE", "EOMONTH", "DAYS"})
+            m.emplace(n, true);
+        return m;
+    }();
+    return names.count(name) != 0;
+}
+
+bool IsMulti(const TValue& v) {
+    return v.type == TValue::Type::Array ||
+           (v.type == TValue::Type::Ref && (v.areas.size() != 1 || v.areas.front().Size() > 1));
+}
+
+TValue ApplyToElements(TEvaluator& e, const TFormulaNode& call, THandler handler) {
+    std::vector<TValue> args;
+    bool multi = false;
+    for (int i = 0; i < Argc(call); ++i) {
+        args.push_back(e.Eval(e.Arg(call, i)));
+        multi = multi || IsMulti(args.back());
+    }
+    const auto give = [&](int i, TValue v) { e.Given[&e.Arg(call, i)] = std::move(v); };
+    const auto forget = [&] {
+        for (int i = 0; i < Argc(call); ++i) e.Given.erase(&e.Arg(call, i));
+    };
+    if (!multi) {
+        for (int i = 0; i < Argc(call); ++i) give(i, args[std::size_t(i)]);
+        TValue r = handler(e, call);
+        forget();
+        return r;
+    }
+    std::vector<TArray> arrays;
+    int rows = 1, cols = 1;
+    for (const TValue& v : args) {
+        arrays.push_back(e.ToArray(v));
+        rows = std::max(rows, arrays.back().Rows);
+        cols = std::max(cols, arrays.back().Cols);
+    }
+    e.SpendArrayCells(double(rows) * cols);
+    TArray r;
+    r.Rows = rows, r.Cols = cols;
+    for (int i = 0; i < rows; ++i)
+        for (int j = 0; j < cols; ++j) {
+            for (int k = 0; k < Argc(call); ++k) {
+                const TArray& m = arrays[std::size_t(k)];
+                const int ii = m.Rows == 1 ? 0 : i, jj = m.Cols == 1 ? 0 : j;
+                give(k, ii < m.Rows && jj < m.Cols ? TValue::Of(m.At(ii, jj)) : TValue::Err(kNA));
+            }
+            r.Cells.push_back(e.Scalar(handler(e, call)));
+        }
+    forget();
+    return TValue::Arr(std::move(r));
+}
+
 bool CallFunction(TEvaluator& e, const TFormulaNode& call, std::string_view name, TValue& result) {
     const auto& table = Handlers();
     const auto it = table.find(name);
     if (it == table.end()) return false;
-    result = it->second(e, call);
+    result = (e.ArrayMode && TakesValues(name)) ? ApplyToElements(e, call, it->second) : it->second(e, call);
     return true;
 }
 

@@ -4,6 +4,7 @@
 // evaluation state of one formula.
 
 #include <memory>
+#include <unordered_map>
 #include <string>
 #include <vector>
 
@@ -86,6 +87,9 @@ public:
     double ArrayCells = 0;
 
     void SpendArrayCells(double n);
+    // Values standing in for nodes while a function is applied element by
+    // element in an array formula.
+    std::unordered_map<const TFormulaNode*, TValue> Given;
 
 private:
     TValue EvalName(const TFormulaNode& node);

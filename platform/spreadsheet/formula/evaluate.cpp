@@ -367,6 +367,10 @@ TValue TEvaluator::EvalBinary(const TFormulaNode& node) {
 }
 
 TValue TEvaluator::Eval(const TFormulaNode& node) {
+    if (!Given.empty()) {
+        const auto it = Given.find(&node);
+        if (it != Given.end()) return it->second;
+    }
     switch (node.Kind) {
     case TNodeKind::Number: {
         std::string_view text = F.TokenText(node.Token);
@@ -452,10 +456,23 @@ TValue TEvaluator::Eval(const TFormulaNode& node) {
 }  // namespace eval
 
 TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col) {
+    return EvaluateFormula(f, context, row, col, TEvaluateOptions{});
+}
+
+TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col,
+                           const TEvaluateOptions& options) {
     if (f.Root() < 0) return TCellValue::NotEvaluated();
     try {
         eval::TEvaluator e(f, context, row, col);
-        TCellValue v = e.Scalar(e.Eval(f.Nodes()[f.Root()]));
+        TCellValue v;
+        if (options.ArrayFormula) {
+            const eval::TValue result = e.Eval(f.Nodes()[f.Root()], true);
+            // The top-left element: the value of the formula's own cell.
+            const eval::TArray a = e.ToArray(result);
+            v = a.Cells.empty() ? TCellValue::Error(eval::kValue) : a.Cells.front();
+        } else {
+            v = e.Scalar(e.Eval(f.Nodes()[f.Root()]));
+        }
         // A formula showing an empty cell shows 0.
         if (v.kind == TCellValue::Kind::Empty) return TCellValue::Number(0);
         if (v.kind == TCellValue::Kind::Number && v.number == 0) v.number = 0;  // no -0

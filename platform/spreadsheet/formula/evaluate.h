@@ -44,4 +44,13 @@ public:
 // names it cannot resolve give "#NAME?".
 TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col);
 
+struct TEvaluateOptions {
+    // An array formula ({=...}, t="array" in files): ranges in arithmetic,
+    // comparisons and IF are taken element by element instead of by implicit
+    // intersection; the value is the result's top-left element.
+    bool ArrayFormula = false;
+};
+TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col,
+                           const TEvaluateOptions& options);
+
 }  // namespace tabrix::xl

@@ -224,6 +224,22 @@ TEST_F(Evaluate, Lookups) {
     EXPECT_EQ(Text("CHOOSE(2,1/0,\"two\")"), "two");
 }
 
+TEST_F(Evaluate, ArrayFormulasWorkElementByElement) {
+    const auto array = [&](std::string_view text) {
+        TEvaluateOptions o;
+        o.ArrayFormula = true;
+        return EvaluateFormula(ParseFormula(text, TFormulaDialect::English()), Ctx, 3, 6, o);
+    };
+    EXPECT_EQ(array("SUM(IF(A1:A5>2,A1:A5))").number, 12);
+    EXPECT_EQ(array("SUM((A1:A5>1)*(A1:A5<5))").number, 3);
+    EXPECT_EQ(array("MAX(IF(B1:B5<>\"c\",A1:A5,0))").number, 5);
+    EXPECT_EQ(array("A1:A5*10").number, 10);   // the top-left element
+    // As an ordinary formula the condition meets row 3 only (A3>2), and IF
+    // then hands the whole range to SUM.
+    EXPECT_EQ(Num("SUM(IF(A1:A5>2,A1:A5))"), 15);
+    EXPECT_EQ(Num("SUM(IF(A1:A5>3,A1:A5))"), 0);
+}
+
 TEST_F(Evaluate, NamesResolveThroughTheWorkbook) {
     Ctx.Name("Rate", "0.25");
     Ctx.Name("Data", "Sheet2!$A$1:$A$2,$A$1:$A$5");

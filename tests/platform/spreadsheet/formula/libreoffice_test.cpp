@@ -66,8 +66,16 @@ const char* const kFormulas[] = {
     "COLUMN(E1)", "ROWS(A1:C4)*COLUMNS(A1:C4)", "SUM((A1,A3:A4))", "SUM(A1:C3 B2:D4)",
 };
 
-// The column of formula k: rows from 1 in column H on.
+// Array formulas of one cell each, in column I.
+const char* const kArrayFormulas[] = {
+    "SUM(IF(A1:A6>0,A1:A6))", "SUM((D1:D4>15)*(D1:D4<35))", "MAX(IF(E1:E4<>\"twenty\",D1:D4))",
+    "SUM(LEN(E1:E4))", "COUNT(IF(A1:A6<>0,1/A1:A6))", "SUM(IF(ISNUMBER(SEARCH(\"t\",E1:E4)),D1:D4,0))",
+    "AVERAGE(IF(D1:D4>10,D1:D4-5))", "SUM(D1:D4*{1;0;1;0})",
+};
+
+// The column of formula k: rows from 1 in column H on (array formulas in I).
 std::string FormulaCell(int k) { return "H" + std::to_string(k + 1); }
+std::string ArrayCell(int k) { return "I" + std::to_string(k + 1); }
 
 struct TLoValue {
     std::string Kind, Text;
@@ -81,6 +89,8 @@ TEST(EvaluateLikeLibreOffice, SameValuesForTheSameFormulas) {
         std::ofstream f(cases);
         for (const TInput& in : kInputs) f << in.Address << '\t' << in.Content << '\n';
         for (std::size_t k = 0; k < std::size(kFormulas); ++k) f << FormulaCell(int(k)) << "\t=" << kFormulas[k] << '\n';
+        for (std::size_t k = 0; k < std::size(kArrayFormulas); ++k)
+            f << ArrayCell(int(k)) << "\t{=" << kArrayFormulas[k] << "}\n";
     }
     const std::string cmd = std::string("/usr/bin/python3 " TABRIX_SOURCE_DIR "/tests/platform/spreadsheet/formula/lo_evaluate.py ") +
                             cases.string() + " " + out.string() + " > " + (work / "log.txt").string() + " 2>&1";
@@ -104,7 +114,7 @@ TEST(EvaluateLikeLibreOffice, SameValuesForTheSameFormulas) {
             lo[address] = v;
         }
     }
-    ASSERT_EQ(lo.size(), std::size(kFormulas));
+    ASSERT_EQ(lo.size(), std::size(kFormulas) + std::size(kArrayFormulas));
 
     TFormatSettingsScope us(test::UsSettings());
     test::TMapContext ctx;
@@ -116,10 +126,16 @@ TEST(EvaluateLikeLibreOffice, SameValuesForTheSameFormulas) {
         else ctx.Set(a.Row1, a.Col1, TCellValue::Text(std::string(body)));
     }
     int same = 0;
-    for (std::size_t k = 0; k < std::size(kFormulas); ++k) {
-        const std::string cell = FormulaCell(int(k));
+    const std::size_t plain = std::size(kFormulas);
+    for (std::size_t k = 0; k < plain + std::size(kArrayFormulas); ++k) {
+        const bool isArray = k >= plain;
+        const char* text = isArray ? kArrayFormulas[k - plain] : kFormulas[k];
+        const int row = int(isArray ? k - plain : k) + 1;
+        const std::string cell = isArray ? ArrayCell(row - 1) : FormulaCell(row - 1);
         const TLoValue& want = lo[cell];
-        const TCellValue got = EvaluateFormula(ParseFormula(kFormulas[k], TFormulaDialect::English()), ctx, int(k) + 1, 8);
+        TEvaluateOptions options;
+        options.ArrayFormula = isArray;
+        const TCellValue got = EvaluateFormula(ParseFormula(text, TFormulaDialect::English()), ctx, row, isArray ? 9 : 8, options);
         bool ok = false;
         if (want.Kind == "n") ok = got.kind == TCellValue::Kind::Number &&
                                    std::fabs(got.number - std::strtod(want.Text.c_str(), nullptr)) <=
@@ -129,11 +145,11 @@ TEST(EvaluateLikeLibreOffice, SameValuesForTheSameFormulas) {
         else if (want.Kind == "e") ok = got.kind == TCellValue::Kind::Error && got.text == want.Text;
         else ok = (got.kind == TCellValue::Kind::Number && got.number == 0) ||
                   (got.kind == TCellValue::Kind::Text && got.text.empty());   // what an empty text reads back as
-        EXPECT_TRUE(ok) << "=" << kFormulas[k] << ": LibreOffice " << want.Kind << " " << want.Text << ", we "
+        EXPECT_TRUE(ok) << (isArray ? "{=" : "=") << text << ": LibreOffice " << want.Kind << " " << want.Text << ", we "
                         << int(got.kind) << " " << (got.kind == TCellValue::Kind::Number ? std::to_string(got.number) : got.text);
         same += ok;
     }
-    std::printf("libreoffice: %d of %zu formulas give the same value\n", same, std::size(kFormulas));
+    std::printf("libreoffice: %d of %zu formulas give the same value\n", same, plain + std::size(kArrayFormulas));
     fs::remove_all(work);
 }
 

@@ -1,5 +1,6 @@
 """Computes formulas with LibreOffice: writes the cells of CASES (one
-"ADDRESS<TAB>CONTENT" line each; content "=..." is a formula, "n:", "s:", "b:"
+"ADDRESS<TAB>CONTENT" line each; content "=..." is a formula, "{=...}" an
+array formula of one cell, "n:", "s:", "b:"
 a number, text or Boolean) into a workbook with openpyxl, lets LibreOffice
 headless recalculate and save it, and writes "ADDRESS<TAB>KIND<TAB>VALUE" for
 every formula cell to OUT (kind n, s, b, e or empty).
@@ -39,7 +40,16 @@ def main(cases_file, out_file):
                 if not line:
                     continue
                 address, content = line.split('\t', 1)
-                if content.startswith('='):
+                if content.startswith('{='):
+                    text = content[1:-1]
+                    try:
+                        from openpyxl.worksheet.formula import ArrayFormula
+                        sheet[address] = ArrayFormula(address, text)
+                    except ImportError:   # openpyxl before 3.1
+                        sheet[address] = text
+                        sheet.formula_attributes[address] = {'t': 'array', 'ref': address}
+                    formulas.append(address)
+                elif content.startswith('='):
                     sheet[address] = content
                     formulas.append(address)
                 elif content.startswith('n:'):
