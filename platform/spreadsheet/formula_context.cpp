@@ -12,6 +12,8 @@ namespace {
 // Formulas that refer forward nest the evaluation; beyond this depth the
 // value is left for the spreadsheet to compute when it opens the file.
 constexpr int kMaxDepth = 200;
+// About a second of range visits.
+constexpr uint64_t kVisitBudget = 50'000'000;
 
 TValue ToValue(const TCellValue& v) {
     TValue out;
@@ -65,6 +67,11 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
     TCell probe;
     probe.Index = formulaIndex;
     TCellFormula& f = sheet.FormulaOf(probe);
+    if (FExhausted) {
+        f.NeedsValue = false;
+        f.Cached = TValue{};
+        return;
+    }
     if (FInProgress.count(key) || FDepth >= kMaxDepth) return;  // a cycle, or too deep: no value
     FInProgress.insert(key);
     ++FDepth;
@@ -74,6 +81,7 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
     try {
         TFormula parsed = ParseFormula(f.Text, TFormulaDialect::English(), TParseOptions{true, false});
         result = ToValue(EvaluateFormula(parsed, *this, row, column));
+        if (FExhausted) result = TValue{};  // computed from a cut-off range
     } catch (const Exception&) {
         // A formula the evaluator cannot read gets no cached value; the
         // spreadsheet computes it on load.
@@ -136,6 +144,10 @@ void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, 
             if (c.Column < col1) continue;
             if (c.Column > col2) break;
             if (c.Kind == TCellKind::Empty) continue;
+            if (++FVisited > kVisitBudget) {
+                FExhausted = true;
+                return;
+            }
             if (!fn(row, c.Column, ValueOf(*sheet, row, c))) return;
         }
     }

@@ -3,6 +3,7 @@
 // position, with formulas that still need a value computed on demand (in
 // sheet order, so chains of running totals do not nest deeply).
 
+#include <cstdint>
 #include <set>
 #include <string>
 #include <string_view>
@@ -34,6 +35,11 @@ private:
     TWorksheet* FCurrent = nullptr;
     std::set<std::tuple<const TWorksheet*, int, int>> FInProgress;
     int FDepth = 0;
+    // Cells visited for ranges in this save; past the budget no more values
+    // are computed (a column of running totals over 65,000 rows would visit
+    // billions): those formulas are left for the spreadsheet to compute.
+    uint64_t FVisited = 0;
+    bool FExhausted = false;
 };
 
 }  // namespace tabrix::xl

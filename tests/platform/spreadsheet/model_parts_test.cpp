@@ -200,6 +200,27 @@ TEST(Formulas, CachedValuesFollowOtherSheetsNamesAndWholeColumns) {
     EXPECT_EQ(s.Content(1, 2).Value.Number, 66);
 }
 
+TEST(Formulas, RunningTotalsBeyondTheEvaluationBudgetAreLeftToTheSpreadsheet) {
+    auto book = TWorkbook::CreateBlank();
+    TWorksheet& s = book->Sheet(0);
+    const int rows = 12000;  // the totals visit 72 million cells in all
+    for (int r = 1; r <= rows; ++r) {
+        s.SetNumber(r, 1, 1);
+        s.SetFormula(r, 2, "SUM(A$1:A" + std::to_string(r) + ")");
+    }
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "totals.xlsx");
+    TWorksheet& t = again->Sheet(0);
+    EXPECT_EQ(t.Content(10, 2).Value.Number, 10);
+    EXPECT_EQ(t.Content(rows, 2).Formula, "SUM(A$1:A12000)");
+    EXPECT_EQ(t.Content(rows, 2).Value.Kind, TCellKind::Empty);  // no wrong value from a cut-off range
+    for (int r = 1; r <= rows; ++r) {
+        const TValue& v = t.Content(r, 2).Value;
+        if (v.Kind == TCellKind::Number) {
+            ASSERT_EQ(v.Number, r) << r;
+        }
+    }
+}
+
 TEST(SheetEdits, ClearRemovesContentsFormatsAndTouchingMerges) {
     auto book = Template();
     TWorksheet& s = book->Sheet(0);
