@@ -1,0 +1,169 @@
+// tabrix run and tabrix template through the real command, on a copy of the
+// example (SQLite database, three-sheet template, form file); the report is
+// read back by openpyxl as well as by the engine.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "platform/rtl/files.h"
+#include "tests/report/report_fixture.h"
+
+namespace tabrix {
+namespace {
+
+using Lines = std::vector<std::string>;
+
+struct TRun {
+    int Status = -1;
+    std::string Output;  // standard output and error
+};
+
+class CommandLine : public testing::TReportFolder {
+protected:
+    void SetUp() override
+    {
+        TReportFolder::SetUp();
+        Example = Folder + "example/";
+        std::filesystem::create_directory(Example);
+        for (const char* f : {"sales.tfm", "sales.db", "sales.xlsx"})
+            ASSERT_TRUE(CopyFileTo(testing::ExampleFile(f), Example + f, false));
+    }
+
+    // Runs the command with TMPDIR set to the test's temporary folder.
+    TRun Tabrix(const std::string& args)
+    {
+        std::string cmd = "cd '" + Folder + "' && TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' " + args + " 2>&1";
+        TRun run;
+        FILE* p = ::popen(cmd.c_str(), "r");
+        if (!p)
+            return run;
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            run.Output.append(buf, n);
+        int status = ::pclose(p);
+        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return run;
+    }
+
+    // What openpyxl reads: one line per sheet, "name: value|value|...".
+    std::string ReadWithOpenpyxl(const std::string& file)
+    {
+        std::string script =
+            "import openpyxl,sys\n"
+            "wb=openpyxl.load_workbook(sys.argv[1])\n"
+            "for ws in wb:\n"
+            "  vals=[str(c.value) for r in ws.iter_rows() for c in r if c.value is not None]\n"
+            "  print(ws.title+': '+'|'.join(vals))\n";
+        WriteFileBytes(Folder + "read.py", script);
+        std::string cmd = "/usr/bin/python3 '" + Folder + "read.py' '" + file + "' 2>&1";
+        std::string out;
+        FILE* p = ::popen(cmd.c_str(), "r");
+        char buf[4096];
+        size_t n;
+        while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0)
+            out.append(buf, n);
+        if (p)
+            ::pclose(p);
+        return out;
+    }
+
+    std::string Example;
+};
+
+TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers)
+{
+    TRun run = Tabrix("run example/sales.tfm -o out/../report.xlsx");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    std::string report = Folder + "report.xlsx";
+    EXPECT_EQ(run.Output, "Report written to " + report + "\n");
+    EXPECT_EQ(SheetNames(report), (Lines{"Cover", "Report", "Notes"}));
+    EXPECT_EQ(SheetDump(report, "Cover"), SheetDump(Example + "sales.xlsx", "Cover"));
+    EXPECT_EQ(SheetDump(report, "Notes"), SheetDump(Example + "sales.xlsx", "Notes"));
+    EXPECT_TRUE(SheetDump(report, "Report").empty());
+    EXPECT_TRUE(TempFiles().empty()) << "no working copy left behind";
+
+    std::string independent = ReadWithOpenpyxl(report);
+    if (independent.find("No module named") != std::string::npos)
+        GTEST_SKIP() << "python3-openpyxl is not installed";
+    EXPECT_NE(independent.find("Cover: Sales by region|Built by tabrix from sales.db|Printed on|"),
+              std::string::npos)
+        << independent;
+    EXPECT_NE(independent.find("Report: \n"), std::string::npos) << independent;
+    EXPECT_NE(independent.find("Notes: Notes|Prices are net, in EUR.|Quantities in pieces.|=LEN(A2)"),
+              std::string::npos)
+        << independent;
+}
+
+TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporaryFile)
+{
+    TRun store = Tabrix("template store example/sales.tfm --from example/sales.xlsx");
+    ASSERT_EQ(store.Status, 0) << store.Output;
+    std::string form = ReadFileBytes(Example + "sales.tfm");
+    EXPECT_NE(form.find("XLTemplate = {"), std::string::npos);
+    EXPECT_NE(form.find("StoreInDFM = True"), std::string::npos);
+    EXPECT_EQ(form.find("\n    Template = "), std::string::npos) << "the file name is dropped";
+
+    std::string original = ReadFileBytes(Example + "sales.xlsx");
+    ASSERT_TRUE(DeleteFileAt(Example + "sales.xlsx"));
+    TRun run = Tabrix("run example/sales.tfm -o stored.xlsx");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    EXPECT_EQ(SheetNames(Folder + "stored.xlsx"), (Lines{"Cover", "Report", "Notes"}));
+    EXPECT_TRUE(SheetDump(Folder + "stored.xlsx", "Report").empty());
+    EXPECT_TRUE(TempFiles().empty());
+
+    TRun extract = Tabrix("template extract example/sales.tfm -o copy.xlsx");
+    ASSERT_EQ(extract.Status, 0) << extract.Output;
+    EXPECT_EQ(ReadFileBytes(Folder + "copy.xlsx"), original);
+}
+
+TEST_F(CommandLine, WithoutOutputTheReportIsLeftToTheUser)
+{
+    TRun run = Tabrix("run example/sales.tfm");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    // No display: the shown report's path is printed.
+    std::string shown = run.Output.substr(0, run.Output.find('\n'));
+    EXPECT_EQ(ExtractFilePath(shown), TempDir) << run.Output;
+    EXPECT_EQ(SheetNames(shown), (Lines{"Cover", "Report", "Notes"}));
+    EXPECT_EQ(TempFiles(), Lines{ExtractFileName(shown)});
+}
+
+TEST_F(CommandLine, ErrorsPrintTheMessageAndExitNonZero)
+{
+    TRun missing = Tabrix("run nowhere.tfm -o x.xlsx");
+    EXPECT_NE(missing.Status, 0);
+    EXPECT_NE(missing.Output.find("nowhere.tfm"), std::string::npos) << missing.Output;
+
+    TRun wrongName = Tabrix("run example/sales.tfm --report NoSuchReport -o x.xlsx");
+    EXPECT_NE(wrongName.Status, 0);
+    EXPECT_NE(wrongName.Output.find("NoSuchReport"), std::string::npos) << wrongName.Output;
+
+    ASSERT_TRUE(DeleteFileAt(Example + "sales.xlsx"));
+    TRun noTemplate = Tabrix("run example/sales.tfm -o x.xlsx");
+    EXPECT_NE(noTemplate.Status, 0);
+    EXPECT_NE(noTemplate.Output.find("File \"" + Example + "sales.xlsx\" does not exist. "), std::string::npos)
+        << noTemplate.Output;
+    EXPECT_FALSE(FileExists(Folder + "x.xlsx"));
+
+    TRun nothingStored = Tabrix("template extract example/sales.tfm -o t.xlsx");
+    EXPECT_NE(nothingStored.Status, 0);
+    EXPECT_NE(nothingStored.Output.find("holds no stored template"), std::string::npos) << nothingStored.Output;
+}
+
+TEST_F(CommandLine, HelpExplainsTheVerbsWithAnExample)
+{
+    TRun run = Tabrix("run --help");
+    EXPECT_EQ(run.Status, 0);
+    EXPECT_NE(run.Output.find("tabrix run examples/sales.tfm -o sales-report.xlsx"), std::string::npos) << run.Output;
+    TRun templ = Tabrix("template --help");
+    EXPECT_NE(templ.Output.find("store"), std::string::npos);
+    EXPECT_NE(templ.Output.find("extract"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace tabrix
