@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "messages/messages.h"
+#include "platform/db/db.h"
 #include "platform/rtl/format.h"
 #include "platform/ui/cursor.h"
 #include "report/tabrix.h"
@@ -333,6 +334,32 @@ TEST_F(ShowDriver, StoredTemplateIsUsedAndItsTemporaryCopyRemoved)
     Report->OnGetReportFileName = [](TComponent*, AnsiString& name) { name = "no-such-folder/x"; };
     EXPECT_NE(ShowError(""), "");
     EXPECT_EQ(TempFiles(), Lines{});
+}
+
+// The README's sample: a real SQLite data set, opened by the build and
+// standing on its first record when the sheet build starts.
+TEST_F(ShowDriver, MasterDataSetIsOpenedAtItsFirstRecord)
+{
+    ASSERT_TRUE(CopyFileTo(testing::ExampleFile("sales.db"), Folder + "sales.db", false));
+    TDataModule module;
+    auto* db = new TSQLiteConnection(&module);
+    db->SetDatabase("sales.db");
+    auto* orders = new TSQLQuery(&module);
+    orders->SetConnection(db);
+    orders->SQL()->SetText("select * from orders order by region");
+    auto* report = new TTabrix(&module);
+    report->SetDataSet(orders);
+    report->SetTemplate("sales.xlsx");
+    report->TemplSheet = "Report";
+    report->Bands()->AddBand(tbxbtMasterData)->SetRange("A3:F3");
+    std::string firstRegion;
+    report->OnAfterBuild = [&](TComponent*, TExcelWorksheet, int, int) {
+        EXPECT_TRUE(orders->Active());
+        firstRegion = orders->FieldByName("region")->AsString();
+    };
+    report->Show("sales-report.xlsx");
+    EXPECT_EQ(firstRegion, "North");
+    EXPECT_TRUE(FileExists(Folder + "sales-report.xlsx"));
 }
 
 TEST_F(ShowDriver, StoreInDFMWithoutStoredBytesFails)
