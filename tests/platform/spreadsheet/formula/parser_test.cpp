@@ -89,6 +89,10 @@ TEST(FormulaParser, SyntaxErrorsSayWhatAndWhere) {
     EXPECT_NE(ParseError(std::string(300, '(') + "1" + std::string(300, ')')).find("nested too deeply"),
               std::string::npos);
     EXPECT_NE(ParseError("1+" + std::string(9000, '1')).find("longer than 8192"), std::string::npos);
+    // '@' nests like the SINGLE call it is in files: what parses here also parses there.
+    EXPECT_NE(ParseError(std::string(120, '@') + "A1").find("nested too deeply"), std::string::npos);
+    EXPECT_EQ(ParseError(std::string(60, '@') + "A1"), "accepted");
+    EXPECT_EQ(ParseError(TranslateFormula(std::string(60, '@') + "A1", kEn, kEn)), "accepted");
     TParseOptions names;
     names.AllowTopLevelUnion = true;
     EXPECT_NO_THROW(ParseFormula("Sheet1!$A$1:$B$2,Sheet1!$D$1", kEn, names));
