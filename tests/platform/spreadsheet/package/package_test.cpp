@@ -160,6 +160,41 @@ TEST(PackageSave, AnIndependentZipReaderAcceptsTheArchive) {
     EXPECT_NE(out.find("<sst>\xC3\xA4\xE2\x82\xAC</sst>"), std::string::npos) << out;
 }
 
+TEST(PackageRead, DataDescriptorEntriesAreCopiedAsPlainOnes) {
+    // Python writes to an unseekable stream with data descriptors: sizes and
+    // CRC follow the data instead of sitting in the local header.
+    TTempFileGuard in(CreateUniqueTempFile(TempFolder(), "TBR"));
+    TTempFileGuard out(CreateUniqueTempFile(TempFolder(), "TBR"));
+    std::string log;
+    ASSERT_EQ(test::RunPython(
+                  "import zipfile\n"
+                  "class Stream:\n"
+                  "    def __init__(self, f): self.f = f\n"
+                  "    def write(self, b): return self.f.write(b)\n"
+                  "    def flush(self): self.f.flush()\n"
+                  "with open('" + in.Name() + "', 'wb') as f:\n"
+                  "    with zipfile.ZipFile(Stream(f), 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                  "        z.writestr('xl/workbook.xml', '<workbook/>' * 100)\n"
+                  "        z.writestr('xl/styles.xml', '<styleSheet/>')\n"
+                  "print(sorted(i.flag_bits & 8 for i in zipfile.ZipFile('" + in.Name() + "').infolist()))\n",
+                  log),
+              0)
+        << log;
+    ASSERT_NE(log.find("[8, 8]"), std::string::npos) << log;
+    TPackage p = TPackage::Open(in.Name());
+    EXPECT_EQ(p.ReadPart("xl/workbook.xml").size(), 1100u);
+    p.SetPart("xl/styles.xml", "<styleSheet a=\"1\"/>");
+    p.SaveAs(out.Name());
+    ASSERT_EQ(test::RunPython("import zipfile\n"
+                              "z = zipfile.ZipFile('" + out.Name() + "')\n"
+                              "assert z.testzip() is None\n"
+                              "print(len(z.read('xl/workbook.xml')), [i.flag_bits & 8 for i in z.infolist()])\n",
+                              log),
+              0)
+        << log;
+    EXPECT_NE(log.find("1100 [0, 0]"), std::string::npos) << log;
+}
+
 TEST(PackageRead, Zip64RecordsAreFollowed) {
     const std::string content = SheetXml(50);
     const TPackage p = TPackage::FromBytes(
