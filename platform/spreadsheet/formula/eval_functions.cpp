@@ -1080,6 +1080,8 @@ TValue Clean(TEvaluator& e, const TFormulaNode& call) {
 
 // TEXT with plain number formats ("0", "0.00", "#,##0.00", "0%"); date and
 // other formats are left to the workbook.
+bool FormatDateCode(double serial, std::string_view format, std::string& out);
+
 TValue Text(TEvaluator& e, const TFormulaNode& call) {
     const TCellValue v = e.ScalarArg(call, 0);
     std::string format;
@@ -1091,6 +1093,11 @@ TValue Text(TEvaluator& e, const TFormulaNode& call) {
     TCellValue bad;
     if (!ToNumber(v, x, bad)) return TValue::Str(ToText(v));
     if (SameText(format, "General")) return TValue::Str(NumberToText(x));
+    if (format.find_first_of("0#") == std::string::npos && format.find_first_of("dDmMyYhHsS") != std::string::npos) {
+        std::string out;
+        if (!FormatDateCode(x, format, out)) throw TNotEvaluated{};
+        return TValue::Str(std::move(out));
+    }
     bool grouped = false, percent = false, point = false;
     int decimals = 0, intZeros = 0;
     for (char c : format) {
@@ -1144,6 +1151,71 @@ bool SerialToDate(double serial, int& y, int& m, int& d) {
     return true;
 }
 double DateToSerial(TDateTime d) { return d < 61 ? d - 1 : d; }
+
+// Date and time codes of a number format: d dd m mm yy yyyy h hh mm ss ("m"
+// after "h" or before "s" is minutes), with separators and "quoted" text.
+// Names of days and months and AM/PM are the locale's and left to the workbook.
+bool FormatDateCode(double serial, std::string_view format, std::string& out) {
+    if (serial < 0 || serial > 2958465.99999) return false;
+    const double total = std::round(serial * 86400);
+    const double dayPart = std::floor(total / 86400);
+    const long secs = long(total - dayPart * 86400);
+    int y = 0, mo = 0, d = 0;
+    if (!SerialToDate(dayPart, y, mo, d)) return false;
+    struct TPart { char Letter; int Count; std::size_t Literal; };
+    std::vector<TPart> parts;
+    std::vector<std::string> literals;
+    for (std::size_t i = 0; i < format.size();) {
+        const char c = ascii::Upper(format[i]);
+        if (c == 'D' || c == 'M' || c == 'Y' || c == 'H' || c == 'S') {
+            std::size_t j = i;
+            while (j < format.size() && ascii::Upper(format[j]) == c) ++j;
+            parts.push_back({c, int(j - i), 0});
+            i = j;
+        } else if (c == '"') {
+            const std::size_t close = format.find('"', i + 1);
+            if (close == std::string_view::npos) return false;
+            literals.emplace_back(format.substr(i + 1, close - i - 1));
+            parts.push_back({0, 0, literals.size() - 1});
+            i = close + 1;
+        } else if (std::string_view(" .,/-:").find(c) != std::string_view::npos) {
+            literals.emplace_back(1, c);
+            parts.push_back({0, 0, literals.size() - 1});
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    const auto two = [&](long v, int count) {
+        if (count >= 2 && v < 10) out += '0';
+        out += std::to_string(v);
+    };
+    for (std::size_t k = 0; k < parts.size(); ++k) {
+        const TPart& p = parts[k];
+        if (p.Letter == 0) {
+            out += literals[p.Literal];
+            continue;
+        }
+        if (p.Count > 2 && p.Letter != 'Y') return false;
+        switch (p.Letter) {
+        case 'Y': out += p.Count <= 2 ? (y % 100 < 10 ? "0" : "") + std::to_string(y % 100) : std::to_string(y); break;
+        case 'D': two(d, p.Count); break;
+        case 'H': two(secs / 3600, p.Count); break;
+        case 'S': two(secs % 60, p.Count); break;
+        case 'M': {
+            // Minutes right after hours or right before seconds.
+            bool minutes = false;
+            for (std::size_t b = k; b-- > 0;)
+                if (parts[b].Letter != 0) { minutes = parts[b].Letter == 'H'; break; }
+            for (std::size_t a = k + 1; !minutes && a < parts.size(); ++a)
+                if (parts[a].Letter != 0) { minutes = parts[a].Letter == 'S'; break; }
+            two(minutes ? (secs / 60) % 60 : mo, p.Count);
+            break;
+        }
+        }
+    }
+    return true;
+}
 
 TValue DateFn(TEvaluator& e, const TFormulaNode& call) {
     double y = 0, m = 0, d = 0;
