@@ -172,6 +172,7 @@ private:
 class TExcelWorksheet {
 public:
     UnicodeString Name() const;
+    // The sheet becomes the one shown when the saved file is opened.
     void Activate();
     TExcelWorkbook Parent() const { return FBook; }
     // The used area (A1 for an empty sheet).
