@@ -123,11 +123,8 @@ TEST_F(FormulaCorpus, MovedForthAndBackIsTheSame) {
         const std::string moved = ShiftFormula(f.Text, 3, 2);
         ASSERT_NO_THROW(ParseFormula(moved, TFormulaDialect::English(), Options(f))) << moved;
         if (moved.find("#REF!") != std::string::npos) continue;
-        const std::string back = ShiftFormula(moved, -3, -2);
-        // Moving writes references as the spreadsheet writes them (upper case).
-        EXPECT_EQ(back, ShiftFormula(f.Text, 0, 0) == f.Text && back != f.Text
-                            ? TranslateFormula(f.Text, TFormulaDialect::English(), TFormulaDialect::English(), Options(f))
-                            : f.Text)
+        // Files write references as the spreadsheet does, so moving them back restores the text.
+        EXPECT_EQ(ShiftFormula(moved, -3, -2), f.Text)
             << f.File;
     }
 }
