@@ -167,13 +167,20 @@ void TWorksheet::SetNumber(int row, int column, double value) {
 }
 
 void TWorksheet::SetString(int row, int column, std::string_view utf8) {
-    if (utf8.size() > 32767 * 3 || CodePointsOver(utf8))
-        ThrowAt(row, column, "a cell holds at most 32,767 characters");
+    if (CodePointsOver(utf8)) ThrowAt(row, column, "a cell holds at most 32,767 characters");
     SetSharedString(row, column, FWorkbook->Strings().Add(utf8));
 }
 
+// The limit counts UTF-16 units, as the spreadsheet does: characters
+// beyond the basic plane count twice.
 bool TWorksheet::CodePointsOver(std::string_view utf8) {
-    return utf8.size() > 32767 && CodePoints(utf8) > 32767;
+    if (utf8.size() <= 32767) return false;
+    size_t units = 0;
+    for (unsigned char c : utf8) {
+        if ((c & 0xC0) == 0x80) continue;
+        units += (c & 0xF8) == 0xF0 ? 2 : 1;
+    }
+    return units > 32767;
 }
 
 void TWorksheet::SetSharedString(int row, int column, uint32_t index) {

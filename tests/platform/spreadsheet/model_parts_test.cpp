@@ -243,5 +243,18 @@ TEST(SheetEdits, ClearRemovesContentsFormatsAndTouchingMerges) {
     EXPECT_TRUE(s.IsEmpty() || s.UsedRange() == (TCellRect{1, 1, 1, 1}));
 }
 
+TEST(SheetEdits, TextsUpToTheCellLimitAreTakenAndLongerOnesRefused) {
+    auto book = TWorkbook::CreateBlank();
+    TWorksheet& s = book->Sheet(0);
+    std::string umlauts;
+    for (int i = 0; i < 32767; ++i) umlauts += "\xC3\xA4";  // two bytes, one character each
+    EXPECT_NO_THROW(s.SetString(1, 1, umlauts));
+    EXPECT_THROW(s.SetString(1, 2, umlauts + "x"), ESpreadsheetError);
+    std::string emoji;
+    for (int i = 0; i < 16384; ++i) emoji += "\xF0\x9F\x98\x80";  // two UTF-16 units each
+    EXPECT_THROW(s.SetString(1, 3, emoji), ESpreadsheetError);
+    EXPECT_EQ(s.FindCell(1, 3), nullptr);
+}
+
 }  // namespace
 }  // namespace tabrix::xl
