@@ -88,6 +88,9 @@ TEST_F(CopyToSheet, FormatsMergesAndFormulasSurviveInBothReaders) {
     const json r = json::parse(out);
     const json& rep = r["Report"];
     EXPECT_EQ(rep["merges"], json::array({"A5:C5", "B10:D10"}));
+    // Row heights are not copied (the copy manager sets them).
+    EXPECT_EQ(r["Template"]["heights"]["1"], 30);
+    EXPECT_FALSE(rep["heights"].contains("5")) << rep["heights"];
     const json& c = rep["cells"];
     EXPECT_EQ(c["A5"]["value"], "Title");
     EXPECT_TRUE(c["A5"]["bold"]);

@@ -13,6 +13,7 @@ t['A1'] = 'Title'
 t['A1'].font = Font(bold=True, size=16, color='C00000')
 t['A1'].fill = PatternFill('solid', fgColor='DDEBF7')
 t.merge_cells('A1:C1')
+t.row_dimensions[1].height = 30
 t['A2'] = 10
 t['B2'] = 20
 t['C2'] = '=A2+B2'

@@ -29,5 +29,7 @@ for ws in formulas.worksheets:
                 'format': c.number_format,
                 'border_bottom': c.border.bottom.style if c.border and c.border.bottom else None,
             }
-    out[ws.title] = {'merges': sorted(str(m) for m in ws.merged_cells.ranges), 'cells': cells}
+    heights = {str(r): d.height for r, d in ws.row_dimensions.items() if d.height is not None}
+    out[ws.title] = {'merges': sorted(str(m) for m in ws.merged_cells.ranges), 'cells': cells,
+                     'heights': heights}
 print(json.dumps(out, default=str))
