@@ -89,7 +89,6 @@ protected:
     void DataSourceEvent(TDataSource& source, TDataEvent event) override;
     void DataSourceDestroying(TDataSource& source) override;
     virtual void DataSetFieldDestroying(TDataSetField& field);
-    bool FStreamedActive = false;  // Active read from a form, applied in Loaded
 
 private:
     friend class TField;
@@ -105,6 +104,7 @@ private:
     void MoveTo(size_t recNo, bool bof, bool eof);
 
     bool FActive = false;
+    bool FStreamedActive = false;  // Active read from a form, applied in Loaded
     bool FBof = true, FEof = true;
     size_t FRecNo = 0;
     const TRecordStore* FStore = nullptr;
