@@ -178,6 +178,9 @@ void TWorkbook::Read() {
     pugi::xml_document doc;
     ParseXmlDocument(doc, p.ReadPart(FWorkbookPart), FDisplayName + "\", part \"" + FWorkbookPart);
     pugi::xml_node wb = doc.document_element();
+    if (LocalName(wb.name()) != "workbook")
+        throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: its main part \"" + FWorkbookPart +
+                                "\" holds <" + wb.name() + ">");
     if (pugi::xml_node pr = ChildByLocalName(wb, "workbookPr")) {
         std::string_view v = pr.attribute("date1904").value();
         FDate1904 = v == "1" || v == "true";

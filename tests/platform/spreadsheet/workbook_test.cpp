@@ -226,6 +226,12 @@ TEST(WorkbookErrors, BadInputGivesClearErrorsNamingWhatFailed) {
     m = message([&] { TWorkbook::FromBytes(r.SaveToBytes(), "missing.xlsx"); });
     EXPECT_NE(m.find("xl/worksheets/sheet2.xml"), std::string::npos) << m;
 
+    // A zip package of another kind (a text document).
+    TPackage doc = TPackage::FromBytes(test::TemplateWorkbookBytes(), "t");
+    doc.SetPart("xl/workbook.xml", "<document xmlns=\"urn:other\"><body/></document>");
+    m = message([&] { TWorkbook::FromBytes(doc.SaveToBytes(), "letter.docx"); });
+    EXPECT_NE(m.find("letter.docx\" is no workbook"), std::string::npos) << m;
+
     auto book = Template();
     m = message([&] { book->Sheet(0).SetNumber(1048577, 1, 1); });
     EXPECT_NE(m.find("sheet \"Template\""), std::string::npos) << m;
