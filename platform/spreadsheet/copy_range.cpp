@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/copy_range.h"
 
+#include <algorithm>
 #include <unordered_map>
 
 #include "platform/spreadsheet/formula/formula.h"
@@ -31,7 +32,10 @@ void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& targ
     const bool sameBook = &sourceBook == &targetBook;
     const bool sameStyles = sameBook || sourceBook.SameStyleOrigin(targetBook);
     TStyles& targetStyles = targetBook.Styles();
-    const uint32_t styleCount = targetStyles.Count();
+    // Formats added after reading differ between the two even when they
+    // share an origin: only the ones read are shared.
+    const uint32_t styleCount =
+        sameBook ? targetStyles.Count() : std::min(targetStyles.CountAsRead(), sourceBook.Styles().CountAsRead());
     std::unordered_map<uint32_t, uint32_t> styleMap;
     auto mapStyle = [&](uint32_t xf) -> uint32_t {
         if (xf == 0 || (sameStyles && xf < styleCount)) return xf;

@@ -62,7 +62,8 @@ struct TStyles::TImpl {
     std::map<std::pair<uint32_t, int>, uint32_t> WithFormatCache;
     std::map<std::pair<const TImpl*, uint32_t>, uint32_t> ImportCache;
     std::string GeneralCode = "General";
-    std::vector<int8_t> KindCache;  // per cell format; -1 = not yet known (a hot path of typed input)
+    std::vector<int8_t> KindCache;
+    uint32_t CountAsRead = 1;  // per cell format; -1 = not yet known (a hot path of typed input)
 
     pugi::xml_node Section(const char* localName, bool create);
     void Index();
@@ -184,6 +185,7 @@ void TStyles::Parse(std::string_view xml, std::string_view partName) {
     }
     FImpl->WithFormatCache.clear();
     FImpl->ImportCache.clear();
+    FImpl->CountAsRead = static_cast<uint32_t>(FImpl->Xfs.size());
 }
 
 std::string TStyles::Serialize() const {
@@ -213,6 +215,7 @@ bool TStyles::Modified() const { return FImpl->Modified; }
 void TStyles::ClearModified() { FImpl->Modified = false; }
 
 uint32_t TStyles::Count() const { return static_cast<uint32_t>(FImpl->Xfs.size()); }
+uint32_t TStyles::CountAsRead() const { return FImpl->CountAsRead; }
 
 int TStyles::NumberFormatId(uint32_t xf) const {
     if (xf >= FImpl->Xfs.size()) xf = 0;

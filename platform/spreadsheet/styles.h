@@ -30,6 +30,8 @@ public:
 
     // Number of cell formats; index 0 always exists.
     uint32_t Count() const;
+    // Number of cell formats as read: the ones two workbooks of one origin share.
+    uint32_t CountAsRead() const;
     // An index beyond Count() is read as format 0.
     const std::string& NumberFormatCode(uint32_t xf) const;  // "General" for id 0
     int NumberFormatId(uint32_t xf) const;

@@ -64,6 +64,24 @@ TEST(CopyRange, ReferencesMovedOffTheSheetBecomeRefErrorsAndDestinationsBeyondIt
     EXPECT_THROW(CopyRange(s, TCellRect{1, 1, 2, 2}, s, kMaxRows, 1), ESpreadsheetError);
 }
 
+TEST(CopyRange, WorkbooksOfOneOriginShareOnlyTheFormatsTheyRead) {
+    std::string bytes = test::TemplateWorkbookBytes();
+    auto templ = TWorkbook::FromBytes(bytes, "template.xlsx");
+    auto report = TWorkbook::FromBytes(bytes, "report.xlsx");
+    ASSERT_TRUE(templ->SameStyleOrigin(*report));
+    // Each adds a different format at the same new index.
+    uint32_t percent = templ->Styles().WithNumberFormat(0, "0.0%");
+    uint32_t text = report->Styles().WithNumberFormat(0, "@");
+    ASSERT_EQ(percent, text);
+    templ->Sheet(0).SetStyle(9, 1, percent);
+    templ->Sheet(0).SetNumber(9, 1, 0.5);
+    CopyRange(templ->Sheet(0), TCellRect{1, 1, 9, 4}, report->Sheet(0), 1, 1);
+    TWorksheet& to = report->Sheet(0);
+    EXPECT_EQ(to.Content(1, 1).Style, 1u);  // read formats keep their index
+    EXPECT_EQ(report->Styles().NumberFormatCode(to.Style(9, 1)), "0.0%");
+    EXPECT_NE(to.Style(9, 1), text);
+}
+
 TEST(SheetRows, AutoFitFollowsFontSizesAndWrappedText) {
     auto book = Template();
     TWorksheet& s = book->Sheet(0);
