@@ -20,6 +20,10 @@ inline constexpr const char* SErrorOpeningTemplate = "Error opening template \"%
 // component that starts the chain, %s = the one met again.
 inline constexpr const char* SSubReportCycle =
     "The sub-report chain of \"%s\" comes back to \"%s\": a report cannot build its own sheet again. ";
+// Show or BuildSheet called from inside the same component's build (an event
+// handler); %s = the component.
+inline constexpr const char* SReportAlreadyBuilding =
+    "The report \"%s\" is being built already; it cannot be started again from inside its own build. ";
 
 // ---- Report generation loop and row buffer
 // A band would end beyond report row 65535 (OutputBand, WriteBufToSheet).

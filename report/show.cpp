@@ -117,6 +117,7 @@ int TTabrix::SelectTemplSheet()
 
 void TTabrix::CheckSubReportChain() const
 {
+
     std::vector<const TTabrix*> seen{this};
     for (const TTabrix* next = FSubReport; next; next = next->FSubReport) {
         if (std::find(seen.begin(), seen.end(), next) != seen.end())
@@ -154,8 +155,20 @@ void TTabrix::HandleBuildError()
     }
 }
 
+bool TTabrix::RefuseNestedBuild()
+{
+    // A build started again from one of its own event handlers would take
+    // over the automation references the running build still uses.
+    if (!Building())
+        return false;
+    RaiseError(Format(SReportAlreadyBuilding, {Name()}));
+    return true;
+}
+
 void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiString& FileName)
 {
+    if (RefuseNestedBuild())
+        return;
     AnsiString saveName = ExpandApplicationFileName(FileName);
     THourCursor cursor(Options.Contains(tbxoHourCursor));
     struct TRelease {
@@ -257,6 +270,8 @@ void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiStrin
 
 void TTabrix::BuildSheet(const TExcelWorkbook& TemplWorkbook, const TExcelWorkbook& ReportWorkbook)
 {
+    if (RefuseNestedBuild())
+        return;
     THourCursor cursor(Options.Contains(tbxoHourCursor));
     struct TRelease {
         TTabrix* Self;

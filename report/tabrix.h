@@ -179,6 +179,7 @@ private:
     int SelectTemplSheet();
     void BuildChain();
     void CheckSubReportChain() const;
+    bool RefuseNestedBuild();
     void ReleaseReferences();
     void HandleBuildError();
 

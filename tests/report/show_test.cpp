@@ -318,6 +318,23 @@ TEST_F(ShowDriver, ACycleOfSubReportsIsRefusedBeforeAnySheetIsBuilt)
     EXPECT_EQ(ShowError("Out.xlsx"), Format(SSubReportCycle, {"Report", "Other"}));
 }
 
+TEST_F(ShowDriver, ShowFromInsideItsOwnBuildIsRefusedAndTheRunningBuildGoesOn)
+{
+    std::string inner;
+    Report->OnBeforeBuild = [&](TComponent*) {
+        try {
+            Report->Show("Inner.xlsx");
+        } catch (const ETabrixError& e) {
+            inner = e.Message();
+        }
+    };
+    Report->Show("Outer.xlsx");
+    EXPECT_EQ(inner, Format(SReportAlreadyBuilding, {"Report"}));
+    EXPECT_TRUE(FileExists(Folder + "Outer.xlsx"));
+    EXPECT_FALSE(FileExists(Folder + "Inner.xlsx"));
+    EXPECT_EQ(TempFiles(), Lines{});
+}
+
 TEST_F(ShowDriver, StoredTemplateIsUsedAndItsTemporaryCopyRemoved)
 {
     Report->LoadStoredTemplateFromFile(Template);
