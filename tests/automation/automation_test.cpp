@@ -233,5 +233,20 @@ TEST_F(Automation, ClosingAnOpenedWorkbookWithChangesSavesItsOwnFile) {
     EXPECT_EQ(saved->Sheet(1).Content(1, 3).Value.Number, 3.5);
 }
 
+TEST_F(Automation, AWorkbookAddedFromATemplateNoLongerNeedsTheFile) {
+    std::string copy = FFolder + "working copy.xlsx";
+    ASSERT_TRUE(CopyFileTo(FTemplate, copy, false));
+    TExcelWorkbook report = FApp.Workbooks().Add(copy);
+    ASSERT_TRUE(DeleteFileAt(copy));
+    EXPECT_EQ(report.Name(), u"working copy1");
+    EXPECT_EQ(report.FullName(), "");
+    TExcelWorksheet sheet = report.Worksheets().Item(2);
+    sheet.Range("A1").SetFormulaLocal(Variant(u"=Template!C5+1"));
+    report.Close(true, FFolder + "from copy.xlsx");
+    auto saved = xl::TWorkbook::Open(FFolder + "from copy.xlsx", true);
+    EXPECT_EQ(saved->Sheet(1).Content(1, 1).Value.Number, 34);
+    EXPECT_EQ(saved->Sheet(0).Content(1, 1).Value.Text, "Title");
+}
+
 }  // namespace
 }  // namespace tabrix
