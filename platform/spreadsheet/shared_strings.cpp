@@ -54,28 +54,17 @@ void TSharedStrings::Parse(std::string_view xml, std::string_view partName) {
     }
     for (pugi::xml_node si : root.children()) {
         if (LocalName(si.name()) != "si") continue;
-        pugi::xml_node first = si.first_child();
-        bool plain = first && LocalName(first.name()) == "t" && !first.next_sibling();
-        if (plain || !first) {
-            TItem item{DecodeXmlEscapes(first.text().get()), {}, false};
+        if (IsPlainText(si) || !si.first_child()) {
+            TItem item{RunsText(si), {}, false};
             FItems.push_back(std::move(item));
             uint32_t index = static_cast<uint32_t>(FItems.size() - 1);
             FIndex.emplace(std::string_view(FItems.back().Text), index);
             continue;
         }
-        // Rich text: the plain text is the runs' texts (phonetic runs are
-        // not part of it); the XML is kept as it stands.
+        // Rich text: the XML is kept as it stands.
         TItem item;
         item.Rich = true;
-        for (pugi::xml_node child : si.children()) {
-            std::string_view name = LocalName(child.name());
-            if (name == "t") {
-                item.Text += DecodeXmlEscapes(child.text().get());
-            } else if (name == "r") {
-                for (pugi::xml_node t : child.children())
-                    if (LocalName(t.name()) == "t") item.Text += DecodeXmlEscapes(t.text().get());
-            }
-        }
+        item.Text = RunsText(si);
         item.RichXml = NodeChildrenXml(si);
         FItems.push_back(std::move(item));
     }

@@ -324,24 +324,16 @@ private:
             if (!f) return;
             constant.Text = std::string(FSheet.StringOf(cell));
         } else if (type == "inlineStr") {
-            pugi::xml_node first = is.first_child();
-            if (is && !(first && LocalName(first.name()) == "t" && !first.next_sibling())) {
-                std::string text;
-                for (pugi::xml_node child : is.children()) {
-                    if (LocalName(child.name()) == "t") text += DecodeXmlEscapes(child.text().get());
-                    else if (LocalName(child.name()) == "r")
-                        for (pugi::xml_node t : child.children())
-                            if (LocalName(t.name()) == "t") text += DecodeXmlEscapes(t.text().get());
-                }
+            if (is && !IsPlainText(is)) {
                 if (!f) {
-                    cell.Index = FBook.Strings().AddRich(text, NodeChildrenXml(is));
+                    cell.Index = FBook.Strings().AddRich(RunsText(is), NodeChildrenXml(is));
                     cell.Kind = TCellKind::String;
                     return;
                 }
-                constant = {TCellKind::String, 0, std::move(text)};
+                constant = {TCellKind::String, 0, RunsText(is)};
             } else if (is || v) {
                 // Writers also put the text of a formula's result in <v>.
-                constant = {TCellKind::String, 0, DecodeXmlEscapes(is ? first.text().get() : value)};
+                constant = {TCellKind::String, 0, is ? RunsText(is) : DecodeXmlEscapes(value)};
             }
         } else if (type == "b") {
             constant.Kind = TCellKind::Boolean;

@@ -67,6 +67,25 @@ std::string NodeXml(const pugi::xml_node& node) {
     return std::move(w.Out);
 }
 
+std::string RunsText(const pugi::xml_node& item) {
+    std::string text;
+    for (pugi::xml_node child : item.children()) {
+        std::string_view name = LocalName(child.name());
+        if (name == "t") {
+            text += DecodeXmlEscapes(child.text().get());
+        } else if (name == "r") {
+            for (pugi::xml_node t : child.children())
+                if (LocalName(t.name()) == "t") text += DecodeXmlEscapes(t.text().get());
+        }
+    }
+    return text;
+}
+
+bool IsPlainText(const pugi::xml_node& item) {
+    pugi::xml_node first = item.first_child();
+    return first && LocalName(first.name()) == "t" && !first.next_sibling();
+}
+
 pugi::xml_node ChildByLocalName(const pugi::xml_node& node, std::string_view name) {
     for (pugi::xml_node child : node.children())
         if (child.type() == pugi::node_element && LocalName(child.name()) == name) return child;

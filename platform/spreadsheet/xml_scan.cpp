@@ -31,20 +31,8 @@ std::vector<TSpan> TopLevelElements(std::string_view text, size_t& closeAt) {
             continue;
         }
         bool closing = i + 1 < text.size() && text[i + 1] == '/';
-        // The tag ends at the first '>' outside quotes.
-        size_t j = i + 1;
-        char quote = 0;
-        for (; j < text.size(); ++j) {
-            char c = text[j];
-            if (quote) {
-                if (c == quote) quote = 0;
-            } else if (c == '"' || c == '\'') {
-                quote = c;
-            } else if (c == '>') {
-                break;
-            }
-        }
-        if (j >= text.size()) break;
+        size_t j = TagEnd(text, i + 1);
+        if (j == std::string_view::npos) break;
         bool selfClosing = text[j - 1] == '/';
         if (closing) {
             if (depth == 0) {
