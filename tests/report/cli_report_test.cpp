@@ -37,7 +37,12 @@ protected:
     // Runs the command with TMPDIR set to the test's temporary folder.
     TRun Tabrix(const std::string& args)
     {
-        std::string cmd = "cd '" + Folder + "' && TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' " + args + " 2>&1";
+        return Shell("TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' " + args);
+    }
+
+    TRun Shell(const std::string& command)
+    {
+        std::string cmd = "cd '" + Folder + "' && " + command + " 2>&1";
         TRun run;
         FILE* p = ::popen(cmd.c_str(), "r");
         if (!p)
@@ -98,6 +103,22 @@ TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers)
     EXPECT_NE(independent.find("Notes: Notes|Prices are net, in EUR.|Quantities in pieces.|=LEN(A2)"),
               std::string::npos)
         << independent;
+}
+
+TEST_F(CommandLine, TheReportOpensInLibreOfficeWithEverySheet)
+{
+    TRun run = Tabrix("run example/sales.tfm -o report.xlsx");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    std::string csv = Folder + "csv/";
+    TRun lo = Shell("/usr/bin/python3 '" + std::string(TABRIX_SOURCE_DIR) + "/tests/integration/lo_convert.py' '" +
+                    csv + "' '" + Folder + "report.xlsx'");
+    if (lo.Status == 77)
+        GTEST_SKIP() << "LibreOffice is not installed";
+    ASSERT_EQ(lo.Status, 0) << lo.Output;
+    EXPECT_NE(ReadFileBytes(csv + "report-Cover.csv").find("Sales by region"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(csv + "report-Notes.csv").find("Prices are net, in EUR."), std::string::npos);
+    std::string report = ReadFileBytes(csv + "report-Report.csv");
+    EXPECT_EQ(report.find_first_not_of(",\r\n"), std::string::npos) << "the report sheet is empty: " << report;
 }
 
 TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporaryFile)
