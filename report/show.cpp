@@ -80,8 +80,12 @@ AnsiString TTabrix::WorkingCopyName(const AnsiString& SaveName, const AnsiString
         return TabrixGetTempFName();
     AnsiString name;
     OnGetReportFileName(this, name);
-    name = Trim(name);
-    if (name.empty())
+    // Only the name counts: folder parts ("..", "/", "\\") could place the
+    // working copy, which is overwritten and removed, outside the
+    // temporary folder.
+    std::replace(name.begin(), name.end(), '\\', '/');
+    name = Trim(ExtractFileName(Trim(name)));
+    if (name.empty() || name == "." || name == "..")
         return TabrixGetTempFName();
     if (ExtractFileExt(name).empty()) {
         // The engine writes Office Open XML: the name gets the template's

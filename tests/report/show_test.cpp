@@ -152,9 +152,29 @@ TEST_F(ShowDriver, MissingTemplateFails)
 
 TEST_F(ShowDriver, FailingCopyNamesTheWorkingCopy)
 {
-    Report->OnGetReportFileName = [](TComponent*, AnsiString& name) { name = "no-such-folder/Sales"; };
-    EXPECT_EQ(ShowError(""), Format(SErrorCreatingFile, {TempDir + "no-such-folder/Sales.xlsx"}));
+    std::string tooLong(300, 'x');  // longer than a file name may be
+    Report->OnGetReportFileName = [&](TComponent*, AnsiString& name) { name = tooLong; };
+    EXPECT_EQ(ShowError(""), Format(SErrorCreatingFile, {TempDir + tooLong + ".xlsx"}));
     EXPECT_TRUE(Log.empty());
+}
+
+TEST_F(ShowDriver, TheWorkingCopyStaysInTheTemporaryFolder)
+{
+    // A name with folder parts would have the working copy, which is
+    // overwritten and then removed, land elsewhere: only its name counts.
+    WriteFileBytes(Folder + "Keep.xlsx", "someone's file");
+    for (const char* name : {"../Keep", "..\\Keep", "/elsewhere/../Keep"}) {
+        Report->OnGetReportFileName = [&](TComponent*, AnsiString& n) { n = name; };
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(ShowError(""), "") << name;
+        EXPECT_EQ(::testing::internal::GetCapturedStdout(), TempDir + "Keep1.xlsx\n") << name;
+        EXPECT_EQ(ReadFileBytes(Folder + "Keep.xlsx"), "someone's file") << name;
+        DeleteFileAt(TempDir + "Keep1.xlsx");
+    }
+    Report->OnGetReportFileName = [&](TComponent*, AnsiString& n) { n = " .. "; };
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(ShowError(""), "");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout().rfind(TempDir + "TBR", 0), 0u);
 }
 
 TEST_F(ShowDriver, FailingOpenNamesTheTemplateAndTheReason)
