@@ -26,8 +26,8 @@ class TReportFolder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char pattern[] = "/tmp/tabrix-report-test-XXXXXX";
-        ASSERT_NE(::mkdtemp(pattern), nullptr);
+        std::string pattern = (std::filesystem::temp_directory_path() / "tabrix-report-test-XXXXXX").string();
+        ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         Folder = IncludeTrailingPathDelimiter(pattern);
         TempDir = Folder + "tmp/";
         std::filesystem::create_directory(TempDir);
