@@ -122,6 +122,19 @@ TEST_F(ShowDriver, WithoutANameTheReportIsLeftToTheUser)
     seen.Quit();
 }
 
+TEST_F(ShowDriver, AReportFileNameWithAnExtensionKeepsIt)
+{
+    // "Sales." has an extension (the dot) as far as the name rule goes.
+    for (const char* name : {"Sales.txt", "Sales."}) {
+        Report->OnGetReportFileName = [&](TComponent*, AnsiString& n) { n = name; };
+        ::testing::internal::CaptureStdout();
+        EXPECT_EQ(ShowError(""), "") << name;
+        std::string shown = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(shown, TempDir + "Sales1.xlsx\n") << name;
+        DeleteFileAt(TempDir + "Sales1.xlsx");
+    }
+}
+
 TEST_F(ShowDriver, ReportFileNameEventIsAskedOnlyWithoutASaveNameAndBlanksMeanNone)
 {
     int asked = 0;
