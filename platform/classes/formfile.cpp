@@ -1,5 +1,7 @@
 #include "platform/classes/formfile.h"
 
+#include <sys/stat.h>
+
 #include <cstdio>
 
 #include "platform/classes/application.h"
@@ -61,6 +63,18 @@ void SaveFormFile(const std::string& fileName, TComponent& root, TComponent* anc
     std::string temp = CreateUniqueTempFile(folder.empty() ? std::string("./") : folder, "TBR");
     TTempFileGuard guard(temp);
     WriteFileBytes(temp, text);
+    // The unique temporary file is private (0600); the form keeps the mode
+    // of the file it replaces, or the usual mode of a new file.
+    struct stat old {};
+    mode_t mode = 0;
+    if (::stat(fileName.c_str(), &old) == 0) {
+        mode = old.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    ::chmod(temp.c_str(), mode);
     if (std::rename(temp.c_str(), fileName.c_str()) != 0)
         throw EFCreateError(Format("Cannot replace %s with the new form", {fileName}));
     guard.Release();

@@ -1,6 +1,7 @@
 // Form files: writing, reading back, hand-written text, errors with their
 // file and line, inherited forms.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "platform/rtl/files.h"
 #include "tests/platform/classes/test_classes.h"
@@ -240,7 +241,11 @@ TEST_F(FormFile, SavedFileLoadsBackAndReplacesTheOldOne) {
     std::string name = TempFolder() + "tabrix_form_test.tfm";
     TTempFileGuard guard(name);
     WriteFileBytes(name, "old contents");
+    ASSERT_EQ(chmod(name.c_str(), 0640), 0);
     SaveFormFile(name, *dm);
+    struct stat st {};
+    ASSERT_EQ(stat(name.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);  // the user's form keeps its mode
     auto back = LoadFormFile(name);
     EXPECT_EQ(WriteFormText(*back), WriteFormText(*dm));
     EXPECT_THROW(LoadFormFile(name + ".missing"), EFOpenError);
