@@ -80,7 +80,9 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
     TValue result;
     try {
         TFormula parsed = ParseFormula(f.Text, TFormulaDialect::English(), TParseOptions{true, false});
-        result = ToValue(EvaluateFormula(parsed, *this, row, column));
+        TEvaluateOptions options;
+        options.ArrayFormula = f.Type == TCellFormula::TType::Array;  // element by element, as the spreadsheet does
+        result = ToValue(EvaluateFormula(parsed, *this, row, column, options));
         if (FExhausted) result = TValue{};  // computed from a cut-off range
     } catch (const Exception&) {
         // A formula the evaluator cannot read gets no cached value; the

@@ -163,7 +163,7 @@ void TWorkbook::Read() {
     TPackage& p = *FPackage;
     auto where = [&](const std::string& part) { return "File \"" + FDisplayName + "\", part \"" + part + "\""; };
     if (!p.HasPart("_rels/.rels")) throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: no package relationships");
-    TRelationships root = TRelationships::Parse(p.ReadPart("_rels/.rels"), "_rels/.rels");
+    TRelationships root = TRelationships::Parse(p.ReadPart("_rels/.rels"), "_rels/.rels", p.DisplayName());
     const TRelationship* office = FindBySuffix(root, kRelOfficeDocument);
     if (!office) throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: no main document");
     FWorkbookPart = ResolveTarget("", office->Target);
@@ -171,7 +171,7 @@ void TWorkbook::Read() {
 
     TRelationships rels;
     std::string relsPart = RelationshipsPartName(FWorkbookPart);
-    if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart);
+    if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart, p.DisplayName());
     if (const TRelationship* r = FindBySuffix(rels, kRelSharedStrings)) FStringsPart = ResolveTarget(FWorkbookPart, r->Target);
     if (const TRelationship* r = FindBySuffix(rels, kRelStyles)) FStylesPart = ResolveTarget(FWorkbookPart, r->Target);
 
@@ -432,11 +432,11 @@ void TWorkbook::PrepareSave(const std::string& targetName) {
     if (sheetsChanged) ComputeCachedValues();
 
     std::string ctName = "[Content_Types].xml";
-    TContentTypes types = TContentTypes::Parse(p.ReadPart(ctName), ctName);
+    TContentTypes types = TContentTypes::Parse(p.ReadPart(ctName), ctName, p.DisplayName());
     bool typesChanged = false;
     std::string relsPart = RelationshipsPartName(FWorkbookPart);
     TRelationships rels;
-    if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart);
+    if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart, p.DisplayName());
     bool relsChanged = false;
 
     for (TSheetEntry& e : FSheets)

@@ -150,6 +150,22 @@ TEST(WorkbookSave, NewFormulasGetCachedValuesFromTheEvaluator) {
     EXPECT_EQ(s2.Content(7, 5).Value.Kind, TCellKind::Empty);
 }
 
+TEST(WorkbookSave, ArrayFormulasAreEvaluatedElementByElement) {
+    auto book = Template();
+    TWorksheet& s = book->Sheet(0);
+    for (int r = 10; r <= 14; ++r) s.SetNumber(r, 1, r - 9);  // 1..5
+    TCellFormula array;
+    array.Text = "SUM(IF(A10:A14>2,A10:A14))";
+    array.Type = TCellFormula::TType::Array;
+    array.ArrayRange = TCellRect{10, 2, 10, 2};
+    array.NeedsValue = true;
+    s.SetFormula(10, 2, array);
+    s.SetFormula(11, 2, "SUMPRODUCT((A10:A14>2)*A10:A14)");
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+    EXPECT_EQ(again->Sheet(0).Content(10, 2).Value.Number, 12);  // 3 + 4 + 5, not an intersection
+    EXPECT_EQ(again->Sheet(0).Content(11, 2).Value.Number, 12);
+}
+
 TEST(WorkbookSave, AtomicSaveAndReadOnlyNeverTouchFiles) {
     std::string file = test::WriteTemplateWorkbook();
     std::string folder = ExtractFilePath(file);
