@@ -25,15 +25,15 @@ std::string Format(std::string_view format, std::initializer_list<FormatArg> arg
             continue;
         }
         if (i + 1 >= format.size()) Invalid(format);
-        const char spec = format[++i];
-        if (spec == '%') {
+        const char kind = format[++i];
+        if (kind == '%') {
             out += '%';
             continue;
         }
         if (next == args.end()) Invalid(format);
         const auto& value = next->Value();
         ++next;
-        switch (spec) {
+        switch (kind) {
             case 's':
             case 'S':
                 if (const auto* s = std::get_if<std::string_view>(&value)) out += *s;
