@@ -14,9 +14,10 @@ unit: build
 fuzz: build
 	scripts/fuzz
 
-# Fuzzers first, so that CTest's summary closes the run.
+# Fuzzers first, then the corpus numbers, so that CTest's summary closes the run.
 test: build
 	scripts/fuzz
+	@ctest --test-dir build -R '^corpus_resave$$' -V 2>&1 | grep -E '^[0-9]+: (corpus|resave|libreoffice|openpyxl):' || true
 	ctest --test-dir build --output-on-failure -j2
 
 example: build
