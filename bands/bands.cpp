@@ -4,6 +4,7 @@
 
 #include "cells/cell_address.h"
 #include "cells/tabrix_error.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/ui/msgbox.h"
 
@@ -29,7 +30,7 @@ void TTabrixBands::DesignNotification(TPersistent* Object, TOperation Operation)
 }
 
 TTabrixBand* TTabrixBands::GetItem(int Index) const {
-    if (Index < 0 || Index >= GetCount()) throw EListError(Format("List index out of bounds (%d)", {Index}));
+    if (Index < 0 || Index >= GetCount()) RaiseListIndexError(Index);
     return FList[static_cast<size_t>(Index)].get();
 }
 

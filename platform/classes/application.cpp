@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/rtl/files.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/strings.h"
 
@@ -14,7 +15,7 @@ void RemoveFrom(std::vector<TComponent*>& list, TComponent* c) {
 }
 TComponent* At(const std::vector<TComponent*>& list, int index) {
     if (index < 0 || index >= static_cast<int>(list.size()))
-        throw EListError(Format("List index out of bounds (%d)", {index}));
+        RaiseListIndexError(index);
     return list[static_cast<size_t>(index)];
 }
 }  // namespace

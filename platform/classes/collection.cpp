@@ -2,14 +2,13 @@
 
 #include <algorithm>
 
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 
 namespace tabrix {
 
 namespace {
-[[noreturn]] void IndexError(int index) {
-    throw EListError(Format("List index out of bounds (%d)", {index}));
-}
+[[noreturn]] void IndexError(int index) { RaiseListIndexError(index); }
 }  // namespace
 
 const TClassInfo& TCollectionItem::StaticClassInfo() {

@@ -1,6 +1,7 @@
 #include "platform/classes/stringlist.h"
 
 #include "platform/classes/filer.h"
+#include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/strings.h"
 
@@ -17,7 +18,7 @@ const TClassInfo& TStringList::StaticClassInfo() {
 }
 
 namespace {
-[[noreturn]] void IndexError(int index) { throw EListError(Format("List index out of bounds (%d)", {index})); }
+[[noreturn]] void IndexError(int index) { RaiseListIndexError(index); }
 }  // namespace
 
 const std::string& TStrings::Strings(int index) const {
