@@ -1,10 +1,10 @@
 #include "automation/automation.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cstdio>
+#include <cstdlib>
 
 #include <vector>
 
@@ -124,9 +124,7 @@ std::string AreasAddress(const std::vector<xl::TCellRect>& areas, bool rowAbs, b
 
 // --- application -------------------------------------------------------
 
-TExcelApplication TExcelApplication::Create() {
-    return TExcelApplication(std::make_shared<TApplicationState>());
-}
+TExcelApplication TExcelApplication::Create() { return TExcelApplication(std::make_shared<TApplicationState>()); }
 
 TApplicationState& TExcelApplication::State() const {
     if (!FState) throw EOleError("The spreadsheet application was not created");
@@ -149,8 +147,10 @@ void TExcelApplication::SetVisible(bool value) {
     if (!value || wasVisible) return;
     std::string viewer = s.Viewer;
     if (viewer.empty()) {
-        if (const char* v = std::getenv("TABRIX_VIEWER"); v && *v) viewer = v;
-        else if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY")) viewer = "xdg-open";
+        if (const char* v = std::getenv("TABRIX_VIEWER"); v && *v)
+            viewer = v;
+        else if (std::getenv("DISPLAY") || std::getenv("WAYLAND_DISPLAY"))
+            viewer = "xdg-open";
     }
     for (const std::shared_ptr<TWorkbookEntry>& e : s.Books) {
         xl::TWorkbook& book = *e->Book;
@@ -431,15 +431,11 @@ void TExcelRange::SetFormulaLocal(const Variant& value) const {
 Variant TExcelRange::Formula() const {
     return ReadText(Sheet(), FAreas.front().Top, FAreas.front().Left, xl::TTextForm::English);
 }
-TVariantArray2D TExcelRange::FormulaArray() const {
-    return ReadTexts(Sheet(), FAreas.front(), xl::TTextForm::English);
-}
+TVariantArray2D TExcelRange::FormulaArray() const { return ReadTexts(Sheet(), FAreas.front(), xl::TTextForm::English); }
 void TExcelRange::SetFormula(const TVariantArray2D& values) const {
     WriteValues(Sheet(), FAreas.front(), values, xl::TTextForm::English);
 }
-void TExcelRange::SetFormula(const Variant& value) const {
-    WriteValue(Sheet(), FAreas, value, xl::TTextForm::English);
-}
+void TExcelRange::SetFormula(const Variant& value) const { WriteValue(Sheet(), FAreas, value, xl::TTextForm::English); }
 
 std::string TExcelRange::Address(bool rowAbsolute, bool columnAbsolute) const {
     Sheet();

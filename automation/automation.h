@@ -120,8 +120,7 @@ public:
 
 private:
     friend class TExcelApplication;
-    explicit TExcelWorkbooks(std::shared_ptr<automation_detail::TApplicationState> state)
-        : FState(std::move(state)) {}
+    explicit TExcelWorkbooks(std::shared_ptr<automation_detail::TApplicationState> state) : FState(std::move(state)) {}
     std::shared_ptr<automation_detail::TApplicationState> FState;
 };
 
@@ -187,9 +186,7 @@ public:
 
     xl::TWorksheet& Model() const;
 
-    bool operator==(const TExcelWorksheet& o) const {
-        return FBook == o.FBook && FIndex == o.FIndex;
-    }
+    bool operator==(const TExcelWorksheet& o) const { return FBook == o.FBook && FIndex == o.FIndex; }
 
 private:
     friend class TExcelWorksheets;

@@ -11,8 +11,8 @@
 namespace tabrix {
 
 namespace {
-const char* const kBandTypeNames[kTabrixBandTypeCount] = {
-    "Title", "GroupHeader", "MasterData", "DetailHeader", "DetailData", "DetailFooter", "GroupFooter", "Summary"};
+const char* const kBandTypeNames[kTabrixBandTypeCount] = {"Title",      "GroupHeader",  "MasterData",  "DetailHeader",
+                                                          "DetailData", "DetailFooter", "GroupFooter", "Summary"};
 
 // A footer's display name without its header list.
 AnsiString FooterName(const TTabrixBand& footer) {
@@ -27,9 +27,9 @@ const char* TabrixBandTypeName(TTabrixBandType type) {
 }
 
 const TEnumInfo& TabrixBandTypeInfo() {
-    static const TEnumInfo info("TTabrixBandType",
-                                {"tbxbtTitle", "tbxbtGroupHeader", "tbxbtMasterData", "tbxbtDetailHeader",
-                                 "tbxbtDetailData", "tbxbtDetailFooter", "tbxbtGroupFooter", "tbxbtSummary"});
+    static const TEnumInfo info(
+        "TTabrixBandType", {"tbxbtTitle", "tbxbtGroupHeader", "tbxbtMasterData", "tbxbtDetailHeader", "tbxbtDetailData",
+                            "tbxbtDetailFooter", "tbxbtGroupFooter", "tbxbtSummary"});
     return info;
 }
 
@@ -37,14 +37,12 @@ const TEnumInfo& TabrixBandTypeInfo() {
 
 const TClassInfo& TTabrixBand::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TTabrixBand, TPersistent>("TTabrixBand")
-        .String("Range", &TTabrixBand::Range, &TTabrixBand::SetRange)
-        .Build();
+                                       .String("Range", &TTabrixBand::Range, &TTabrixBand::SetRange)
+                                       .Build();
     return info;
 }
 
-TTabrixBand::TTabrixBand(TTabrixBands* Bands, TTabrixBandType BandType) : FBandType(BandType) {
-    SetBands(Bands);
-}
+TTabrixBand::TTabrixBand(TTabrixBands* Bands, TTabrixBandType BandType) : FBandType(BandType) { SetBands(Bands); }
 
 TTabrixBand::~TTabrixBand() { TTabrixBand::SetBands(nullptr); }
 
@@ -56,18 +54,10 @@ void TTabrixBand::SetBands(TTabrixBands* Value) {
 
 bool TTabrixBand::RangeIsBlank() const { return Trim(FRange).empty(); }
 
-int TTabrixBand::GetRangeTop() const {
-    return RangeIsBlank() ? 0 : TabrixGetRangeRow(TabrixGetRangeFirst(FRange));
-}
-int TTabrixBand::GetRangeLeft() const {
-    return RangeIsBlank() ? 0 : TabrixGetRangeColumn(TabrixGetRangeFirst(FRange));
-}
-int TTabrixBand::GetRangeBottom() const {
-    return RangeIsBlank() ? 0 : TabrixGetRangeRow(TabrixGetRangeLast(FRange));
-}
-int TTabrixBand::GetRangeRight() const {
-    return RangeIsBlank() ? 0 : TabrixGetRangeColumn(TabrixGetRangeLast(FRange));
-}
+int TTabrixBand::GetRangeTop() const { return RangeIsBlank() ? 0 : TabrixGetRangeRow(TabrixGetRangeFirst(FRange)); }
+int TTabrixBand::GetRangeLeft() const { return RangeIsBlank() ? 0 : TabrixGetRangeColumn(TabrixGetRangeFirst(FRange)); }
+int TTabrixBand::GetRangeBottom() const { return RangeIsBlank() ? 0 : TabrixGetRangeRow(TabrixGetRangeLast(FRange)); }
+int TTabrixBand::GetRangeRight() const { return RangeIsBlank() ? 0 : TabrixGetRangeColumn(TabrixGetRangeLast(FRange)); }
 
 int TTabrixBand::GetIndex() const {
     if (!FBands) return -1;
@@ -177,17 +167,17 @@ void TTabrixGroupBand::Assign(const TPersistent* Source) {
 
 const TClassInfo& TTabrixGroupHeaderBand::StaticClassInfo() {
     using H = TTabrixGroupHeaderBand;
-    static const TClassInfo info = TClassBuilder<H, TTabrixGroupBand>("TTabrixGroupHeaderBand")
-        .Boolean("CaseInsensitiveCompare", &H::CaseInsensitiveCompare, &H::SetCaseInsensitiveCompare, true)
-        .String("FieldName", &H::FieldName, &H::SetFieldName)
-        .String("FooterBand", &H::GetFooterBand, &H::SetFooterBand)
-        .Event("OnCalcExpression", &H::OnCalcExpression)
-        .Build();
+    static const TClassInfo info =
+        TClassBuilder<H, TTabrixGroupBand>("TTabrixGroupHeaderBand")
+            .Boolean("CaseInsensitiveCompare", &H::CaseInsensitiveCompare, &H::SetCaseInsensitiveCompare, true)
+            .String("FieldName", &H::FieldName, &H::SetFieldName)
+            .String("FooterBand", &H::GetFooterBand, &H::SetFooterBand)
+            .Event("OnCalcExpression", &H::OnCalcExpression)
+            .Build();
     return info;
 }
 
-TTabrixGroupHeaderBand::TTabrixGroupHeaderBand(TTabrixBands* Bands)
-    : TTabrixGroupBand(Bands, tbxbtGroupHeader) {}
+TTabrixGroupHeaderBand::TTabrixGroupHeaderBand(TTabrixBands* Bands) : TTabrixGroupBand(Bands, tbxbtGroupHeader) {}
 
 // Leaves the collection while still a header, so that its footer is unlinked.
 TTabrixGroupHeaderBand::~TTabrixGroupHeaderBand() { TTabrixBand::SetBands(nullptr); }

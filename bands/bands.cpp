@@ -15,9 +15,7 @@ const TClassInfo& TTabrixBands::StaticClassInfo() {
     return info;
 }
 
-TTabrixBands::TTabrixBands(TComponent* Owner) : FOwner(Owner) {
-    DesignNotification(this, TOperation::opInsert);
-}
+TTabrixBands::TTabrixBands(TComponent* Owner) : FOwner(Owner) { DesignNotification(this, TOperation::opInsert); }
 
 TTabrixBands::~TTabrixBands() {
     Clear();
@@ -37,9 +35,12 @@ TTabrixBand* TTabrixBands::GetItem(int Index) const {
 TTabrixBand* TTabrixBands::AddBand(TTabrixBandType BandType) {
     // The band constructors insert the band, and the list takes it over.
     switch (BandType) {
-        case tbxbtGroupHeader: return new TTabrixGroupHeaderBand(this);
-        case tbxbtGroupFooter: return new TTabrixGroupFooterBand(this);
-        default: return new TTabrixBand(this, BandType);
+        case tbxbtGroupHeader:
+            return new TTabrixGroupHeaderBand(this);
+        case tbxbtGroupFooter:
+            return new TTabrixGroupFooterBand(this);
+        default:
+            return new TTabrixBand(this, BandType);
     }
 }
 
@@ -54,8 +55,8 @@ std::vector<TTabrixGroupHeaderBand*> TTabrixBands::HeadersOf(const TTabrixBand* 
 }
 
 void TTabrixBands::InsertItem(TTabrixBand* Band) {
-    auto pos = std::find_if(FList.begin(), FList.end(),
-                            [Band](const auto& b) { return b->FBandType > Band->FBandType; });
+    auto pos =
+        std::find_if(FList.begin(), FList.end(), [Band](const auto& b) { return b->FBandType > Band->FBandType; });
     FList.emplace(pos, Band);
     Band->FBands = this;
     Band->FID = FNextID++;
@@ -187,7 +188,8 @@ void TTabrixBands::LoadBandsInfo(bool IncludeEmptyHeaders, std::vector<TTabrixBa
     // A blank range has no rows (an empty header kept for its footer).
     auto rowCount = [](const TTabrixBand* b) {
         if (!b || b->RangeIsBlank()) return 0;
-        return TabrixGetRangeRow(TabrixGetRangeLast(b->Range())) - TabrixGetRangeRow(TabrixGetRangeFirst(b->Range())) + 1;
+        return TabrixGetRangeRow(TabrixGetRangeLast(b->Range())) - TabrixGetRangeRow(TabrixGetRangeFirst(b->Range())) +
+               1;
     };
     auto addPair = [&](TTabrixBand* h, TTabrixBand* f) {
         if (!h && !f) return;

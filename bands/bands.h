@@ -66,9 +66,8 @@ public:
     // cleared first; an entry is a band or null, with its row count (0 for
     // null). RightColumn: letters of the rightmost column of any band;
     // WidestColumns: letters of the column numbered as the widest band is wide.
-    void LoadBandsInfo(bool IncludeEmptyHeaders, std::vector<TTabrixBand*>& Headers,
-                       std::vector<TTabrixBand*>& Footers, std::vector<int>& HeaderRowCounts,
-                       std::vector<int>& FooterRowCounts, AnsiString& RightColumn,
+    void LoadBandsInfo(bool IncludeEmptyHeaders, std::vector<TTabrixBand*>& Headers, std::vector<TTabrixBand*>& Footers,
+                       std::vector<int>& HeaderRowCounts, std::vector<int>& FooterRowCounts, AnsiString& RightColumn,
                        AnsiString& WidestColumns) const;
 
     void DefineProperties(TFiler& Filer) override;

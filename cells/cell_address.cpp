@@ -18,8 +18,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 AnsiString TabrixGetRange(int Row, int Column) {
-    if (Column < 1 || Column > cells_detail::kMaxAddressColumn)
-        throw ETabrixError(Format(SWrongColumn, {Column}));
+    if (Column < 1 || Column > cells_detail::kMaxAddressColumn) throw ETabrixError(Format(SWrongColumn, {Column}));
     AnsiString result;
     cells_detail::AppendColumnLetters(Column, result);
     char digits[16];

@@ -38,8 +38,10 @@ inline size_t NameEnd(std::u16string_view text, size_t start) {
             continue;
         }
         if (!IsBracket(c)) break;
-        if (c == u'(') ++depth;
-        else if (c == u')') --depth;
+        if (c == u'(')
+            ++depth;
+        else if (c == u')')
+            --depth;
         if (depth < 0) break;
     }
     return k;

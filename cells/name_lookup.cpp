@@ -8,8 +8,7 @@
 
 namespace tabrix {
 
-void TabrixFindStrParts(const AnsiString& Name, AnsiString& Form, AnsiString& DataSet, AnsiString& Field)
-{
+void TabrixFindStrParts(const AnsiString& Name, AnsiString& Form, AnsiString& DataSet, AnsiString& Field) {
     Form.clear();
     DataSet.clear();
     size_t dot = Name.find('.');
@@ -19,17 +18,14 @@ void TabrixFindStrParts(const AnsiString& Name, AnsiString& Form, AnsiString& Da
     }
     auto bad = [&] { return ETabrixError(Format(SBadFieldName, {Name})); };
     DataSet = Name.substr(0, dot);
-    if (dot + 1 == Name.size())
-        throw bad();
+    if (dot + 1 == Name.size()) throw bad();
     Field = Name.substr(dot + 1);
     if (size_t second = Field.find('.'); second != AnsiString::npos) {
         Form = Trim(DataSet);
         DataSet = Field.substr(0, second);
-        if (second + 1 == Field.size())
-            throw bad();
+        if (second + 1 == Field.size()) throw bad();
         Field = Field.substr(second + 1);
-        if (Field.find('.') != AnsiString::npos)
-            throw bad();
+        if (Field.find('.') != AnsiString::npos) throw bad();
     }
     DataSet = Trim(DataSet);
     Field = Trim(Field);
@@ -37,29 +33,25 @@ void TabrixFindStrParts(const AnsiString& Name, AnsiString& Form, AnsiString& Da
 
 namespace {
 
-TDataSet* DataSetOf(TComponent* module, const AnsiString& DataSetName)
-{
+TDataSet* DataSetOf(TComponent* module, const AnsiString& DataSetName) {
     TComponent* found = module->FindComponent(DataSetName);
-    if (!found)
-        return nullptr;
+    if (!found) return nullptr;
     auto* dataSet = dynamic_cast<TDataSet*>(found);
     if (!dataSet)
-        throw EConvertError(Format("%s.%s is a %s, not a data set",
-                                   {module->Name(), found->Name(), found->ClassName()}));
+        throw EConvertError(
+            Format("%s.%s is a %s, not a data set", {module->Name(), found->Name(), found->ClassName()}));
     return dataSet;
 }
 
 }  // namespace
 
-TDataSet* TabrixFindDSInForms(const AnsiString& FormName, const AnsiString& DataSetName)
-{
+TDataSet* TabrixFindDSInForms(const AnsiString& FormName, const AnsiString& DataSetName) {
     TApplication& app = Application();
     for (int i = 0; i < app.DataModuleCount(); ++i)
         if (AnsiCompareText(app.DataModules(i)->Name(), FormName) == 0)
             return DataSetOf(app.DataModules(i), DataSetName);
     for (int i = 0; i < app.FormCount(); ++i)
-        if (AnsiCompareText(app.Forms(i)->Name(), FormName) == 0)
-            return DataSetOf(app.Forms(i), DataSetName);
+        if (AnsiCompareText(app.Forms(i)->Name(), FormName) == 0) return DataSetOf(app.Forms(i), DataSetName);
     return nullptr;
 }
 

@@ -82,10 +82,14 @@ bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset
         if (col < 1 || col > kMaxColumn) return false;
     }
 
-    if (colAbsolute) out += colPart;
-    else cells_detail::AppendColumnLetters(static_cast<int>(col), out);
-    if (rowAbsolute) out += name.substr(p);
-    else AppendRow(static_cast<int>(row), out);
+    if (colAbsolute)
+        out += colPart;
+    else
+        cells_detail::AppendColumnLetters(static_cast<int>(col), out);
+    if (rowAbsolute)
+        out += name.substr(p);
+    else
+        AppendRow(static_cast<int>(row), out);
     return true;
 }
 
@@ -128,8 +132,10 @@ bool AppendMovedLine(std::u16string_view text, const TLineRef& ref, int offset, 
     }
     const int64_t moved = int64_t(ref.Value) + offset;
     if (moved < 1 || moved > (ref.Kind == TLineKind::Column ? kMaxColumn : kMaxRow)) return false;
-    if (ref.Kind == TLineKind::Column) cells_detail::AppendColumnLetters(static_cast<int>(moved), out);
-    else AppendRow(static_cast<int>(moved), out);
+    if (ref.Kind == TLineKind::Column)
+        cells_detail::AppendColumnLetters(static_cast<int>(moved), out);
+    else
+        AppendRow(static_cast<int>(moved), out);
     return true;
 }
 
@@ -158,7 +164,8 @@ bool AppendRenewedLineRange(std::u16string_view first, std::u16string_view last,
 
 UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffset, int ColOffset, char Sign) {
     const char16_t sign = static_cast<unsigned char>(Sign);
-    const size_t body = (RowOffset == 0 && ColOffset == 0) ? std::u16string_view::npos : FormulaBodyStart(Formula, sign);
+    const size_t body =
+        (RowOffset == 0 && ColOffset == 0) ? std::u16string_view::npos : FormulaBodyStart(Formula, sign);
     if (body == std::u16string_view::npos) return UnicodeString(Formula);
     // A sign that is itself a name, quote or bracket character cannot mark a
     // field reference apart from the formula's own syntax.
@@ -173,8 +180,10 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
     auto finishName = [&](size_t end) {
         if (nameStart == std::u16string_view::npos) return;
         const std::u16string_view name = Formula.substr(nameStart, end - nameStart);
-        if (nameForeign) out += name;
-        else if (!AppendMovedReference(name, RowOffset, ColOffset, out)) out += name;
+        if (nameForeign)
+            out += name;
+        else if (!AppendMovedReference(name, RowOffset, ColOffset, out))
+            out += name;
         nameStart = std::u16string_view::npos;
         nameForeign = false;
     };
@@ -197,8 +206,10 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             finishName(i);
             size_t k = i + 1;
             for (int depth = 1; k < n && depth > 0; ++k) {
-                if (Formula[k] == u'[') ++depth;
-                else if (Formula[k] == u']') --depth;
+                if (Formula[k] == u'[')
+                    ++depth;
+                else if (Formula[k] == u']')
+                    --depth;
             }
             out += Formula.substr(i, k - i);
             i = k;

@@ -10,19 +10,12 @@ namespace {
 constexpr const char* kTempPrefix = "TBR";
 }  // namespace
 
-AnsiString TabrixGetTempDir()
-{
-    return TempFolder();
-}
+AnsiString TabrixGetTempDir() { return TempFolder(); }
 
-AnsiString TabrixGetTempFileName(const AnsiString& Dir)
-{
+AnsiString TabrixGetTempFileName(const AnsiString& Dir) {
     return CreateUniqueTempFile(IncludeTrailingPathDelimiter(Dir), kTempPrefix);
 }
 
-AnsiString TabrixGetTempFName()
-{
-    return TabrixGetTempFileName(TabrixGetTempDir());
-}
+AnsiString TabrixGetTempFName() { return TabrixGetTempFileName(TabrixGetTempDir()); }
 
 }  // namespace tabrix

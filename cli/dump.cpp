@@ -41,11 +41,21 @@ void AppendQuoted(std::string& out, std::string_view s) {
     out += '"';
     for (const char c : s) {
         switch (c) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
             default:
                 if (static_cast<unsigned char>(c) < 0x20) {
                     char hex[8];
@@ -61,11 +71,23 @@ void AppendQuoted(std::string& out, std::string_view s) {
 
 void AppendValue(std::string& out, const xl::TValue& v) {
     switch (v.Kind) {
-        case xl::TCellKind::Number: out += "n "; AppendNumber(out, v.Number); break;
-        case xl::TCellKind::String: out += "s "; AppendQuoted(out, v.Text); break;
-        case xl::TCellKind::Boolean: out += v.Number != 0 ? "b TRUE" : "b FALSE"; break;
-        case xl::TCellKind::Error: out += "e " + v.Text; break;
-        default: out += "empty"; break;
+        case xl::TCellKind::Number:
+            out += "n ";
+            AppendNumber(out, v.Number);
+            break;
+        case xl::TCellKind::String:
+            out += "s ";
+            AppendQuoted(out, v.Text);
+            break;
+        case xl::TCellKind::Boolean:
+            out += v.Number != 0 ? "b TRUE" : "b FALSE";
+            break;
+        case xl::TCellKind::Error:
+            out += "e " + v.Text;
+            break;
+        default:
+            out += "empty";
+            break;
     }
 }
 

@@ -9,15 +9,12 @@
 
 namespace tabrix::cli {
 
-std::string CommandLineFileName(const std::string& name)
-{
-    if (name.empty())
-        return name;
+std::string CommandLineFileName(const std::string& name) {
+    if (name.empty()) return name;
     return std::filesystem::absolute(std::filesystem::path(name)).lexically_normal().string();
 }
 
-TReportForm LoadReportForm(const std::string& formFile, const std::string& reportName)
-{
+TReportForm LoadReportForm(const std::string& formFile, const std::string& reportName) {
     static const bool registered = [] {
         RegisterDbClasses();
         RegisterTabrixClasses();
@@ -26,30 +23,26 @@ TReportForm LoadReportForm(const std::string& formFile, const std::string& repor
     (void)registered;
 
     std::string form = CommandLineFileName(formFile);
-    if (!FileExists(form))
-        throw EFOpenError("Cannot open form file \"" + formFile + "\": no such file");
+    if (!FileExists(form)) throw EFOpenError("Cannot open form file \"" + formFile + "\": no such file");
     SetApplicationFolder(ExtractFilePath(form));
 
     TReportForm result;
     result.Module = LoadFormFile(form);
     std::vector<TTabrix*> reports;
     for (int i = 0; i < result.Module->ComponentCount(); ++i)
-        if (auto* r = dynamic_cast<TTabrix*>(result.Module->Components(i)))
-            reports.push_back(r);
+        if (auto* r = dynamic_cast<TTabrix*>(result.Module->Components(i))) reports.push_back(r);
 
     if (!reportName.empty()) {
         result.Report = dynamic_cast<TTabrix*>(result.Module->FindComponent(reportName));
         if (!result.Report)
-            throw EArgumentException(formFile + ": there is no report component (TTabrix) named \"" +
-                                     reportName + "\"");
+            throw EArgumentException(formFile + ": there is no report component (TTabrix) named \"" + reportName +
+                                     "\"");
         return result;
     }
-    if (reports.empty())
-        throw EArgumentException(formFile + ": the form holds no report component (TTabrix)");
+    if (reports.empty()) throw EArgumentException(formFile + ": the form holds no report component (TTabrix)");
     if (reports.size() > 1) {
         std::string names;
-        for (TTabrix* r : reports)
-            names += (names.empty() ? "" : ", ") + r->Name();
+        for (TTabrix* r : reports) names += (names.empty() ? "" : ", ") + r->Name();
         throw EArgumentException(formFile + ": the form holds several report components (" + names +
                                  "); choose one with --report NAME");
     }

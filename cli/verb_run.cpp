@@ -21,19 +21,16 @@ struct TRunOptions {
     std::string Output;
 };
 
-void RunReport(const TRunOptions& o)
-{
+void RunReport(const TRunOptions& o) {
     TReportForm form = LoadReportForm(o.Form, o.Report);
     std::string output = CommandLineFileName(o.Output);
     form.Report->Show(output);
-    if (!output.empty())
-        std::printf("Report written to %s\n", output.c_str());
+    if (!output.empty()) std::printf("Report written to %s\n", output.c_str());
 }
 
 }  // namespace
 
-void AddRunCommand(CLI::App& app)
-{
+void AddRunCommand(CLI::App& app) {
     auto opts = std::make_shared<TRunOptions>();
     CLI::App* cmd = app.add_subcommand("run", "Build the report that a form file defines");
     cmd->footer(

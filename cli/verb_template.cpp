@@ -22,18 +22,16 @@ struct TTemplateOptions {
     std::string Workbook;
 };
 
-void StoreTemplate(const TTemplateOptions& o)
-{
+void StoreTemplate(const TTemplateOptions& o) {
     std::string workbook = CommandLineFileName(o.Workbook);
     TReportForm form = LoadReportForm(o.Form, o.Report);
     form.Report->LoadStoredTemplateFromFile(workbook);
     SaveFormFile(CommandLineFileName(o.Form), *form.Module);
-    std::printf("Stored %s in %s (%s, %zu bytes)\n", o.Workbook.c_str(), o.Form.c_str(),
-                form.Report->Name().c_str(), form.Report->StoredTemplate().size());
+    std::printf("Stored %s in %s (%s, %zu bytes)\n", o.Workbook.c_str(), o.Form.c_str(), form.Report->Name().c_str(),
+                form.Report->StoredTemplate().size());
 }
 
-void ExtractTemplate(const TTemplateOptions& o)
-{
+void ExtractTemplate(const TTemplateOptions& o) {
     TReportForm form = LoadReportForm(o.Form, o.Report);
     if (!form.Report->HasStoredTempl())
         throw EArgumentException(o.Form + ": the report component " + form.Report->Name() +
@@ -44,8 +42,7 @@ void ExtractTemplate(const TTemplateOptions& o)
 
 }  // namespace
 
-void AddTemplateCommand(CLI::App& app)
-{
+void AddTemplateCommand(CLI::App& app) {
     CLI::App* cmd = app.add_subcommand("template", "Store a template workbook in a form file, or extract it");
     cmd->require_subcommand(1);
     cmd->footer(
@@ -54,9 +51,9 @@ void AddTemplateCommand(CLI::App& app)
         "  tabrix template extract examples/sales.tfm -o template-copy.xlsx");
 
     auto store = std::make_shared<TTemplateOptions>();
-    CLI::App* s = cmd->add_subcommand(
-        "store", "Put the workbook's bytes into the report component and use them (StoreInDFM); "
-                 "the form file is written back");
+    CLI::App* s = cmd->add_subcommand("store",
+                                      "Put the workbook's bytes into the report component and use them (StoreInDFM); "
+                                      "the form file is written back");
     s->add_option("FORM", store->Form, "Form file (.tfm)")->required();
     s->add_option("--from", store->Workbook, "Template workbook (.xlsx)")->required();
     s->add_option("--report", store->Report, "Name of the TTabrix component (when the form holds several)");

@@ -7,10 +7,11 @@
 namespace tabrix {
 
 const TClassInfo& TTabrixField::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTabrixField, TCollectionItem>("TTabrixField")
-        .String("FieldName", &TTabrixField::FieldName, &TTabrixField::SetFieldName)
-        .String("ValueAsString", &TTabrixField::ValueAsString, &TTabrixField::SetValueAsString)
-        .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTabrixField, TCollectionItem>("TTabrixField")
+            .String("FieldName", &TTabrixField::FieldName, &TTabrixField::SetFieldName)
+            .String("ValueAsString", &TTabrixField::ValueAsString, &TTabrixField::SetValueAsString)
+            .Build();
     return info;
 }
 

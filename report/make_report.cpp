@@ -7,8 +7,7 @@
 
 namespace tabrix {
 
-void TTabrix::MakeReport()
-{
+void TTabrix::MakeReport() {
     FCurRow = 1;
     FShownBlocks = 0;
     // The widest band decides the report's columns: every band is written

@@ -16,47 +16,39 @@ namespace tabrix {
 namespace {
 
 // The text of whatever failed, as the caller gets it back.
-AnsiString MessageOf(const std::exception& e)
-{
-    if (const auto* ex = dynamic_cast<const Exception*>(&e))
-        return ex->Message();
+AnsiString MessageOf(const std::exception& e) {
+    if (const auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
     return e.what();
 }
 
 // Runs a clean-up step of a failed build: a failure there must not replace
 // the error that ended the build.
 template <class F>
-void Quietly(F&& step)
-{
+void Quietly(F&& step) {
     try {
         step();
-    } catch (const std::exception&) {
-    }
+    } catch (const std::exception&) {}
 }
 
 // The hour-glass for the lifetime of the object (when asked for), and the
 // remembered cursor back afterwards.
 class THourCursor {
 public:
-    explicit THourCursor(bool show)
-    {
-        if (show)
-            Screen().SetCursor(crHourGlass);
+    explicit THourCursor(bool show) {
+        if (show) Screen().SetCursor(crHourGlass);
     }
 
 private:
     TCursorRestorer FRestore;  // remembers before the constructor body runs
 };
 
-bool IsStoredTemplateCopy(const AnsiString& TemplateFileName)
-{
+bool IsStoredTemplateCopy(const AnsiString& TemplateFileName) {
     return SameText(ExtractFileExt(TemplateFileName), ".TMP");
 }
 
 }  // namespace
 
-void TTabrix::Show(const AnsiString& FileName)
-{
+void TTabrix::Show(const AnsiString& FileName) {
     AnsiString templateFileName = GetTemplateFileName();
     // A temporary copy of the stored template is removed by the build once
     // it has been opened; this guard also removes it when the build fails
@@ -65,8 +57,7 @@ void TTabrix::Show(const AnsiString& FileName)
     ShowOnTemplate(templateFileName, FileName);
 }
 
-void TTabrix::ReleaseReferences()
-{
+void TTabrix::ReleaseReferences() {
     FTemplWorksheet.reset();
     FReportWorksheet.reset();
     FTemplWorkbook.reset();
@@ -74,10 +65,8 @@ void TTabrix::ReleaseReferences()
     FExcelApp.reset();
 }
 
-AnsiString TTabrix::WorkingCopyName(const AnsiString& SaveName, const AnsiString& TemplateFileName)
-{
-    if (!SaveName.empty() || !OnGetReportFileName)
-        return TabrixGetTempFName();
+AnsiString TTabrix::WorkingCopyName(const AnsiString& SaveName, const AnsiString& TemplateFileName) {
+    if (!SaveName.empty() || !OnGetReportFileName) return TabrixGetTempFName();
     AnsiString name;
     OnGetReportFileName(this, name);
     // Only the name counts: folder parts ("..", "/", "\\") could place the
@@ -85,22 +74,19 @@ AnsiString TTabrix::WorkingCopyName(const AnsiString& SaveName, const AnsiString
     // temporary folder.
     std::replace(name.begin(), name.end(), '\\', '/');
     name = Trim(ExtractFileName(Trim(name)));
-    if (name.empty() || name == "." || name == "..")
-        return TabrixGetTempFName();
+    if (name.empty() || name == "." || name == "..") return TabrixGetTempFName();
     if (ExtractFileExt(name).empty()) {
         // The engine writes Office Open XML: the name gets the template's
         // own extension (a stored template's temporary copy says nothing,
         // so .xlsx), never .xls, which spreadsheet programs warn about.
         AnsiString ext = ExtractFileExt(TemplateFileName);
-        if (ext.empty() || IsStoredTemplateCopy(TemplateFileName))
-            ext = ".xlsx";
+        if (ext.empty() || IsStoredTemplateCopy(TemplateFileName)) ext = ".xlsx";
         name += ext;
     }
     return IncludeTrailingPathDelimiter(TabrixGetTempDir()) + name;
 }
 
-int TTabrix::SelectTemplSheet()
-{
+int TTabrix::SelectTemplSheet() {
     TExcelWorksheets sheets = FTemplWorkbook->Worksheets();
     int sheetIndex = 1;
     if (!TemplSheet.empty()) {
@@ -119,9 +105,7 @@ int TTabrix::SelectTemplSheet()
     return sheetIndex;
 }
 
-void TTabrix::CheckSubReportChain() const
-{
-
+void TTabrix::CheckSubReportChain() const {
     std::vector<const TTabrix*> seen{this};
     for (const TTabrix* next = FSubReport; next; next = next->FSubReport) {
         if (std::find(seen.begin(), seen.end(), next) != seen.end())
@@ -132,47 +116,37 @@ void TTabrix::CheckSubReportChain() const
 
 // Steps shared by ShowOnTemplate and BuildSheet once the template sheet is
 // chosen: the events around the sheet build, then the rest of the chain.
-void TTabrix::BuildChain()
-{
+void TTabrix::BuildChain() {
     if (FDataSet) {
         FDataSet->Open();
         FDataSet->First();
     }
     MakeReport();
-    if (OnAfterBuild)
-        OnAfterBuild(this, *FReportWorksheet, FCurRow - 1, FReportColCount);
-    if (FSubReport)
-        FSubReport->BuildSheet(*FTemplWorkbook, *FReportWorkbook);
+    if (OnAfterBuild) OnAfterBuild(this, *FReportWorksheet, FCurRow - 1, FReportColCount);
+    if (FSubReport) FSubReport->BuildSheet(*FTemplWorkbook, *FReportWorkbook);
 }
 
-void TTabrix::HandleBuildError()
-{
-    if (!FExcelApp)
-        return;
+void TTabrix::HandleBuildError() {
+    if (!FExcelApp) return;
     if (Options.Contains(tbxoVisibleWhenError)) {
         Quietly([&] { FExcelApp->SetUserControl(true); });
         Quietly([&] { FExcelApp->SetVisible(true); });
     } else {
-        if (FReportWorkbook)
-            Quietly([&] { FReportWorkbook->Close(false); });
+        if (FReportWorkbook) Quietly([&] { FReportWorkbook->Close(false); });
         Quietly([&] { FExcelApp->Quit(); });
     }
 }
 
-bool TTabrix::RefuseNestedBuild()
-{
+bool TTabrix::RefuseNestedBuild() {
     // A build started again from one of its own event handlers would take
     // over the automation references the running build still uses.
-    if (!Building())
-        return false;
+    if (!Building()) return false;
     RaiseError(Format(SReportAlreadyBuilding, {Name()}));
     return true;
 }
 
-void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiString& FileName)
-{
-    if (RefuseNestedBuild())
-        return;
+void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiString& FileName) {
+    if (RefuseNestedBuild()) return;
     AnsiString saveName = ExpandApplicationFileName(FileName);
     THourCursor cursor(Options.Contains(tbxoHourCursor));
     struct TRelease {
@@ -190,8 +164,7 @@ void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiStrin
 
         AnsiString copyName = WorkingCopyName(saveName, TemplateFileName);
         workingCopy.Reset(copyName);
-        if (!CopyFileTo(TemplateFileName, copyName, false))
-            throw ETabrixError(Format(SErrorCreatingFile, {copyName}));
+        if (!CopyFileTo(TemplateFileName, copyName, false)) throw ETabrixError(Format(SErrorCreatingFile, {copyName}));
 
         try {
             FExcelApp = TExcelApplication::Create();
@@ -204,12 +177,9 @@ void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiStrin
         // error handler: close the template, drop a stored template's
         // copy, give the application back its interactivity.
         auto finish = [&](bool rethrowing) {
-            auto closeTemplate = [&] {
-                FTemplWorkbook->Close(false);
-            };
+            auto closeTemplate = [&] { FTemplWorkbook->Close(false); };
             auto dropStoredCopy = [&] {
-                if (StoreInDFM && IsStoredTemplateCopy(TemplateFileName))
-                    DeleteFileAt(TemplateFileName);
+                if (StoreInDFM && IsStoredTemplateCopy(TemplateFileName)) DeleteFileAt(TemplateFileName);
             };
             auto interactive = [&] { FExcelApp->SetInteractive(true); };
             if (rethrowing) {
@@ -245,8 +215,7 @@ void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiStrin
 
             int sheetIndex = SelectTemplSheet();
             FDataSetCache.clear();
-            if (OnBeforeBuild)
-                OnBeforeBuild(this);
+            if (OnBeforeBuild) OnBeforeBuild(this);
             FReportWorkbook = FExcelApp->Workbooks().Add(copyName);
             DeleteFileAt(workingCopy.Release());  // in memory now
             FReportWorksheet = FReportWorkbook->Worksheets().Item(sheetIndex);
@@ -272,10 +241,8 @@ void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiStrin
     }
 }
 
-void TTabrix::BuildSheet(const TExcelWorkbook& TemplWorkbook, const TExcelWorkbook& ReportWorkbook)
-{
-    if (RefuseNestedBuild())
-        return;
+void TTabrix::BuildSheet(const TExcelWorkbook& TemplWorkbook, const TExcelWorkbook& ReportWorkbook) {
+    if (RefuseNestedBuild()) return;
     THourCursor cursor(Options.Contains(tbxoHourCursor));
     struct TRelease {
         TTabrix* Self;
@@ -287,8 +254,7 @@ void TTabrix::BuildSheet(const TExcelWorkbook& TemplWorkbook, const TExcelWorkbo
         FTemplWorkbook = TemplWorkbook;
         int sheetIndex = SelectTemplSheet();
         FDataSetCache.clear();
-        if (OnBeforeBuild)
-            OnBeforeBuild(this);
+        if (OnBeforeBuild) OnBeforeBuild(this);
         FReportWorkbook = ReportWorkbook;
         FReportWorksheet = FReportWorkbook->Worksheets().Item(sheetIndex);
         FReportWorksheet->Activate();

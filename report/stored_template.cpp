@@ -17,15 +17,12 @@ namespace {
 // The block's length field: 4 bytes, little-endian, whatever the host.
 constexpr size_t kLengthSize = 4;
 
-void PutLength(std::string& out, int32_t n)
-{
+void PutLength(std::string& out, int32_t n) {
     auto u = static_cast<uint32_t>(n);
-    for (int i = 0; i < 4; ++i)
-        out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
+    for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((u >> (8 * i)) & 0xFF));
 }
 
-int32_t GetLength(const std::string& block)
-{
+int32_t GetLength(const std::string& block) {
     uint32_t u = 0;
     for (int i = 0; i < 4; ++i)
         u |= static_cast<uint32_t>(static_cast<unsigned char>(block[static_cast<size_t>(i)])) << (8 * i);
@@ -34,33 +31,28 @@ int32_t GetLength(const std::string& block)
 
 }  // namespace
 
-void TTabrix::DefineProperties(TFiler& Filer)
-{
+void TTabrix::DefineProperties(TFiler& Filer) {
     TComponent::DefineProperties(Filer);
     Filer.DefineBinaryProperty(
-        "XLTemplate", [this](const std::string& block) { ReadXLTemplate(block); },
-        [this] { return WriteXLTemplate(); }, XLTemplateHasData(Filer.Ancestor()));
+        "XLTemplate", [this](const std::string& block) { ReadXLTemplate(block); }, [this] { return WriteXLTemplate(); },
+        XLTemplateHasData(Filer.Ancestor()));
 }
 
-bool TTabrix::XLTemplateHasData(const TPersistent* Ancestor) const
-{
+bool TTabrix::XLTemplateHasData(const TPersistent* Ancestor) const {
     if (const auto* ancestor = dynamic_cast<const TTabrix*>(Ancestor))
         return ancestor->FTemplSize != FTemplSize || ancestor->FTemplData != FTemplData;
     return FTemplSize > 0;
 }
 
-std::string TTabrix::WriteXLTemplate() const
-{
+std::string TTabrix::WriteXLTemplate() const {
     std::string block;
     block.reserve(kLengthSize + FTemplData.size());
     PutLength(block, FTemplSize);
-    if (FTemplSize > 0)
-        block.append(FTemplData);
+    if (FTemplSize > 0) block.append(FTemplData);
     return block;
 }
 
-void TTabrix::ReadXLTemplate(const std::string& Block)
-{
+void TTabrix::ReadXLTemplate(const std::string& Block) {
     FTemplData.clear();
     FTemplSize = 0;
     if (Block.size() < kLengthSize) {
@@ -69,8 +61,7 @@ void TTabrix::ReadXLTemplate(const std::string& Block)
         return;
     }
     int32_t size = GetLength(Block);
-    if (size < 1)
-        return;
+    if (size < 1) return;
     size_t available = Block.size() - kLengthSize;
     if (available < static_cast<size_t>(size)) {
         // A truncated block: nothing of it stays stored.
@@ -82,31 +73,26 @@ void TTabrix::ReadXLTemplate(const std::string& Block)
     FTemplSize = size;
 }
 
-void TTabrix::LoadStoredTemplateFromFile(const AnsiString& FileName)
-{
+void TTabrix::LoadStoredTemplateFromFile(const AnsiString& FileName) {
     FreeStoredTemplate();
     std::string bytes = ReadFileBytes(FileName);  // file errors pass on; nothing is stored then
     if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        throw EReadError(Format("%s: %d MiB is too large for a stored template",
-                                {FileName, static_cast<int>(bytes.size() >> 20)}));
+        throw EReadError(
+            Format("%s: %d MiB is too large for a stored template", {FileName, static_cast<int>(bytes.size() >> 20)}));
     FTemplData = std::move(bytes);
     FTemplSize = static_cast<int32_t>(FTemplData.size());
     FTemplate.clear();
     StoreInDFM = true;
 }
 
-void TTabrix::SaveStoredTemplateToFile(const AnsiString& FileName)
-{
+void TTabrix::SaveStoredTemplateToFile(const AnsiString& FileName) {
     WriteFileBytes(FileName, std::string_view(FTemplData.data(), static_cast<size_t>(FTemplSize)));
 }
 
-void TTabrix::SaveStoredTemplateToTmpFile(AnsiString& FileName)
-{
+void TTabrix::SaveStoredTemplateToTmpFile(AnsiString& FileName) {
     FileName.clear();
-    if (!StoreInDFM)
-        return;
-    if (FTemplSize <= 0)
-        throw ETabrixError(SNoTemplateInDFM);
+    if (!StoreInDFM) return;
+    if (FTemplSize <= 0) throw ETabrixError(SNoTemplateInDFM);
     FileName = TabrixGetTempFName();
     try {
         SaveStoredTemplateToFile(FileName);
@@ -117,18 +103,15 @@ void TTabrix::SaveStoredTemplateToTmpFile(AnsiString& FileName)
     }
 }
 
-void TTabrix::FreeStoredTemplate()
-{
-    if (FTemplSize <= 0)
-        return;
+void TTabrix::FreeStoredTemplate() {
+    if (FTemplSize <= 0) return;
     FTemplSize = 0;
     StoreInDFM = false;
     FTemplData.clear();
     FTemplData.shrink_to_fit();
 }
 
-AnsiString TTabrix::GetTemplateFileName()
-{
+AnsiString TTabrix::GetTemplateFileName() {
     AnsiString result;
     try {
         if (StoreInDFM)
@@ -141,10 +124,8 @@ AnsiString TTabrix::GetTemplateFileName()
     return result;
 }
 
-void TTabrix::SetTemplate(const AnsiString& Value)
-{
-    if (Trim(Value) == Trim(FTemplate))
-        return;
+void TTabrix::SetTemplate(const AnsiString& Value) {
+    if (Trim(Value) == Trim(FTemplate)) return;
     StoreInDFM = false;
     FTemplate = Value;
     TemplSheet.clear();

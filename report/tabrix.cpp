@@ -7,8 +7,7 @@ namespace tabrix {
 
 namespace {
 
-const TEnumInfo& TabrixOptionInfo()
-{
+const TEnumInfo& TabrixOptionInfo() {
     static const TEnumInfo info("TTabrixOption",
                                 {"tbxoShowProgress", "tbxoTotalsAsFormula", "tbxoVisibleWhenError", "tbxoHourCursor"});
     return info;
@@ -16,8 +15,7 @@ const TEnumInfo& TabrixOptionInfo()
 
 }  // namespace
 
-const TClassInfo& TTabrix::StaticClassInfo()
-{
+const TClassInfo& TTabrix::StaticClassInfo() {
     // One line per published property, in the order they are streamed.
     static const TClassInfo info =
         TClassBuilder<TTabrix, TComponent>("TTabrix")
@@ -27,8 +25,7 @@ const TClassInfo& TTabrix::StaticClassInfo()
             .String("FieldSign", &TTabrix::FieldSignText, &TTabrix::SetFieldSignText)
             .Boolean("HasStoredTempl", &TTabrix::GetHasStoredTempl, &TTabrix::SetHasStoredTemplReadOnly)
             .NotStored()
-            .Set("Options", &TTabrix::OptionsBits, &TTabrix::SetOptionsBits, TabrixOptionInfo(),
-                 TTabrixOptions::kAll)
+            .Set("Options", &TTabrix::OptionsBits, &TTabrix::SetOptionsBits, TabrixOptionInfo(), TTabrixOptions::kAll)
             .Boolean("StoreInDFM", &TTabrix::StoreInDFM, &TTabrix::StoreInDFM, false)
             .Component("SubReport", &TTabrix::SubReport, &TTabrix::SetSubReport)
             .String("Template", &TTabrix::Template, &TTabrix::SetTemplate)
@@ -49,21 +46,16 @@ const TClassInfo& TTabrix::StaticClassInfo()
     return info;
 }
 
-void RegisterTabrixClasses()
-{
-    RegisterClass(TTabrix::StaticClassInfo());
-}
+void RegisterTabrixClasses() { RegisterClass(TTabrix::StaticClassInfo()); }
 
 TTabrix::TTabrix(TComponent* AOwner)
     : TComponent(AOwner),
       FBands(std::make_unique<TTabrixBands>(this)),
-      FDictionary(std::make_unique<TTabrixDictionary>(this))
-{
+      FDictionary(std::make_unique<TTabrixDictionary>(this)) {
     _Version = kTabrixVersion;
 }
 
-TTabrix::~TTabrix()
-{
+TTabrix::~TTabrix() {
     // The stored bytes go with the strings; the bands first, while the
     // component they report to still exists.
     FreeStoredTemplate();
@@ -75,49 +67,34 @@ TTabrix::~TTabrix()
     FDataSetCache.clear();
 }
 
-void TTabrix::SetDataSet(TDataSet* Value)
-{
-    if (Value == FDataSet)
-        return;
-    if (FDataSet)
-        RemoveFreeNotification(FDataSet);
+void TTabrix::SetDataSet(TDataSet* Value) {
+    if (Value == FDataSet) return;
+    if (FDataSet) RemoveFreeNotification(FDataSet);
     FDataSet = Value;
-    if (Value)
-        FreeNotification(Value);
+    if (Value) FreeNotification(Value);
 }
 
-void TTabrix::SetSubReport(TTabrix* Value)
-{
-    if (Value == FSubReport || Value == this)
-        return;
-    if (FSubReport)
-        RemoveFreeNotification(FSubReport);
+void TTabrix::SetSubReport(TTabrix* Value) {
+    if (Value == FSubReport || Value == this) return;
+    if (FSubReport) RemoveFreeNotification(FSubReport);
     FSubReport = Value;
-    if (Value)
-        FreeNotification(Value);
+    if (Value) FreeNotification(Value);
 }
 
-void TTabrix::SetFieldSignText(const AnsiString& Value)
-{
+void TTabrix::SetFieldSignText(const AnsiString& Value) {
     // A one-character property: the form holds one character; an empty
     // value keeps the sign, as no field reference could be marked by it.
-    if (!Value.empty())
-        FieldSign = Value[0];
+    if (!Value.empty()) FieldSign = Value[0];
 }
 
-void TTabrix::Notification(TComponent* AComponent, TOperation Operation)
-{
+void TTabrix::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
-    if (Operation != TOperation::opRemove)
-        return;
-    if (AComponent == FDataSet)
-        FDataSet = nullptr;
-    if (AComponent == FSubReport)
-        SetSubReport(nullptr);
+    if (Operation != TOperation::opRemove) return;
+    if (AComponent == FDataSet) FDataSet = nullptr;
+    if (AComponent == FSubReport) SetSubReport(nullptr);
 }
 
-void TTabrix::Assign(const TPersistent* Source)
-{
+void TTabrix::Assign(const TPersistent* Source) {
     const auto* src = dynamic_cast<const TTabrix*>(Source);
     if (!src) {
         TComponent::Assign(Source);
@@ -129,8 +106,7 @@ void TTabrix::Assign(const TPersistent* Source)
     TemplSheet = src->TemplSheet;
 }
 
-void TTabrix::RaiseError(const AnsiString& Msg)
-{
+void TTabrix::RaiseError(const AnsiString& Msg) {
     if (HasState(csDesigning)) {
         ShowErrorBox(Msg);
         return;
@@ -138,9 +114,6 @@ void TTabrix::RaiseError(const AnsiString& Msg)
     throw ETabrixError(Msg);
 }
 
-AnsiString TTabrix::FieldAsString(const AnsiString& FieldName)
-{
-    return FDataSet->FieldByName(FieldName)->AsString();
-}
+AnsiString TTabrix::FieldAsString(const AnsiString& FieldName) { return FDataSet->FieldByName(FieldName)->AsString(); }
 
 }  // namespace tabrix

@@ -35,9 +35,9 @@ private:
 
 const TClassInfo& TBenchReport::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TBenchReport, TComponent>("TBenchReport")
-        .Object("Bands", &TBenchReport::Bands)
-        .Object("SQL", &TBenchReport::SQL)
-        .Build();
+                                       .Object("Bands", &TBenchReport::Bands)
+                                       .Object("SQL", &TBenchReport::SQL)
+                                       .Build();
     return info;
 }
 

@@ -46,8 +46,7 @@ BENCHMARK_CAPTURE(Shift, typical, "SUM(D5:D9)*$B$2+IF(A5>0,A5,0)");
 
 void Translate(benchmark::State& state) {
     const TFormulaDialect en = TFormulaDialect::English(), de = TFormulaDialect::Local(German());
-    for (auto _ : state)
-        benchmark::DoNotOptimize(TranslateFormula("IF(A5>0;ROUND(A5*1,19;2);\"-\")", de, en));
+    for (auto _ : state) benchmark::DoNotOptimize(TranslateFormula("IF(A5>0;ROUND(A5*1,19;2);\"-\")", de, en));
 }
 BENCHMARK(Translate);
 

@@ -11,37 +11,29 @@
 
 namespace {
 
-std::string ExampleTemplate()
-{
-    return std::string(TABRIX_SOURCE_DIR) + "/examples/sales.xlsx";
-}
+std::string ExampleTemplate() { return std::string(TABRIX_SOURCE_DIR) + "/examples/sales.xlsx"; }
 
-void Configure(tabrix::TTabrix& report)
-{
+void Configure(tabrix::TTabrix& report) {
     report.TemplSheet = "Report";
     report.Bands()->AddBand(tabrix::tbxbtMasterData)->SetRange("A3:F3");
 }
 
-void BM_ShowFromTemplateFile(benchmark::State& state)
-{
+void BM_ShowFromTemplateFile(benchmark::State& state) {
     tabrix::TTabrix report(nullptr);
     report.SetTemplate(ExampleTemplate());
     Configure(report);
     std::string out = tabrix::TempFolder() + "tabrix-bench-report.xlsx";
-    for (auto _ : state)
-        report.Show(out);
+    for (auto _ : state) report.Show(out);
     tabrix::DeleteFileAt(out);
 }
 BENCHMARK(BM_ShowFromTemplateFile)->Unit(benchmark::kMillisecond);
 
-void BM_ShowFromStoredTemplate(benchmark::State& state)
-{
+void BM_ShowFromStoredTemplate(benchmark::State& state) {
     tabrix::TTabrix report(nullptr);
     report.LoadStoredTemplateFromFile(ExampleTemplate());
     Configure(report);
     std::string out = tabrix::TempFolder() + "tabrix-bench-report.xlsx";
-    for (auto _ : state)
-        report.Show(out);
+    for (auto _ : state) report.Show(out);
     tabrix::DeleteFileAt(out);
 }
 BENCHMARK(BM_ShowFromStoredTemplate)->Unit(benchmark::kMillisecond);

@@ -81,8 +81,8 @@ TFormats AddFormats(lxw_workbook* wb) {
 }
 
 lxw_format* FormatOf(const TFormats& f, int column) {
-    lxw_format* const all[kColumns] = {f.Integer, f.Decimal, f.Text,  f.Date, f.Formula,
-                                       f.Plain,   f.Count,   f.Flag,  f.Percent, f.Header};
+    lxw_format* const all[kColumns] = {f.Integer, f.Decimal, f.Text, f.Date,    f.Formula,
+                                       f.Plain,   f.Count,   f.Flag, f.Percent, f.Header};
     return all[column];
 }
 
@@ -234,10 +234,11 @@ int main(int argc, char** argv) {
     benchmark::Shutdown();
     if (gTabrixSeconds > 0 && gXlsxwriterSeconds > 0) {
         const double ratio = gTabrixSeconds / gXlsxwriterSeconds;
-        std::printf("65534 x 10 cells: tabrix %.0f ms, libxlsxwriter %.0f ms, ratio %.2f (goal <= 0.50: %s); "
-                    "peak memory %.1f MiB (goal < 150: %s)\n",
-                    gTabrixSeconds * 1000, gXlsxwriterSeconds * 1000, ratio, ratio <= 0.5 ? "met" : "missed",
-                    gPeakKiB / 1024.0, gPeakKiB < 150 * 1024 ? "met" : "missed");
+        std::printf(
+            "65534 x 10 cells: tabrix %.0f ms, libxlsxwriter %.0f ms, ratio %.2f (goal <= 0.50: %s); "
+            "peak memory %.1f MiB (goal < 150: %s)\n",
+            gTabrixSeconds * 1000, gXlsxwriterSeconds * 1000, ratio, ratio <= 0.5 ? "met" : "missed", gPeakKiB / 1024.0,
+            gPeakKiB < 150 * 1024 ? "met" : "missed");
     }
     return 0;
 }

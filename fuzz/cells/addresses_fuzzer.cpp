@@ -34,12 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const std::string_view cell : {text, std::string_view(first), std::string_view(last)}) {
         try {
             (void)TabrixGetRangeColumn(cell);
-        } catch (const ETabrixError&) {
-        }
+        } catch (const ETabrixError&) {}
         try {
             (void)TabrixGetRangeRow(cell);
-        } catch (const ETabrixError&) {
-        }
+        } catch (const ETabrixError&) {}
     }
     return 0;
 }

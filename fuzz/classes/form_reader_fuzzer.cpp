@@ -56,25 +56,26 @@ private:
 
 const TClassInfo& TFuzzLink::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TFuzzLink, TComponent>("TFuzzLink")
-        .Component("Next", &TFuzzLink::Next, &TFuzzLink::SetNext)
-        .Object("Lines", &TFuzzLink::Lines)
-        .Integer("Count", &TFuzzLink::Count, &TFuzzLink::Count).Range(INT64_MIN, INT64_MAX)
-        .Float("Ratio", &TFuzzLink::Ratio, &TFuzzLink::Ratio)
-        .Boolean("Flag", &TFuzzLink::Flag, &TFuzzLink::Flag)
-        .Enumeration("Kind", &TFuzzLink::Kind, &TFuzzLink::Kind, KindInfo, TKind::kA)
-        .Set("Options", &TFuzzLink::Options, &TFuzzLink::Options, KindInfo)
-        .String("Text", &TFuzzLink::Text, &TFuzzLink::Text)
-        .Event("OnFire", &TFuzzLink::OnFire)
-        .Build();
+                                       .Component("Next", &TFuzzLink::Next, &TFuzzLink::SetNext)
+                                       .Object("Lines", &TFuzzLink::Lines)
+                                       .Integer("Count", &TFuzzLink::Count, &TFuzzLink::Count)
+                                       .Range(INT64_MIN, INT64_MAX)
+                                       .Float("Ratio", &TFuzzLink::Ratio, &TFuzzLink::Ratio)
+                                       .Boolean("Flag", &TFuzzLink::Flag, &TFuzzLink::Flag)
+                                       .Enumeration("Kind", &TFuzzLink::Kind, &TFuzzLink::Kind, KindInfo, TKind::kA)
+                                       .Set("Options", &TFuzzLink::Options, &TFuzzLink::Options, KindInfo)
+                                       .String("Text", &TFuzzLink::Text, &TFuzzLink::Text)
+                                       .Event("OnFire", &TFuzzLink::OnFire)
+                                       .Build();
     return info;
 }
 
 const TClassInfo& TFuzzReport::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TFuzzReport, TComponent>("TFuzzReport")
-        .Component("DataSet", &TFuzzReport::DataSet, &TFuzzReport::SetDataSet)
-        .Object("Bands", &TFuzzReport::Bands)
-        .Object("Dictionary", &TFuzzReport::Dictionary)
-        .Build();
+                                       .Component("DataSet", &TFuzzReport::DataSet, &TFuzzReport::SetDataSet)
+                                       .Object("Bands", &TFuzzReport::Bands)
+                                       .Object("Dictionary", &TFuzzReport::Dictionary)
+                                       .Build();
     return info;
 }
 
@@ -100,16 +101,14 @@ void Exercise(TComponent& root) {
                 (void)b->GetRangeTop();
                 (void)b->GetRangeRight();
                 if (auto* h = dynamic_cast<TTabrixGroupHeaderBand*>(b)) (void)h->CalcGroupExpr();
-            } catch (const Exception&) {
-            }
+            } catch (const Exception&) {}
         }
         std::vector<TTabrixBand*> h, f;
         std::vector<int> hc, fc;
         AnsiString right, widest;
         try {
             bands.LoadBandsInfo(true, h, f, hc, fc, right, widest);
-        } catch (const Exception&) {
-        }
+        } catch (const Exception&) {}
         while (bands.GetCount() > 0) bands.Delete(bands.GetCount() / 2);
     }
 }
@@ -145,7 +144,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             // Names of bands may collide in what a person wrote; the reader says so.
         }
         Exercise(*root);
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     return 0;
 }

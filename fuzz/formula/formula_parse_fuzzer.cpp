@@ -19,10 +19,14 @@ public:
     TCellValue CellValue(std::string_view, int row, int col) override {
         if (row > 4 || col > 4) return TCellValue{};
         switch ((row + col) % 4) {
-        case 0: return TCellValue::Number(row * 1.5 - col);
-        case 1: return TCellValue::Text(row == 1 ? "12" : "ab*");
-        case 2: return TCellValue::Boolean(col % 2 == 0);
-        default: return TCellValue{};
+            case 0:
+                return TCellValue::Number(row * 1.5 - col);
+            case 1:
+                return TCellValue::Text(row == 1 ? "12" : "ab*");
+            case 2:
+                return TCellValue::Boolean(col % 2 == 0);
+            default:
+                return TCellValue{};
         }
     }
     void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
@@ -34,9 +38,12 @@ public:
             }
     }
     bool ResolveName(std::string_view name, std::string& text) override {
-        if (name == "Self") text = "Self+1";
-        else if (name == "Area") text = "$A$1:$B$3,$D$2";
-        else return false;
+        if (name == "Self")
+            text = "Self+1";
+        else if (name == "Area")
+            text = "$A$1:$B$3,$D$2";
+        else
+            return false;
         return true;
     }
 };

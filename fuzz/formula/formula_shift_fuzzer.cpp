@@ -36,7 +36,8 @@ bool SameArea(const TArea& a, const TArea& b) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size < 2) return 0;
     // Small moves mostly, now and then far ones that leave the sheet.
-    const int dRow = (data[0] & 0x80) ? int(static_cast<std::int8_t>(data[0])) * 9000 : static_cast<std::int8_t>(data[0] << 1) / 2;
+    const int dRow =
+        (data[0] & 0x80) ? int(static_cast<std::int8_t>(data[0])) * 9000 : static_cast<std::int8_t>(data[0] << 1) / 2;
     const int dCol = static_cast<std::int8_t>(data[1]);
     const std::string text(reinterpret_cast<const char*>(data + 2), size - 2);
     const TFormulaDialect en = TFormulaDialect::English();
@@ -58,7 +59,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string moved = ShiftFormula(text, dRow, dCol);
     const std::vector<TToken> after = Tokenize(moved, en);
-    if (Refs(after) != Refs(before)) return 0;   // something left the sheet
+    if (Refs(after) != Refs(before)) return 0;  // something left the sheet
     if (after.size() != before.size()) std::abort();
     const std::vector<TToken> back = Tokenize(ShiftFormula(moved, -dRow, -dCol), en);
     if (back.size() != before.size()) std::abort();

@@ -28,13 +28,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     (void)TRelationships::Parse(content).Serialize();
                 else if (name == "[Content_Types].xml")
                     (void)TContentTypes::Parse(content).Serialize();
-            } catch (const EPackageError&) {
-            }
+            } catch (const EPackageError&) {}
         }
         p.SetPart("xl/new.xml", "<new/>");
         const TPackage back = TPackage::FromBytes(p.SaveToBytes(), "back", limits);
         if (back.ReadPart("xl/new.xml") != "<new/>") __builtin_trap();
-    } catch (const EPackageError&) {
-    }
+    } catch (const EPackageError&) {}
     return 0;
 }

@@ -21,18 +21,25 @@ const char* const kParts[] = {
 const tabrix::xl::TPackage& SoundWorkbook() {
     static const tabrix::xl::TPackage package = [] {
         tabrix::xl::TPackage p;
-        p.SetPart("[Content_Types].xml",
-                  "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
-                  "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
-                  "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
-                  "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
-                  "<Override PartName=\"/xl/worksheets/sheet1.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
-                  "<Override PartName=\"/xl/sharedStrings.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
-                  "<Override PartName=\"/xl/styles.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
-                  "</Types>");
+        p.SetPart(
+            "[Content_Types].xml",
+            "<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/content-types\">"
+            "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
+            "<Default Extension=\"xml\" ContentType=\"application/xml\"/>"
+            "<Override PartName=\"/xl/workbook.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml\"/>"
+            "<Override PartName=\"/xl/worksheets/sheet1.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>"
+            "<Override PartName=\"/xl/sharedStrings.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.sharedStrings+xml\"/>"
+            "<Override PartName=\"/xl/styles.xml\" "
+            "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml\"/>"
+            "</Types>");
         p.SetPart("_rels/.rels",
                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                  "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" Target=\"xl/workbook.xml\"/>"
+                  "<Relationship Id=\"rId1\" "
+                  "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/officeDocument\" "
+                  "Target=\"xl/workbook.xml\"/>"
                   "</Relationships>");
         p.SetPart("xl/workbook.xml",
                   "<workbook xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
@@ -40,13 +47,20 @@ const tabrix::xl::TPackage& SoundWorkbook() {
                   "<sheets><sheet name=\"Data\" sheetId=\"1\" r:id=\"rId1\"/></sheets></workbook>");
         p.SetPart("xl/_rels/workbook.xml.rels",
                   "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">"
-                  "<Relationship Id=\"rId1\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
-                  "<Relationship Id=\"rId2\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" Target=\"sharedStrings.xml\"/>"
-                  "<Relationship Id=\"rId3\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" Target=\"styles.xml\"/>"
+                  "<Relationship Id=\"rId1\" "
+                  "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/worksheet\" "
+                  "Target=\"worksheets/sheet1.xml\"/>"
+                  "<Relationship Id=\"rId2\" "
+                  "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/sharedStrings\" "
+                  "Target=\"sharedStrings.xml\"/>"
+                  "<Relationship Id=\"rId3\" "
+                  "Type=\"http://schemas.openxmlformats.org/officeDocument/2006/relationships/styles\" "
+                  "Target=\"styles.xml\"/>"
                   "</Relationships>");
-        p.SetPart("xl/sharedStrings.xml",
-                  "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"2\" uniqueCount=\"2\">"
-                  "<si><t>text</t></si><si><r><rPr><b/></rPr><t>rich</t></r></si></sst>");
+        p.SetPart(
+            "xl/sharedStrings.xml",
+            "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"2\" uniqueCount=\"2\">"
+            "<si><t>text</t></si><si><r><rPr><b/></rPr><t>rich</t></r></si></sst>");
         p.SetPart("xl/styles.xml",
                   "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
                   "<numFmts count=\"1\"><numFmt numFmtId=\"164\" formatCode=\"dd.mm.yyyy\"/></numFmts>"
@@ -84,7 +98,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         // What we write we must read again.
         auto back = xl::TWorkbook::FromBytes(saved, "back.xlsx");
         for (int i = 0; i < back->SheetCount(); ++i) (void)back->Sheet(i).UsedRange();
-    } catch (const Exception&) {
-    }
+    } catch (const Exception&) {}
     return 0;
 }

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "platform/rtl/files.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/files.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/strings.h"
 
@@ -14,8 +14,7 @@ void RemoveFrom(std::vector<TComponent*>& list, TComponent* c) {
     list.erase(std::remove(list.begin(), list.end(), c), list.end());
 }
 TComponent* At(const std::vector<TComponent*>& list, int index) {
-    if (index < 0 || index >= static_cast<int>(list.size()))
-        RaiseListIndexError(index);
+    if (index < 0 || index >= static_cast<int>(list.size())) RaiseListIndexError(index);
     return list[static_cast<size_t>(index)];
 }
 }  // namespace
@@ -57,9 +56,8 @@ TDataModule::~TDataModule() {
 }
 
 const TClassInfo& TForm::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TForm, TComponent>("TForm")
-        .String("Caption", &TForm::Caption, &TForm::SetCaption)
-        .Build();
+    static const TClassInfo info =
+        TClassBuilder<TForm, TComponent>("TForm").String("Caption", &TForm::Caption, &TForm::SetCaption).Build();
     return info;
 }
 

@@ -30,8 +30,7 @@ TCollectionItem::~TCollectionItem() {
 
 void TCollectionItem::SetCollection(TCollection* value) {
     if (value == FCollection) return;
-    if (FCollection)
-        FCollection->RemoveItem(this);  // releases ownership to us
+    if (FCollection) FCollection->RemoveItem(this);  // releases ownership to us
     if (value) value->InsertItem(this);
 }
 

@@ -9,8 +9,9 @@ namespace tabrix {
 
 const TClassInfo& TComponent::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TComponent, TPersistent>("TComponent")
-        .String("Name", &TComponent::Name, &TComponent::SetName).NotStored()  // the object header holds it
-        .Build();
+                                       .String("Name", &TComponent::Name, &TComponent::SetName)
+                                       .NotStored()  // the object header holds it
+                                       .Build();
     return info;
 }
 
@@ -63,15 +64,13 @@ void TComponent::SetName(const std::string& name) {
         throw EComponentError(Format("\"%s\" is not a valid component name", {name}));
     if (FOwner && !name.empty()) {
         TComponent* other = FOwner->FindComponent(name);
-        if (other && other != this)
-            throw EComponentError(Format("A component named %s already exists", {name}));
+        if (other && other != this) throw EComponentError(Format("A component named %s already exists", {name}));
     }
     FName = name;
 }
 
 TComponent* TComponent::Components(int index) const {
-    if (index < 0 || index >= ComponentCount())
-        throw EListError(Format("Component index out of bounds (%d)", {index}));
+    if (index < 0 || index >= ComponentCount()) throw EListError(Format("Component index out of bounds (%d)", {index}));
     return FComponents[static_cast<size_t>(index)].get();
 }
 
@@ -93,8 +92,7 @@ void TComponent::InsertComponent(TComponent* component) {
     if (!component || component->FOwner == this) return;
     if (!component->FName.empty()) {
         TComponent* other = FindComponent(component->FName);
-        if (other)
-            throw EComponentError(Format("A component named %s already exists", {component->FName}));
+        if (other) throw EComponentError(Format("A component named %s already exists", {component->FName}));
     }
     std::unique_ptr<TComponent> owned;
     if (component->FOwner)
@@ -170,8 +168,7 @@ void TComponent::Loaded() { SetState(csLoading, false); }
 
 void TComponent::ClearPublishedReferences(TComponent* component) {
     for (const TPropInfo* p : ClassInfo().Properties())
-        if (p->Kind == TTypeKind::tkComponent && p->SetObj && p->GetObj(*this) == component)
-            p->SetObj(*this, nullptr);
+        if (p->Kind == TTypeKind::tkComponent && p->SetObj && p->GetObj(*this) == component) p->SetObj(*this, nullptr);
 }
 
 void TComponent::Notification(TComponent* component, TOperation operation) {

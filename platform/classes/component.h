@@ -34,7 +34,7 @@ enum TComponentStateFlag : uint32_t {
     csDesigning = 1u << 4,   // edited in a design tool: errors are shown, not raised
     csAncestor = 1u << 5,    // part of an ancestor form
     csUpdating = 1u << 6,
-    csFixups = 1u << 7,      // holds references still to be resolved
+    csFixups = 1u << 7,  // holds references still to be resolved
     csInline = 1u << 8,
 };
 using TComponentState = uint32_t;

@@ -8,20 +8,34 @@ namespace tabrix {
 
 const char* ValueTypeName(TValueType type) {
     switch (type) {
-        case TValueType::vaNull: return "end of list";
-        case TValueType::vaList: return "list";
-        case TValueType::vaInt: return "integer";
-        case TValueType::vaExtended: return "float";
-        case TValueType::vaString: return "string";
-        case TValueType::vaIdent: return "identifier";
-        case TValueType::vaFalse: return "False";
-        case TValueType::vaTrue: return "True";
-        case TValueType::vaBinary: return "binary data";
-        case TValueType::vaSet: return "set";
-        case TValueType::vaNil: return "nil";
-        case TValueType::vaCollection: return "collection";
-        case TValueType::vaObject: return "object";
-        case TValueType::vaPropName: return "property name";
+        case TValueType::vaNull:
+            return "end of list";
+        case TValueType::vaList:
+            return "list";
+        case TValueType::vaInt:
+            return "integer";
+        case TValueType::vaExtended:
+            return "float";
+        case TValueType::vaString:
+            return "string";
+        case TValueType::vaIdent:
+            return "identifier";
+        case TValueType::vaFalse:
+            return "False";
+        case TValueType::vaTrue:
+            return "True";
+        case TValueType::vaBinary:
+            return "binary data";
+        case TValueType::vaSet:
+            return "set";
+        case TValueType::vaNil:
+            return "nil";
+        case TValueType::vaCollection:
+            return "collection";
+        case TValueType::vaObject:
+            return "object";
+        case TValueType::vaPropName:
+            return "property name";
     }
     return "value";
 }
@@ -129,11 +143,11 @@ bool TWriter::IsDefaultValue(TPersistent& instance, const TPropInfo& prop) const
         }
         case TTypeKind::tkComponent: {
             auto* v = dynamic_cast<TComponent*>(prop.GetObj(instance));
-            if (anc)
-                return RefName(v, FRoot) == RefName(dynamic_cast<TComponent*>(prop.GetObj(*anc)), FRootAncestor);
+            if (anc) return RefName(v, FRoot) == RefName(dynamic_cast<TComponent*>(prop.GetObj(*anc)), FRootAncestor);
             return v == nullptr;
         }
-        case TTypeKind::tkClass: return false;
+        case TTypeKind::tkClass:
+            return false;
     }
     return false;
 }
@@ -171,9 +185,15 @@ void TWriter::WriteProperty(TPersistent& instance, const TPropInfo& prop) {
     if (!prop.IsWritable() || IsDefaultValue(instance, prop)) return;
     WritePropName(prop.Name);
     switch (prop.Kind) {
-        case TTypeKind::tkInteger: WriteInteger(prop.GetOrd(instance)); break;
-        case TTypeKind::tkBoolean: WriteBoolean(prop.GetOrd(instance) != 0); break;
-        case TTypeKind::tkEnumeration: WriteIdent(prop.EnumType->Name(static_cast<int>(prop.GetOrd(instance)))); break;
+        case TTypeKind::tkInteger:
+            WriteInteger(prop.GetOrd(instance));
+            break;
+        case TTypeKind::tkBoolean:
+            WriteBoolean(prop.GetOrd(instance) != 0);
+            break;
+        case TTypeKind::tkEnumeration:
+            WriteIdent(prop.EnumType->Name(static_cast<int>(prop.GetOrd(instance))));
+            break;
         case TTypeKind::tkSet: {
             WriteValue(TValueType::vaSet);
             auto mask = static_cast<uint64_t>(prop.GetOrd(instance));
@@ -182,8 +202,12 @@ void TWriter::WriteProperty(TPersistent& instance, const TPropInfo& prop) {
             WriteValue(TValueType::vaNull);
             break;
         }
-        case TTypeKind::tkFloat: WriteFloat(prop.GetFloat(instance)); break;
-        case TTypeKind::tkString: WriteString(prop.GetStr(instance)); break;
+        case TTypeKind::tkFloat:
+            WriteFloat(prop.GetFloat(instance));
+            break;
+        case TTypeKind::tkString:
+            WriteString(prop.GetStr(instance));
+            break;
         case TTypeKind::tkMethod: {
             std::string name = prop.GetStr(instance);
             if (name.empty())
@@ -200,7 +224,8 @@ void TWriter::WriteProperty(TPersistent& instance, const TPropInfo& prop) {
                 WriteValue(TValueType::vaNil);
             break;
         }
-        case TTypeKind::tkClass: break;
+        case TTypeKind::tkClass:
+            break;
     }
 }
 
@@ -241,15 +266,14 @@ void TWriter::WriteBoolean(bool value) { Push(value ? TValueType::vaTrue : TValu
 void TWriter::WriteIdent(std::string_view ident) { Push(TValueType::vaIdent).Text = ident; }
 void TWriter::WriteBinary(std::string_view bytes) { Push(TValueType::vaBinary).Text = bytes; }
 
-void TWriter::DefineProperty(const std::string& name, const TReaderProc&, const TWriterProc& writeData,
-                             bool hasData) {
+void TWriter::DefineProperty(const std::string& name, const TReaderProc&, const TWriterProc& writeData, bool hasData) {
     if (!hasData || !writeData) return;
     WritePropName(name);
     writeData(*this);
 }
 
-void TWriter::DefineBinaryProperty(const std::string& name, const TBinaryReadProc&,
-                                   const TBinaryWriteProc& writeData, bool hasData) {
+void TWriter::DefineBinaryProperty(const std::string& name, const TBinaryReadProc&, const TBinaryWriteProc& writeData,
+                                   bool hasData) {
     if (!hasData || !writeData) return;
     WritePropName(name);
     WriteBinary(writeData());

@@ -30,16 +30,16 @@ TABRIX_EXCEPTION_CLASS(EParserError, EReadError);
 TABRIX_EXCEPTION_CLASS(EMethodNotFound, EReadError);
 
 enum class TValueType : uint8_t {
-    vaNull,        // end of a list (properties, children, list, collection, set)
-    vaList,        // begin of a list / collection item
+    vaNull,  // end of a list (properties, children, list, collection, set)
+    vaList,  // begin of a list / collection item
     vaInt,
     vaExtended,
     vaString,
-    vaIdent,       // identifier: enumeration value, component or method name
+    vaIdent,  // identifier: enumeration value, component or method name
     vaFalse,
     vaTrue,
     vaBinary,
-    vaSet,         // identifiers follow, then vaNull
+    vaSet,  // identifiers follow, then vaNull
     vaNil,
     vaCollection,  // items follow (optional vaInt index, then vaList ... vaNull), then vaNull
     vaObject,      // object header: class, name, flags; then properties, vaNull, children, vaNull
@@ -52,12 +52,12 @@ enum TFilerFlag : uint8_t { ffInherited = 1, ffChildPos = 2, ffInline = 4 };
 
 struct TFormValue {
     TValueType Type = TValueType::vaNull;
-    int Line = 0;          // line of the form file (0 when built in memory)
-    int64_t Int = 0;       // vaInt
-    double Float = 0;      // vaExtended
-    std::string Text;      // vaString, vaIdent, vaBinary bytes, vaPropName, vaObject class name
-    std::string Name;      // vaObject: component name
-    uint8_t Flags = 0;     // vaObject: TFilerFlag mask
+    int Line = 0;       // line of the form file (0 when built in memory)
+    int64_t Int = 0;    // vaInt
+    double Float = 0;   // vaExtended
+    std::string Text;   // vaString, vaIdent, vaBinary bytes, vaPropName, vaObject class name
+    std::string Name;   // vaObject: component name
+    uint8_t Flags = 0;  // vaObject: TFilerFlag mask
 };
 using TFormValues = std::vector<TFormValue>;
 
@@ -74,8 +74,8 @@ public:
     virtual ~TFiler() = default;
     // Declares a value streamed beside the published properties. The writer
     // writes it when hasData; the reader calls readData when it meets it.
-    virtual void DefineProperty(const std::string& name, const TReaderProc& readData,
-                                const TWriterProc& writeData, bool hasData) = 0;
+    virtual void DefineProperty(const std::string& name, const TReaderProc& readData, const TWriterProc& writeData,
+                                bool hasData) = 0;
     virtual void DefineBinaryProperty(const std::string& name, const TBinaryReadProc& readData,
                                       const TBinaryWriteProc& writeData, bool hasData) = 0;
 
@@ -118,8 +118,8 @@ public:
     void WriteIdent(std::string_view ident);
     void WriteBinary(std::string_view bytes);
 
-    void DefineProperty(const std::string& name, const TReaderProc& readData,
-                        const TWriterProc& writeData, bool hasData) override;
+    void DefineProperty(const std::string& name, const TReaderProc& readData, const TWriterProc& writeData,
+                        bool hasData) override;
     void DefineBinaryProperty(const std::string& name, const TBinaryReadProc& readData,
                               const TBinaryWriteProc& writeData, bool hasData) override;
 
@@ -170,8 +170,8 @@ public:
     std::string ReadBinary();
     void SkipValue();
 
-    void DefineProperty(const std::string& name, const TReaderProc& readData,
-                        const TWriterProc& writeData, bool hasData) override;
+    void DefineProperty(const std::string& name, const TReaderProc& readData, const TWriterProc& writeData,
+                        bool hasData) override;
     void DefineBinaryProperty(const std::string& name, const TBinaryReadProc& readData,
                               const TBinaryWriteProc& writeData, bool hasData) override;
 

@@ -18,8 +18,7 @@ void CheckRootClass(const TFormValues& values, const std::string& fileName) {
     if (values.empty() || values.front().Type != TValueType::vaObject) return;  // the reader reports it
     const TFormValue& h = values.front();
     const TClassInfo* info = FindClass(h.Text);
-    if (!info)
-        throw EClassNotFound(Format("%s, line %d: class %s is not registered", {fileName, h.Line, h.Text}));
+    if (!info) throw EClassNotFound(Format("%s, line %d: class %s is not registered", {fileName, h.Line, h.Text}));
     if (!info->InheritsFrom(TDataModule::StaticClassInfo()) && !info->InheritsFrom(TForm::StaticClassInfo()))
         throw EReadError(Format("%s, line %d: the root object %s is a %s; a data module or form expected",
                                 {fileName, h.Line, h.Name, h.Text}));

@@ -55,8 +55,8 @@ public:
                 ++FPos;
             FTok.Kind = TTok::Ident;
             FTok.Text = std::string(FText.substr(start, FPos - start));
-        } else if (IsDigit(c) || c == '$' || (c == '-' && FPos + 1 < FText.size() &&
-                                               (IsDigit(FText[FPos + 1]) || FText[FPos + 1] == '$'))) {
+        } else if (IsDigit(c) || c == '$' ||
+                   (c == '-' && FPos + 1 < FText.size() && (IsDigit(FText[FPos + 1]) || FText[FPos + 1] == '$'))) {
             Number();
         } else if (c == '\'' || c == '#') {
             String();
@@ -125,8 +125,7 @@ private:
         if (isFloat) {
             double v = 0;
             auto r = std::from_chars(first, last, v);
-            if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v))
-                Fail(FLine, Format("bad number %s", {num}));
+            if (r.ec != std::errc() || r.ptr != last || !std::isfinite(v)) Fail(FLine, Format("bad number %s", {num}));
             FTok.Kind = TTok::Float;
             FTok.Float = v;
         } else {
@@ -212,7 +211,8 @@ private:
             }
             if (c == ' ' || c == '\t' || c == '\r') continue;
             int d = HexDigit(c);
-            if (d < 0) Fail(FLine, Format("hexadecimal digit expected in binary data but '%s' found", {std::string(1, c)}));
+            if (d < 0)
+                Fail(FLine, Format("hexadecimal digit expected in binary data but '%s' found", {std::string(1, c)}));
             if (high < 0) {
                 high = d;
             } else {
@@ -232,13 +232,20 @@ private:
 
 std::string DescribeToken(const TToken& t) {
     switch (t.Kind) {
-        case TTok::Eof: return "end of file";
-        case TTok::Ident: return "'" + t.Text + "'";
-        case TTok::Int: return "number " + IntToStr(t.Int);
-        case TTok::Float: return "number";
-        case TTok::String: return "string";
-        case TTok::Binary: return "binary data";
-        case TTok::Symbol: return std::string("'") + t.Symbol + "'";
+        case TTok::Eof:
+            return "end of file";
+        case TTok::Ident:
+            return "'" + t.Text + "'";
+        case TTok::Int:
+            return "number " + IntToStr(t.Int);
+        case TTok::Float:
+            return "number";
+        case TTok::String:
+            return "string";
+        case TTok::Binary:
+            return "binary data";
+        case TTok::Symbol:
+            return std::string("'") + t.Symbol + "'";
     }
     return "token";
 }
@@ -386,7 +393,8 @@ private:
                 if (t.Symbol == '(') return ParseList(depth);
                 if (t.Symbol == '<') return ParseCollection(depth);
                 break;
-            case TTok::Eof: break;
+            case TTok::Eof:
+                break;
         }
         Expected("value");
     }
@@ -509,13 +517,27 @@ private:
     void Value(int indent) {
         const TFormValue& v = Take();
         switch (v.Type) {
-            case TValueType::vaInt: FOut += IntToStr(v.Int); return;
-            case TValueType::vaExtended: Float(v.Float); return;
-            case TValueType::vaString: String(v.Text, indent); return;
-            case TValueType::vaIdent: FOut += v.Text; return;
-            case TValueType::vaTrue: FOut += "True"; return;
-            case TValueType::vaFalse: FOut += "False"; return;
-            case TValueType::vaNil: FOut += "nil"; return;
+            case TValueType::vaInt:
+                FOut += IntToStr(v.Int);
+                return;
+            case TValueType::vaExtended:
+                Float(v.Float);
+                return;
+            case TValueType::vaString:
+                String(v.Text, indent);
+                return;
+            case TValueType::vaIdent:
+                FOut += v.Text;
+                return;
+            case TValueType::vaTrue:
+                FOut += "True";
+                return;
+            case TValueType::vaFalse:
+                FOut += "False";
+                return;
+            case TValueType::vaNil:
+                FOut += "nil";
+                return;
             case TValueType::vaSet: {
                 FOut += '[';
                 bool first = true;
@@ -555,8 +577,11 @@ private:
                 TakeNull();
                 FOut += '>';
                 return;
-            case TValueType::vaBinary: Binary(v.Text, indent); return;
-            default: Fail("value expected");
+            case TValueType::vaBinary:
+                Binary(v.Text, indent);
+                return;
+            default:
+                Fail("value expected");
         }
     }
 
@@ -629,8 +654,8 @@ private:
 
 TFormValues ObjectTextToValues(std::string_view text, const std::string& fileName) {
     if (text.size() > kFormMaxTextSize)
-        throw EParserError(Format("%s: the form file is larger than %d bytes",
-                                  {fileName, static_cast<int64_t>(kFormMaxTextSize)}));
+        throw EParserError(
+            Format("%s: the form file is larger than %d bytes", {fileName, static_cast<int64_t>(kFormMaxTextSize)}));
     if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // UTF-8 mark
     return TParser(text, fileName).Parse();
 }

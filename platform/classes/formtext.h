@@ -29,7 +29,7 @@
 namespace tabrix {
 
 // Limits that hold against hostile files.
-inline constexpr int kFormMaxNesting = 64;           // objects, lists and collections inside each other
+inline constexpr int kFormMaxNesting = 64;             // objects, lists and collections inside each other
 inline constexpr size_t kFormMaxTextSize = 64u << 20;  // bytes of one form file
 
 // Parses form text into values. A syntax error raises EParserError

@@ -23,8 +23,8 @@ void TPersistent::Assign(const TPersistent* source) {
 void TPersistent::AssignTo(TPersistent& dest) const { dest.AssignError(this); }
 
 void TPersistent::AssignError(const TPersistent* source) const {
-    throw EConvertError(Format("Cannot assign a %s to a %s",
-                               {source ? source->ClassName() : std::string("nil"), ClassName()}));
+    throw EConvertError(
+        Format("Cannot assign a %s to a %s", {source ? source->ClassName() : std::string("nil"), ClassName()}));
 }
 
 std::string TPersistent::GetNamePath() const { return ClassName(); }

@@ -15,12 +15,18 @@ namespace {
 
 std::string Describe(const TFormValue& v) {
     switch (v.Type) {
-        case TValueType::vaInt: return "integer " + IntToStr(v.Int);
-        case TValueType::vaString: return "string '" + v.Text.substr(0, 40) + "'";
-        case TValueType::vaIdent: return "identifier " + v.Text;
-        case TValueType::vaPropName: return "property " + v.Text;
-        case TValueType::vaObject: return "object " + v.Name + ": " + v.Text;
-        default: return ValueTypeName(v.Type);
+        case TValueType::vaInt:
+            return "integer " + IntToStr(v.Int);
+        case TValueType::vaString:
+            return "string '" + v.Text.substr(0, 40) + "'";
+        case TValueType::vaIdent:
+            return "identifier " + v.Text;
+        case TValueType::vaPropName:
+            return "property " + v.Text;
+        case TValueType::vaObject:
+            return "object " + v.Name + ": " + v.Text;
+        default:
+            return ValueTypeName(v.Type);
     }
 }
 
@@ -57,9 +63,7 @@ const TFormValue& TReader::Take() {
     return v;
 }
 
-TValueType TReader::NextValue() const {
-    return FPos < FValues.size() ? FValues[FPos].Type : TValueType::vaNull;
-}
+TValueType TReader::NextValue() const { return FPos < FValues.size() ? FValues[FPos].Type : TValueType::vaNull; }
 
 TValueType TReader::ReadValue() { return Take().Type; }
 
@@ -104,11 +108,19 @@ bool TReader::ReadBoolean() {
 
 std::string TReader::ReadIdent() {
     switch (NextValue()) {
-        case TValueType::vaIdent: return Take().Text;
-        case TValueType::vaTrue: ++FPos; return "True";
-        case TValueType::vaFalse: ++FPos; return "False";
-        case TValueType::vaNil: ++FPos; return "nil";
-        default: Expected("identifier");
+        case TValueType::vaIdent:
+            return Take().Text;
+        case TValueType::vaTrue:
+            ++FPos;
+            return "True";
+        case TValueType::vaFalse:
+            ++FPos;
+            return "False";
+        case TValueType::vaNil:
+            ++FPos;
+            return "nil";
+        default:
+            Expected("identifier");
     }
 }
 
@@ -129,7 +141,9 @@ void TReader::SkipValue() {
             while (!EndOfList()) SkipValue();
             ReadListEnd();
             break;
-        case TValueType::vaSet: SkipSetBody(); break;
+        case TValueType::vaSet:
+            SkipSetBody();
+            break;
         case TValueType::vaCollection:
             while (!EndOfList()) {
                 if (NextValue() == TValueType::vaInt) ++FPos;
@@ -147,7 +161,8 @@ void TReader::SkipValue() {
         case TValueType::vaPropName:
             --FPos;
             Expected("a value");
-        default: break;
+        default:
+            break;
     }
     --FDepth;
 }
@@ -173,7 +188,8 @@ TComponent* TReader::ReadRootComponent(TComponent* root) {
 
 TComponent* TReader::CreateComponent(const TFormValue& header, TComponent* owner) {
     const TClassInfo* info = FindClass(header.Text);
-    if (!info) throw EClassNotFound(Format("%s, line %d: class %s is not registered", {FFileName, header.Line, header.Text}));
+    if (!info)
+        throw EClassNotFound(Format("%s, line %d: class %s is not registered", {FFileName, header.Line, header.Text}));
     if (!info->InheritsFrom(TComponent::StaticClassInfo()) || !info->ComponentFactory())
         Error(Format("class %s cannot be created as a component", {header.Text}));
     return info->ComponentFactory()(owner);
@@ -270,16 +286,21 @@ void TReader::ReadPropValue(TPersistent& instance, const TPropInfo& prop) {
                 prop.SetOrd(instance, v);
                 return;
             }
-            case TTypeKind::tkFloat: prop.SetFloat(instance, ReadFloat()); return;
-            case TTypeKind::tkString: prop.SetStr(instance, ReadString()); return;
-            case TTypeKind::tkBoolean: prop.SetOrd(instance, ReadBoolean() ? 1 : 0); return;
+            case TTypeKind::tkFloat:
+                prop.SetFloat(instance, ReadFloat());
+                return;
+            case TTypeKind::tkString:
+                prop.SetStr(instance, ReadString());
+                return;
+            case TTypeKind::tkBoolean:
+                prop.SetOrd(instance, ReadBoolean() ? 1 : 0);
+                return;
             case TTypeKind::tkEnumeration: {
                 std::string ident = ReadIdent();
                 int ord = prop.EnumType->Ordinal(ident);
                 if (ord < 0) {
                     std::string names;
-                    for (int i = 0; i < prop.EnumType->Count(); ++i)
-                        names += (i ? ", " : "") + prop.EnumType->Name(i);
+                    for (int i = 0; i < prop.EnumType->Count(); ++i) names += (i ? ", " : "") + prop.EnumType->Name(i);
                     Error(Format("invalid value %s for property %s (one of %s expected)", {ident, prop.Name, names}));
                 }
                 prop.SetOrd(instance, ord);
@@ -291,8 +312,7 @@ void TReader::ReadPropValue(TPersistent& instance, const TPropInfo& prop) {
                 while (NextValue() == TValueType::vaIdent) {
                     std::string ident = Take().Text;
                     int ord = prop.EnumType->Ordinal(ident);
-                    if (ord < 0 || ord >= 64)
-                        Error(Format("invalid value %s in set property %s", {ident, prop.Name}));
+                    if (ord < 0 || ord >= 64) Error(Format("invalid value %s in set property %s", {ident, prop.Name}));
                     mask |= uint64_t{1} << ord;
                 }
                 ReadListEnd();
@@ -373,8 +393,8 @@ void TReader::DefineProperty(const std::string& name, const TReaderProc& readDat
     readData(*this);
 }
 
-void TReader::DefineBinaryProperty(const std::string& name, const TBinaryReadProc& readData,
-                                   const TBinaryWriteProc&, bool) {
+void TReader::DefineBinaryProperty(const std::string& name, const TBinaryReadProc& readData, const TBinaryWriteProc&,
+                                   bool) {
     if (FPropName.empty() || !readData || !SameText(name, FPropName)) return;
     FPropName.clear();
     readData(ReadBinary());

@@ -6,9 +6,9 @@
 namespace tabrix::classes_detail {
 
 std::vector<const TClassInfo*> PlatformClasses() {
-    return {&TPersistent::StaticClassInfo(), &TComponent::StaticClassInfo(), &TCollection::StaticClassInfo(),
-            &TCollectionItem::StaticClassInfo(), &TStrings::StaticClassInfo(), &TStringList::StaticClassInfo(),
-            &TDataModule::StaticClassInfo(), &TForm::StaticClassInfo()};
+    return {&TPersistent::StaticClassInfo(),     &TComponent::StaticClassInfo(), &TCollection::StaticClassInfo(),
+            &TCollectionItem::StaticClassInfo(), &TStrings::StaticClassInfo(),   &TStringList::StaticClassInfo(),
+            &TDataModule::StaticClassInfo(),     &TForm::StaticClassInfo()};
 }
 
 }  // namespace tabrix::classes_detail

@@ -12,15 +12,24 @@ namespace tabrix {
 
 const char* TypeKindName(TTypeKind kind) {
     switch (kind) {
-        case TTypeKind::tkInteger: return "integer";
-        case TTypeKind::tkFloat: return "float";
-        case TTypeKind::tkString: return "string";
-        case TTypeKind::tkBoolean: return "Boolean";
-        case TTypeKind::tkEnumeration: return "enumeration";
-        case TTypeKind::tkSet: return "set";
-        case TTypeKind::tkComponent: return "component reference";
-        case TTypeKind::tkClass: return "object";
-        case TTypeKind::tkMethod: return "event";
+        case TTypeKind::tkInteger:
+            return "integer";
+        case TTypeKind::tkFloat:
+            return "float";
+        case TTypeKind::tkString:
+            return "string";
+        case TTypeKind::tkBoolean:
+            return "Boolean";
+        case TTypeKind::tkEnumeration:
+            return "enumeration";
+        case TTypeKind::tkSet:
+            return "set";
+        case TTypeKind::tkComponent:
+            return "component reference";
+        case TTypeKind::tkClass:
+            return "object";
+        case TTypeKind::tkMethod:
+            return "event";
     }
     return "unknown";
 }
@@ -46,12 +55,17 @@ const std::any* TMethodTable::Find(std::string_view name) const {
 
 bool TPropInfo::IsWritable() const {
     switch (Kind) {
-        case TTypeKind::tkFloat: return static_cast<bool>(SetFloat);
-        case TTypeKind::tkString: return static_cast<bool>(SetStr);
+        case TTypeKind::tkFloat:
+            return static_cast<bool>(SetFloat);
+        case TTypeKind::tkString:
+            return static_cast<bool>(SetStr);
         case TTypeKind::tkComponent:
-        case TTypeKind::tkClass: return static_cast<bool>(SetObj);
-        case TTypeKind::tkMethod: return static_cast<bool>(SetMethod);
-        default: return static_cast<bool>(SetOrd);
+        case TTypeKind::tkClass:
+            return static_cast<bool>(SetObj);
+        case TTypeKind::tkMethod:
+            return static_cast<bool>(SetMethod);
+        default:
+            return static_cast<bool>(SetOrd);
     }
 }
 
@@ -107,7 +121,6 @@ std::map<std::string, const TClassInfo*>& Registry() {
 }
 }  // namespace
 
-
 void RegisterClass(const TClassInfo& info) { Registry()[UpperCase(info.Name())] = &info; }
 
 void UnRegisterClass(const TClassInfo& info) {
@@ -143,8 +156,8 @@ const TPropInfo& RequireProp(const TPersistent& instance, std::string_view name)
 }
 
 [[noreturn]] void KindError(const TPersistent& instance, const TPropInfo& p, const char* what) {
-    throw EPropertyError(Format("Property %s of %s is of kind %s: %s",
-                                {p.Name, instance.ClassName(), TypeKindName(p.Kind), what}));
+    throw EPropertyError(
+        Format("Property %s of %s is of kind %s: %s", {p.Name, instance.ClassName(), TypeKindName(p.Kind), what}));
 }
 
 void RequireWritable(const TPersistent& instance, const TPropInfo& p) {
@@ -169,17 +182,23 @@ Variant GetPropValue(const TPersistent& instance, std::string_view name) {
     const TPropInfo& p = RequireProp(instance, name);
     switch (p.Kind) {
         case TTypeKind::tkInteger:
-        case TTypeKind::tkSet: return Variant(p.GetOrd(instance));
-        case TTypeKind::tkBoolean: return Variant(p.GetOrd(instance) != 0);
-        case TTypeKind::tkEnumeration: return Variant(p.EnumType->Name(static_cast<int>(p.GetOrd(instance))));
-        case TTypeKind::tkFloat: return Variant(p.GetFloat(instance));
+        case TTypeKind::tkSet:
+            return Variant(p.GetOrd(instance));
+        case TTypeKind::tkBoolean:
+            return Variant(p.GetOrd(instance) != 0);
+        case TTypeKind::tkEnumeration:
+            return Variant(p.EnumType->Name(static_cast<int>(p.GetOrd(instance))));
+        case TTypeKind::tkFloat:
+            return Variant(p.GetFloat(instance));
         case TTypeKind::tkString:
-        case TTypeKind::tkMethod: return Variant(p.GetStr(instance));
+        case TTypeKind::tkMethod:
+            return Variant(p.GetStr(instance));
         case TTypeKind::tkComponent: {
             auto* c = dynamic_cast<TComponent*>(p.GetObj(instance));
             return Variant(c ? c->Name() : std::string());
         }
-        case TTypeKind::tkClass: break;
+        case TTypeKind::tkClass:
+            break;
     }
     KindError(instance, p, "it has no scalar value");
 }
@@ -191,42 +210,47 @@ void SetPropValue(TPersistent& instance, std::string_view name, const Variant& v
         case TTypeKind::tkInteger: {
             int64_t v = value.AsInteger();
             if (v < p.MinValue || v > p.MaxValue)
-                throw EPropertyError(Format("Value %s of property %s is out of its range",
-                                            {IntToStr(v), p.Name}));
+                throw EPropertyError(Format("Value %s of property %s is out of its range", {IntToStr(v), p.Name}));
             p.SetOrd(instance, v);
             return;
         }
-        case TTypeKind::tkSet: p.SetOrd(instance, value.AsInteger()); return;
-        case TTypeKind::tkBoolean: p.SetOrd(instance, value.AsBoolean() ? 1 : 0); return;
+        case TTypeKind::tkSet:
+            p.SetOrd(instance, value.AsInteger());
+            return;
+        case TTypeKind::tkBoolean:
+            p.SetOrd(instance, value.AsBoolean() ? 1 : 0);
+            return;
         case TTypeKind::tkEnumeration: {
-            int ord = value.IsString() ? p.EnumType->Ordinal(value.AsAnsiString())
-                                       : static_cast<int>(value.AsInteger());
+            int ord =
+                value.IsString() ? p.EnumType->Ordinal(value.AsAnsiString()) : static_cast<int>(value.AsInteger());
             if (ord < 0 || ord >= p.EnumType->Count())
-                throw EPropertyError(Format("Invalid value %s for property %s",
-                                            {value.AsAnsiString(), p.Name}));
+                throw EPropertyError(Format("Invalid value %s for property %s", {value.AsAnsiString(), p.Name}));
             p.SetOrd(instance, ord);
             return;
         }
-        case TTypeKind::tkFloat: p.SetFloat(instance, value.AsDouble()); return;
-        case TTypeKind::tkString: p.SetStr(instance, value.AsAnsiString()); return;
+        case TTypeKind::tkFloat:
+            p.SetFloat(instance, value.AsDouble());
+            return;
+        case TTypeKind::tkString:
+            p.SetStr(instance, value.AsAnsiString());
+            return;
         case TTypeKind::tkMethod:
         case TTypeKind::tkComponent:
-        case TTypeKind::tkClass: break;
+        case TTypeKind::tkClass:
+            break;
     }
     KindError(instance, p, "it takes no scalar value");
 }
 
 TPersistent* GetObjectProp(const TPersistent& instance, std::string_view name) {
     const TPropInfo& p = RequireProp(instance, name);
-    if (p.Kind != TTypeKind::tkComponent && p.Kind != TTypeKind::tkClass)
-        KindError(instance, p, "it holds no object");
+    if (p.Kind != TTypeKind::tkComponent && p.Kind != TTypeKind::tkClass) KindError(instance, p, "it holds no object");
     return p.GetObj(instance);
 }
 
 void SetObjectProp(TPersistent& instance, std::string_view name, TPersistent* value) {
     const TPropInfo& p = RequireProp(instance, name);
-    if (p.Kind != TTypeKind::tkComponent && p.Kind != TTypeKind::tkClass)
-        KindError(instance, p, "it holds no object");
+    if (p.Kind != TTypeKind::tkComponent && p.Kind != TTypeKind::tkClass) KindError(instance, p, "it holds no object");
     RequireWritable(instance, p);
     if (value && !value->InheritsFrom(*p.ClassType()))
         throw EPropertyError(Format("Property %s of %s takes a %s, not a %s",

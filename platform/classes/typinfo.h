@@ -36,9 +36,9 @@ class TClassInfo;
 TABRIX_EXCEPTION_CLASS(EPropertyError, Exception);
 
 enum class TTypeKind : uint8_t {
-    tkInteger,      // int64 value, optional range
-    tkFloat,        // double
-    tkString,       // UTF-8 text
+    tkInteger,  // int64 value, optional range
+    tkFloat,    // double
+    tkString,   // UTF-8 text
     tkBoolean,
     tkEnumeration,  // ordinal into TEnumInfo names
     tkSet,          // bit mask over TEnumInfo names (bit n = ordinal n)
@@ -73,8 +73,7 @@ struct TEvent {
 
     TEvent() = default;
     TEvent(std::function<Sig> handler) : Handler(std::move(handler)) {}
-    TEvent(std::string name, std::function<Sig> handler)
-        : MethodName(std::move(name)), Handler(std::move(handler)) {}
+    TEvent(std::string name, std::function<Sig> handler) : MethodName(std::move(name)), Handler(std::move(handler)) {}
     // A handler given in code has no method name, so it is not streamed.
     TEvent& operator=(std::function<Sig> handler) {
         Handler = std::move(handler);
@@ -83,8 +82,13 @@ struct TEvent {
     }
     explicit operator bool() const { return static_cast<bool>(Handler); }
     template <class... A>
-    decltype(auto) operator()(A&&... args) const { return Handler(std::forward<A>(args)...); }
-    void Clear() { MethodName.clear(); Handler = nullptr; }
+    decltype(auto) operator()(A&&... args) const {
+        return Handler(std::forward<A>(args)...);
+    }
+    void Clear() {
+        MethodName.clear();
+        Handler = nullptr;
+    }
 };
 
 // Names bound to callables by the program before it loads a form; an event
@@ -92,7 +96,9 @@ struct TEvent {
 class TMethodTable {
 public:
     template <class Sig>
-    void Bind(const std::string& name, std::function<Sig> fn) { FMethods[Key(name)] = std::move(fn); }
+    void Bind(const std::string& name, std::function<Sig> fn) {
+        FMethods[Key(name)] = std::move(fn);
+    }
     void Unbind(const std::string& name) { FMethods.erase(Key(name)); }
     // The stored callable (a std::function of the event's signature), or null.
     const std::any* Find(std::string_view name) const;
@@ -106,15 +112,15 @@ private:
 struct TPropInfo {
     std::string Name;
     TTypeKind Kind = TTypeKind::tkInteger;
-    const TEnumInfo* EnumType = nullptr;    // tkEnumeration, tkSet
+    const TEnumInfo* EnumType = nullptr;  // tkEnumeration, tkSet
     // tkComponent, tkClass: the class of the value, looked up when first
     // needed (a class may refer to itself).
     const TClassInfo& (*ClassTypeOf)() = nullptr;
     const TClassInfo* ClassType() const { return ClassTypeOf ? &ClassTypeOf() : nullptr; }
-    int64_t Default = 0;                    // tkInteger, tkBoolean, tkEnumeration, tkSet
-    bool HasDefault = false;                // ordinal kinds: written only when not Default
+    int64_t Default = 0;                                 // tkInteger, tkBoolean, tkEnumeration, tkSet
+    bool HasDefault = false;                             // ordinal kinds: written only when not Default
     int64_t MinValue = INT32_MIN, MaxValue = INT32_MAX;  // tkInteger
-    bool Stored = true;                     // false: readable by name, never streamed
+    bool Stored = true;                                  // false: readable by name, never streamed
 
     // Accessors of the kind; the others stay empty.
     std::function<int64_t(const TPersistent&)> GetOrd;  // integer, Boolean, enum, set
@@ -168,9 +174,9 @@ private:
 };
 
 // Declares the class's type information inside its body.
-#define TABRIX_CLASS(Name)                                                        \
-public:                                                                           \
-    static const ::tabrix::TClassInfo& StaticClassInfo();                         \
+#define TABRIX_CLASS(Name)                                \
+public:                                                   \
+    static const ::tabrix::TClassInfo& StaticClassInfo(); \
     const ::tabrix::TClassInfo& ClassInfo() const override { return StaticClassInfo(); }
 
 // ---- class registry: what a form file can create by class name
@@ -254,7 +260,9 @@ public:
     }
     // An integer that is written always (no default).
     template <class G, class S>
-    TClassBuilder& IntegerNoDefault(const char* name, G get, S set) { return Integer(name, get, set, 0, false); }
+    TClassBuilder& IntegerNoDefault(const char* name, G get, S set) {
+        return Integer(name, get, set, 0, false);
+    }
 
     template <class G, class S>
     TClassBuilder& Float(const char* name, G get, S set) {

@@ -120,9 +120,12 @@ TRecordStore ReadCsv(std::string_view text, const TDataFileSource& source, char 
         bool quoted = false;
         while (i < text.size() && col < column) {
             const char c = text[i];
-            if (c == '"') quoted = !quoted;
-            else if (!quoted && c == delimiter) ++col;
-            else if (!quoted && (c == '\r' || c == '\n')) break;
+            if (c == '"')
+                quoted = !quoted;
+            else if (!quoted && c == delimiter)
+                ++col;
+            else if (!quoted && (c == '\r' || c == '\n'))
+                break;
             ++i;
         }
         return i;
@@ -168,13 +171,33 @@ TRecordStore ReadCsv(std::string_view text, const TDataFileSource& source, char 
             bool b = false;
             switch (defs[f].DataType) {
                 case TFieldType::ftInteger:
-                case TFieldType::ftLargeint: TryParseCsvInteger(v, i); store.AppendInteger(f, i); break;
-                case TFieldType::ftBoolean: TryParseBooleanText(v, b); store.AppendInteger(f, b); break;
-                case TFieldType::ftFloat: TryParseCsvFloat(v, d); store.AppendFloat(f, d); break;
-                case TFieldType::ftDate: TryParseIsoDate(v, d); store.AppendFloat(f, d); break;
-                case TFieldType::ftDateTime: TryParseIsoDateTime(v, d); store.AppendFloat(f, d); break;
-                case TFieldType::ftTime: TryParseIsoTime(v, d); store.AppendFloat(f, d); break;
-                default: store.AppendText(f, v); break;
+                case TFieldType::ftLargeint:
+                    TryParseCsvInteger(v, i);
+                    store.AppendInteger(f, i);
+                    break;
+                case TFieldType::ftBoolean:
+                    TryParseBooleanText(v, b);
+                    store.AppendInteger(f, b);
+                    break;
+                case TFieldType::ftFloat:
+                    TryParseCsvFloat(v, d);
+                    store.AppendFloat(f, d);
+                    break;
+                case TFieldType::ftDate:
+                    TryParseIsoDate(v, d);
+                    store.AppendFloat(f, d);
+                    break;
+                case TFieldType::ftDateTime:
+                    TryParseIsoDateTime(v, d);
+                    store.AppendFloat(f, d);
+                    break;
+                case TFieldType::ftTime:
+                    TryParseIsoTime(v, d);
+                    store.AppendFloat(f, d);
+                    break;
+                default:
+                    store.AppendText(f, v);
+                    break;
             }
         }
         store.EndRecord();

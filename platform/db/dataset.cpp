@@ -20,7 +20,10 @@ bool SameFieldName(std::string_view a, std::string_view b) {
         bool ascii = true, same = true;
         for (size_t i = 0; i < a.size() && same; ++i) {
             unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-            if ((x | y) & 0x80) { ascii = false; break; }
+            if ((x | y) & 0x80) {
+                ascii = false;
+                break;
+            }
             if (x >= 'a' && x <= 'z') x -= 32;
             if (y >= 'a' && y <= 'z') y -= 32;
             same = x == y;
@@ -35,8 +38,9 @@ bool SameFieldName(std::string_view a, std::string_view b) {
 }  // namespace
 
 const TClassInfo& TDataSet::StaticClassInfo() {
-    static const TClassInfo info =
-        TClassBuilder<TDataSet, TComponent>("TDataSet").Boolean("Active", &TDataSet::Active, &TDataSet::SetActive, false).Build();
+    static const TClassInfo info = TClassBuilder<TDataSet, TComponent>("TDataSet")
+                                       .Boolean("Active", &TDataSet::Active, &TDataSet::SetActive, false)
+                                       .Build();
     return info;
 }
 
@@ -74,8 +78,10 @@ void TDataSet::SetActive(bool value) {
         FStreamedActive = value;
         return;
     }
-    if (value) Open();
-    else Close();
+    if (value)
+        Open();
+    else
+        Close();
 }
 
 void TDataSet::Open() {
@@ -200,8 +206,10 @@ void TDataSet::Prior() {
     if (!FActive) db_errors::DataSetClosed(Name());
     if (FBof) return;
     FEof = false;
-    if (FRecNo > 0) MoveTo(FRecNo - 1, false, false);
-    else FBof = true;
+    if (FRecNo > 0)
+        MoveTo(FRecNo - 1, false, false);
+    else
+        FBof = true;
 }
 
 void TDataSet::Last() {
@@ -313,7 +321,8 @@ void TDataSet::BindFields() {
     static const std::vector<TFieldDef> kNoDefs;
     const std::vector<TFieldDef>& defs = FStore ? FStore->FieldDefs() : kNoDefs;
     for (TField* p : FPersistentFields)
-        if (std::none_of(defs.begin(), defs.end(), [p](const TFieldDef& d) { return SameFieldName(p->FieldName(), d.Name); }))
+        if (std::none_of(defs.begin(), defs.end(),
+                         [p](const TFieldDef& d) { return SameFieldName(p->FieldName(), d.Name); }))
             db_errors::FieldNotFound(Name(), p->FieldName());
     std::vector<TField*> fields;
     std::vector<std::unique_ptr<TField>> dynamic;
@@ -322,7 +331,10 @@ void TDataSet::BindFields() {
         const TFieldDef& d = defs[i];
         TField* f = nullptr;
         for (TField* p : FPersistentFields)
-            if (SameFieldName(p->FieldName(), d.Name)) { f = p; break; }
+            if (SameFieldName(p->FieldName(), d.Name)) {
+                f = p;
+                break;
+            }
         if (!f) {
             // Fields made at an earlier open stay (and stay linked) when
             // the column is still there with a fitting kind.

@@ -22,8 +22,7 @@ TDataSource::~TDataSource() {
     for (TDataSourceObserver* c : std::vector<TDataSourceObserver*>(FClients)) {
         try {
             c->DataSourceDestroying(*this);
-        } catch (...) {
-        }
+        } catch (...) {}
     }
     FClients.clear();
 }
@@ -60,8 +59,7 @@ void TDataSource::DataSetDestroying(TDataSet&) {
             if (auto* detail = dynamic_cast<TDataSet*>(c)) {
                 try {
                     detail->Close();
-                } catch (...) {
-                }
+                } catch (...) {}
             }
         }
     }

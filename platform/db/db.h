@@ -17,8 +17,8 @@
 //     SQL.Strings = ('select * from orders order by region')
 //   end
 
-#include "platform/db/datasource.h"
 #include "platform/db/dataset.h"
+#include "platform/db/datasource.h"
 #include "platform/db/field.h"
 #include "platform/db/mem_table.h"
 #include "platform/db/pg_connection.h"

@@ -86,16 +86,25 @@ AnsiString TField::AsString() const {
     if (!Current(s, r) || s->IsNull(r, FIndex)) return {};
     switch (s->FieldDefs()[FIndex].DataType) {
         case TFieldType::ftInteger:
-        case TFieldType::ftLargeint: return IntToStr(s->Integer(r, FIndex));
-        case TFieldType::ftBoolean: return s->Integer(r, FIndex) ? "True" : "False";
-        case TFieldType::ftCurrency: return CurrToStr(s->Integer(r, FIndex));
+        case TFieldType::ftLargeint:
+            return IntToStr(s->Integer(r, FIndex));
+        case TFieldType::ftBoolean:
+            return s->Integer(r, FIndex) ? "True" : "False";
+        case TFieldType::ftCurrency:
+            return CurrToStr(s->Integer(r, FIndex));
         case TFieldType::ftFloat:
-        case TFieldType::ftFMTBcd: return FloatToStr(s->Float(r, FIndex));
-        case TFieldType::ftDate: return DateToStr(s->Float(r, FIndex));
-        case TFieldType::ftTime: return TimeToStr(s->Float(r, FIndex));
-        case TFieldType::ftDateTime: return DateTimeToStr(s->Float(r, FIndex));
-        case TFieldType::ftDataSet: return "(DataSet)";
-        default: return AnsiString(s->Text(r, FIndex));
+        case TFieldType::ftFMTBcd:
+            return FloatToStr(s->Float(r, FIndex));
+        case TFieldType::ftDate:
+            return DateToStr(s->Float(r, FIndex));
+        case TFieldType::ftTime:
+            return TimeToStr(s->Float(r, FIndex));
+        case TFieldType::ftDateTime:
+            return DateTimeToStr(s->Float(r, FIndex));
+        case TFieldType::ftDataSet:
+            return "(DataSet)";
+        default:
+            return AnsiString(s->Text(r, FIndex));
     }
 }
 
@@ -105,7 +114,8 @@ double TField::AsFloat() const {
     if (!Current(s, r) || s->IsNull(r, FIndex)) return 0;
     const TFieldType type = s->FieldDefs()[FIndex].DataType;
     switch (type) {
-        case TFieldType::ftCurrency: return static_cast<double>(s->Integer(r, FIndex)) / 10000.0;
+        case TFieldType::ftCurrency:
+            return static_cast<double>(s->Integer(r, FIndex)) / 10000.0;
         case TFieldType::ftString:
         case TFieldType::ftMemo:
             try {
@@ -115,8 +125,10 @@ double TField::AsFloat() const {
             }
         case TFieldType::ftBlob:
         case TFieldType::ftDataSet:
-        case TFieldType::ftUnknown: AccessError("Float");
-        default: break;
+        case TFieldType::ftUnknown:
+            AccessError("Float");
+        default:
+            break;
     }
     return StorageKindOf(type) == TStorageKind::Integer ? static_cast<double>(s->Integer(r, FIndex))
                                                         : s->Float(r, FIndex);
@@ -129,8 +141,10 @@ int64_t TField::AsInteger() const {
     switch (s->FieldDefs()[FIndex].DataType) {
         case TFieldType::ftInteger:
         case TFieldType::ftLargeint:
-        case TFieldType::ftBoolean: return s->Integer(r, FIndex);
-        case TFieldType::ftCurrency: return std::llround(static_cast<double>(s->Integer(r, FIndex)) / 10000.0);
+        case TFieldType::ftBoolean:
+            return s->Integer(r, FIndex);
+        case TFieldType::ftCurrency:
+            return std::llround(static_cast<double>(s->Integer(r, FIndex)) / 10000.0);
         case TFieldType::ftFloat:
         case TFieldType::ftFMTBcd: {
             const double d = s->Float(r, FIndex);
@@ -141,11 +155,13 @@ int64_t TField::AsInteger() const {
         case TFieldType::ftMemo: {
             int64_t v = 0;
             if (!TryStrToInt64(s->Text(r, FIndex), v))
-                db_errors::FieldConvert(DataSetName(), FFieldName,
-                                        EConvertError("'" + AnsiString(s->Text(r, FIndex)) + "' is not a valid integer value"));
+                db_errors::FieldConvert(
+                    DataSetName(), FFieldName,
+                    EConvertError("'" + AnsiString(s->Text(r, FIndex)) + "' is not a valid integer value"));
             return v;
         }
-        default: AccessError("Integer");
+        default:
+            AccessError("Integer");
     }
 }
 
@@ -156,7 +172,8 @@ TDateTime TField::AsDateTime() const {
     switch (s->FieldDefs()[FIndex].DataType) {
         case TFieldType::ftDate:
         case TFieldType::ftTime:
-        case TFieldType::ftDateTime: return s->Float(r, FIndex);
+        case TFieldType::ftDateTime:
+            return s->Float(r, FIndex);
         case TFieldType::ftString:
         case TFieldType::ftMemo: {
             TDateTime v = 0;
@@ -166,7 +183,8 @@ TDateTime TField::AsDateTime() const {
                                         EConvertError("'" + AnsiString(text) + "' is not a valid date and time"));
             return v;
         }
-        default: AccessError("DateTime");
+        default:
+            AccessError("DateTime");
     }
 }
 
@@ -177,7 +195,8 @@ bool TField::AsBoolean() const {
     switch (s->FieldDefs()[FIndex].DataType) {
         case TFieldType::ftInteger:
         case TFieldType::ftLargeint:
-        case TFieldType::ftBoolean: return s->Integer(r, FIndex) != 0;
+        case TFieldType::ftBoolean:
+            return s->Integer(r, FIndex) != 0;
         case TFieldType::ftString:
         case TFieldType::ftMemo: {
             const std::string_view text = s->Text(r, FIndex);
@@ -186,7 +205,8 @@ bool TField::AsBoolean() const {
             db_errors::FieldConvert(DataSetName(), FFieldName,
                                     EConvertError("'" + AnsiString(text) + "' is not a valid boolean value"));
         }
-        default: AccessError("Boolean");
+        default:
+            AccessError("Boolean");
     }
 }
 

@@ -7,8 +7,8 @@ namespace tabrix {
 
 enum class TFieldType : uint8_t {
     ftUnknown,
-    ftString,    // short text (CHAR, VARCHAR, CSV and JSON strings)
-    ftMemo,      // long text (TEXT, CLOB, JSON objects kept as text)
+    ftString,  // short text (CHAR, VARCHAR, CSV and JSON strings)
+    ftMemo,    // long text (TEXT, CLOB, JSON objects kept as text)
     ftInteger,
     ftLargeint,
     ftBoolean,
@@ -19,7 +19,7 @@ enum class TFieldType : uint8_t {
     ftTime,
     ftDateTime,
     ftBlob,
-    ftDataSet,   // a nested table (JSON array of objects)
+    ftDataSet,  // a nested table (JSON array of objects)
 };
 
 const char* FieldTypeName(TFieldType type);

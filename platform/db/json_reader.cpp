@@ -70,15 +70,26 @@ void Learn(Schema& schema, const Json& object) {
         const Json& v = it.value();
         TTypeGuess& g = schema.Guesses[f];
         switch (v.type()) {
-            case Json::value_t::null: break;
-            case Json::value_t::boolean: g.AddBoolean(); break;
-            case Json::value_t::number_integer: g.AddInteger(v.get<int64_t>()); break;
-            case Json::value_t::number_unsigned:
-                if (v.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX)) g.AddFloat();
-                else g.AddInteger(static_cast<int64_t>(v.get<uint64_t>()));
+            case Json::value_t::null:
                 break;
-            case Json::value_t::number_float: g.AddFloat(); break;
-            case Json::value_t::string: g.AddString(v.get_ref<const std::string&>()); break;
+            case Json::value_t::boolean:
+                g.AddBoolean();
+                break;
+            case Json::value_t::number_integer:
+                g.AddInteger(v.get<int64_t>());
+                break;
+            case Json::value_t::number_unsigned:
+                if (v.get<uint64_t>() > static_cast<uint64_t>(INT64_MAX))
+                    g.AddFloat();
+                else
+                    g.AddInteger(static_cast<int64_t>(v.get<uint64_t>()));
+                break;
+            case Json::value_t::number_float:
+                g.AddFloat();
+                break;
+            case Json::value_t::string:
+                g.AddString(v.get_ref<const std::string&>());
+                break;
             case Json::value_t::array:
                 if (IsArrayOfObjects(v)) {
                     g.AddNested();
@@ -88,7 +99,9 @@ void Learn(Schema& schema, const Json& object) {
                     g.AddStructured();
                 }
                 break;
-            default: g.AddStructured(); break;
+            default:
+                g.AddStructured();
+                break;
         }
     }
 }
@@ -131,15 +144,34 @@ std::unique_ptr<TRecordStore> Fill(const Schema& schema, const Json& array) {
             }
             TDateTime d = 0;
             switch (defs[f].DataType) {
-                case TFieldType::ftDataSet: store->AppendNested(f, Fill(*schema.Nested[f], *v)); break;
-                case TFieldType::ftBoolean: store->AppendInteger(f, v->get<bool>()); break;
+                case TFieldType::ftDataSet:
+                    store->AppendNested(f, Fill(*schema.Nested[f], *v));
+                    break;
+                case TFieldType::ftBoolean:
+                    store->AppendInteger(f, v->get<bool>());
+                    break;
                 case TFieldType::ftInteger:
-                case TFieldType::ftLargeint: store->AppendInteger(f, v->get<int64_t>()); break;
-                case TFieldType::ftFloat: store->AppendFloat(f, v->get<double>()); break;
-                case TFieldType::ftDate: TryParseIsoDate(v->get_ref<const std::string&>(), d); store->AppendFloat(f, d); break;
-                case TFieldType::ftDateTime: TryParseIsoDateTime(v->get_ref<const std::string&>(), d); store->AppendFloat(f, d); break;
-                case TFieldType::ftTime: TryParseIsoTime(v->get_ref<const std::string&>(), d); store->AppendFloat(f, d); break;
-                default: store->AppendText(f, ScalarText(*v)); break;
+                case TFieldType::ftLargeint:
+                    store->AppendInteger(f, v->get<int64_t>());
+                    break;
+                case TFieldType::ftFloat:
+                    store->AppendFloat(f, v->get<double>());
+                    break;
+                case TFieldType::ftDate:
+                    TryParseIsoDate(v->get_ref<const std::string&>(), d);
+                    store->AppendFloat(f, d);
+                    break;
+                case TFieldType::ftDateTime:
+                    TryParseIsoDateTime(v->get_ref<const std::string&>(), d);
+                    store->AppendFloat(f, d);
+                    break;
+                case TFieldType::ftTime:
+                    TryParseIsoTime(v->get_ref<const std::string&>(), d);
+                    store->AppendFloat(f, d);
+                    break;
+                default:
+                    store->AppendText(f, ScalarText(*v));
+                    break;
             }
         }
         store->EndRecord();

@@ -32,12 +32,20 @@ void AppendKeyPart(std::string& key, const Variant& v) {
     double number = 0;
     switch (v.VarType()) {
         case TVarType::varEmpty:
-        case TVarType::varNull: key += "\x01\x1f"; return;
-        case TVarType::varInteger: number = static_cast<double>(v.AsInteger()); break;
-        case TVarType::varBoolean: number = v.AsBoolean() ? 1 : 0; break;
+        case TVarType::varNull:
+            key += "\x01\x1f";
+            return;
+        case TVarType::varInteger:
+            number = static_cast<double>(v.AsInteger());
+            break;
+        case TVarType::varBoolean:
+            number = v.AsBoolean() ? 1 : 0;
+            break;
         case TVarType::varDouble:
         case TVarType::varCurrency:
-        case TVarType::varDate: number = v.AsDouble(); break;
+        case TVarType::varDate:
+            number = v.AsDouble();
+            break;
         default: {
             const std::string text = v.AsAnsiString();
             if (!TryParseCsvFloat(text, number)) {
@@ -144,8 +152,8 @@ void TMemTable::LoadFile() {
     if (!FileExists(file)) db_errors::FileContent(Name(), file, "the file does not exist");
     const std::string text = ReadFileBytes(file);
     const TDataFileSource source{Name(), file};
-    FTable = std::make_unique<TRecordStore>(SameText(ExtractFileExt(file), ".json") ? ReadJson(text, source)
-                                                                                      : ReadCsv(text, source, FDelimiter[0]));
+    FTable = std::make_unique<TRecordStore>(
+        SameText(ExtractFileExt(file), ".json") ? ReadJson(text, source) : ReadCsv(text, source, FDelimiter[0]));
     FLoadedFromFile = true;
 }
 
@@ -174,7 +182,9 @@ void TMemTable::InternalOpen() {
             FNestedMaster = master;
             if (FNestedMaster) FNestedMaster->AddObserver(this);
         }
-        if (!master) db_errors::DatabaseError(Name(), "The data set field '" + FDataSetField->FieldName() + "' belongs to no data set");
+        if (!master)
+            db_errors::DatabaseError(Name(),
+                                     "The data set field '" + FDataSetField->FieldName() + "' belongs to no data set");
         if (!master->Active()) master->Open();
         const TRecordStore* nested = CurrentNested();
         ShowRecords(nested);
@@ -182,8 +192,10 @@ void TMemTable::InternalOpen() {
     }
     if (!FFileName.empty() && (!FTable || FLoadedFromFile)) LoadFile();
     if (!FTable) db_errors::DatabaseError(Name(), "No FileName given and no records set");
-    if (MasterLink()) ShowRecords(FTable.get(), MatchingRecords(), true);
-    else ShowRecords(FTable.get());
+    if (MasterLink())
+        ShowRecords(FTable.get(), MatchingRecords(), true);
+    else
+        ShowRecords(FTable.get());
 }
 
 void TMemTable::InternalClose() { FKeyIndex.clear(); }

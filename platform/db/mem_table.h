@@ -68,7 +68,7 @@ private:
     std::string FDelimiter = ",";
     std::string FMasterFields, FDetailFields;
     TDataSetField* FDataSetField = nullptr;
-    TDataSet* FNestedMaster = nullptr;  // the data set of FDataSetField, observed
+    TDataSet* FNestedMaster = nullptr;     // the data set of FDataSetField, observed
     std::unique_ptr<TRecordStore> FTable;  // loaded or given records
     bool FLoadedFromFile = false;
     // Detail key index: key text of the detail fields -> record numbers.

@@ -15,32 +15,63 @@ namespace {
 
 // Type OIDs of the built-in types (pg_type.dat).
 enum : Oid {
-    kBool = 16, kBytea = 17, kChar = 18, kName = 19, kInt8 = 20, kInt2 = 21, kInt4 = 23, kText = 25, kOid = 26,
-    kJson = 114, kFloat4 = 700, kFloat8 = 701, kMoney = 790, kBpchar = 1042, kVarchar = 1043, kDate = 1082,
-    kTime = 1083, kTimestamp = 1114, kTimestamptz = 1184, kTimetz = 1266, kNumeric = 1700, kJsonb = 3802,
+    kBool = 16,
+    kBytea = 17,
+    kChar = 18,
+    kName = 19,
+    kInt8 = 20,
+    kInt2 = 21,
+    kInt4 = 23,
+    kText = 25,
+    kOid = 26,
+    kJson = 114,
+    kFloat4 = 700,
+    kFloat8 = 701,
+    kMoney = 790,
+    kBpchar = 1042,
+    kVarchar = 1043,
+    kDate = 1082,
+    kTime = 1083,
+    kTimestamp = 1114,
+    kTimestamptz = 1184,
+    kTimetz = 1266,
+    kNumeric = 1700,
+    kJsonb = 3802,
 };
 
 TFieldType TypeOf(Oid oid) {
     switch (oid) {
-        case kBool: return TFieldType::ftBoolean;
+        case kBool:
+            return TFieldType::ftBoolean;
         case kInt2:
-        case kInt4: return TFieldType::ftInteger;
+        case kInt4:
+            return TFieldType::ftInteger;
         case kInt8:
-        case kOid: return TFieldType::ftLargeint;
+        case kOid:
+            return TFieldType::ftLargeint;
         case kFloat4:
-        case kFloat8: return TFieldType::ftFloat;
-        case kMoney: return TFieldType::ftCurrency;
-        case kNumeric: return TFieldType::ftFMTBcd;
-        case kDate: return TFieldType::ftDate;
+        case kFloat8:
+            return TFieldType::ftFloat;
+        case kMoney:
+            return TFieldType::ftCurrency;
+        case kNumeric:
+            return TFieldType::ftFMTBcd;
+        case kDate:
+            return TFieldType::ftDate;
         case kTime:
-        case kTimetz: return TFieldType::ftTime;
+        case kTimetz:
+            return TFieldType::ftTime;
         case kTimestamp:
-        case kTimestamptz: return TFieldType::ftDateTime;
+        case kTimestamptz:
+            return TFieldType::ftDateTime;
         case kText:
         case kJson:
-        case kJsonb: return TFieldType::ftMemo;
-        case kBytea: return TFieldType::ftBlob;
-        default: return TFieldType::ftString;  // varchar, char, name, uuid, interval, arrays...
+        case kJsonb:
+            return TFieldType::ftMemo;
+        case kBytea:
+            return TFieldType::ftBlob;
+        default:
+            return TFieldType::ftString;  // varchar, char, name, uuid, interval, arrays...
     }
 }
 
@@ -50,9 +81,12 @@ struct ErrorContext {
 
 std::string ParamText(const Variant& v) {
     switch (v.VarType()) {
-        case TVarType::varBoolean: return v.AsBoolean() ? "true" : "false";
-        case TVarType::varInteger: return IntToStr(v.AsInteger());
-        case TVarType::varCurrency: return CurrToStr(v.AsCurrency(), TFormatSettings::Invariant());
+        case TVarType::varBoolean:
+            return v.AsBoolean() ? "true" : "false";
+        case TVarType::varInteger:
+            return IntToStr(v.AsInteger());
+        case TVarType::varCurrency:
+            return CurrToStr(v.AsCurrency(), TFormatSettings::Invariant());
         case TVarType::varDouble: {
             char buf[32];
             auto r = std::to_chars(buf, buf + sizeof buf, v.AsDouble());
@@ -62,7 +96,8 @@ std::string ParamText(const Variant& v) {
             const TDateTime d = v.AsDateTime();
             return d == std::trunc(d) ? IsoDateText(d) : IsoDateTimeText(d);
         }
-        default: return v.AsAnsiString();
+        default:
+            return v.AsAnsiString();
     }
 }
 
@@ -78,7 +113,8 @@ public:
     void Execute(const std::vector<Variant>& params, TRecordStore& store,
                  std::unique_ptr<TRecordSource>& source) override {
         if (!FPrepared) {
-            pg::ResultHandle res(PQprepare(FConn, FName.c_str(), FSql.c_str(), static_cast<int>(params.size()), nullptr));
+            pg::ResultHandle res(
+                PQprepare(FConn, FName.c_str(), FSql.c_str(), static_cast<int>(params.size()), nullptr));
             if (PQresultStatus(res.get()) != PGRES_COMMAND_OK) Fail(pg::ErrorText(res.get()));
             FPrepared = true;
         }
@@ -89,12 +125,12 @@ public:
             texts[i] = ParamText(params[i]);
             values[i] = texts[i].c_str();
         }
-        if (!PQsendQueryPrepared(FConn, FName.c_str(), static_cast<int>(params.size()), values.data(), nullptr,
-                                 nullptr, 0))
+        if (!PQsendQueryPrepared(FConn, FName.c_str(), static_cast<int>(params.size()), values.data(), nullptr, nullptr,
+                                 0))
             Fail(pg::ErrorText(FConn));
         PQsetSingleRowMode(FConn);
-        std::string error;              // the server's
-        std::exception_ptr badValue;    // ours: a value the field type cannot hold
+        std::string error;            // the server's
+        std::exception_ptr badValue;  // ours: a value the field type cannot hold
         bool described = false;
         store = TRecordStore();
         // Every result is drained, also after an error, so that the
@@ -156,7 +192,9 @@ private:
             }
             const std::string_view t(PQgetvalue(res, 0, c), static_cast<size_t>(PQgetlength(res, 0, c)));
             switch (store.FieldDefs()[c].DataType) {
-                case TFieldType::ftBoolean: store.AppendInteger(c, t == "t"); break;
+                case TFieldType::ftBoolean:
+                    store.AppendInteger(c, t == "t");
+                    break;
                 case TFieldType::ftInteger:
                 case TFieldType::ftLargeint: {
                     int64_t v = 0;
@@ -193,20 +231,25 @@ private:
                 }
                 case TFieldType::ftTime: {
                     TDateTime v = 0;
-                    if (t.substr(0, 2) == "24") v = 1;  // "24:00:00" is allowed
-                    else if (!TryParseIsoTime(t, v)) Bad(store, c, t);
+                    if (t.substr(0, 2) == "24")
+                        v = 1;  // "24:00:00" is allowed
+                    else if (!TryParseIsoTime(t, v))
+                        Bad(store, c, t);
                     store.AppendFloat(c, v);
                     break;
                 }
                 case TFieldType::ftBlob: {
                     size_t length = 0;
-                    unsigned char* bytes = PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(res, 0, c)), &length);
+                    unsigned char* bytes =
+                        PQunescapeBytea(reinterpret_cast<const unsigned char*>(PQgetvalue(res, 0, c)), &length);
                     if (!bytes) Bad(store, c, t);
                     store.AppendText(c, std::string_view(reinterpret_cast<const char*>(bytes), length));
                     PQfreemem(bytes);
                     break;
                 }
-                default: store.AppendText(c, t); break;
+                default:
+                    store.AppendText(c, t);
+                    break;
             }
         }
         store.EndRecord();
@@ -258,8 +301,10 @@ std::string TPgConnection::DatabaseName() const {
     std::string db, host;
     for (PQconninfoOption* o = options; o->keyword; ++o) {
         if (!o->val) continue;
-        if (std::string_view(o->keyword) == "dbname") db = o->val;
-        else if (std::string_view(o->keyword) == "host") host = o->val;
+        if (std::string_view(o->keyword) == "dbname")
+            db = o->val;
+        else if (std::string_view(o->keyword) == "host")
+            host = o->val;
     }
     PQconninfoFree(options);
     if (db.empty()) db = "(default database)";
@@ -269,11 +314,13 @@ std::string TPgConnection::DatabaseName() const {
 void TPgConnection::DoConnect() {
     pg::ConnectionHandle conn(PQconnectdb(FConnectionString.c_str()));
     if (!conn) db_errors::DatabaseOpen(Name(), DatabaseName(), "out of memory");
-    if (PQstatus(conn.get()) != CONNECTION_OK) db_errors::DatabaseOpen(Name(), DatabaseName(), pg::ErrorText(conn.get()));
+    if (PQstatus(conn.get()) != CONNECTION_OK)
+        db_errors::DatabaseOpen(Name(), DatabaseName(), pg::ErrorText(conn.get()));
     PQsetClientEncoding(conn.get(), "UTF8");
     // Texts the result reader understands whatever the server's defaults.
-    pg::ResultHandle res(PQexec(conn.get(), "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; "
-                                            "SET extra_float_digits = 3"));
+    pg::ResultHandle res(PQexec(conn.get(),
+                                "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; "
+                                "SET extra_float_digits = 3"));
     if (PQresultStatus(res.get()) != PGRES_COMMAND_OK)
         db_errors::DatabaseOpen(Name(), DatabaseName(), pg::ErrorText(res.get()));
     FConn = std::move(conn);

@@ -86,16 +86,23 @@ Variant TRecordStore::Value(size_t record, size_t field) const {
     if (IsNull(record, field)) return Variant::Null();
     switch (FDefs[field].DataType) {
         case TFieldType::ftInteger:
-        case TFieldType::ftLargeint: return Variant(Integer(record, field));
-        case TFieldType::ftBoolean: return Variant(Integer(record, field) != 0);
-        case TFieldType::ftCurrency: return Variant::FromCurrency(Integer(record, field));
+        case TFieldType::ftLargeint:
+            return Variant(Integer(record, field));
+        case TFieldType::ftBoolean:
+            return Variant(Integer(record, field) != 0);
+        case TFieldType::ftCurrency:
+            return Variant::FromCurrency(Integer(record, field));
         case TFieldType::ftFloat:
-        case TFieldType::ftFMTBcd: return Variant(Float(record, field));
+        case TFieldType::ftFMTBcd:
+            return Variant(Float(record, field));
         case TFieldType::ftDate:
         case TFieldType::ftTime:
-        case TFieldType::ftDateTime: return Variant::FromDate(Float(record, field));
-        case TFieldType::ftDataSet: return Variant::Null();
-        default: return Variant(AnsiString(Text(record, field)));
+        case TFieldType::ftDateTime:
+            return Variant::FromDate(Float(record, field));
+        case TFieldType::ftDataSet:
+            return Variant::Null();
+        default:
+            return Variant(AnsiString(Text(record, field)));
     }
 }
 
@@ -118,12 +125,18 @@ std::string InvariantText(TFieldType type, uint64_t cell) {
     const int64_t i = static_cast<int64_t>(cell);
     const double d = std::bit_cast<double>(cell);
     switch (type) {
-        case TFieldType::ftBoolean: return i ? "true" : "false";
-        case TFieldType::ftCurrency: return FloatText(static_cast<double>(i) / 10000.0);
-        case TFieldType::ftDate: return IsoDateText(d);
-        case TFieldType::ftTime: return IsoTimeText(d);
-        case TFieldType::ftDateTime: return IsoDateTimeText(d);
-        default: break;
+        case TFieldType::ftBoolean:
+            return i ? "true" : "false";
+        case TFieldType::ftCurrency:
+            return FloatText(static_cast<double>(i) / 10000.0);
+        case TFieldType::ftDate:
+            return IsoDateText(d);
+        case TFieldType::ftTime:
+            return IsoTimeText(d);
+        case TFieldType::ftDateTime:
+            return IsoDateTimeText(d);
+        default:
+            break;
     }
     return StorageKindOf(type) == TStorageKind::Integer ? std::to_string(i) : FloatText(d);
 }

@@ -48,9 +48,7 @@ public:
     void CancelRecord();
 
     bool IsNull(size_t record, size_t field) const { return FColumns[field].Null[record]; }
-    int64_t Integer(size_t record, size_t field) const {
-        return static_cast<int64_t>(FColumns[field].Cells[record]);
-    }
+    int64_t Integer(size_t record, size_t field) const { return static_cast<int64_t>(FColumns[field].Cells[record]); }
     double Float(size_t record, size_t field) const;
     std::string_view Text(size_t record, size_t field) const;
     // Null when the record holds no nested table.

@@ -57,8 +57,10 @@ void TSQLConnection::SetConnected(bool value) {
         FStreamedConnected = value;
         return;
     }
-    if (value) Open();
-    else Close();
+    if (value)
+        Open();
+    else
+        Close();
 }
 
 void TSQLConnection::Loaded() {

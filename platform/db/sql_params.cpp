@@ -17,7 +17,10 @@ size_t SkipQuoted(std::string_view s, size_t i, char q) {
     ++i;
     while (i < s.size()) {
         if (s[i] == q) {
-            if (i + 1 < s.size() && s[i + 1] == q) { i += 2; continue; }
+            if (i + 1 < s.size() && s[i + 1] == q) {
+                i += 2;
+                continue;
+            }
             return i + 1;
         }
         ++i;

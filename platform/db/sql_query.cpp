@@ -62,8 +62,10 @@ std::vector<std::string> TSQLQuery::ParamNames() const {
 }
 
 void TSQLQuery::SetParamValue(const std::string& name, const Variant& value) {
-    if (value.IsEmpty()) FParamValues.erase(AnsiUpperCase(name));
-    else FParamValues[AnsiUpperCase(name)] = value;
+    if (value.IsEmpty())
+        FParamValues.erase(AnsiUpperCase(name));
+    else
+        FParamValues[AnsiUpperCase(name)] = value;
     if (Active()) Refresh();
 }
 
@@ -114,8 +116,10 @@ void TSQLQuery::InternalOpen() {
 
 void TSQLQuery::MasterChanged(TDataEvent) {
     if (!Active()) return;
-    if (!FConnection || FConnection->Closing()) Close();  // the connection goes: no new statements
-    else Refresh();
+    if (!FConnection || FConnection->Closing())
+        Close();  // the connection goes: no new statements
+    else
+        Refresh();
 }
 
 }  // namespace tabrix

@@ -109,8 +109,10 @@ private:
             return valueType;
         }
         const TStorageKind k = StorageKindOf(type);
-        if (type == TFieldType::ftLargeint && valueType == TFieldType::ftFloat) type = TFieldType::ftFloat;
-        else if (k != TStorageKind::Text && StorageKindOf(valueType) == TStorageKind::Text) type = TFieldType::ftString;
+        if (type == TFieldType::ftLargeint && valueType == TFieldType::ftFloat)
+            type = TFieldType::ftFloat;
+        else if (k != TStorageKind::Text && StorageKindOf(valueType) == TStorageKind::Text)
+            type = TFieldType::ftString;
         if (type != store.FieldDefs()[c].DataType) store.ChangeType(c, type);
         return type;
     }
@@ -150,15 +152,19 @@ private:
             case TFieldType::ftCurrency: {
                 double v = 0;
                 if (kind == SQLITE_INTEGER) return store.AppendInteger(c, sqlite3_column_int64(FStmt, c) * 10000);
-                if (kind == SQLITE_FLOAT) v = sqlite3_column_double(FStmt, c);
-                else if (!TryParseCsvFloat(TrimmedText(c), v)) Bad(store, c);
+                if (kind == SQLITE_FLOAT)
+                    v = sqlite3_column_double(FStmt, c);
+                else if (!TryParseCsvFloat(TrimmedText(c), v))
+                    Bad(store, c);
                 return store.AppendInteger(c, std::llround(v * 10000.0));
             }
             case TFieldType::ftFloat:
             case TFieldType::ftFMTBcd: {
                 double v = 0;
-                if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) v = sqlite3_column_double(FStmt, c);
-                else if (!TryParseCsvFloat(TrimmedText(c), v)) Bad(store, c);
+                if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT)
+                    v = sqlite3_column_double(FStmt, c);
+                else if (!TryParseCsvFloat(TrimmedText(c), v))
+                    Bad(store, c);
                 return store.AppendFloat(c, v);
             }
             case TFieldType::ftDate:
@@ -230,11 +236,19 @@ private:
         int rc = SQLITE_OK;
         switch (v.VarType()) {
             case TVarType::varEmpty:
-            case TVarType::varNull: rc = sqlite3_bind_null(st, index); break;
-            case TVarType::varInteger: rc = sqlite3_bind_int64(st, index, v.AsInteger()); break;
-            case TVarType::varBoolean: rc = sqlite3_bind_int(st, index, v.AsBoolean() ? 1 : 0); break;
+            case TVarType::varNull:
+                rc = sqlite3_bind_null(st, index);
+                break;
+            case TVarType::varInteger:
+                rc = sqlite3_bind_int64(st, index, v.AsInteger());
+                break;
+            case TVarType::varBoolean:
+                rc = sqlite3_bind_int(st, index, v.AsBoolean() ? 1 : 0);
+                break;
             case TVarType::varDouble:
-            case TVarType::varCurrency: rc = sqlite3_bind_double(st, index, v.AsDouble()); break;
+            case TVarType::varCurrency:
+                rc = sqlite3_bind_double(st, index, v.AsDouble());
+                break;
             case TVarType::varDate: {
                 // As SQLite keeps dates: ISO text.
                 const TDateTime d = v.AsDateTime();
@@ -248,7 +262,8 @@ private:
                 break;
             }
         }
-        if (rc != SQLITE_OK) db_errors::SqlError(FContext.DataSet, FContext.Database, sqlite3_errmsg(FDb), FContext.Sql);
+        if (rc != SQLITE_OK)
+            db_errors::SqlError(FContext.DataSet, FContext.Database, sqlite3_errmsg(FDb), FContext.Sql);
     }
 
     sqlite::StatementHandle FStmt;

@@ -58,8 +58,14 @@ bool TryParseCsvFloat(std::string_view text, double& value) {
 }
 
 bool TryParseBooleanText(std::string_view text, bool& value) {
-    if (SameText(text, "true")) { value = true; return true; }
-    if (SameText(text, "false")) { value = false; return true; }
+    if (SameText(text, "true")) {
+        value = true;
+        return true;
+    }
+    if (SameText(text, "false")) {
+        value = false;
+        return true;
+    }
     return false;
 }
 
@@ -82,8 +88,10 @@ void TTypeGuess::AddText(std::string_view text) {
     double f;
     bool b;
     if (FInteger) {
-        if (!TryParseCsvInteger(text, i)) FInteger = false;
-        else if (i < std::numeric_limits<int32_t>::min() || i > std::numeric_limits<int32_t>::max()) FLarge = true;
+        if (!TryParseCsvInteger(text, i))
+            FInteger = false;
+        else if (i < std::numeric_limits<int32_t>::min() || i > std::numeric_limits<int32_t>::max())
+            FLarge = true;
     }
     if (FFloat && !TryParseCsvFloat(text, f)) FFloat = false;
     if (FBoolean && !TryParseBooleanText(text, b)) FBoolean = false;

@@ -35,14 +35,19 @@ bool TryStrToInt64(std::string_view text, int64_t& value) {
         s.remove_prefix(1);
     }
     int base = 10;
-    if (!s.empty() && s[0] == '$') { base = 16; s.remove_prefix(1); }
-    else if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) { base = 16; s.remove_prefix(2); }
+    if (!s.empty() && s[0] == '$') {
+        base = 16;
+        s.remove_prefix(1);
+    } else if (s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        base = 16;
+        s.remove_prefix(2);
+    }
     if (s.empty()) return false;
     uint64_t magnitude = 0;
     auto r = std::from_chars(s.data(), s.data() + s.size(), magnitude, base);
     if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return false;
-    const uint64_t limit = negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1
-                                    : uint64_t(std::numeric_limits<int64_t>::max());
+    const uint64_t limit =
+        negative ? uint64_t(std::numeric_limits<int64_t>::max()) + 1 : uint64_t(std::numeric_limits<int64_t>::max());
     if (magnitude > limit) return false;
     value = negative ? static_cast<int64_t>(0 - magnitude) : static_cast<int64_t>(magnitude);
     return true;
@@ -58,8 +63,7 @@ bool TryStrToInt(std::string_view text, int& value) {
 
 int StrToInt(std::string_view text) {
     int v = 0;
-    if (!TryStrToInt(text, v))
-        throw EConvertError(fmt::format("'{}' is not a valid integer value", text));
+    if (!TryStrToInt(text, v)) throw EConvertError(fmt::format("'{}' is not a valid integer value", text));
     return v;
 }
 
@@ -87,8 +91,12 @@ std::string FloatToStr(double value, const TFormatSettings& settings) {
         } else if (c == 'e') {
             out += 'E';
             size_t j = i + 1;
-            if (j < text.size() && text[j] == '+') ++j;
-            else if (j < text.size() && text[j] == '-') { out += '-'; ++j; }
+            if (j < text.size() && text[j] == '+')
+                ++j;
+            else if (j < text.size() && text[j] == '-') {
+                out += '-';
+                ++j;
+            }
             while (j + 1 < text.size() && text[j] == '0') ++j;
             out.append(text.substr(j));
             break;
@@ -105,10 +113,14 @@ bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& 
     std::string normal;
     normal.reserve(s.size());
     for (char c : s) {
-        if (c == settings.DecimalSeparator) normal += '.';
-        else if (c == '.' && settings.DecimalSeparator != '.') return false;
-        else if ((c >= '0' && c <= '9') || c == 'e' || c == 'E' || c == '+' || c == '-') normal += c;
-        else return false;  // "inf", "nan", thousands separators: not a number here
+        if (c == settings.DecimalSeparator)
+            normal += '.';
+        else if (c == '.' && settings.DecimalSeparator != '.')
+            return false;
+        else if ((c >= '0' && c <= '9') || c == 'e' || c == 'E' || c == '+' || c == '-')
+            normal += c;
+        else
+            return false;  // "inf", "nan", thousands separators: not a number here
     }
     const char* b = normal.data();
     const char* e = b + normal.size();
@@ -121,9 +133,7 @@ bool TryStrToFloat(std::string_view text, double& value, const TFormatSettings& 
     return true;
 }
 
-bool TryStrToFloat(std::string_view text, double& value) {
-    return TryStrToFloat(text, value, FormatSettings());
-}
+bool TryStrToFloat(std::string_view text, double& value) { return TryStrToFloat(text, value, FormatSettings()); }
 
 double StrToFloat(std::string_view text, const TFormatSettings& settings) {
     double v = 0;

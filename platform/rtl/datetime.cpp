@@ -1,8 +1,8 @@
 #include "platform/rtl/datetime.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cctype>
 #include <ctime>
 
 #include <fmt/format.h>
@@ -60,8 +60,7 @@ int DaysInMonth(int year, int month) {
 }
 
 bool TryEncodeDate(int year, int month, int day, TDateTime& result) {
-    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month))
-        return false;
+    if (year < 1 || year > 9999 || month < 1 || month > 12 || day < 1 || day > DaysInMonth(year, month)) return false;
     result = static_cast<double>(DaysFromCivil(year, month, day) - kEpochOffset);
     return true;
 }
@@ -73,8 +72,8 @@ TDateTime EncodeDate(int year, int month, int day) {
 }
 
 bool TryEncodeTime(int hour, int minute, int second, int millisecond, TDateTime& result) {
-    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 ||
-        millisecond < 0 || millisecond > 999)
+    if (hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59 || millisecond < 0 ||
+        millisecond > 999)
         return false;
     result = (((hour * 60.0 + minute) * 60.0 + second) * 1000.0 + millisecond) / kMsPerDay;
     return true;
@@ -82,8 +81,7 @@ bool TryEncodeTime(int hour, int minute, int second, int millisecond, TDateTime&
 
 TDateTime EncodeTime(int hour, int minute, int second, int millisecond) {
     TDateTime r = 0;
-    if (!TryEncodeTime(hour, minute, second, millisecond, r))
-        throw EConvertError("Invalid argument to time encode");
+    if (!TryEncodeTime(hour, minute, second, millisecond, r)) throw EConvertError("Invalid argument to time encode");
     return r;
 }
 
@@ -203,7 +201,11 @@ bool TryStrToDate(std::string_view text, TDateTime& value, const TFormatSettings
         const char l = (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c;
         if ((l == 'd' || l == 'm' || l == 'y') && (n == 0 || order[n - 1] != l) && n < 3) order[n++] = l;
     }
-    if (n != 3) { order[0] = 'm'; order[1] = 'd'; order[2] = 'y'; }
+    if (n != 3) {
+        order[0] = 'm';
+        order[1] = 'd';
+        order[2] = 'y';
+    }
     int parts[3] = {0, 0, 0};
     int digits[3] = {0, 0, 0};
     size_t i = 0;
@@ -224,8 +226,10 @@ bool TryStrToDate(std::string_view text, TDateTime& value, const TFormatSettings
     if (i != text.size()) return false;
     int year = 0, month = 0, day = 0;
     for (int k = 0; k < 3; ++k) {
-        if (order[k] == 'd') day = parts[k];
-        else if (order[k] == 'm') month = parts[k];
+        if (order[k] == 'd')
+            day = parts[k];
+        else if (order[k] == 'm')
+            month = parts[k];
         else {
             year = parts[k];
             if (digits[k] <= 2) year += year < 30 ? 2000 : 1900;  // the spreadsheet's window
@@ -248,8 +252,10 @@ bool TryStrToTime(std::string_view text, TDateTime& value, const TFormatSettings
         }
         if (digits == 0) return false;
         ++count;
-        if (i < text.size() && text[i] == settings.TimeSeparator) ++i;
-        else break;
+        if (i < text.size() && text[i] == settings.TimeSeparator)
+            ++i;
+        else
+            break;
     }
     if (count < 2) return false;
     while (i < text.size() && text[i] == ' ') ++i;

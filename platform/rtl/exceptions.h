@@ -25,11 +25,11 @@ private:
 };
 
 // Declares an exception class that adds nothing but its name.
-#define TABRIX_EXCEPTION_CLASS(Name, Base)                                   \
-    class Name : public Base {                                               \
-    public:                                                                  \
-        using Base::Base;                                                    \
-        const char* ClassName() const noexcept override { return #Name; }    \
+#define TABRIX_EXCEPTION_CLASS(Name, Base)                                \
+    class Name : public Base {                                            \
+    public:                                                               \
+        using Base::Base;                                                 \
+        const char* ClassName() const noexcept override { return #Name; } \
     }
 
 TABRIX_EXCEPTION_CLASS(EAbort, Exception);

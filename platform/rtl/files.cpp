@@ -28,11 +28,17 @@ std::string ErrnoText() { return std::strerror(errno); }
 class Fd {
 public:
     explicit Fd(int fd) : FFd(fd) {}
-    ~Fd() { if (FFd >= 0) ::close(FFd); }
+    ~Fd() {
+        if (FFd >= 0) ::close(FFd);
+    }
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int Get() const { return FFd; }
-    int Release() { int f = FFd; FFd = -1; return f; }
+    int Release() {
+        int f = FFd;
+        FFd = -1;
+        return f;
+    }
 
 private:
     int FFd;

@@ -36,13 +36,17 @@ std::string Format(std::string_view format, std::initializer_list<FormatArg> arg
         switch (kind) {
             case 's':
             case 'S':
-                if (const auto* s = std::get_if<std::string_view>(&value)) out += *s;
-                else fmt::format_to(std::back_inserter(out), "{}", std::get<int64_t>(value));
+                if (const auto* s = std::get_if<std::string_view>(&value))
+                    out += *s;
+                else
+                    fmt::format_to(std::back_inserter(out), "{}", std::get<int64_t>(value));
                 break;
             case 'd':
             case 'D':
-                if (const auto* v = std::get_if<int64_t>(&value)) fmt::format_to(std::back_inserter(out), "{}", *v);
-                else Invalid(format);
+                if (const auto* v = std::get_if<int64_t>(&value))
+                    fmt::format_to(std::back_inserter(out), "{}", *v);
+                else
+                    Invalid(format);
                 break;
             default:
                 Invalid(format);

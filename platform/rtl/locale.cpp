@@ -24,15 +24,36 @@ std::string DateFormatFromStrftime(std::string_view f, char& separator) {
                 c = f[++i];
             }
             switch (c) {
-                case 'd': out += "dd"; break;
-                case 'e': out += "d"; break;
-                case 'm': out += "mm"; break;
+                case 'd':
+                    out += "dd";
+                    break;
+                case 'e':
+                    out += "d";
+                    break;
+                case 'm':
+                    out += "mm";
+                    break;
                 case 'y':
                 case 'Y':
-                case 'C': out += "yyyy"; break;
-                case 'D': out += "mm/dd/yyyy"; if (!sawSeparator) { separator = '/'; sawSeparator = true; } break;
-                case 'F': out += "yyyy-mm-dd"; if (!sawSeparator) { separator = '-'; sawSeparator = true; } break;
-                default: break;  // weekday names and the like are not part of a short date
+                case 'C':
+                    out += "yyyy";
+                    break;
+                case 'D':
+                    out += "mm/dd/yyyy";
+                    if (!sawSeparator) {
+                        separator = '/';
+                        sawSeparator = true;
+                    }
+                    break;
+                case 'F':
+                    out += "yyyy-mm-dd";
+                    if (!sawSeparator) {
+                        separator = '-';
+                        sawSeparator = true;
+                    }
+                    break;
+                default:
+                    break;  // weekday names and the like are not part of a short date
             }
         } else {
             const unsigned char ch = static_cast<unsigned char>(f[i]);
@@ -45,8 +66,7 @@ std::string DateFormatFromStrftime(std::string_view f, char& separator) {
         }
     }
     // Keep a date of day, month and year; anything else falls back.
-    if (out.find('d') == std::string::npos || out.find('m') == std::string::npos ||
-        out.find('y') == std::string::npos)
+    if (out.find('d') == std::string::npos || out.find('m') == std::string::npos || out.find('y') == std::string::npos)
         return "mm/dd/yyyy";
     // Trim decorations such as a trailing separator ("dd.mm.yyyy.").
     while (!out.empty() && (out.back() == '/' || out.back() == ' ')) out.pop_back();
@@ -107,8 +127,7 @@ const TFormatSettings& FormatSettings() {
 
 void SetFormatSettings(const TFormatSettings& settings) { Current() = settings; }
 
-TFormatSettingsScope::TFormatSettingsScope(const TFormatSettings& settings)
-    : FSaved(FormatSettings()) {
+TFormatSettingsScope::TFormatSettingsScope(const TFormatSettings& settings) : FSaved(FormatSettings()) {
     SetFormatSettings(settings);
 }
 

@@ -11,7 +11,7 @@ namespace tabrix {
 struct TFormatSettings {
     char DecimalSeparator = '.';
     char ThousandSeparator = ',';
-    char ListSeparator = ',';        // ';' where the decimal separator is ','
+    char ListSeparator = ',';  // ';' where the decimal separator is ','
     char DateSeparator = '/';
     char TimeSeparator = ':';
     std::string ShortDateFormat = "mm/dd/yyyy";  // tokens d dd m mm yy yyyy; "/" is DateSeparator

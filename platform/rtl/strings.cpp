@@ -1,10 +1,10 @@
 #include "platform/rtl/strings.h"
 
-#include <clocale>
 #include <langinfo.h>
-#include <cwctype>
 #include <locale.h>
 #include <wchar.h>
+#include <clocale>
+#include <cwctype>
 
 namespace tabrix {
 
@@ -15,17 +15,35 @@ constexpr char32_t kReplacement = 0xFFFD;
 // Decodes one UTF-8 sequence at s[i]; advances i.
 char32_t DecodeUtf8(std::string_view s, size_t& i) {
     const auto b0 = static_cast<unsigned char>(s[i]);
-    if (b0 < 0x80) { ++i; return b0; }
+    if (b0 < 0x80) {
+        ++i;
+        return b0;
+    }
     int len = 0;
     char32_t cp = 0;
-    if ((b0 & 0xE0) == 0xC0) { len = 2; cp = b0 & 0x1F; }
-    else if ((b0 & 0xF0) == 0xE0) { len = 3; cp = b0 & 0x0F; }
-    else if ((b0 & 0xF8) == 0xF0) { len = 4; cp = b0 & 0x07; }
-    else { ++i; return kReplacement; }
-    if (i + len > s.size()) { ++i; return kReplacement; }
+    if ((b0 & 0xE0) == 0xC0) {
+        len = 2;
+        cp = b0 & 0x1F;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        len = 3;
+        cp = b0 & 0x0F;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        len = 4;
+        cp = b0 & 0x07;
+    } else {
+        ++i;
+        return kReplacement;
+    }
+    if (i + len > s.size()) {
+        ++i;
+        return kReplacement;
+    }
     for (int k = 1; k < len; ++k) {
         const auto b = static_cast<unsigned char>(s[i + k]);
-        if ((b & 0xC0) != 0x80) { ++i; return kReplacement; }
+        if ((b & 0xC0) != 0x80) {
+            ++i;
+            return kReplacement;
+        }
         cp = (cp << 6) | (b & 0x3F);
     }
     // Overlong forms, surrogates and values past U+10FFFF are not text.
@@ -148,8 +166,7 @@ AnsiString UnicodeToUtf8(std::u16string_view text) {
     out.reserve(text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         char32_t c = text[i];
-        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
             ++i;
         } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -221,13 +238,9 @@ int AnsiCompareText(std::string_view a, std::string_view b) {
     return Collate(WideUpper(ToWide(a)), WideUpper(ToWide(b)));
 }
 
-int AnsiCompareStr(std::string_view a, std::string_view b) {
-    return Collate(ToWide(a), ToWide(b));
-}
+int AnsiCompareStr(std::string_view a, std::string_view b) { return Collate(ToWide(a), ToWide(b)); }
 
-bool AnsiSameText(std::string_view a, std::string_view b) {
-    return WideUpper(ToWide(a)) == WideUpper(ToWide(b));
-}
+bool AnsiSameText(std::string_view a, std::string_view b) { return WideUpper(ToWide(a)) == WideUpper(ToWide(b)); }
 
 size_t Pos(std::string_view sub, std::string_view s) {
     const size_t p = s.find(sub);

@@ -12,15 +12,24 @@ namespace tabrix {
 
 const char* VarTypeName(TVarType type) {
     switch (type) {
-        case TVarType::varEmpty: return "Empty";
-        case TVarType::varNull: return "Null";
-        case TVarType::varInteger: return "Int64";
-        case TVarType::varDouble: return "Double";
-        case TVarType::varCurrency: return "Currency";
-        case TVarType::varDate: return "Date";
-        case TVarType::varBoolean: return "Boolean";
-        case TVarType::varString: return "String";
-        case TVarType::varUString: return "UnicodeString";
+        case TVarType::varEmpty:
+            return "Empty";
+        case TVarType::varNull:
+            return "Null";
+        case TVarType::varInteger:
+            return "Int64";
+        case TVarType::varDouble:
+            return "Double";
+        case TVarType::varCurrency:
+            return "Currency";
+        case TVarType::varDate:
+            return "Date";
+        case TVarType::varBoolean:
+            return "Boolean";
+        case TVarType::varString:
+            return "String";
+        case TVarType::varUString:
+            return "UnicodeString";
     }
     return "Unknown";
 }
@@ -41,33 +50,43 @@ void Variant::CannotConvert(const char* target) const {
 
 double Variant::AsDouble() const {
     switch (VarType()) {
-        case TVarType::varEmpty: return 0;
-        case TVarType::varInteger: return static_cast<double>(std::get<int64_t>(FValue));
-        case TVarType::varDouble: return std::get<double>(FValue);
-        case TVarType::varCurrency: return static_cast<double>(std::get<CurrencyValue>(FValue).Scaled) / 10000.0;
-        case TVarType::varDate: return std::get<DateValue>(FValue).Value;
-        case TVarType::varBoolean: return std::get<bool>(FValue) ? -1 : 0;
+        case TVarType::varEmpty:
+            return 0;
+        case TVarType::varInteger:
+            return static_cast<double>(std::get<int64_t>(FValue));
+        case TVarType::varDouble:
+            return std::get<double>(FValue);
+        case TVarType::varCurrency:
+            return static_cast<double>(std::get<CurrencyValue>(FValue).Scaled) / 10000.0;
+        case TVarType::varDate:
+            return std::get<DateValue>(FValue).Value;
+        case TVarType::varBoolean:
+            return std::get<bool>(FValue) ? -1 : 0;
         case TVarType::varString:
         case TVarType::varUString: {
             double v = 0;
             if (TryStrToFloat(AsAnsiString(), v)) return v;
             CannotConvert("Double");
         }
-        default: CannotConvert("Double");
+        default:
+            CannotConvert("Double");
     }
 }
 
 int64_t Variant::AsInteger() const {
     switch (VarType()) {
-        case TVarType::varInteger: return std::get<int64_t>(FValue);
-        case TVarType::varBoolean: return std::get<bool>(FValue) ? -1 : 0;
+        case TVarType::varInteger:
+            return std::get<int64_t>(FValue);
+        case TVarType::varBoolean:
+            return std::get<bool>(FValue) ? -1 : 0;
         case TVarType::varString:
         case TVarType::varUString: {
             int64_t i = 0;
             if (TryStrToInt64(AsAnsiString(), i)) return i;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     const double d = AsDouble();
     if (!std::isfinite(d) || d >= 9.2e18 || d <= -9.2e18) CannotConvert("Int64");
@@ -76,8 +95,10 @@ int64_t Variant::AsInteger() const {
 
 bool Variant::AsBoolean() const {
     switch (VarType()) {
-        case TVarType::varEmpty: return false;
-        case TVarType::varBoolean: return std::get<bool>(FValue);
+        case TVarType::varEmpty:
+            return false;
+        case TVarType::varBoolean:
+            return std::get<bool>(FValue);
         case TVarType::varString:
         case TVarType::varUString: {
             const AnsiString s = AsAnsiString();
@@ -87,15 +108,15 @@ bool Variant::AsBoolean() const {
             if (TryStrToFloat(s, v)) return v != 0;
             CannotConvert("Boolean");
         }
-        default: return AsDouble() != 0;
+        default:
+            return AsDouble() != 0;
     }
 }
 
 TDateTime Variant::AsDateTime() const {
     if (IsString()) {
         TDateTime d = 0;
-        if (TryStrToDateTime(AsAnsiString(), d, FormatSettings()) ||
-            TryStrToTime(AsAnsiString(), d, FormatSettings()))
+        if (TryStrToDateTime(AsAnsiString(), d, FormatSettings()) || TryStrToTime(AsAnsiString(), d, FormatSettings()))
             return d;
         CannotConvert("Date");
     }
@@ -110,14 +131,22 @@ int64_t Variant::AsCurrency() const {
 AnsiString Variant::AsAnsiString() const {
     switch (VarType()) {
         case TVarType::varEmpty:
-        case TVarType::varNull: return {};
-        case TVarType::varInteger: return IntToStr(std::get<int64_t>(FValue));
-        case TVarType::varDouble: return FloatToStr(std::get<double>(FValue));
-        case TVarType::varCurrency: return CurrToStr(std::get<CurrencyValue>(FValue).Scaled);
-        case TVarType::varDate: return DateTimeToStr(std::get<DateValue>(FValue).Value);
-        case TVarType::varBoolean: return std::get<bool>(FValue) ? "True" : "False";
-        case TVarType::varString: return std::get<AnsiString>(FValue);
-        case TVarType::varUString: return UnicodeToUtf8(std::get<UnicodeString>(FValue));
+        case TVarType::varNull:
+            return {};
+        case TVarType::varInteger:
+            return IntToStr(std::get<int64_t>(FValue));
+        case TVarType::varDouble:
+            return FloatToStr(std::get<double>(FValue));
+        case TVarType::varCurrency:
+            return CurrToStr(std::get<CurrencyValue>(FValue).Scaled);
+        case TVarType::varDate:
+            return DateTimeToStr(std::get<DateValue>(FValue).Value);
+        case TVarType::varBoolean:
+            return std::get<bool>(FValue) ? "True" : "False";
+        case TVarType::varString:
+            return std::get<AnsiString>(FValue);
+        case TVarType::varUString:
+            return UnicodeToUtf8(std::get<UnicodeString>(FValue));
     }
     return {};
 }
@@ -128,7 +157,9 @@ UnicodeString Variant::AsUnicodeString() const {
 }
 
 TVariantArray2D::TVariantArray2D(int rowLow, int rowHigh, int colLow, int colHigh)
-    : FRowLow(rowLow), FRows(rowHigh >= rowLow ? rowHigh - rowLow + 1 : 0), FColLow(colLow),
+    : FRowLow(rowLow),
+      FRows(rowHigh >= rowLow ? rowHigh - rowLow + 1 : 0),
+      FColLow(colLow),
       FCols(colHigh >= colLow ? colHigh - colLow + 1 : 0),
       FCells(static_cast<size_t>(FRows) * static_cast<size_t>(FCols)) {}
 

@@ -30,9 +30,17 @@ const char* VarTypeName(TVarType type);
 
 class Variant {
 public:
-    struct NullTag { bool operator==(const NullTag&) const = default; };
-    struct CurrencyValue { int64_t Scaled; bool operator==(const CurrencyValue&) const = default; };
-    struct DateValue { TDateTime Value; bool operator==(const DateValue&) const = default; };
+    struct NullTag {
+        bool operator==(const NullTag&) const = default;
+    };
+    struct CurrencyValue {
+        int64_t Scaled;
+        bool operator==(const CurrencyValue&) const = default;
+    };
+    struct DateValue {
+        TDateTime Value;
+        bool operator==(const DateValue&) const = default;
+    };
 
     Variant() = default;
     Variant(NullTag) : FValue(NullTag{}) {}
@@ -46,9 +54,17 @@ public:
     Variant(UnicodeString v) : FValue(std::move(v)) {}
 
     static Variant Null() { return Variant(NullTag{}); }
-    static Variant FromCurrency(int64_t scaled) { Variant v; v.FValue = CurrencyValue{scaled}; return v; }
+    static Variant FromCurrency(int64_t scaled) {
+        Variant v;
+        v.FValue = CurrencyValue{scaled};
+        return v;
+    }
     static Variant FromCurrency(double value);
-    static Variant FromDate(TDateTime value) { Variant v; v.FValue = DateValue{value}; return v; }
+    static Variant FromDate(TDateTime value) {
+        Variant v;
+        v.FValue = DateValue{value};
+        return v;
+    }
 
     TVarType VarType() const { return static_cast<TVarType>(FValue.index()); }
     bool IsEmpty() const { return VarType() == TVarType::varEmpty; }
@@ -78,10 +94,8 @@ public:
 private:
     [[noreturn]] void CannotConvert(const char* target) const;
 
-    std::variant<std::monostate, NullTag, int64_t, double, CurrencyValue, DateValue, bool, AnsiString,
-                 UnicodeString>
+    std::variant<std::monostate, NullTag, int64_t, double, CurrencyValue, DateValue, bool, AnsiString, UnicodeString>
         FValue;
-
 };
 
 class TVariantArray2D {

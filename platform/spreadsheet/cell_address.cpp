@@ -33,8 +33,7 @@ std::string ColumnLetters(int column) {
     return s;
 }
 
-void AppendCellAddress(std::string& out, int row, int column, bool rowAbsolute,
-                       bool columnAbsolute) {
+void AppendCellAddress(std::string& out, int row, int column, bool rowAbsolute, bool columnAbsolute) {
     if (columnAbsolute) out.push_back('$');
     AppendColumnLetters(out, column);
     if (rowAbsolute) out.push_back('$');

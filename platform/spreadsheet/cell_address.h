@@ -42,8 +42,7 @@ struct TCellRect {
 void AppendColumnLetters(std::string& out, int column);
 std::string ColumnLetters(int column);
 // "B3"; absolute markers on request ("$B$3").
-void AppendCellAddress(std::string& out, int row, int column, bool rowAbsolute = false,
-                       bool columnAbsolute = false);
+void AppendCellAddress(std::string& out, int row, int column, bool rowAbsolute = false, bool columnAbsolute = false);
 std::string CellAddress(int row, int column, bool rowAbsolute = false, bool columnAbsolute = false);
 // "A1:C3", or "B2" for a single cell.
 std::string RectAddress(const TCellRect& r, bool rowAbsolute = false, bool columnAbsolute = false);

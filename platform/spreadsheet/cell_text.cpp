@@ -48,9 +48,7 @@ void TakeFormat(TWorksheet& sheet, int row, int column, std::string_view code) {
     sheet.SetStyle(row, column, styles.WithNumberFormat(xf, code));
 }
 
-double ToSerial(const TWorksheet& sheet, TDateTime value) {
-    return sheet.Workbook().Date1904() ? value - 1462 : value;
-}
+double ToSerial(const TWorksheet& sheet, TDateTime value) { return sheet.Workbook().Date1904() ? value - 1462 : value; }
 
 TDateTime FromSerial(const TWorksheet& sheet, double serial) {
     return sheet.Workbook().Date1904() ? serial + 1462 : serial;
@@ -74,100 +72,119 @@ void EnterText(TWorksheet& sheet, int row, int column, std::string_view utf8, TT
     thread_local TTypedInput input;
     ParseTypedInput(utf8, SettingsFor(form, settings), input);
     switch (input.kind) {
-    case TTypedInput::Kind::Empty: sheet.ClearContents(row, column); break;
-    case TTypedInput::Kind::Text: sheet.SetString(row, column, input.text); break;
-    case TTypedInput::Kind::Boolean: sheet.SetBoolean(row, column, input.boolean); break;
-    case TTypedInput::Kind::Number: {
-        // Dates are typed in the 1900 system; a 1904 workbook counts from later.
-        TNumberFormatKind kind = TStyles::ClassifyFormat(input.numberFormat);
-        bool date = kind == TNumberFormatKind::Date || kind == TNumberFormatKind::DateTime;
-        sheet.SetNumber(row, column, date ? ToSerial(sheet, input.number) : input.number);
-        TakeFormat(sheet, row, column, input.numberFormat);
-        break;
-    }
-    case TTypedInput::Kind::Formula: {
-        std::string english;
-        try {
-            english = form == TTextForm::English
-                          ? FormatFormula(ParseFormula(input.text, TFormulaDialect::English()),
-                                          TFormulaDialect::English())
-                          : TranslateFormula(input.text, DialectFor(form, settings), TFormulaDialect::English());
-        } catch (const Exception& e) {
-            sheet.ThrowAt(row, column, "formula \"=" + input.text + "\": " + e.Message());
+        case TTypedInput::Kind::Empty:
+            sheet.ClearContents(row, column);
+            break;
+        case TTypedInput::Kind::Text:
+            sheet.SetString(row, column, input.text);
+            break;
+        case TTypedInput::Kind::Boolean:
+            sheet.SetBoolean(row, column, input.boolean);
+            break;
+        case TTypedInput::Kind::Number: {
+            // Dates are typed in the 1900 system; a 1904 workbook counts from later.
+            TNumberFormatKind kind = TStyles::ClassifyFormat(input.numberFormat);
+            bool date = kind == TNumberFormatKind::Date || kind == TNumberFormatKind::DateTime;
+            sheet.SetNumber(row, column, date ? ToSerial(sheet, input.number) : input.number);
+            TakeFormat(sheet, row, column, input.numberFormat);
+            break;
         }
-        sheet.SetFormula(row, column, english);
-        break;
-    }
+        case TTypedInput::Kind::Formula: {
+            std::string english;
+            try {
+                english = form == TTextForm::English
+                              ? FormatFormula(ParseFormula(input.text, TFormulaDialect::English()),
+                                              TFormulaDialect::English())
+                              : TranslateFormula(input.text, DialectFor(form, settings), TFormulaDialect::English());
+            } catch (const Exception& e) {
+                sheet.ThrowAt(row, column, "formula \"=" + input.text + "\": " + e.Message());
+            }
+            sheet.SetFormula(row, column, english);
+            break;
+        }
     }
 }
 
 void EnterVariant(TWorksheet& sheet, int row, int column, const Variant& value, TTextForm form,
                   const TFormatSettings& settings) {
     switch (value.VarType()) {
-    case TVarType::varEmpty:
-    case TVarType::varNull: sheet.ClearContents(row, column); break;
-    case TVarType::varString: EnterText(sheet, row, column, *value.AnsiStringPtr(), form, settings); break;
-    case TVarType::varUString:
-        EnterText(sheet, row, column, UnicodeToUtf8(*value.UnicodeStringPtr()), form, settings);
-        break;
-    case TVarType::varInteger:
-    case TVarType::varDouble:
-    case TVarType::varCurrency: sheet.SetNumber(row, column, value.AsDouble()); break;
-    case TVarType::varBoolean: sheet.SetBoolean(row, column, value.AsBoolean()); break;
-    case TVarType::varDate: {
-        TDateTime d = value.AsDateTime();
-        sheet.SetNumber(row, column, ToSerial(sheet, d));
-        bool hasTime = std::floor(d) != d;
-        bool hasDate = std::floor(d) != 0;
-        std::string code = hasDate ? DateFormatCode(settings) : std::string();
-        if (hasTime) code += hasDate ? " h:mm" : "h:mm:ss";
-        TakeFormat(sheet, row, column, code);
-        break;
-    }
+        case TVarType::varEmpty:
+        case TVarType::varNull:
+            sheet.ClearContents(row, column);
+            break;
+        case TVarType::varString:
+            EnterText(sheet, row, column, *value.AnsiStringPtr(), form, settings);
+            break;
+        case TVarType::varUString:
+            EnterText(sheet, row, column, UnicodeToUtf8(*value.UnicodeStringPtr()), form, settings);
+            break;
+        case TVarType::varInteger:
+        case TVarType::varDouble:
+        case TVarType::varCurrency:
+            sheet.SetNumber(row, column, value.AsDouble());
+            break;
+        case TVarType::varBoolean:
+            sheet.SetBoolean(row, column, value.AsBoolean());
+            break;
+        case TVarType::varDate: {
+            TDateTime d = value.AsDateTime();
+            sheet.SetNumber(row, column, ToSerial(sheet, d));
+            bool hasTime = std::floor(d) != d;
+            bool hasDate = std::floor(d) != 0;
+            std::string code = hasDate ? DateFormatCode(settings) : std::string();
+            if (hasTime) code += hasDate ? " h:mm" : "h:mm:ss";
+            TakeFormat(sheet, row, column, code);
+            break;
+        }
     }
 }
 
-std::string CellText(const TWorksheet& sheet, int row, int column, TTextForm form,
-                     const TFormatSettings& settings) {
+std::string CellText(const TWorksheet& sheet, int row, int column, TTextForm form, const TFormatSettings& settings) {
     const TCell* cell = sheet.FindCell(row, column);
     if (!cell) return {};
     const TFormatSettings& s = SettingsFor(form, settings);
     switch (cell->Kind) {
-    case TCellKind::Empty: return {};
-    case TCellKind::String: return std::string(sheet.StringOf(*cell));
-    case TCellKind::Boolean: return cell->Number != 0 ? "TRUE" : "FALSE";
-    case TCellKind::Error: return std::string(TWorksheet::ErrorCode(cell->Index));
-    case TCellKind::Formula: {
-        const std::string& text = sheet.FormulaOf(*cell).Text;
-        if (form == TTextForm::English) return "=" + text;
-        try {
-            return "=" + TranslateFormula(text, TFormulaDialect::English(), TFormulaDialect::Local(settings),
-                                          TParseOptions{true, false});
-        } catch (const Exception&) {
-            return "=" + text;  // a formula of the file our parser does not read stays as written
+        case TCellKind::Empty:
+            return {};
+        case TCellKind::String:
+            return std::string(sheet.StringOf(*cell));
+        case TCellKind::Boolean:
+            return cell->Number != 0 ? "TRUE" : "FALSE";
+        case TCellKind::Error:
+            return std::string(TWorksheet::ErrorCode(cell->Index));
+        case TCellKind::Formula: {
+            const std::string& text = sheet.FormulaOf(*cell).Text;
+            if (form == TTextForm::English) return "=" + text;
+            try {
+                return "=" + TranslateFormula(text, TFormulaDialect::English(), TFormulaDialect::Local(settings),
+                                              TParseOptions{true, false});
+            } catch (const Exception&) {
+                return "=" + text;  // a formula of the file our parser does not read stays as written
+            }
         }
-    }
-    case TCellKind::Number: break;
+        case TCellKind::Number:
+            break;
     }
     double number = cell->Number;
     TStyles& styles = sheet.Workbook().Styles();
     switch (styles.NumberFormatKind(cell->Style)) {
-    case TNumberFormatKind::Date:
-    case TNumberFormatKind::DateTime:
-    case TNumberFormatKind::Time: {
-        TDateTime d = FromSerial(sheet, number);
-        if (d < 0 || d > 2958465) break;  // outside the calendar: shown as a number
-        bool hasTime = std::floor(d) != d;
-        if (std::floor(number) == 0 && hasTime) return FormatDateTime(s.LongTimeFormat, d, s);
-        std::string text = FormatDateTime(s.ShortDateFormat, d, s);
-        if (hasTime) text += " " + FormatDateTime(s.LongTimeFormat, d, s);
-        return text;
-    }
-    case TNumberFormatKind::Percent: {
-        std::string text = FloatToStr(number * 100, s);
-        return text + "%";
-    }
-    default: break;
+        case TNumberFormatKind::Date:
+        case TNumberFormatKind::DateTime:
+        case TNumberFormatKind::Time: {
+            TDateTime d = FromSerial(sheet, number);
+            if (d < 0 || d > 2958465) break;  // outside the calendar: shown as a number
+            bool hasTime = std::floor(d) != d;
+            if (std::floor(number) == 0 && hasTime) return FormatDateTime(s.LongTimeFormat, d, s);
+            std::string text = FormatDateTime(s.ShortDateFormat, d, s);
+            if (hasTime) text += " " + FormatDateTime(s.LongTimeFormat, d, s);
+            return text;
+        }
+        case TNumberFormatKind::Percent: {
+            std::string text = FloatToStr(number * 100, s);
+            return text + "%";
+        }
+        default:
+            break;
     }
     return FloatToStr(number, s);
 }

@@ -31,7 +31,6 @@ void EnterVariant(TWorksheet& sheet, int row, int column, const Variant& value, 
 // "=SUM(A1;B2)" for a formula (in the form asked for), the value as typed
 // for a constant (numbers with the locale's separator, dates in the short
 // date format when the cell shows a date), "" for an empty cell.
-std::string CellText(const TWorksheet& sheet, int row, int column, TTextForm form,
-                     const TFormatSettings& settings);
+std::string CellText(const TWorksheet& sheet, int row, int column, TTextForm form, const TFormatSettings& settings);
 
 }  // namespace tabrix::xl

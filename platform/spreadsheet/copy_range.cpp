@@ -13,7 +13,7 @@ namespace {
 struct TCopied {
     int Row;
     TCell Cell;
-    TCellFormula Formula;  // Kind Formula
+    TCellFormula Formula;              // Kind Formula
     uint32_t RichSource = UINT32_MAX;  // a rich string to carry to another workbook
 };
 
@@ -24,8 +24,9 @@ void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& targ
     const int dCol = toColumn - from.Left;
     TCellRect dest{toRow, toColumn, toRow + from.RowCount() - 1, toColumn + from.ColumnCount() - 1};
     if (toRow < 1 || toColumn < 1 || dest.Bottom > kMaxRows || dest.Right > kMaxColumns)
-        target.ThrowAt(toRow, toColumn,
-                       "the copy of " + RectAddress(from) + " would reach beyond the sheet (1048576 rows, 16384 columns)");
+        target.ThrowAt(
+            toRow, toColumn,
+            "the copy of " + RectAddress(from) + " would reach beyond the sheet (1048576 rows, 16384 columns)");
 
     TWorkbook& sourceBook = source.Workbook();
     TWorkbook& targetBook = target.Workbook();
@@ -72,45 +73,53 @@ void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& targ
     for (TCopied& c : cells) {
         const int row = c.Row, column = c.Cell.Column;
         switch (c.Cell.Kind) {
-        case TCellKind::Empty: break;
-        case TCellKind::Number: target.SetNumber(row, column, c.Cell.Number); break;
-        case TCellKind::Boolean: target.SetBoolean(row, column, c.Cell.Number != 0); break;
-        case TCellKind::Error: target.SetError(row, column, TWorksheet::ErrorCode(c.Cell.Index)); break;
-        case TCellKind::String:
-            if (sameBook) {
-                target.SetSharedString(row, column, c.Cell.Index);
-            } else if (c.RichSource != UINT32_MAX) {
-                TSharedStrings& from = sourceBook.Strings();
-                target.SetSharedString(row, column,
-                                       targetBook.Strings().AddRich(from.Text(c.RichSource), *from.RichXml(c.RichSource)));
-            } else {
-                target.SetString(row, column, sourceBook.Strings().Text(c.Cell.Index));
-            }
-            break;
-        case TCellKind::Formula: {
-            TCellFormula& f = c.Formula;
-            if (f.Type == TCellFormula::TType::DataTable) {
-                // A data table belongs to its place; the copy keeps its values.
-                target.SetValue(row, column, f.Cached);
+            case TCellKind::Empty:
+                break;
+            case TCellKind::Number:
+                target.SetNumber(row, column, c.Cell.Number);
+                break;
+            case TCellKind::Boolean:
+                target.SetBoolean(row, column, c.Cell.Number != 0);
+                break;
+            case TCellKind::Error:
+                target.SetError(row, column, TWorksheet::ErrorCode(c.Cell.Index));
+                break;
+            case TCellKind::String:
+                if (sameBook) {
+                    target.SetSharedString(row, column, c.Cell.Index);
+                } else if (c.RichSource != UINT32_MAX) {
+                    TSharedStrings& from = sourceBook.Strings();
+                    target.SetSharedString(
+                        row, column,
+                        targetBook.Strings().AddRich(from.Text(c.RichSource), *from.RichXml(c.RichSource)));
+                } else {
+                    target.SetString(row, column, sourceBook.Strings().Text(c.Cell.Index));
+                }
+                break;
+            case TCellKind::Formula: {
+                TCellFormula& f = c.Formula;
+                if (f.Type == TCellFormula::TType::DataTable) {
+                    // A data table belongs to its place; the copy keeps its values.
+                    target.SetValue(row, column, f.Cached);
+                    break;
+                }
+                if (dRow || dCol) {
+                    try {
+                        f.Text = ShiftFormula(f.Text, dRow, dCol);
+                    } catch (const Exception& e) {
+                        target.ThrowAt(row, column, "formula \"=" + f.Text + "\" cannot be moved: " + e.Message());
+                    }
+                    if (f.Type == TCellFormula::TType::Array) {
+                        f.ArrayRange = {f.ArrayRange.Top + dRow, f.ArrayRange.Left + dCol, f.ArrayRange.Bottom + dRow,
+                                        f.ArrayRange.Right + dCol};
+                        if (f.ArrayRange.Top < 1 || f.ArrayRange.Left < 1 || f.ArrayRange.Bottom > kMaxRows ||
+                            f.ArrayRange.Right > kMaxColumns)
+                            f.ArrayRange = {row, column, row, column};
+                    }
+                }
+                target.SetFormula(row, column, std::move(f));
                 break;
             }
-            if (dRow || dCol) {
-                try {
-                    f.Text = ShiftFormula(f.Text, dRow, dCol);
-                } catch (const Exception& e) {
-                    target.ThrowAt(row, column, "formula \"=" + f.Text + "\" cannot be moved: " + e.Message());
-                }
-                if (f.Type == TCellFormula::TType::Array) {
-                    f.ArrayRange = {f.ArrayRange.Top + dRow, f.ArrayRange.Left + dCol, f.ArrayRange.Bottom + dRow,
-                                    f.ArrayRange.Right + dCol};
-                    if (f.ArrayRange.Top < 1 || f.ArrayRange.Left < 1 || f.ArrayRange.Bottom > kMaxRows ||
-                        f.ArrayRange.Right > kMaxColumns)
-                        f.ArrayRange = {row, column, row, column};
-                }
-            }
-            target.SetFormula(row, column, std::move(f));
-            break;
-        }
         }
         target.SetStyle(row, column, mapStyle(c.Cell.Style));
     }

@@ -10,7 +10,6 @@
 namespace tabrix::xl {
 
 // Raises ESpreadsheetError when the destination would lie beyond the sheet.
-void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& target, int toRow,
-               int toColumn);
+void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& target, int toRow, int toColumn);
 
 }  // namespace tabrix::xl

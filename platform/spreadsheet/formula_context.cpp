@@ -18,35 +18,47 @@ constexpr uint64_t kVisitBudget = 50'000'000;
 TValue ToValue(const TCellValue& v) {
     TValue out;
     switch (v.kind) {
-    case TCellValue::Kind::Number:
-        if (std::isfinite(v.number)) {
-            out.Kind = TCellKind::Number;
-            out.Number = v.number;
-        } else {
-            out.Kind = TCellKind::Error;
-            out.Text = "#NUM!";
-        }
-        break;
-    case TCellValue::Kind::Text: out.Kind = TCellKind::String; out.Text = v.text; break;
-    case TCellValue::Kind::Boolean: out.Kind = TCellKind::Boolean; out.Number = v.boolean ? 1 : 0; break;
-    case TCellValue::Kind::Error:
-        if (!v.text.empty()) {
-            out.Kind = TCellKind::Error;
+        case TCellValue::Kind::Number:
+            if (std::isfinite(v.number)) {
+                out.Kind = TCellKind::Number;
+                out.Number = v.number;
+            } else {
+                out.Kind = TCellKind::Error;
+                out.Text = "#NUM!";
+            }
+            break;
+        case TCellValue::Kind::Text:
+            out.Kind = TCellKind::String;
             out.Text = v.text;
-        }
-        break;
-    case TCellValue::Kind::Empty: break;
+            break;
+        case TCellValue::Kind::Boolean:
+            out.Kind = TCellKind::Boolean;
+            out.Number = v.boolean ? 1 : 0;
+            break;
+        case TCellValue::Kind::Error:
+            if (!v.text.empty()) {
+                out.Kind = TCellKind::Error;
+                out.Text = v.text;
+            }
+            break;
+        case TCellValue::Kind::Empty:
+            break;
     }
     return out;
 }
 
 TCellValue FromValue(const TValue& v) {
     switch (v.Kind) {
-    case TCellKind::Number: return TCellValue::Number(v.Number);
-    case TCellKind::String: return TCellValue::Text(v.Text);
-    case TCellKind::Boolean: return TCellValue::Boolean(v.Number != 0);
-    case TCellKind::Error: return TCellValue::Error(v.Text);
-    default: return {};
+        case TCellKind::Number:
+            return TCellValue::Number(v.Number);
+        case TCellKind::String:
+            return TCellValue::Text(v.Text);
+        case TCellKind::Boolean:
+            return TCellValue::Boolean(v.Number != 0);
+        case TCellKind::Error:
+            return TCellValue::Error(v.Text);
+        default:
+            return {};
     }
 }
 }  // namespace
@@ -56,8 +68,7 @@ void TWorkbookFormulaContext::ComputeSheet(TWorksheet& sheet) {
         const TRow* r = sheet.Row(row);
         for (size_t i = 0; i < r->Cells.size(); ++i) {
             const TCell& c = r->Cells[i];
-            if (c.Kind == TCellKind::Formula && sheet.FormulaOf(c).NeedsValue)
-                Compute(sheet, row, c.Column, c.Index);
+            if (c.Kind == TCellKind::Formula && sheet.FormulaOf(c).NeedsValue) Compute(sheet, row, c.Column, c.Index);
         }
     }
 }
@@ -103,23 +114,28 @@ TWorksheet* TWorkbookFormulaContext::SheetNamed(std::string_view name) {
 
 TCellValue TWorkbookFormulaContext::ValueOf(TWorksheet& sheet, int row, const TCell& cell) {
     switch (cell.Kind) {
-    case TCellKind::Empty: return {};
-    case TCellKind::Number: return TCellValue::Number(cell.Number);
-    case TCellKind::Boolean: return TCellValue::Boolean(cell.Number != 0);
-    case TCellKind::String: return TCellValue::Text(std::string(sheet.StringOf(cell)));
-    case TCellKind::Error: return TCellValue::Error(std::string(TWorksheet::ErrorCode(cell.Index)));
-    case TCellKind::Formula: {
-        uint32_t index = cell.Index;
-        int column = cell.Column;
-        if (sheet.FormulaOf(cell).NeedsValue) Compute(sheet, row, column, index);
-        TCell probe;
-        probe.Index = index;
-        // A formula's result is never empty: no cached value means unknown
-        // (a cycle, a function the evaluator lacks, a file without values).
-        const TValue& v = sheet.FormulaOf(probe).Cached;
-        if (v.Kind == TCellKind::Empty) return TCellValue::NotEvaluated();
-        return FromValue(v);
-    }
+        case TCellKind::Empty:
+            return {};
+        case TCellKind::Number:
+            return TCellValue::Number(cell.Number);
+        case TCellKind::Boolean:
+            return TCellValue::Boolean(cell.Number != 0);
+        case TCellKind::String:
+            return TCellValue::Text(std::string(sheet.StringOf(cell)));
+        case TCellKind::Error:
+            return TCellValue::Error(std::string(TWorksheet::ErrorCode(cell.Index)));
+        case TCellKind::Formula: {
+            uint32_t index = cell.Index;
+            int column = cell.Column;
+            if (sheet.FormulaOf(cell).NeedsValue) Compute(sheet, row, column, index);
+            TCell probe;
+            probe.Index = index;
+            // A formula's result is never empty: no cached value means unknown
+            // (a cycle, a function the evaluator lacks, a file without values).
+            const TValue& v = sheet.FormulaOf(probe).Cached;
+            if (v.Kind == TCellKind::Empty) return TCellValue::NotEvaluated();
+            return FromValue(v);
+        }
     }
     return {};
 }

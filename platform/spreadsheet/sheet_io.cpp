@@ -23,8 +23,8 @@ namespace {
 
 // Elements of a worksheet that come before <mergeCells>.
 bool PrecedesMergeCells(std::string_view name) {
-    static constexpr std::string_view kBefore[] = {"sheetCalcPr", "sheetProtection", "protectedRanges",
-                                                   "scenarios",   "autoFilter",      "sortState",
+    static constexpr std::string_view kBefore[] = {"sheetCalcPr",     "sheetProtection", "protectedRanges",
+                                                   "scenarios",       "autoFilter",      "sortState",
                                                    "dataConsolidate", "customSheetViews"};
     return std::find(std::begin(kBefore), std::end(kBefore), name) != std::end(kBefore);
 }
@@ -51,8 +51,8 @@ bool BoolAttr(const pugi::xml_attribute& a) {
 bool ParseIsoDate(std::string_view s, bool date1904, double& serial) {
     int y = 0, mo = 0, d = 0, h = 0, mi = 0;
     double sec = 0;
-    if (s.size() < 10 || !ParseInt(s.substr(0, 4), y) || s[4] != '-' || !ParseInt(s.substr(5, 2), mo) ||
-        s[7] != '-' || !ParseInt(s.substr(8, 2), d))
+    if (s.size() < 10 || !ParseInt(s.substr(0, 4), y) || s[4] != '-' || !ParseInt(s.substr(5, 2), mo) || s[7] != '-' ||
+        !ParseInt(s.substr(8, 2), d))
         return false;
     if (s.size() >= 16 && s[10] == 'T') {
         if (!ParseInt(s.substr(11, 2), h) || !ParseInt(s.substr(14, 2), mi)) return false;
@@ -126,13 +126,38 @@ private:
             if (rootEnd == std::string_view::npos || xml[rootEnd - 1] == '/')
                 throw ESpreadsheetError("File \"" + FBook.DisplayName() + "\", part \"" + FSheet.FPartName +
                                         "\": the worksheet element is empty");
-            static constexpr std::string_view kAfterSheetData[] = {
-                "sheetCalcPr", "sheetProtection", "protectedRanges", "scenarios", "autoFilter", "sortState",
-                "dataConsolidate", "customSheetViews", "mergeCells", "phoneticPr", "conditionalFormatting",
-                "dataValidations", "hyperlinks", "printOptions", "pageMargins", "pageSetup", "headerFooter",
-                "rowBreaks", "colBreaks", "customProperties", "cellWatches", "ignoredErrors", "smartTags",
-                "drawing", "legacyDrawing", "legacyDrawingHF", "picture", "oleObjects", "controls",
-                "webPublishItems", "tableParts", "extLst"};
+            static constexpr std::string_view kAfterSheetData[] = {"sheetCalcPr",
+                                                                   "sheetProtection",
+                                                                   "protectedRanges",
+                                                                   "scenarios",
+                                                                   "autoFilter",
+                                                                   "sortState",
+                                                                   "dataConsolidate",
+                                                                   "customSheetViews",
+                                                                   "mergeCells",
+                                                                   "phoneticPr",
+                                                                   "conditionalFormatting",
+                                                                   "dataValidations",
+                                                                   "hyperlinks",
+                                                                   "printOptions",
+                                                                   "pageMargins",
+                                                                   "pageSetup",
+                                                                   "headerFooter",
+                                                                   "rowBreaks",
+                                                                   "colBreaks",
+                                                                   "customProperties",
+                                                                   "cellWatches",
+                                                                   "ignoredErrors",
+                                                                   "smartTags",
+                                                                   "drawing",
+                                                                   "legacyDrawing",
+                                                                   "legacyDrawingHF",
+                                                                   "picture",
+                                                                   "oleObjects",
+                                                                   "controls",
+                                                                   "webPublishItems",
+                                                                   "tableParts",
+                                                                   "extLst"};
             size_t closeAt = 0;
             std::string_view body = xml.substr(rootEnd + 1);
             std::vector<TSpan> spans = TopLevelElements(body, closeAt);
@@ -292,9 +317,12 @@ private:
         pugi::xml_node v, f, is;
         for (pugi::xml_node child : c.children()) {
             std::string_view n = LocalName(child.name());
-            if (n == "v") v = child;
-            else if (n == "f") f = child;
-            else if (n == "is") is = child;
+            if (n == "v")
+                v = child;
+            else if (n == "f")
+                f = child;
+            else if (n == "is")
+                is = child;
         }
         std::string extra;
         for (pugi::xml_attribute a : c.attributes()) {
@@ -363,17 +391,24 @@ private:
             return;
         }
         switch (constant.Kind) {
-        case TCellKind::Number: cell.Kind = TCellKind::Number; cell.Number = constant.Number; break;
-        case TCellKind::Boolean: cell.Kind = TCellKind::Boolean; cell.Number = constant.Number; break;
-        case TCellKind::Error:
-            cell.Kind = TCellKind::Error;
-            cell.Index = TWorksheet::ErrorIndex(constant.Text);
-            break;
-        case TCellKind::String:
-            cell.Kind = TCellKind::String;
-            cell.Index = FBook.Strings().Add(constant.Text);
-            break;
-        default: break;
+            case TCellKind::Number:
+                cell.Kind = TCellKind::Number;
+                cell.Number = constant.Number;
+                break;
+            case TCellKind::Boolean:
+                cell.Kind = TCellKind::Boolean;
+                cell.Number = constant.Number;
+                break;
+            case TCellKind::Error:
+                cell.Kind = TCellKind::Error;
+                cell.Index = TWorksheet::ErrorIndex(constant.Text);
+                break;
+            case TCellKind::String:
+                cell.Kind = TCellKind::String;
+                cell.Index = FBook.Strings().Add(constant.Text);
+                break;
+            default:
+                break;
         }
     }
 
@@ -559,46 +594,46 @@ private:
             Int(c.Style);
             FOut += '"';
         }
-        std::string_view extra = (c.Flags & TCell::kCellHasExtra) ? FSheet.ExtraAttributes(row, c.Column)
-                                                                  : std::string_view();
+        std::string_view extra =
+            (c.Flags & TCell::kCellHasExtra) ? FSheet.ExtraAttributes(row, c.Column) : std::string_view();
         switch (c.Kind) {
-        case TCellKind::Empty:
-            FOut += extra;
-            FOut += "/>";
-            return;
-        case TCellKind::Number:
-            FOut += extra;
-            FOut += '>';
-            Open("v");
-            FOut += '>';
-            Number(c.Number);
-            break;
-        case TCellKind::String:
-            FOut += " t=\"s\"";
-            FOut += extra;
-            FOut += '>';
-            Open("v");
-            FOut += '>';
-            Int(c.Index);
-            break;
-        case TCellKind::Boolean:
-            FOut += " t=\"b\"";
-            FOut += extra;
-            FOut += '>';
-            Open("v");
-            FOut += c.Number != 0 ? ">1" : ">0";
-            break;
-        case TCellKind::Error:
-            FOut += " t=\"e\"";
-            FOut += extra;
-            FOut += '>';
-            Open("v");
-            FOut += '>';
-            FOut += TWorksheet::ErrorCode(c.Index);
-            break;
-        case TCellKind::Formula:
-            WriteFormula(FSheet.FFormulas[c.Index], extra, row, c.Column);
-            return;
+            case TCellKind::Empty:
+                FOut += extra;
+                FOut += "/>";
+                return;
+            case TCellKind::Number:
+                FOut += extra;
+                FOut += '>';
+                Open("v");
+                FOut += '>';
+                Number(c.Number);
+                break;
+            case TCellKind::String:
+                FOut += " t=\"s\"";
+                FOut += extra;
+                FOut += '>';
+                Open("v");
+                FOut += '>';
+                Int(c.Index);
+                break;
+            case TCellKind::Boolean:
+                FOut += " t=\"b\"";
+                FOut += extra;
+                FOut += '>';
+                Open("v");
+                FOut += c.Number != 0 ? ">1" : ">0";
+                break;
+            case TCellKind::Error:
+                FOut += " t=\"e\"";
+                FOut += extra;
+                FOut += '>';
+                Open("v");
+                FOut += '>';
+                FOut += TWorksheet::ErrorCode(c.Index);
+                break;
+            case TCellKind::Formula:
+                WriteFormula(FSheet.FFormulas[c.Index], extra, row, c.Column);
+                return;
         }
         Close("v");
         Close("c");
@@ -607,10 +642,17 @@ private:
     void WriteFormula(const TCellFormula& f, std::string_view extra, int row, int column) {
         const TValue& v = f.Cached;
         switch (v.Kind) {
-        case TCellKind::String: FOut += " t=\"str\""; break;
-        case TCellKind::Boolean: FOut += " t=\"b\""; break;
-        case TCellKind::Error: FOut += " t=\"e\""; break;
-        default: break;
+            case TCellKind::String:
+                FOut += " t=\"str\"";
+                break;
+            case TCellKind::Boolean:
+                FOut += " t=\"b\"";
+                break;
+            case TCellKind::Error:
+                FOut += " t=\"e\"";
+                break;
+            default:
+                break;
         }
         FOut += extra;
         FOut += '>';
@@ -623,8 +665,8 @@ private:
             FOut += f.KeptAttributes;
         }
         if (f.AlwaysCalculate && f.Type != TCellFormula::TType::DataTable) FOut += " ca=\"1\"";
-        auto group = f.SharedIndex >= 0 && f.Type == TCellFormula::TType::Normal ? FShared.find(f.SharedIndex)
-                                                                                 : FShared.end();
+        auto group =
+            f.SharedIndex >= 0 && f.Type == TCellFormula::TType::Normal ? FShared.find(f.SharedIndex) : FShared.end();
         if (group != FShared.end() && (f.SharedMaster || group->second.Contains(row, column))) {
             FOut += " t=\"shared\"";
             if (f.SharedMaster) {
@@ -653,26 +695,27 @@ private:
 
     void WriteCachedValue(const TValue& v) {
         switch (v.Kind) {
-        case TCellKind::Number:
-            Open("v");
-            FOut += '>';
-            Number(v.Number);
-            Close("v");
-            break;
-        case TCellKind::Boolean:
-            Open("v");
-            FOut += v.Number != 0 ? ">1" : ">0";
-            Close("v");
-            break;
-        case TCellKind::String:
-        case TCellKind::Error:
-            Open("v");
-            // Readers trim a value's blanks unless told to keep them.
-            FOut += NeedsSpacePreserve(v.Text) ? " xml:space=\"preserve\">" : ">";
-            AppendXmlText(FOut, v.Text);
-            Close("v");
-            break;
-        default: break;
+            case TCellKind::Number:
+                Open("v");
+                FOut += '>';
+                Number(v.Number);
+                Close("v");
+                break;
+            case TCellKind::Boolean:
+                Open("v");
+                FOut += v.Number != 0 ? ">1" : ">0";
+                Close("v");
+                break;
+            case TCellKind::String:
+            case TCellKind::Error:
+                Open("v");
+                // Readers trim a value's blanks unless told to keep them.
+                FOut += NeedsSpacePreserve(v.Text) ? " xml:space=\"preserve\">" : ">";
+                AppendXmlText(FOut, v.Text);
+                Close("v");
+                break;
+            default:
+                break;
         }
         Close("c");
     }

@@ -33,12 +33,34 @@ struct TBuiltin {
     const char* Code;
 };
 constexpr TBuiltin kBuiltins[] = {
-    {0, "General"}, {1, "0"}, {2, "0.00"}, {3, "#,##0"}, {4, "#,##0.00"}, {9, "0%"},
-    {10, "0.00%"}, {11, "0.00E+00"}, {12, "# ?/?"}, {13, "# ?\?/?\?"}, {14, "mm-dd-yy"},
-    {15, "d-mmm-yy"}, {16, "d-mmm"}, {17, "mmm-yy"}, {18, "h:mm AM/PM"}, {19, "h:mm:ss AM/PM"},
-    {20, "h:mm"}, {21, "h:mm:ss"}, {22, "m/d/yy h:mm"}, {37, "#,##0 ;(#,##0)"},
-    {38, "#,##0 ;[Red](#,##0)"}, {39, "#,##0.00;(#,##0.00)"}, {40, "#,##0.00;[Red](#,##0.00)"},
-    {45, "mm:ss"}, {46, "[h]:mm:ss"}, {47, "mmss.0"}, {48, "##0.0E+0"}, {49, "@"},
+    {0, "General"},
+    {1, "0"},
+    {2, "0.00"},
+    {3, "#,##0"},
+    {4, "#,##0.00"},
+    {9, "0%"},
+    {10, "0.00%"},
+    {11, "0.00E+00"},
+    {12, "# ?/?"},
+    {13, "# ?\?/?\?"},
+    {14, "mm-dd-yy"},
+    {15, "d-mmm-yy"},
+    {16, "d-mmm"},
+    {17, "mmm-yy"},
+    {18, "h:mm AM/PM"},
+    {19, "h:mm:ss AM/PM"},
+    {20, "h:mm"},
+    {21, "h:mm:ss"},
+    {22, "m/d/yy h:mm"},
+    {37, "#,##0 ;(#,##0)"},
+    {38, "#,##0 ;[Red](#,##0)"},
+    {39, "#,##0.00;(#,##0.00)"},
+    {40, "#,##0.00;[Red](#,##0.00)"},
+    {45, "mm:ss"},
+    {46, "[h]:mm:ss"},
+    {47, "mmss.0"},
+    {48, "##0.0E+0"},
+    {49, "@"},
 };
 
 int IntAttr(const pugi::xml_node& n, const char* name, int fallback = 0) {
@@ -338,8 +360,8 @@ TNumberFormatKind TStyles::ClassifyFormat(std::string_view code) {
             size_t close = code.find(']', i + 1);
             if (close == std::string_view::npos) break;
             std::string_view inner = code.substr(i + 1, close - i - 1);
-            if (!inner.empty() && (inner[0] == 'h' || inner[0] == 'H' || inner[0] == 'm' ||
-                                   inner[0] == 'M' || inner[0] == 's' || inner[0] == 'S'))
+            if (!inner.empty() && (inner[0] == 'h' || inner[0] == 'H' || inner[0] == 'm' || inner[0] == 'M' ||
+                                   inner[0] == 's' || inner[0] == 'S'))
                 time = true;
             i = close;
             continue;
@@ -347,13 +369,30 @@ TNumberFormatKind TStyles::ClassifyFormat(std::string_view code) {
         char l = static_cast<char>((c >= 'A' && c <= 'Z') ? c + 32 : c);
         lower.push_back(l);
         switch (l) {
-        case 'y': case 'd': date = true; break;
-        case 'h': case 's': time = true; break;
-        case 'm': date = true; break;  // month; minutes are caught by h/s beside it
-        case '%': percent = true; break;
-        case '@': text = true; break;
-        case '0': case '#': case '?': digits = true; break;
-        default: break;
+            case 'y':
+            case 'd':
+                date = true;
+                break;
+            case 'h':
+            case 's':
+                time = true;
+                break;
+            case 'm':
+                date = true;
+                break;  // month; minutes are caught by h/s beside it
+            case '%':
+                percent = true;
+                break;
+            case '@':
+                text = true;
+                break;
+            case '0':
+            case '#':
+            case '?':
+                digits = true;
+                break;
+            default:
+                break;
         }
     }
     if (lower == "general") return TNumberFormatKind::General;

@@ -36,7 +36,7 @@ public:
     const std::string& NumberFormatCode(uint32_t xf) const;  // "General" for id 0
     int NumberFormatId(uint32_t xf) const;
     TNumberFormatKind NumberFormatKind(uint32_t xf) const;
-    double FontSize(uint32_t xf) const;   // points
+    double FontSize(uint32_t xf) const;  // points
     bool WrapText(uint32_t xf) const;
 
     // A format that is xf with the given number format code, added when

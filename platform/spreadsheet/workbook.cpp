@@ -36,8 +36,7 @@ constexpr const char* kCtSharedStrings =
 constexpr const char* kCtStyles = "application/vnd.openxmlformats-officedocument.spreadsheetml.styles+xml";
 
 constexpr const char* kCtWorkbook = "application/vnd.openxmlformats-officedocument.spreadsheetml.sheet.main+xml";
-constexpr const char* kCtTemplate =
-    "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml";
+constexpr const char* kCtTemplate = "application/vnd.openxmlformats-officedocument.spreadsheetml.template.main+xml";
 constexpr const char* kCtMacroWorkbook = "application/vnd.ms-excel.sheet.macroEnabled.main+xml";
 constexpr const char* kCtMacroTemplate = "application/vnd.ms-excel.template.macroEnabled.main+xml";
 
@@ -119,8 +118,7 @@ std::unique_ptr<TWorkbook> TWorkbook::Open(const std::string& fileName, bool rea
     return Open(fileName, readOnly, TPackageLimits{});
 }
 
-std::unique_ptr<TWorkbook> TWorkbook::Open(const std::string& fileName, bool readOnly,
-                                           const TPackageLimits& limits) {
+std::unique_ptr<TWorkbook> TWorkbook::Open(const std::string& fileName, bool readOnly, const TPackageLimits& limits) {
     std::unique_ptr<TWorkbook> book(new TWorkbook());
     book->FPackage = std::make_unique<TPackage>(TPackage::Open(fileName, limits));
     book->FFileName = fileName;
@@ -162,7 +160,8 @@ std::unique_ptr<TWorkbook> TWorkbook::CreateBlank() {
 void TWorkbook::Read() {
     TPackage& p = *FPackage;
     auto where = [&](const std::string& part) { return "File \"" + FDisplayName + "\", part \"" + part + "\""; };
-    if (!p.HasPart("_rels/.rels")) throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: no package relationships");
+    if (!p.HasPart("_rels/.rels"))
+        throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: no package relationships");
     TRelationships root = TRelationships::Parse(p.ReadPart("_rels/.rels"), "_rels/.rels", p.DisplayName());
     const TRelationship* office = FindBySuffix(root, kRelOfficeDocument);
     if (!office) throw ESpreadsheetError("File \"" + FDisplayName + "\" is no workbook: no main document");
@@ -172,7 +171,8 @@ void TWorkbook::Read() {
     TRelationships rels;
     std::string relsPart = RelationshipsPartName(FWorkbookPart);
     if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart, p.DisplayName());
-    if (const TRelationship* r = FindBySuffix(rels, kRelSharedStrings)) FStringsPart = ResolveTarget(FWorkbookPart, r->Target);
+    if (const TRelationship* r = FindBySuffix(rels, kRelSharedStrings))
+        FStringsPart = ResolveTarget(FWorkbookPart, r->Target);
     if (const TRelationship* r = FindBySuffix(rels, kRelStyles)) FStylesPart = ResolveTarget(FWorkbookPart, r->Target);
 
     pugi::xml_document doc;
@@ -199,7 +199,8 @@ void TWorkbook::Read() {
         e.PartName = ResolveTarget(FWorkbookPart, r->Target);
         e.RelId = relId;
         e.Position = position;
-        if (!p.HasPart(e.PartName)) throw ESpreadsheetError(where(e.PartName) + " (sheet \"" + e.Name + "\") is missing");
+        if (!p.HasPart(e.PartName))
+            throw ESpreadsheetError(where(e.PartName) + " (sheet \"" + e.Name + "\") is missing");
         FSheets.push_back(std::move(e));
     }
     for (pugi::xml_node n : ChildByLocalName(wb, "definedNames").children()) {
@@ -409,9 +410,9 @@ std::string MarkFullCalculation(std::string xml) {
     std::string_view body(xml.data() + rootEnd + 1, xml.size() - rootEnd - 1);
     std::vector<TSpan> spans = TopLevelElements(body, closeAt);
     size_t at = closeAt;
-    static constexpr std::string_view kAfter[] = {"oleSize", "customWorkbookViews", "pivotCaches", "smartTagPr",
-                                                  "smartTagTypes", "webPublishing", "fileRecoveryPr",
-                                                  "webPublishObjects", "extLst"};
+    static constexpr std::string_view kAfter[] = {"oleSize",        "customWorkbookViews", "pivotCaches",
+                                                  "smartTagPr",     "smartTagTypes",       "webPublishing",
+                                                  "fileRecoveryPr", "webPublishObjects",   "extLst"};
     for (const TSpan& s : spans)
         if (std::find(std::begin(kAfter), std::end(kAfter), s.LocalName) != std::end(kAfter)) {
             at = s.Begin;
@@ -531,8 +532,7 @@ void TWorkbook::MarkSaved(const std::string& fileName) {
 void TWorkbook::Save() {
     if (FFileName.empty())
         throw ESpreadsheetError("Workbook \"" + FDisplayName + "\" has no file yet: it must be saved under a name");
-    if (FReadOnly)
-        throw ESpreadsheetError("File \"" + FFileName + "\" was opened read-only and is not written");
+    if (FReadOnly) throw ESpreadsheetError("File \"" + FFileName + "\" was opened read-only and is not written");
     SaveAs(FFileName);
 }
 

@@ -36,8 +36,7 @@ public:
     // Opens a workbook file. A read-only workbook never writes its file
     // (Save raises; SaveAs to another name works).
     static std::unique_ptr<TWorkbook> Open(const std::string& fileName, bool readOnly = false);
-    static std::unique_ptr<TWorkbook> Open(const std::string& fileName, bool readOnly,
-                                           const TPackageLimits& limits);
+    static std::unique_ptr<TWorkbook> Open(const std::string& fileName, bool readOnly, const TPackageLimits& limits);
     static std::unique_ptr<TWorkbook> FromBytes(std::string bytes, std::string displayName);
     // A new, unnamed workbook copied from a template file (a template's
     // content type becomes a workbook's); independent of the file afterwards.
@@ -57,9 +56,9 @@ public:
     // Worksheets in workbook order (chart and dialog sheets are kept but not
     // listed). The sheet is read from the package on first access.
     int SheetCount() const { return static_cast<int>(FSheets.size()); }
-    TWorksheet& Sheet(int index);              // 0-based; ESpreadsheetError outside
+    TWorksheet& Sheet(int index);                   // 0-based; ESpreadsheetError outside
     const std::string& SheetName(int index) const;  // without reading the sheet
-    TWorksheet* FindSheet(std::string_view name);    // ignoring case; nullptr when none
+    TWorksheet* FindSheet(std::string_view name);   // ignoring case; nullptr when none
     // The sheet shown when the file is opened (0-based); saved as the
     // workbook's active and only selected tab.
     int ActiveSheet() const { return FActiveSheet; }

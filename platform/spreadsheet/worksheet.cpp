@@ -10,8 +10,8 @@ namespace tabrix::xl {
 namespace {
 
 constexpr std::string_view kErrorCodes[] = {
-    "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A", "#GETTING_DATA",
-    "#SPILL!", "#CALC!", "#FIELD!", "#BLOCKED!", "#CONNECT!", "#UNKNOWN!", "#BUSY!",
+    "#NULL!",  "#DIV/0!", "#VALUE!", "#REF!",     "#NAME?",    "#NUM!",     "#N/A",   "#GETTING_DATA",
+    "#SPILL!", "#CALC!",  "#FIELD!", "#BLOCKED!", "#CONNECT!", "#UNKNOWN!", "#BUSY!",
 };
 constexpr uint32_t kNotAvailable = 6;
 
@@ -38,9 +38,7 @@ size_t CodePoints(std::string_view s) {
 TWorksheet::TWorksheet(TWorkbook& workbook, std::string name, std::string partName)
     : FWorkbook(&workbook), FName(std::move(name)), FPartName(std::move(partName)) {}
 
-std::string TWorksheet::Where() const {
-    return "File \"" + FWorkbook->DisplayName() + "\", sheet \"" + FName + "\"";
-}
+std::string TWorksheet::Where() const { return "File \"" + FWorkbook->DisplayName() + "\", sheet \"" + FName + "\""; }
 
 void TWorksheet::ThrowAt(int row, int column, std::string_view what) const {
     std::string cell = row >= 1 && row <= kMaxRows && column >= 1 && column <= kMaxColumns
@@ -125,19 +123,26 @@ TCellContent TWorksheet::Content(int row, int column) const {
     if (!cell) return content;
     content.Kind = cell->Kind;
     switch (cell->Kind) {
-    case TCellKind::Empty: break;
-    case TCellKind::Number: content.Value = {TCellKind::Number, cell->Number, {}}; break;
-    case TCellKind::Boolean: content.Value = {TCellKind::Boolean, cell->Number, {}}; break;
-    case TCellKind::String: content.Value = {TCellKind::String, 0, std::string(StringOf(*cell))}; break;
-    case TCellKind::Error:
-        content.Value = {TCellKind::Error, 0, std::string(ErrorCode(cell->Index))};
-        break;
-    case TCellKind::Formula: {
-        const TCellFormula& f = FFormulas[cell->Index];
-        content.Formula = f.Text;
-        content.Value = f.Cached;
-        break;
-    }
+        case TCellKind::Empty:
+            break;
+        case TCellKind::Number:
+            content.Value = {TCellKind::Number, cell->Number, {}};
+            break;
+        case TCellKind::Boolean:
+            content.Value = {TCellKind::Boolean, cell->Number, {}};
+            break;
+        case TCellKind::String:
+            content.Value = {TCellKind::String, 0, std::string(StringOf(*cell))};
+            break;
+        case TCellKind::Error:
+            content.Value = {TCellKind::Error, 0, std::string(ErrorCode(cell->Index))};
+            break;
+        case TCellKind::Formula: {
+            const TCellFormula& f = FFormulas[cell->Index];
+            content.Formula = f.Text;
+            content.Value = f.Cached;
+            break;
+        }
     }
     return content;
 }
@@ -148,9 +153,7 @@ uint32_t TWorksheet::Style(int row, int column) const {
     return ColumnStyle(column);
 }
 
-std::string_view TWorksheet::StringOf(const TCell& cell) const {
-    return FWorkbook->Strings().Text(cell.Index);
-}
+std::string_view TWorksheet::StringOf(const TCell& cell) const { return FWorkbook->Strings().Text(cell.Index); }
 
 const TCellFormula& TWorksheet::FormulaOf(const TCell& cell) const { return FFormulas.at(cell.Index); }
 TCellFormula& TWorksheet::FormulaOf(const TCell& cell) { return FFormulas.at(cell.Index); }
@@ -224,18 +227,28 @@ void TWorksheet::SetFormula(int row, int column, TCellFormula formula) {
 
 void TWorksheet::SetValue(int row, int column, const TValue& value) {
     switch (value.Kind) {
-    case TCellKind::Empty: ClearContents(row, column); break;
-    case TCellKind::Number: SetNumber(row, column, value.Number); break;
-    case TCellKind::Boolean: SetBoolean(row, column, value.Number != 0); break;
-    case TCellKind::String: SetString(row, column, value.Text); break;
-    case TCellKind::Error: SetError(row, column, value.Text); break;
-    case TCellKind::Formula: SetFormula(row, column, value.Text); break;
+        case TCellKind::Empty:
+            ClearContents(row, column);
+            break;
+        case TCellKind::Number:
+            SetNumber(row, column, value.Number);
+            break;
+        case TCellKind::Boolean:
+            SetBoolean(row, column, value.Number != 0);
+            break;
+        case TCellKind::String:
+            SetString(row, column, value.Text);
+            break;
+        case TCellKind::Error:
+            SetError(row, column, value.Text);
+            break;
+        case TCellKind::Formula:
+            SetFormula(row, column, value.Text);
+            break;
     }
 }
 
-void TWorksheet::SetStyle(int row, int column, uint32_t style) {
-    Slot(row, column).Style = style;
-}
+void TWorksheet::SetStyle(int row, int column, uint32_t style) { Slot(row, column).Style = style; }
 
 void TWorksheet::ClearContents(int row, int column) {
     CheckPosition(row, column);
@@ -268,9 +281,7 @@ void TWorksheet::Clear(const TCellRect& rect) {
     while (!FRows.empty() && FRows.back().Cells.empty() && FRows.back().Props.IsDefault()) FRows.pop_back();
 }
 
-const TRow* TWorksheet::Row(int row) const {
-    return row >= 1 && row <= LastRow() ? &FRows[row - 1] : nullptr;
-}
+const TRow* TWorksheet::Row(int row) const { return row >= 1 && row <= LastRow() ? &FRows[row - 1] : nullptr; }
 
 TRowProps TWorksheet::RowProps(int row) const {
     const TRow* r = Row(row);
@@ -367,8 +378,7 @@ void TWorksheet::AddMerge(const TCellRect& rect) {
 }
 
 void TWorksheet::RemoveMergesIntersecting(const TCellRect& rect) {
-    auto end = std::remove_if(FMerges.begin(), FMerges.end(),
-                              [&](const TCellRect& m) { return m.Intersects(rect); });
+    auto end = std::remove_if(FMerges.begin(), FMerges.end(), [&](const TCellRect& m) { return m.Intersects(rect); });
     if (end != FMerges.end()) {
         FMerges.erase(end, FMerges.end());
         FModified = true;
@@ -408,8 +418,7 @@ bool TWorksheet::IsEmpty() const {
     return FMerges.empty();
 }
 
-void TWorksheet::ForEachCell(const TCellRect& rect,
-                             const std::function<bool(int row, const TCell& cell)>& fn) const {
+void TWorksheet::ForEachCell(const TCellRect& rect, const std::function<bool(int row, const TCell& cell)>& fn) const {
     int bottom = std::min(rect.Bottom, LastRow());
     for (int row = rect.Top; row <= bottom; ++row) {
         const std::vector<TCell>& cells = FRows[row - 1].Cells;
@@ -423,8 +432,8 @@ std::string_view TWorksheet::ExtraAttributes(int row, int column) const {
     const TCell* c = FindCell(row, column);
     if (!c || !(c->Flags & TCell::kCellHasExtra)) return {};
     uint64_t key = ExtraKey(row, column);
-    auto it = std::lower_bound(FExtras.begin(), FExtras.end(), key,
-                               [](const auto& e, uint64_t k) { return e.first < k; });
+    auto it =
+        std::lower_bound(FExtras.begin(), FExtras.end(), key, [](const auto& e, uint64_t k) { return e.first < k; });
     return it != FExtras.end() && it->first == key ? std::string_view(it->second) : std::string_view();
 }
 

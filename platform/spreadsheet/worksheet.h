@@ -39,12 +39,12 @@ struct TValue {
 
 struct TCellFormula {
     enum class TType : uint8_t { Normal, Array, DataTable };
-    std::string Text;     // English, without the leading '='
+    std::string Text;  // English, without the leading '='
     TType Type = TType::Normal;
-    TCellRect ArrayRange;  // Array: the cells the formula fills
+    TCellRect ArrayRange;        // Array: the cells the formula fills
     std::string KeptAttributes;  // DataTable: the <f> attributes as read
     TValue Cached;
-    bool NeedsValue = false;  // cached value to be computed at save
+    bool NeedsValue = false;       // cached value to be computed at save
     bool AlwaysCalculate = false;  // ca="1"
     // A formula read as part of a shared group keeps it while its master
     // is in place: the master (the group's range in SharedRange) and each
@@ -92,8 +92,8 @@ struct TRow {
 // What a cell holds, as a reader sees it.
 struct TCellContent {
     TCellKind Kind = TCellKind::Empty;
-    TValue Value;           // the constant, or the formula's cached value
-    std::string Formula;    // English formula text without '=' (Kind Formula)
+    TValue Value;         // the constant, or the formula's cached value
+    std::string Formula;  // English formula text without '=' (Kind Formula)
     uint32_t Style = 0;
 };
 
@@ -110,7 +110,7 @@ public:
     // --- cells -----------------------------------------------------------
     const TCell* FindCell(int row, int column) const;
     TCellContent Content(int row, int column) const;
-    uint32_t Style(int row, int column) const;   // the cell's, else its row's, else 0
+    uint32_t Style(int row, int column) const;  // the cell's, else its row's, else 0
     std::string_view StringOf(const TCell& cell) const;
     const TCellFormula& FormulaOf(const TCell& cell) const;
     TCellFormula& FormulaOf(const TCell& cell);
@@ -136,7 +136,7 @@ public:
 
     // --- rows ------------------------------------------------------------
     int LastRow() const { return static_cast<int>(FRows.size()); }
-    const TRow* Row(int row) const;   // nullptr when the row holds nothing
+    const TRow* Row(int row) const;  // nullptr when the row holds nothing
     TRowProps RowProps(int row) const;
     void SetRowProps(int row, const TRowProps& props);
     double DefaultRowHeight() const { return FDefaultRowHeight; }
@@ -168,8 +168,7 @@ public:
     TCellRect UsedRange() const;
     bool IsEmpty() const;
     // Visits the cells of rows top..bottom in order; return false to stop.
-    void ForEachCell(const TCellRect& rect,
-                     const std::function<bool(int row, const TCell& cell)>& fn) const;
+    void ForEachCell(const TCellRect& rect, const std::function<bool(int row, const TCell& cell)>& fn) const;
 
     bool Modified() const { return FModified; }
     void SetModified() { FModified = true; }
@@ -224,7 +223,7 @@ private:
     std::string FTail;
     size_t FMergeInsertAt = 0;
     size_t FDimensionAt = std::string::npos;  // where <dimension> goes back into FHead
-    std::string FPrefix;  // namespace prefix of the sheet elements ("" or "x:")
+    std::string FPrefix;                      // namespace prefix of the sheet elements ("" or "x:")
     bool FLoaded = false;
     bool FModified = false;
 };

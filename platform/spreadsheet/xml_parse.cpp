@@ -8,9 +8,7 @@ namespace tabrix::xl {
 namespace {
 struct TStringWriter : pugi::xml_writer {
     std::string Out;
-    void write(const void* data, size_t size) override {
-        Out.append(static_cast<const char*>(data), size);
-    }
+    void write(const void* data, size_t size) override { Out.append(static_cast<const char*>(data), size); }
 };
 
 // Documents nest a few levels; anything far deeper is hostile.
@@ -42,14 +40,13 @@ int Depth(const pugi::xml_node& node, int limit) {
 void ParseXmlDocument(pugi::xml_document& doc, std::string_view xml, std::string_view partName) {
     // Only predefined and numeric entities exist for pugixml (a DOCTYPE is
     // skipped, never expanded); attribute whitespace is kept as written.
-    unsigned options = (pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata_single) &
-                       ~pugi::parse_wconv_attribute;
+    unsigned options =
+        (pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata_single) & ~pugi::parse_wconv_attribute;
     pugi::xml_parse_result result = doc.load_buffer(xml.data(), xml.size(), options, pugi::encoding_utf8);
     if (!result)
-        throw ESpreadsheetError("Malformed XML in part \"" + std::string(partName) + "\": " +
-                                result.description() + " at offset " + std::to_string(result.offset));
-    if (!doc.document_element())
-        throw ESpreadsheetError("Part \"" + std::string(partName) + "\" holds no XML element");
+        throw ESpreadsheetError("Malformed XML in part \"" + std::string(partName) + "\": " + result.description() +
+                                " at offset " + std::to_string(result.offset));
+    if (!doc.document_element()) throw ESpreadsheetError("Part \"" + std::string(partName) + "\" holds no XML element");
     if (Depth(doc, kMaxXmlDepth) > kMaxXmlDepth)
         throw ESpreadsheetError("XML of part \"" + std::string(partName) + "\" nests deeper than " +
                                 std::to_string(kMaxXmlDepth) + " levels");

@@ -4,9 +4,7 @@ namespace tabrix::xl {
 
 namespace {
 
-bool IsHex(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
-}
+bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }
 
 int HexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -38,33 +36,41 @@ void AppendEscaped(std::string& out, std::string_view text) {
         const char* rep = nullptr;
         bool code = false;  // written as the file format's "_xHHHH_"
         switch (c) {
-        case '&': rep = "&amp;"; break;
-        case '<': rep = "&lt;"; break;
-        case '>': rep = "&gt;"; break;
-        case '\r':
-            // Excel's own form in text; an attribute takes the character reference.
-            if (Attribute) rep = "&#13;";
-            else code = true;
-            break;
-        case '"':
-            if (!Attribute) continue;
-            rep = "&quot;";
-            break;
-        case '\n':
-            if (!Attribute) continue;
-            rep = "&#10;";
-            break;
-        case '\t':
-            if (!Attribute) continue;
-            rep = "&#9;";
-            break;
-        case '_':
-            if (!IsEscapeAt(text, i)) continue;
-            code = true;  // a literal "_x0041_" stays literal
-            break;
-        default:
-            if (c >= 0x20) continue;
-            code = true;
+            case '&':
+                rep = "&amp;";
+                break;
+            case '<':
+                rep = "&lt;";
+                break;
+            case '>':
+                rep = "&gt;";
+                break;
+            case '\r':
+                // Excel's own form in text; an attribute takes the character reference.
+                if (Attribute)
+                    rep = "&#13;";
+                else
+                    code = true;
+                break;
+            case '"':
+                if (!Attribute) continue;
+                rep = "&quot;";
+                break;
+            case '\n':
+                if (!Attribute) continue;
+                rep = "&#10;";
+                break;
+            case '\t':
+                if (!Attribute) continue;
+                rep = "&#9;";
+                break;
+            case '_':
+                if (!IsEscapeAt(text, i)) continue;
+                code = true;  // a literal "_x0041_" stays literal
+                break;
+            default:
+                if (c >= 0x20) continue;
+                code = true;
         }
         out.append(text.data() + run, i - run);
         run = i + 1;
@@ -96,8 +102,8 @@ std::string DecodeXmlEscapes(std::string_view text) {
     for (; i < text.size(); ++i) {
         if (text[i] != '_' || !IsEscapeAt(text, i)) continue;
         out.append(text.data() + run, i - run);
-        unsigned code = (HexValue(text[i + 2]) << 12) | (HexValue(text[i + 3]) << 8) |
-                        (HexValue(text[i + 4]) << 4) | HexValue(text[i + 5]);
+        unsigned code = (HexValue(text[i + 2]) << 12) | (HexValue(text[i + 3]) << 8) | (HexValue(text[i + 4]) << 4) |
+                        HexValue(text[i + 5]);
         // UTF-8 of the code unit (surrogates are not expected here).
         if (code < 0x80) {
             out.push_back(static_cast<char>(code));

@@ -2,8 +2,7 @@
 
 namespace tabrix {
 
-TScreen& Screen()
-{
+TScreen& Screen() {
     static TScreen screen;
     return screen;
 }

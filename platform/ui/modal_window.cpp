@@ -22,10 +22,7 @@ struct TQueued {
 
 std::atomic<bool> gInterrupted{false};
 
-extern "C" void OnInterrupt(int)
-{
-    gInterrupted.store(true);
-}
+extern "C" void OnInterrupt(int) { gInterrupted.store(true); }
 
 }  // namespace
 
@@ -33,69 +30,51 @@ struct TMessageQueue {
     std::deque<TQueued> Items;
     std::vector<TModalWindow*> ModalStack;
 
-    static TMessageQueue& Get()
-    {
+    static TMessageQueue& Get() {
         static TMessageQueue queue;
         return queue;
     }
 
-    void Forget(TModalWindow* form)
-    {
+    void Forget(TModalWindow* form) {
         for (TQueued& q : Items)
-            if (q.Target == form)
-                q.Target = nullptr;
+            if (q.Target == form) q.Target = nullptr;
         ModalStack.erase(std::remove(ModalStack.begin(), ModalStack.end(), form), ModalStack.end());
     }
 
     // Presses the top modal window's cancel button for Esc or Ctrl-C;
     // waits up to timeoutMs for a key.
-    void PollKeys(int timeoutMs)
-    {
-        if (ModalStack.empty())
-            return;
+    void PollKeys(int timeoutMs) {
+        if (ModalStack.empty()) return;
         bool cancel = gInterrupted.exchange(false);
         if (TTerminal* term = CurrentTerminal(); term && !term->Closed()) {
             std::string keys = KeysOf(term->ReadPending(cancel ? 0 : timeoutMs));
-            if (keys.find('\x03') != std::string::npos || keys.find('\x1b') != std::string::npos)
-                cancel = true;
+            if (keys.find('\x03') != std::string::npos || keys.find('\x1b') != std::string::npos) cancel = true;
         }
-        if (cancel)
-            PressCancel();
+        if (cancel) PressCancel();
     }
 
-    void PressCancel()
-    {
-        if (!ModalStack.empty())
-            ModalStack.back()->CancelPressed();
+    void PressCancel() {
+        if (!ModalStack.empty()) ModalStack.back()->CancelPressed();
     }
 
     // Every message waiting when the call starts; messages posted by the
     // handlers wait for the next call, as on the platform's queue.
-    void Dispatch()
-    {
+    void Dispatch() {
         size_t budget = Items.size();
         while (budget-- > 0 && !Items.empty()) {
             TQueued q = std::move(Items.front());
             Items.pop_front();
-            if (q.Target)
-                q.Target->DoMessage(q.Msg, q.WParam, q.LParam);
+            if (q.Target) q.Target->DoMessage(q.Msg, q.WParam, q.LParam);
             // q.Doomed is destroyed here
         }
     }
 };
 
-TModalWindow::~TModalWindow()
-{
-    TMessageQueue::Get().Forget(this);
-}
+TModalWindow::~TModalWindow() { TMessageQueue::Get().Forget(this); }
 
-void TModalWindow::Close()
-{
-    FCloseRequested = true;
-}
+void TModalWindow::Close() { FCloseRequested = true; }
 
-void TModalWindow::PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
-{
+void TModalWindow::PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam) {
     TQueued q;
     q.Target = this;
     q.Msg = msg;
@@ -104,10 +83,8 @@ void TModalWindow::PostMessage(unsigned msg, intptr_t wParam, intptr_t lParam)
     TMessageQueue::Get().Items.push_back(std::move(q));
 }
 
-void TModalWindow::Release(std::unique_ptr<TModalWindow> form)
-{
-    if (!form)
-        return;
+void TModalWindow::Release(std::unique_ptr<TModalWindow> form) {
+    if (!form) return;
     TQueued q;
     q.Doomed = std::move(form);
     TMessageQueue::Get().Items.push_back(std::move(q));
@@ -119,17 +96,14 @@ namespace {
 // read it from.
 class TInterruptScope {
 public:
-    TInterruptScope()
-    {
+    TInterruptScope() {
         struct sigaction sa {};
         sa.sa_handler = OnInterrupt;
         sigemptyset(&sa.sa_mask);
         FInstalled = sigaction(SIGINT, &sa, &FPrevious) == 0;
     }
-    ~TInterruptScope()
-    {
-        if (FInstalled)
-            sigaction(SIGINT, &FPrevious, nullptr);
+    ~TInterruptScope() {
+        if (FInstalled) sigaction(SIGINT, &FPrevious, nullptr);
     }
     TInterruptScope(const TInterruptScope&) = delete;
     TInterruptScope& operator=(const TInterruptScope&) = delete;
@@ -141,8 +115,7 @@ private:
 
 }  // namespace
 
-TModalResult TModalWindow::ShowModal()
-{
+TModalResult TModalWindow::ShowModal() {
     TMessageQueue& queue = TMessageQueue::Get();
     FModal = true;
     FCloseRequested = false;
@@ -150,8 +123,7 @@ TModalResult TModalWindow::ShowModal()
     queue.ModalStack.push_back(this);
     struct Leave {
         TModalWindow* Form;
-        ~Leave()
-        {
+        ~Leave() {
             Form->FModal = false;
             auto& stack = TMessageQueue::Get().ModalStack;
             stack.erase(std::remove(stack.begin(), stack.end(), Form), stack.end());
@@ -166,8 +138,7 @@ TModalResult TModalWindow::ShowModal()
         queue.Dispatch();
         if (FCloseRequested) {
             FCloseRequested = false;
-            if (CloseQuery())
-                break;
+            if (CloseQuery()) break;
         }
         if (queue.Items.empty() && !FCloseRequested) {
             TTerminal* term = CurrentTerminal();
@@ -177,26 +148,18 @@ TModalResult TModalWindow::ShowModal()
                 break;  // nothing queued and no one to press a button: it would wait forever
         }
     }
-    if (FModalResult == mrNone)
-        FModalResult = mrCancel;
+    if (FModalResult == mrNone) FModalResult = mrCancel;
     return FModalResult;
 }
 
-void ProcessMessages()
-{
+void ProcessMessages() {
     TMessageQueue& queue = TMessageQueue::Get();
     queue.PollKeys(0);
     queue.Dispatch();
 }
 
-void PressCancel()
-{
-    TMessageQueue::Get().PressCancel();
-}
+void PressCancel() { TMessageQueue::Get().PressCancel(); }
 
-size_t PendingMessageCount()
-{
-    return TMessageQueue::Get().Items.size();
-}
+size_t PendingMessageCount() { return TMessageQueue::Get().Items.size(); }
 
 }  // namespace tabrix

@@ -34,8 +34,8 @@ const char* ButtonCaption(TMsgDlgBtn button);
 // when there is no terminal; it must be one of the buttons (else the first
 // of them is the default). On the terminal a button is chosen by the first
 // letter of its caption; Esc chooses Cancel, or No, or the default.
-TMsgDlgBtn MessageDlg(const std::string& text, const std::string& caption, TMsgDlgType type,
-                      TMsgDlgButtons buttons, TMsgDlgBtn defaultButton);
+TMsgDlgBtn MessageDlg(const std::string& text, const std::string& caption, TMsgDlgType type, TMsgDlgButtons buttons,
+                      TMsgDlgBtn defaultButton);
 
 // An error box with a single OK button (captioned "Error").
 void ShowErrorBox(const std::string& text);

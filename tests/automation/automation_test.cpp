@@ -25,8 +25,12 @@ protected:
         test::RemoveTree(FFolder);
     }
     TExcelWorkbook OpenTemplate() {
-        return FApp.Workbooks().Open(FTemplate, {.UpdateLinks = 0, .ReadOnly = true, .Format = 4,
-                                                 .IgnoreReadOnlyRecommended = true, .Origin = 2, .AddToMru = false});
+        return FApp.Workbooks().Open(FTemplate, {.UpdateLinks = 0,
+                                                 .ReadOnly = true,
+                                                 .Format = 4,
+                                                 .IgnoreReadOnlyRecommended = true,
+                                                 .Origin = 2,
+                                                 .AddToMru = false});
     }
 
     std::string FFolder, FTemplate;

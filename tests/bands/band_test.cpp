@@ -15,7 +15,6 @@ std::string Names(const TTabrixBands& bands) {
     return s;
 }
 
-
 TEST(BandOrder, BandsStandInTypeOrderWhateverTheyAreAddedIn) {
     TBandsOwner owner;
     TTabrixBands& bands = *owner.Bands();
@@ -27,8 +26,7 @@ TEST(BandOrder, BandsStandInTypeOrderWhateverTheyAreAddedIn) {
     bands.AddBand(tbxbtTitle);
     bands.AddBand(tbxbtDetailFooter);
     bands.AddBand(tbxbtDetailHeader);
-    EXPECT_EQ(Names(bands),
-              "Title GroupHeader1 MasterData DetailHeader DetailData DetailFooter GroupFooter1 Summary");
+    EXPECT_EQ(Names(bands), "Title GroupHeader1 MasterData DetailHeader DetailData DetailFooter GroupFooter1 Summary");
     auto* type = bands.GetItem(1);
     EXPECT_EQ(type->ClassName(), "TTabrixGroupHeaderBand");
     EXPECT_EQ(bands.GetItem(6)->ClassName(), "TTabrixGroupFooterBand");
@@ -164,8 +162,9 @@ TEST(GroupValue, FieldTextThenHandlerThenNothing) {
         h->CalcGroupExpr();
         FAIL();
     } catch (const ETabrixError& e) {
-        EXPECT_STREQ(e.what(),
-                     "Group band GroupHeader1 takes its value from field \"Country\", but the report has no data set. ");
+        EXPECT_STREQ(
+            e.what(),
+            "Group band GroupHeader1 takes its value from field \"Country\", but the report has no data set. ");
     }
     h->SetFieldName("   ");  // blank: the handler again
     EXPECT_EQ(h->CalcGroupExpr(), "HGroupHeader1");

@@ -61,7 +61,7 @@ TEST_F(BandsStream, CollectionReadBackIsEqualBandForBand) {
     h2->SetRange("A5:F5");
     h2->SetCaseInsensitiveCompare(false);
     Application().Methods().Bind<void(TTabrixBand*, AnsiString&)>("ReportCustomerGroup",
-                                                                   [](TTabrixBand*, AnsiString& v) { v = "c"; });
+                                                                  [](TTabrixBand*, AnsiString& v) { v = "c"; });
     h2->OnCalcExpression = TTabrixCalcExpressionEvent("ReportCustomerGroup", [](TTabrixBand*, AnsiString&) {});
     h3->SetRange("$A$6:$F$6");
     h1->SetFooter(f2);
@@ -183,16 +183,14 @@ TEST_F(BandsStream, ReadingErrorsGiveTheirMessagesAndKeepTheBandsReadSoFar) {
         {title + title, 1, 0, 0, SErrorReadingBandsTooMany, 1},
         {title + "\n      item\n        Bands.GroupID = 1\n      end", 2, 0, 0,
          Format(SErrorReadingBandsUnknownProp, {"Bands.GroupID"}), 2},
-        {"\n      item\n        Range = 'A1:B1'\n      end", 1, 0, 0,
-         Format(SErrorReadingBandsUnknownProp, {"Range"}), 1},
+        {"\n      item\n        Range = 'A1:B1'\n      end", 1, 0, 0, Format(SErrorReadingBandsUnknownProp, {"Range"}),
+         1},
         {"\n      item\n        Bands.Colour = 1\n      end", 1, 0, 0,
          Format(SErrorReadingBandsUnknownProp, {"Bands.Colour"}), 1},
-        {"\n      item\n        Bands.BandType = 6\n      end", 1, 0, 0,
-         Format(SErrorReadingBandsWrongType, {6}), 1},
-        {"\n      item\n        Bands.BandType = 2\n      end", 1, 1, 0,
-         Format(SErrorReadingBandsWrongType, {2}), 1},
-        {"\n      item\n        Bands.BandType = 200\n      end", 1, 0, 0,
-         Format(SErrorReadingBandsWrongType, {200}), 1},
+        {"\n      item\n        Bands.BandType = 6\n      end", 1, 0, 0, Format(SErrorReadingBandsWrongType, {6}), 1},
+        {"\n      item\n        Bands.BandType = 2\n      end", 1, 1, 0, Format(SErrorReadingBandsWrongType, {2}), 1},
+        {"\n      item\n        Bands.BandType = 200\n      end", 1, 0, 0, Format(SErrorReadingBandsWrongType, {200}),
+         1},
         {"\n      item\n        Bands.FooterBand = 'GroupFooter1'\n        Bands.BandType = 1\n      end", 1, 1, 0,
          SFooterInOtherBands, 1},
     };

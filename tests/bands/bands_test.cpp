@@ -8,7 +8,6 @@
 namespace tabrix::testing {
 namespace {
 
-
 TEST(BandLookups, NotEmptyBandSkipsBlankRangesAndCountsIncludeThem) {
     TBandsOwner owner;
     TTabrixBands& bands = *owner.Bands();

@@ -6,10 +6,10 @@ namespace tabrix::testing {
 
 const TClassInfo& TBandsOwner::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TBandsOwner, TComponent>("TBandsOwner")
-        .String("Template", &TBandsOwner::Template, &TBandsOwner::Template)
-        .Object("Bands", &TBandsOwner::Bands)
-        .Object("Dictionary", &TBandsOwner::Dictionary)
-        .Build();
+                                       .String("Template", &TBandsOwner::Template, &TBandsOwner::Template)
+                                       .Object("Bands", &TBandsOwner::Bands)
+                                       .Object("Dictionary", &TBandsOwner::Dictionary)
+                                       .Build();
     return info;
 }
 

@@ -54,7 +54,7 @@ TEST(TabrixGetRangeColumn, ReadsMarkersAndCase) {
     EXPECT_EQ(TabrixGetRangeColumn("$B$3"), 2);
     EXPECT_EQ(TabrixGetRangeColumn("A$1"), 1);
     EXPECT_EQ(TabrixGetRangeColumn("ABC1"), 28);  // a third letter is not read
-    EXPECT_EQ(TabrixGetRangeColumn("zz"), 702);    // digits need not follow
+    EXPECT_EQ(TabrixGetRangeColumn("zz"), 702);   // digits need not follow
     EXPECT_EQ(TabrixGetRangeColumn("B:C"), 2);
 }
 
@@ -65,7 +65,13 @@ TEST(TabrixGetRangeColumn, RefusesTextsWithoutLeadingLetter) {
     EXPECT_EQ(ErrorOf([] { TabrixGetRangeColumn("$$A1"); }), "Wrong range: \"$$A1\". ");
     EXPECT_EQ(ErrorOf([] { TabrixGetRangeColumn(" A1"); }), "Wrong range: \" A1\". ");
     // Letters of other scripts are not column letters: "Ä1" in UTF-8.
-    EXPECT_EQ(ErrorOf([] { TabrixGetRangeColumn("\xC3\x84" "1"); }), "Wrong range: \"\xC3\x84" "1\". ");
+    EXPECT_EQ(ErrorOf([] {
+                  TabrixGetRangeColumn(
+                      "\xC3\x84"
+                      "1");
+              }),
+              "Wrong range: \"\xC3\x84"
+              "1\". ");
 }
 
 TEST(TabrixGetRangeRow, ReadsFromTheFirstDigit) {

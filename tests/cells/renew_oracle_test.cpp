@@ -49,15 +49,24 @@ private:
 
     std::string Term() {
         switch (Pick(0, 9)) {
-            case 0: return "SUM(" + Ref() + ":" + Ref() + ")";
-            case 1: return "Sheet2!" + Ref();
-            case 2: return "'Q1 2024'!" + Ref();
-            case 3: return "\"" + Ref() + " text\"";
-            case 4: return "LOG10(" + Ref() + ")";
-            case 5: return Pick(0, 1) ? "ROUND(" + Ref() + ",2)" : "1E5";
-            case 6: return Pick(0, 1) ? "SUM(" + Line(true) + ":" + Line(true) + ")" : Line(false) + ":" + Line(false);
-            case 7: return "(" + Ref() + "-" + Ref() + ")";
-            default: return Ref();
+            case 0:
+                return "SUM(" + Ref() + ":" + Ref() + ")";
+            case 1:
+                return "Sheet2!" + Ref();
+            case 2:
+                return "'Q1 2024'!" + Ref();
+            case 3:
+                return "\"" + Ref() + " text\"";
+            case 4:
+                return "LOG10(" + Ref() + ")";
+            case 5:
+                return Pick(0, 1) ? "ROUND(" + Ref() + ",2)" : "1E5";
+            case 6:
+                return Pick(0, 1) ? "SUM(" + Line(true) + ":" + Line(true) + ")" : Line(false) + ":" + Line(false);
+            case 7:
+                return "(" + Ref() + "-" + Ref() + ")";
+            default:
+                return Ref();
         }
     }
 
@@ -67,7 +76,10 @@ private:
 TEST(RenewCellReferencesOracle, AgreesWithOpenpyxlTranslator) {
     FormulaGenerator gen(20240601);
     std::mt19937 offsets(7);
-    struct Case { int rows, cols; std::string formula; };
+    struct Case {
+        int rows, cols;
+        std::string formula;
+    };
     std::vector<Case> cases;
     for (int i = 0; i < 400; ++i) {
         const int rows = std::uniform_int_distribution<int>(-25, 25)(offsets);
@@ -77,7 +89,8 @@ TEST(RenewCellReferencesOracle, AgreesWithOpenpyxlTranslator) {
 
     TTempFileGuard input(CreateUniqueTempFile(TempFolder(), "TBR"));
     std::string text;
-    for (const Case& c : cases) text += std::to_string(c.rows) + "\t" + std::to_string(c.cols) + "\t" + c.formula + "\n";
+    for (const Case& c : cases)
+        text += std::to_string(c.rows) + "\t" + std::to_string(c.cols) + "\t" + c.formula + "\n";
     WriteFileBytes(input.Name(), text);
 
     const std::string cmd = std::string("/usr/bin/python3 ") + TABRIX_SOURCE_DIR +

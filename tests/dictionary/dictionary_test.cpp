@@ -22,9 +22,8 @@ private:
 };
 
 const TClassInfo& TDictOwner::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TDictOwner, TComponent>("TDictOwner")
-        .Object("Dictionary", &TDictOwner::Dictionary)
-        .Build();
+    static const TClassInfo info =
+        TClassBuilder<TDictOwner, TComponent>("TDictOwner").Object("Dictionary", &TDictOwner::Dictionary).Build();
     return info;
 }
 

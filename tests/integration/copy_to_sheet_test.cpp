@@ -33,7 +33,9 @@ int Shell(const std::string& cmd, std::string* output = nullptr) {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-std::string Script(const char* name) { return std::string("/usr/bin/python3 " TABRIX_SOURCE_DIR "/tests/integration/") + name; }
+std::string Script(const char* name) {
+    return std::string("/usr/bin/python3 " TABRIX_SOURCE_DIR "/tests/integration/") + name;
+}
 
 // CSV lines of one sheet as LibreOffice shows it.
 std::vector<std::string> CsvLines(const fs::path& folder, const std::string& stem, const std::string& sheet) {
@@ -121,7 +123,8 @@ TEST_F(CopyToSheet, FormatsMergesAndFormulasSurviveInBothReaders) {
 
     // LibreOffice recalculates on load: its values are its own.
     const fs::path csv = Folder / "csv";
-    const int rc = Shell(Script("lo_convert.py") + " --recalc '" + csv.string() + "' '" + result + "' '" + other + "'", &out);
+    const int rc =
+        Shell(Script("lo_convert.py") + " --recalc '" + csv.string() + "' '" + result + "' '" + other + "'", &out);
     if (rc == 77) GTEST_SKIP() << out;
     ASSERT_EQ(rc, 0) << out;
     const auto lines = CsvLines(csv, "result", "Report");
@@ -161,10 +164,12 @@ TEST_F(CopyToSheet, RecalculatingProfileIgnoresStaleCachedValues) {
     p.SaveAs(stale);
 
     std::string out;
-    const int rc = Shell(Script("lo_convert.py") + " --recalc '" + (Folder / "rc").string() + "' '" + stale + "'", &out);
+    const int rc =
+        Shell(Script("lo_convert.py") + " --recalc '" + (Folder / "rc").string() + "' '" + stale + "'", &out);
     if (rc == 77) GTEST_SKIP() << out;
     ASSERT_EQ(rc, 0) << out;
-    ASSERT_EQ(Shell(Script("lo_convert.py") + " '" + (Folder / "plain").string() + "' '" + stale + "'", &out), 0) << out;
+    ASSERT_EQ(Shell(Script("lo_convert.py") + " '" + (Folder / "plain").string() + "' '" + stale + "'", &out), 0)
+        << out;
     EXPECT_EQ(CsvLines(Folder / "rc", "stale", "Template").at(1), "10,20,30.00");
     // Without the profile setting LibreOffice shows what the file caches.
     EXPECT_EQ(CsvLines(Folder / "plain", "stale", "Template").at(1), "10,20,999.00");

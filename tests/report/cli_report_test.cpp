@@ -25,8 +25,7 @@ struct TRun {
 
 class CommandLine : public testing::TReportFolder {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         TReportFolder::SetUp();
         Example = Folder + "example/";
         std::filesystem::create_directory(Example);
@@ -35,30 +34,23 @@ protected:
     }
 
     // Runs the command with TMPDIR set to the test's temporary folder.
-    TRun Tabrix(const std::string& args)
-    {
-        return Shell("TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' " + args);
-    }
+    TRun Tabrix(const std::string& args) { return Shell("TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' " + args); }
 
-    TRun Shell(const std::string& command)
-    {
+    TRun Shell(const std::string& command) {
         std::string cmd = "cd '" + Folder + "' && " + command + " 2>&1";
         TRun run;
         FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p)
-            return run;
+        if (!p) return run;
         char buf[4096];
         size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            run.Output.append(buf, n);
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) run.Output.append(buf, n);
         int status = ::pclose(p);
         run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
         return run;
     }
 
     // What openpyxl reads: one line per sheet, "name: value|value|...".
-    std::string ReadWithOpenpyxl(const std::string& file)
-    {
+    std::string ReadWithOpenpyxl(const std::string& file) {
         std::string script =
             "import openpyxl,sys\n"
             "wb=openpyxl.load_workbook(sys.argv[1])\n"
@@ -71,18 +63,15 @@ protected:
         FILE* p = ::popen(cmd.c_str(), "r");
         char buf[4096];
         size_t n;
-        while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0)
-            out.append(buf, n);
-        if (p)
-            ::pclose(p);
+        while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
+        if (p) ::pclose(p);
         return out;
     }
 
     std::string Example;
 };
 
-TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers)
-{
+TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers) {
     TRun run = Tabrix("run example/sales.tfm -o out/../report.xlsx");
     ASSERT_EQ(run.Status, 0) << run.Output;
     std::string report = Folder + "report.xlsx";
@@ -94,10 +83,8 @@ TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers)
     EXPECT_TRUE(TempFiles().empty()) << "no working copy left behind";
 
     std::string independent = ReadWithOpenpyxl(report);
-    if (independent.find("No module named") != std::string::npos)
-        GTEST_SKIP() << "python3-openpyxl is not installed";
-    EXPECT_NE(independent.find("Cover: Sales by region|Built by tabrix from sales.db|Printed on|"),
-              std::string::npos)
+    if (independent.find("No module named") != std::string::npos) GTEST_SKIP() << "python3-openpyxl is not installed";
+    EXPECT_NE(independent.find("Cover: Sales by region|Built by tabrix from sales.db|Printed on|"), std::string::npos)
         << independent;
     EXPECT_NE(independent.find("Report: \n"), std::string::npos) << independent;
     EXPECT_NE(independent.find("Notes: Notes|Prices are net, in EUR.|Quantities in pieces.|=LEN(A2)"),
@@ -105,15 +92,13 @@ TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers)
         << independent;
 }
 
-TEST_F(CommandLine, TheReportOpensInLibreOfficeWithEverySheet)
-{
+TEST_F(CommandLine, TheReportOpensInLibreOfficeWithEverySheet) {
     TRun run = Tabrix("run example/sales.tfm -o report.xlsx");
     ASSERT_EQ(run.Status, 0) << run.Output;
     std::string csv = Folder + "csv/";
     TRun lo = Shell("/usr/bin/python3 '" + std::string(TABRIX_SOURCE_DIR) + "/tests/integration/lo_convert.py' '" +
                     csv + "' '" + Folder + "report.xlsx'");
-    if (lo.Status == 77)
-        GTEST_SKIP() << "LibreOffice is not installed";
+    if (lo.Status == 77) GTEST_SKIP() << "LibreOffice is not installed";
     ASSERT_EQ(lo.Status, 0) << lo.Output;
     EXPECT_NE(ReadFileBytes(csv + "report-Cover.csv").find("Sales by region"), std::string::npos);
     EXPECT_NE(ReadFileBytes(csv + "report-Notes.csv").find("Prices are net, in EUR."), std::string::npos);
@@ -121,8 +106,7 @@ TEST_F(CommandLine, TheReportOpensInLibreOfficeWithEverySheet)
     EXPECT_EQ(report.find_first_not_of(",\r\n"), std::string::npos) << "the report sheet is empty: " << report;
 }
 
-TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporaryFile)
-{
+TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporaryFile) {
     TRun store = Tabrix("template store example/sales.tfm --from example/sales.xlsx");
     ASSERT_EQ(store.Status, 0) << store.Output;
     std::string form = ReadFileBytes(Example + "sales.tfm");
@@ -143,8 +127,7 @@ TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporary
     EXPECT_EQ(ReadFileBytes(Folder + "copy.xlsx"), original);
 }
 
-TEST_F(CommandLine, WithoutOutputTheReportIsLeftToTheUser)
-{
+TEST_F(CommandLine, WithoutOutputTheReportIsLeftToTheUser) {
     TRun run = Tabrix("run example/sales.tfm");
     ASSERT_EQ(run.Status, 0) << run.Output;
     // No display: the shown report's path is printed.
@@ -154,8 +137,7 @@ TEST_F(CommandLine, WithoutOutputTheReportIsLeftToTheUser)
     EXPECT_EQ(TempFiles(), Lines{ExtractFileName(shown)});
 }
 
-TEST_F(CommandLine, ErrorsPrintTheMessageAndExitNonZero)
-{
+TEST_F(CommandLine, ErrorsPrintTheMessageAndExitNonZero) {
     TRun missing = Tabrix("run nowhere.tfm -o x.xlsx");
     EXPECT_NE(missing.Status, 0);
     EXPECT_NE(missing.Output.find("nowhere.tfm"), std::string::npos) << missing.Output;
@@ -176,8 +158,7 @@ TEST_F(CommandLine, ErrorsPrintTheMessageAndExitNonZero)
     EXPECT_NE(nothingStored.Output.find("holds no stored template"), std::string::npos) << nothingStored.Output;
 }
 
-TEST_F(CommandLine, HelpExplainsTheVerbsWithAnExample)
-{
+TEST_F(CommandLine, HelpExplainsTheVerbsWithAnExample) {
     TRun run = Tabrix("run --help");
     EXPECT_EQ(run.Status, 0);
     EXPECT_NE(run.Output.find("tabrix run examples/sales.tfm -o sales-report.xlsx"), std::string::npos) << run.Output;

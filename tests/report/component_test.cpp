@@ -25,8 +25,7 @@ using testing::TReportFolder;
 
 class Component : public TReportFolder {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         TReportFolder::SetUp();
         RegisterDbClasses();
         RegisterTabrixClasses();
@@ -36,20 +35,13 @@ protected:
         Report->SetName("Report");
     }
     // The form text of the module read back into a new module.
-    std::unique_ptr<TComponent> RoundTrip(const std::string& text)
-    {
-        return ReadFormText(text, "test.tfm");
-    }
-    static TTabrix* ReportOf(TComponent& module)
-    {
-        return dynamic_cast<TTabrix*>(module.FindComponent("Report"));
-    }
+    std::unique_ptr<TComponent> RoundTrip(const std::string& text) { return ReadFormText(text, "test.tfm"); }
+    static TTabrix* ReportOf(TComponent& module) { return dynamic_cast<TTabrix*>(module.FindComponent("Report")); }
     std::unique_ptr<TDataModule> Module;
     TTabrix* Report = nullptr;
 };
 
-TEST_F(Component, Defaults)
-{
+TEST_F(Component, Defaults) {
     EXPECT_EQ(Report->FieldSign, '#');
     for (TTabrixOption o : {tbxoShowProgress, tbxoTotalsAsFormula, tbxoVisibleWhenError, tbxoHourCursor})
         EXPECT_TRUE(Report->Options.Contains(o)) << o;
@@ -62,8 +54,7 @@ TEST_F(Component, Defaults)
     EXPECT_FALSE(Report->Building());
 }
 
-TEST_F(Component, SubReportAndDataSetReferences)
-{
+TEST_F(Component, SubReportAndDataSetReferences) {
     Report->SetSubReport(Report);
     EXPECT_EQ(Report->SubReport(), nullptr) << "a component can't be its own sub-report";
     auto* next = new TTabrix(Module.get());
@@ -80,8 +71,7 @@ TEST_F(Component, SubReportAndDataSetReferences)
     EXPECT_EQ(Report->DataSet(), nullptr);
 }
 
-TEST_F(Component, AssignCopiesBandsDataSetTemplateAndTemplSheetOnly)
-{
+TEST_F(Component, AssignCopiesBandsDataSetTemplateAndTemplSheetOnly) {
     auto* orders = new TSQLQuery(Module.get());
     Report->SetDataSet(orders);
     Report->SetTemplate("sales.xlsx");
@@ -105,8 +95,7 @@ TEST_F(Component, AssignCopiesBandsDataSetTemplateAndTemplSheetOnly)
     EXPECT_THROW(copy.Assign(&notAReport), EConvertError);
 }
 
-TEST_F(Component, RaiseErrorRaisesAtRunTimeAndShowsWhileDesigning)
-{
+TEST_F(Component, RaiseErrorRaisesAtRunTimeAndShowsWhileDesigning) {
     try {
         Report->RaiseError("Wrong range: \"A\". ");
         FAIL() << "no error raised";
@@ -119,8 +108,7 @@ TEST_F(Component, RaiseErrorRaisesAtRunTimeAndShowsWhileDesigning)
     EXPECT_NE(::testing::internal::GetCapturedStderr().find("Wrong range: \"A\". "), std::string::npos);
 }
 
-TEST_F(Component, PublishedPropertiesSurviveTheFormFile)
-{
+TEST_F(Component, PublishedPropertiesSurviveTheFormFile) {
     auto* orders = new TSQLQuery(Module.get());
     orders->SetName("Orders");
     auto* next = new TTabrix(Module.get());
@@ -136,8 +124,7 @@ TEST_F(Component, PublishedPropertiesSurviveTheFormFile)
     Report->Dictionary()->Add()->SetFieldName("Company");
 
     std::string text = WriteFormText(*Module);
-    EXPECT_NE(text.find("Options = [tbxoTotalsAsFormula, tbxoVisibleWhenError, tbxoHourCursor]"),
-              std::string::npos)
+    EXPECT_NE(text.find("Options = [tbxoTotalsAsFormula, tbxoVisibleWhenError, tbxoHourCursor]"), std::string::npos)
         << text;
     EXPECT_EQ(text.find("HasStoredTempl"), std::string::npos) << "read-only, never streamed";
     EXPECT_EQ(text.find("XLTemplate"), std::string::npos) << "nothing stored, nothing written";
@@ -161,8 +148,7 @@ TEST_F(Component, PublishedPropertiesSurviveTheFormFile)
 
 // ---- stored template
 
-TEST_F(Component, StoredTemplateRoundTripsByteForByte)
-{
+TEST_F(Component, StoredTemplateRoundTripsByteForByte) {
     Report->LoadStoredTemplateFromFile(Template);
     EXPECT_TRUE(Report->HasStoredTempl());
     EXPECT_TRUE(Report->StoreInDFM);
@@ -181,8 +167,7 @@ TEST_F(Component, StoredTemplateRoundTripsByteForByte)
     EXPECT_EQ(ReadFileBytes(Folder + "extracted.xlsx"), bytes);
 }
 
-TEST_F(Component, StoredBlockLayoutIsALittleEndianLengthThenTheBytes)
-{
+TEST_F(Component, StoredBlockLayoutIsALittleEndianLengthThenTheBytes) {
     WriteFileBytes(Folder + "three.bin", std::string("\x01\x02\xFF", 3));
     Report->LoadStoredTemplateFromFile(Folder + "three.bin");
     std::string text = WriteFormText(*Module);
@@ -190,14 +175,12 @@ TEST_F(Component, StoredBlockLayoutIsALittleEndianLengthThenTheBytes)
 }
 
 // A form whose XLTemplate block is given as hex.
-std::string FormWithBlock(const std::string& hex)
-{
+std::string FormWithBlock(const std::string& hex) {
     return "object SalesModule: TDataModule\n  object Report: TTabrix\n    XLTemplate = {\n      " + hex +
            "}\n  end\nend\n";
 }
 
-TEST_F(Component, EmptyAndTruncatedBlocks)
-{
+TEST_F(Component, EmptyAndTruncatedBlocks) {
     std::unique_ptr<TComponent> zero = RoundTrip(FormWithBlock("00000000"));
     EXPECT_FALSE(ReportOf(*zero)->HasStoredTempl());
 
@@ -215,8 +198,7 @@ TEST_F(Component, EmptyAndTruncatedBlocks)
     EXPECT_THROW(RoundTrip(FormWithBlock("0500")), Exception) << "shorter than the length field";
 }
 
-TEST_F(Component, InheritedFormWritesTheTemplateOnlyWhenItDiffers)
-{
+TEST_F(Component, InheritedFormWritesTheTemplateOnlyWhenItDiffers) {
     WriteFileBytes(Folder + "a.bin", "AAAA");
     WriteFileBytes(Folder + "b.bin", "AAAB");
     TDataModule ancestor;
@@ -233,8 +215,7 @@ TEST_F(Component, InheritedFormWritesTheTemplateOnlyWhenItDiffers)
     EXPECT_NE(WriteFormText(*Module, &ancestor).find("XLTemplate = {\n      00000000}"), std::string::npos);
 }
 
-TEST_F(Component, TemplateChangesAndTheStoredBytes)
-{
+TEST_F(Component, TemplateChangesAndTheStoredBytes) {
     Report->LoadStoredTemplateFromFile(Template);
     Report->TemplSheet = "Report";
     Report->SetTemplate("other.xlsx");
@@ -259,16 +240,14 @@ TEST_F(Component, TemplateChangesAndTheStoredBytes)
     EXPECT_TRUE(Report->StoreInDFM);
 }
 
-TEST_F(Component, LoadingAMissingFileStoresNothing)
-{
+TEST_F(Component, LoadingAMissingFileStoresNothing) {
     Report->LoadStoredTemplateFromFile(Template);
     EXPECT_THROW(Report->LoadStoredTemplateFromFile(Folder + "missing.xlsx"), EFOpenError);
     EXPECT_FALSE(Report->HasStoredTempl());
     EXPECT_FALSE(Report->StoreInDFM);
 }
 
-TEST_F(Component, TemplateFileNameRules)
-{
+TEST_F(Component, TemplateFileNameRules) {
     Report->SetTemplate(" Reports\\Sales.xlsx ");
     EXPECT_EQ(Report->GetTemplateFileName(), Folder + "Reports/Sales.xlsx");
     Report->SetTemplate("\\Sales.xlsx");
@@ -304,8 +283,7 @@ TEST_F(Component, TemplateFileNameRules)
     EXPECT_TRUE(TempFiles().empty());
 }
 
-TEST_F(Component, TemporaryFilesAreNewEmptyPrivateAndUnique)
-{
+TEST_F(Component, TemporaryFilesAreNewEmptyPrivateAndUnique) {
     EXPECT_EQ(TabrixGetTempDir(), TempDir);
     std::set<std::string> names;
     for (int i = 0; i < 20; ++i) {

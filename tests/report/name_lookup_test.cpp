@@ -17,15 +17,13 @@
 namespace tabrix {
 namespace {
 
-std::tuple<std::string, std::string, std::string> Parts(const std::string& name)
-{
+std::tuple<std::string, std::string, std::string> Parts(const std::string& name) {
     AnsiString form = "stale", dataSet = "stale", field = "stale";
     TabrixFindStrParts(name, form, dataSet, field);
     return {form, dataSet, field};
 }
 
-TEST(NameParts, OneTwoAndThreePartsEachTrimmed)
-{
+TEST(NameParts, OneTwoAndThreePartsEachTrimmed) {
     using P = std::tuple<std::string, std::string, std::string>;
     EXPECT_EQ(Parts(" Amount "), (P{"", "", "Amount"}));
     EXPECT_EQ(Parts("Orders.Amount"), (P{"", "Orders", "Amount"}));
@@ -33,8 +31,7 @@ TEST(NameParts, OneTwoAndThreePartsEachTrimmed)
     EXPECT_EQ(Parts(".Amount"), (P{"", "", "Amount"})) << "an empty data set part is no error";
 }
 
-TEST(NameParts, FourPartsOrATrailingDotAreRefused)
-{
+TEST(NameParts, FourPartsOrATrailingDotAreRefused) {
     for (const char* bad : {"Orders.", "Frm.Orders.", "A.B.C.D", "A..", "A.B.C."}) {
         try {
             Parts(bad);
@@ -45,8 +42,7 @@ TEST(NameParts, FourPartsOrATrailingDotAreRefused)
     }
 }
 
-TEST(DataSetsInForms, DataModulesFirstThenFormsAndTheFirstNameMatchEndsTheSearch)
-{
+TEST(DataSetsInForms, DataModulesFirstThenFormsAndTheFirstNameMatchEndsTheSearch) {
     RegisterDbClasses();
     auto module = std::make_unique<TDataModule>();
     module->SetName("SalesModule");

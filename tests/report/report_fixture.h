@@ -17,15 +17,11 @@
 
 namespace tabrix::testing {
 
-inline std::string ExampleFile(const std::string& name)
-{
-    return std::string(TABRIX_SOURCE_DIR) + "/examples/" + name;
-}
+inline std::string ExampleFile(const std::string& name) { return std::string(TABRIX_SOURCE_DIR) + "/examples/" + name; }
 
 class TReportFolder : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         std::string pattern = (std::filesystem::temp_directory_path() / "tabrix-report-test-XXXXXX").string();
         ASSERT_NE(::mkdtemp(pattern.data()), nullptr);
         Folder = IncludeTrailingPathDelimiter(pattern);
@@ -45,8 +41,7 @@ protected:
         Template = Folder + "sales.xlsx";
         ASSERT_TRUE(CopyFileTo(ExampleFile("sales.xlsx"), Template, false));
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         SetCurrentTerminal(std::move(FOldTerminal));
         SetApplicationFolder(FOldAppFolder);
         if (FHadTmp)
@@ -54,13 +49,11 @@ protected:
         else
             ::unsetenv("TMPDIR");
         std::error_code ec;
-        if (!Folder.empty())
-            std::filesystem::remove_all(Folder, ec);
+        if (!Folder.empty()) std::filesystem::remove_all(Folder, ec);
     }
 
     // Names of the files in the temporary folder.
-    std::vector<std::string> TempFiles() const
-    {
+    std::vector<std::string> TempFiles() const {
         std::vector<std::string> names;
         for (const auto& e : std::filesystem::directory_iterator(TempDir))
             names.push_back(e.path().filename().string());
@@ -69,15 +62,13 @@ protected:
 
     // Every cell of every sheet of a workbook as the engine reads it back:
     // sheet name, then "A1=text" lines.
-    static std::vector<std::string> SheetDump(const std::string& file, const std::string& sheetName)
-    {
+    static std::vector<std::string> SheetDump(const std::string& file, const std::string& sheetName) {
         TExcelApplication app = TExcelApplication::Create();
         TExcelWorkbook book = app.Workbooks().Open(file, {.ReadOnly = true});
         std::vector<std::string> lines;
         for (int i = 1; i <= book.Worksheets().Count(); ++i) {
             TExcelWorksheet sheet = book.Worksheets().Item(i);
-            if (UnicodeToUtf8(sheet.Name()) != sheetName)
-                continue;
+            if (UnicodeToUtf8(sheet.Name()) != sheetName) continue;
             TExcelRange used = sheet.UsedRange();
             TVariantArray2D cells = used.FormulaArray();
             for (int r = 1; r <= used.RowCount(); ++r)
@@ -92,8 +83,7 @@ protected:
         return lines;
     }
 
-    static std::vector<std::string> SheetNames(const std::string& file)
-    {
+    static std::vector<std::string> SheetNames(const std::string& file) {
         TExcelApplication app = TExcelApplication::Create();
         TExcelWorkbook book = app.Workbooks().Open(file, {.ReadOnly = true});
         std::vector<std::string> names;

@@ -24,20 +24,18 @@ using Lines = std::vector<std::string>;
 
 class ShowDriver : public testing::TReportFolder {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         TReportFolder::SetUp();
         Module = std::make_unique<TComponent>();
         Report = NewReport("Report", "Report");
         Report->OnBeforeBuild = [this](TComponent* sender) { Log.push_back("before " + sender->Name()); };
         Report->OnAfterBuild = [this](TComponent* sender, TExcelWorksheet sheet, int rows, int cols) {
-            Log.push_back("after " + sender->Name() + " " + UnicodeToUtf8(sheet.Name()) + " " +
-                          std::to_string(rows) + "x" + std::to_string(cols));
+            Log.push_back("after " + sender->Name() + " " + UnicodeToUtf8(sheet.Name()) + " " + std::to_string(rows) +
+                          "x" + std::to_string(cols));
         };
     }
 
-    TTabrix* NewReport(const std::string& name, const std::string& sheet)
-    {
+    TTabrix* NewReport(const std::string& name, const std::string& sheet) {
         auto* r = new TTabrix(Module.get());
         r->SetName(name);
         r->SetTemplate(Template);
@@ -50,8 +48,7 @@ protected:
     }
 
     // Runs Show and returns the ETabrixError's text ("" when none).
-    std::string ShowError(const std::string& fileName)
-    {
+    std::string ShowError(const std::string& fileName) {
         try {
             Report->Show(fileName);
         } catch (const ETabrixError& e) {
@@ -65,8 +62,7 @@ protected:
     Lines Log;
 };
 
-TEST_F(ShowDriver, SavedWithANameKeepsOtherSheetsClearsTheReportSheetAndLeavesNoTemporaryFile)
-{
+TEST_F(ShowDriver, SavedWithANameKeepsOtherSheetsClearsTheReportSheetAndLeavesNoTemporaryFile) {
     Lines coverBefore = SheetDump(Template, "Cover");
     Lines notesBefore = SheetDump(Template, "Notes");
     ASSERT_FALSE(SheetDump(Template, "Report").empty());
@@ -84,8 +80,7 @@ TEST_F(ShowDriver, SavedWithANameKeepsOtherSheetsClearsTheReportSheetAndLeavesNo
     EXPECT_FALSE(SheetDump(Template, "Report").empty()) << "the template is never written";
 }
 
-TEST_F(ShowDriver, SaveNameRules)
-{
+TEST_F(ShowDriver, SaveNameRules) {
     Report->Show("  \\Sub.xlsx  ");  // one leading backslash dropped, blanks trimmed
     EXPECT_TRUE(FileExists(Folder + "Sub.xlsx"));
     std::string absolute = Folder + "tmp/../Abs.xlsx";
@@ -93,8 +88,7 @@ TEST_F(ShowDriver, SaveNameRules)
     EXPECT_TRUE(FileExists(Folder + "Abs.xlsx"));
 }
 
-TEST_F(ShowDriver, WithoutANameTheReportIsLeftToTheUser)
-{
+TEST_F(ShowDriver, WithoutANameTheReportIsLeftToTheUser) {
     bool asked = false;
     Report->OnGetReportFileName = [&](TComponent*, AnsiString& name) {
         asked = true;
@@ -102,9 +96,7 @@ TEST_F(ShowDriver, WithoutANameTheReportIsLeftToTheUser)
         name = "  Sales  ";
     };
     TExcelApplication seen;
-    Report->OnAfterBuild = [&](TComponent*, TExcelWorksheet sheet, int, int) {
-        seen = sheet.Parent().Application();
-    };
+    Report->OnAfterBuild = [&](TComponent*, TExcelWorksheet sheet, int, int) { seen = sheet.Parent().Application(); };
     ::testing::internal::CaptureStdout();
     Report->Show("");
     std::string printed = ::testing::internal::GetCapturedStdout();
@@ -122,8 +114,7 @@ TEST_F(ShowDriver, WithoutANameTheReportIsLeftToTheUser)
     seen.Quit();
 }
 
-TEST_F(ShowDriver, AReportFileNameWithAnExtensionKeepsIt)
-{
+TEST_F(ShowDriver, AReportFileNameWithAnExtensionKeepsIt) {
     // "Sales." has an extension (the dot) as far as the name rule goes.
     for (const char* name : {"Sales.txt", "Sales."}) {
         Report->OnGetReportFileName = [&](TComponent*, AnsiString& n) { n = name; };
@@ -135,8 +126,7 @@ TEST_F(ShowDriver, AReportFileNameWithAnExtensionKeepsIt)
     }
 }
 
-TEST_F(ShowDriver, ReportFileNameEventIsAskedOnlyWithoutASaveNameAndBlanksMeanNone)
-{
+TEST_F(ShowDriver, ReportFileNameEventIsAskedOnlyWithoutASaveNameAndBlanksMeanNone) {
     int asked = 0;
     Report->OnGetReportFileName = [&](TComponent*, AnsiString& name) {
         ++asked;
@@ -151,8 +141,7 @@ TEST_F(ShowDriver, ReportFileNameEventIsAskedOnlyWithoutASaveNameAndBlanksMeanNo
     EXPECT_EQ(printed.rfind(TempDir + "TBR", 0), 0u) << printed;  // a temporary name
 }
 
-TEST_F(ShowDriver, MissingTemplateFails)
-{
+TEST_F(ShowDriver, MissingTemplateFails) {
     Report->SetTemplate("missing.xlsx");
     EXPECT_EQ(ShowError("Out.xlsx"), Format(SFileNotExists, {Folder + "missing.xlsx"}));
     EXPECT_TRUE(Log.empty());
@@ -163,16 +152,14 @@ TEST_F(ShowDriver, MissingTemplateFails)
     EXPECT_EQ(TempFiles(), Lines{});
 }
 
-TEST_F(ShowDriver, FailingCopyNamesTheWorkingCopy)
-{
+TEST_F(ShowDriver, FailingCopyNamesTheWorkingCopy) {
     std::string tooLong(300, 'x');  // longer than a file name may be
     Report->OnGetReportFileName = [&](TComponent*, AnsiString& name) { name = tooLong; };
     EXPECT_EQ(ShowError(""), Format(SErrorCreatingFile, {TempDir + tooLong + ".xlsx"}));
     EXPECT_TRUE(Log.empty());
 }
 
-TEST_F(ShowDriver, TheWorkingCopyStaysInTheTemporaryFolder)
-{
+TEST_F(ShowDriver, TheWorkingCopyStaysInTheTemporaryFolder) {
     // A name with folder parts would have the working copy, which is
     // overwritten and then removed, land elsewhere: only its name counts.
     WriteFileBytes(Folder + "Keep.xlsx", "someone's file");
@@ -190,8 +177,7 @@ TEST_F(ShowDriver, TheWorkingCopyStaysInTheTemporaryFolder)
     EXPECT_EQ(::testing::internal::GetCapturedStdout().rfind(TempDir + "TBR", 0), 0u);
 }
 
-TEST_F(ShowDriver, FailingOpenNamesTheTemplateAndTheReason)
-{
+TEST_F(ShowDriver, FailingOpenNamesTheTemplateAndTheReason) {
     std::string broken = Folder + "broken.xlsx";
     WriteFileBytes(broken, "this is no workbook");
     Report->SetTemplate(broken);
@@ -209,8 +195,7 @@ TEST_F(ShowDriver, FailingOpenNamesTheTemplateAndTheReason)
 // report workbook exists.
 class BuildFailure : public ShowDriver {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ShowDriver::SetUp();
         Report->OnAfterBuild = [this](TComponent*, TExcelWorksheet sheet, int, int) {
             Seen = sheet.Parent().Application();
@@ -220,8 +205,7 @@ protected:
     TExcelApplication Seen;
 };
 
-TEST_F(BuildFailure, WithoutVisibleWhenErrorEverythingIsClosed)
-{
+TEST_F(BuildFailure, WithoutVisibleWhenErrorEverythingIsClosed) {
     Report->Options.Exclude(tbxoVisibleWhenError);
     EXPECT_EQ(ShowError("Out.xlsx"), "'abc' is not a valid integer value");
     EXPECT_TRUE(Seen.Quitted()) << "the application is ended";
@@ -230,8 +214,7 @@ TEST_F(BuildFailure, WithoutVisibleWhenErrorEverythingIsClosed)
     EXPECT_FALSE(Report->Building());
 }
 
-TEST_F(BuildFailure, WithVisibleWhenErrorThePartialReportStaysWithTheUser)
-{
+TEST_F(BuildFailure, WithVisibleWhenErrorThePartialReportStaysWithTheUser) {
     ::testing::internal::CaptureStdout();
     std::string error = ShowError("Out.xlsx");
     std::string printed = ::testing::internal::GetCapturedStdout();
@@ -246,8 +229,7 @@ TEST_F(BuildFailure, WithVisibleWhenErrorThePartialReportStaysWithTheUser)
     Seen.Quit();
 }
 
-TEST_F(BuildFailure, AnErrorBeforeTheReportWorkbookExistsEndsTheApplication)
-{
+TEST_F(BuildFailure, AnErrorBeforeTheReportWorkbookExistsEndsTheApplication) {
     Report->Options.Exclude(tbxoVisibleWhenError);
     Report->OnBeforeBuild = [&](TComponent*) { throw ETabrixError("stopped"); };
     Report->OnAfterBuild = nullptr;
@@ -255,8 +237,7 @@ TEST_F(BuildFailure, AnErrorBeforeTheReportWorkbookExistsEndsTheApplication)
     EXPECT_EQ(TempFiles(), Lines{});
 }
 
-TEST_F(ShowDriver, DesignTimeErrorsAreShownNotRaised)
-{
+TEST_F(ShowDriver, DesignTimeErrorsAreShownNotRaised) {
     Report->SetDesigning(true);
     Report->SetTemplate("missing.xlsx");
     ::testing::internal::CaptureStderr();
@@ -266,8 +247,7 @@ TEST_F(ShowDriver, DesignTimeErrorsAreShownNotRaised)
     EXPECT_NE(shown.find("[Error]"), std::string::npos);
 }
 
-TEST_F(ShowDriver, TemplSheetIsMatchedIgnoringCaseAndFallsBackToTheFirstSheet)
-{
+TEST_F(ShowDriver, TemplSheetIsMatchedIgnoringCaseAndFallsBackToTheFirstSheet) {
     Report->TemplSheet = "rEpOrT";
     Report->Show("Match.xlsx");
     EXPECT_EQ(Log.back(), "after Report Report 0x6");
@@ -282,8 +262,7 @@ TEST_F(ShowDriver, TemplSheetIsMatchedIgnoringCaseAndFallsBackToTheFirstSheet)
     EXPECT_EQ(SheetDump(Folder + "Fallback.xlsx", "Report"), reportBefore);
 }
 
-TEST_F(ShowDriver, HourGlassWhileBuildingAndTheCursorBackAfterwards)
-{
+TEST_F(ShowDriver, HourGlassWhileBuildingAndTheCursorBackAfterwards) {
     Screen().SetCursor(crArrow);
     TCursor during = crDefault;
     Report->OnBeforeBuild = [&](TComponent*) { during = Screen().Cursor(); };
@@ -301,8 +280,7 @@ TEST_F(ShowDriver, HourGlassWhileBuildingAndTheCursorBackAfterwards)
     Screen().SetCursor(crDefault);
 }
 
-TEST_F(ShowDriver, AChainOfTwoSubReportsBuildsOneSheetEachInChainOrder)
-{
+TEST_F(ShowDriver, AChainOfTwoSubReportsBuildsOneSheetEachInChainOrder) {
     TTabrix* notes = NewReport("NotesReport", "Notes");
     TTabrix* cover = NewReport("CoverReport", "Cover");
     for (TTabrix* r : {notes, cover}) {
@@ -318,14 +296,12 @@ TEST_F(ShowDriver, AChainOfTwoSubReportsBuildsOneSheetEachInChainOrder)
     EXPECT_EQ(Log, (Lines{"before Report", "after Report Report 0x6", "before NotesReport",
                           "after NotesReport Notes 0x6", "before CoverReport", "after CoverReport Cover 0x6"}));
     std::string out = Folder + "Chain.xlsx";
-    for (const char* sheet : {"Cover", "Report", "Notes"})
-        EXPECT_TRUE(SheetDump(out, sheet).empty()) << sheet;
+    for (const char* sheet : {"Cover", "Report", "Notes"}) EXPECT_TRUE(SheetDump(out, sheet).empty()) << sheet;
     EXPECT_FALSE(notes->Building());
     EXPECT_FALSE(cover->Building());
 }
 
-TEST_F(ShowDriver, AFailingSubReportFailsTheWholeBuild)
-{
+TEST_F(ShowDriver, AFailingSubReportFailsTheWholeBuild) {
     TTabrix* notes = NewReport("NotesReport", "Notes");
     notes->OnBeforeBuild = [](TComponent*) { throw EDatabaseError("Orders: no such table"); };
     Report->SetSubReport(notes);
@@ -334,8 +310,7 @@ TEST_F(ShowDriver, AFailingSubReportFailsTheWholeBuild)
     EXPECT_FALSE(FileExists(Folder + "Out.xlsx"));
 }
 
-TEST_F(ShowDriver, ACycleOfSubReportsIsRefusedBeforeAnySheetIsBuilt)
-{
+TEST_F(ShowDriver, ACycleOfSubReportsIsRefusedBeforeAnySheetIsBuilt) {
     TTabrix* other = NewReport("Other", "Notes");
     other->OnBeforeBuild = Report->OnBeforeBuild;
     Report->SetSubReport(other);
@@ -351,8 +326,7 @@ TEST_F(ShowDriver, ACycleOfSubReportsIsRefusedBeforeAnySheetIsBuilt)
     EXPECT_EQ(ShowError("Out.xlsx"), Format(SSubReportCycle, {"Report", "Other"}));
 }
 
-TEST_F(ShowDriver, ShowFromInsideItsOwnBuildIsRefusedAndTheRunningBuildGoesOn)
-{
+TEST_F(ShowDriver, ShowFromInsideItsOwnBuildIsRefusedAndTheRunningBuildGoesOn) {
     std::string inner;
     Report->OnBeforeBuild = [&](TComponent*) {
         try {
@@ -368,8 +342,7 @@ TEST_F(ShowDriver, ShowFromInsideItsOwnBuildIsRefusedAndTheRunningBuildGoesOn)
     EXPECT_EQ(TempFiles(), Lines{});
 }
 
-TEST_F(ShowDriver, StoredTemplateIsUsedAndItsTemporaryCopyRemoved)
-{
+TEST_F(ShowDriver, StoredTemplateIsUsedAndItsTemporaryCopyRemoved) {
     Report->LoadStoredTemplateFromFile(Template);
     Lines cover = SheetDump(Template, "Cover");
     ASSERT_TRUE(DeleteFileAt(Template));  // the build needs no template file
@@ -388,8 +361,7 @@ TEST_F(ShowDriver, StoredTemplateIsUsedAndItsTemporaryCopyRemoved)
 
 // The README's sample: a real SQLite data set, opened by the build and
 // standing on its first record when the sheet build starts.
-TEST_F(ShowDriver, MasterDataSetIsOpenedAtItsFirstRecord)
-{
+TEST_F(ShowDriver, MasterDataSetIsOpenedAtItsFirstRecord) {
     ASSERT_TRUE(CopyFileTo(testing::ExampleFile("sales.db"), Folder + "sales.db", false));
     TDataModule module;
     auto* db = new TSQLiteConnection(&module);
@@ -412,8 +384,7 @@ TEST_F(ShowDriver, MasterDataSetIsOpenedAtItsFirstRecord)
     EXPECT_TRUE(FileExists(Folder + "sales-report.xlsx"));
 }
 
-TEST_F(ShowDriver, StoreInDFMWithoutStoredBytesFails)
-{
+TEST_F(ShowDriver, StoreInDFMWithoutStoredBytesFails) {
     Report->StoreInDFM = true;
     EXPECT_EQ(ShowError("Out.xlsx"), SNoTemplateInDFM);
     EXPECT_EQ(TempFiles(), Lines{});

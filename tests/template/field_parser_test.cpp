@@ -9,7 +9,7 @@ namespace tabrix {
 namespace {
 
 struct Parsed {
-    std::vector<std::string> texts;   // pieces, GetText(0..GetCount)
+    std::vector<std::string> texts;  // pieces, GetText(0..GetCount)
     std::vector<std::string> fields;
     std::vector<TTabrixFieldFunc> funcs;
 };
@@ -179,8 +179,7 @@ TEST(FieldParser, ErrorMessagesCarryTheirArguments) {
     EXPECT_EQ(ErrorOf("x #'Qty"),
               "Cell value (x #'Qty) contains field sign (#), but field name cannot be determined. ");
     EXPECT_EQ(ErrorOf("#''"), "Cell value (#'') contains field sign (#), but field name cannot be determined. ");
-    EXPECT_EQ(ErrorOf("#\"\"y"),
-              "Cell value (#\"\"y) contains field sign (#), but field name cannot be determined. ");
+    EXPECT_EQ(ErrorOf("#\"\"y"), "Cell value (#\"\"y) contains field sign (#), but field name cannot be determined. ");
 }
 
 TEST(FieldParser, OtherSigns) {

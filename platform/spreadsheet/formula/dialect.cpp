@@ -8,7 +8,8 @@ TFormulaDialect TFormulaDialect::Local(const TFormatSettings& settings) {
     TFormulaDialect d;
     d.DecimalSeparator = settings.DecimalSeparator;
     d.ListSeparator = settings.ListSeparator;
-    if (d.ListSeparator == d.DecimalSeparator || d.ListSeparator == '\0') d.ListSeparator = d.DecimalSeparator == ',' ? ';' : ',';
+    if (d.ListSeparator == d.DecimalSeparator || d.ListSeparator == '\0')
+        d.ListSeparator = d.DecimalSeparator == ',' ? ';' : ',';
     // Array columns cannot share the decimal separator.
     d.ArrayColumnSeparator = d.DecimalSeparator == ',' ? '.' : ',';
     d.ArrayRowSeparator = ';';

@@ -9,8 +9,8 @@
 
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/strings.h"
-#include "platform/spreadsheet/formula/eval_internal.h"
 #include "platform/spreadsheet/formula/ascii.h"
+#include "platform/spreadsheet/formula/eval_internal.h"
 #include "platform/spreadsheet/formula/typed_input.h"
 
 namespace tabrix::xl::eval {
@@ -107,40 +107,50 @@ bool ForEachNumber(TEvaluator& e, const TFormulaNode& call, int from, Fn&& fn, T
 }
 
 bool Collect(TEvaluator& e, const TFormulaNode& call, int from, std::vector<double>& out, TValue& err) {
-    return ForEachNumber(e, call, from, [&](double d) { out.push_back(d); }, err);
+    return ForEachNumber(
+        e, call, from, [&](double d) { out.push_back(d); }, err);
 }
 
 TValue Sum(TEvaluator& e, const TFormulaNode& call) {
     double s = 0;
     TValue err;
-    if (!ForEachNumber(e, call, 0, [&](double d) { s += d; }, err)) return err;
+    if (!ForEachNumber(
+            e, call, 0, [&](double d) { s += d; }, err))
+        return err;
     return NumResult(s);
 }
 TValue Product(TEvaluator& e, const TFormulaNode& call) {
     double p = 1;
     int n = 0;
     TValue err;
-    if (!ForEachNumber(e, call, 0, [&](double d) { p *= d, ++n; }, err)) return err;
+    if (!ForEachNumber(
+            e, call, 0, [&](double d) { p *= d, ++n; }, err))
+        return err;
     return NumResult(n ? p : 0);
 }
 TValue SumSq(TEvaluator& e, const TFormulaNode& call) {
     double s = 0;
     TValue err;
-    if (!ForEachNumber(e, call, 0, [&](double d) { s += d * d; }, err)) return err;
+    if (!ForEachNumber(
+            e, call, 0, [&](double d) { s += d * d; }, err))
+        return err;
     return NumResult(s);
 }
 TValue Average(TEvaluator& e, const TFormulaNode& call) {
     double s = 0;
     int n = 0;
     TValue err;
-    if (!ForEachNumber(e, call, 0, [&](double d) { s += d, ++n; }, err)) return err;
+    if (!ForEachNumber(
+            e, call, 0, [&](double d) { s += d, ++n; }, err))
+        return err;
     return n ? NumResult(s / n) : TValue::Err(kDiv0);
 }
 TValue MinMax(TEvaluator& e, const TFormulaNode& call, bool max) {
     double m = 0;
     bool any = false;
     TValue err;
-    if (!ForEachNumber(e, call, 0, [&](double d) { m = !any ? d : (max ? std::max(m, d) : std::min(m, d)), any = true; }, err))
+    if (!ForEachNumber(
+            e, call, 0, [&](double d) { m = !any ? d : (max ? std::max(m, d) : std::min(m, d)), any = true; }, err))
         return err;
     return TValue::Num(any ? m : 0);
 }
@@ -254,31 +264,45 @@ TValue Subtotal(TEvaluator& e, const TFormulaNode& call) {
     if (ToInt(fn) > 100) throw TNotEvaluated{};
     std::vector<double> x;
     switch (code) {
-    case 2: return CountImpl(e, call, 1, false);
-    case 3: return CountImpl(e, call, 1, true);
-    case 7: return VarianceOf(e, call, 1, true, true);
-    case 8: return VarianceOf(e, call, 1, false, true);
-    case 10: return VarianceOf(e, call, 1, true, false);
-    case 11: return VarianceOf(e, call, 1, false, false);
-    case 1: case 4: case 5: case 6: case 9: break;
-    default: return TValue::Err(kValue);
+        case 2:
+            return CountImpl(e, call, 1, false);
+        case 3:
+            return CountImpl(e, call, 1, true);
+        case 7:
+            return VarianceOf(e, call, 1, true, true);
+        case 8:
+            return VarianceOf(e, call, 1, false, true);
+        case 10:
+            return VarianceOf(e, call, 1, true, false);
+        case 11:
+            return VarianceOf(e, call, 1, false, false);
+        case 1:
+        case 4:
+        case 5:
+        case 6:
+        case 9:
+            break;
+        default:
+            return TValue::Err(kValue);
     }
     if (!Collect(e, call, 1, x, err)) return err;
     double r = 0;
     switch (code) {
-    case 1:
-        if (x.empty()) return TValue::Err(kDiv0);
-        for (double d : x) r += d;
-        return NumResult(r / double(x.size()));
-    case 4: return TValue::Num(x.empty() ? 0 : *std::max_element(x.begin(), x.end()));
-    case 5: return TValue::Num(x.empty() ? 0 : *std::min_element(x.begin(), x.end()));
-    case 6:
-        r = x.empty() ? 0 : 1;
-        for (double d : x) r *= d;
-        return NumResult(r);
-    default:
-        for (double d : x) r += d;
-        return NumResult(r);
+        case 1:
+            if (x.empty()) return TValue::Err(kDiv0);
+            for (double d : x) r += d;
+            return NumResult(r / double(x.size()));
+        case 4:
+            return TValue::Num(x.empty() ? 0 : *std::max_element(x.begin(), x.end()));
+        case 5:
+            return TValue::Num(x.empty() ? 0 : *std::min_element(x.begin(), x.end()));
+        case 6:
+            r = x.empty() ? 0 : 1;
+            for (double d : x) r *= d;
+            return NumResult(r);
+        default:
+            for (double d : x) r += d;
+            return NumResult(r);
     }
 }
 
@@ -309,7 +333,8 @@ bool WildcardMatch(std::string_view pattern, std::string_view text) {
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == '~' && p + 1 < pattern.size() && pattern[p + 1] == text[t]) {
             p += 2, ++t;
-        } else if (p < pattern.size() && (pattern[p] == '?' || (pattern[p] == text[t] && pattern[p] != '*' && pattern[p] != '~'))) {
+        } else if (p < pattern.size() &&
+                   (pattern[p] == '?' || (pattern[p] == text[t] && pattern[p] != '*' && pattern[p] != '~'))) {
             ++p, ++t;
         } else if (p < pattern.size() && pattern[p] == '*') {
             starP = p++, starT = t;
@@ -327,7 +352,7 @@ struct TCriterion {
     char Op = '=';
     TCellValue Value;
     bool Wildcards = false;
-    std::string Upper;   // Text criteria, upper case
+    std::string Upper;  // Text criteria, upper case
 
     explicit TCriterion(const TCellValue& c) {
         if (c.kind != Kind::Text) {
@@ -335,12 +360,18 @@ struct TCriterion {
             return;
         }
         std::string_view s = c.text;
-        if (s.rfind("<=", 0) == 0) Op = 'l', s.remove_prefix(2);
-        else if (s.rfind(">=", 0) == 0) Op = 'g', s.remove_prefix(2);
-        else if (s.rfind("<>", 0) == 0) Op = 'n', s.remove_prefix(2);
-        else if (s.rfind("<", 0) == 0) Op = '<', s.remove_prefix(1);
-        else if (s.rfind(">", 0) == 0) Op = '>', s.remove_prefix(1);
-        else if (s.rfind("=", 0) == 0) Op = '=', s.remove_prefix(1);
+        if (s.rfind("<=", 0) == 0)
+            Op = 'l', s.remove_prefix(2);
+        else if (s.rfind(">=", 0) == 0)
+            Op = 'g', s.remove_prefix(2);
+        else if (s.rfind("<>", 0) == 0)
+            Op = 'n', s.remove_prefix(2);
+        else if (s.rfind("<", 0) == 0)
+            Op = '<', s.remove_prefix(1);
+        else if (s.rfind(">", 0) == 0)
+            Op = '>', s.remove_prefix(1);
+        else if (s.rfind("=", 0) == 0)
+            Op = '=', s.remove_prefix(1);
         const TTypedInput in = ParseTypedInput(s, FormatSettings());
         if (!s.empty() && in.kind == TTypedInput::Kind::Number) {
             Value = TCellValue::Number(in.number);
@@ -373,16 +404,18 @@ struct TCriterion {
 
     bool Matches(const TCellValue& cell) const {
         switch (Op) {
-        case '=': return Equal(cell);
-        case 'n': return !Equal(cell);
-        default: {
-            const bool comparable = (Value.kind == Kind::Number && cell.kind == Kind::Number) ||
-                                    (Value.kind == Kind::Text && cell.kind == Kind::Text) ||
-                                    (Value.kind == Kind::Boolean && cell.kind == Kind::Boolean);
-            if (!comparable) return false;
-            const int c = Compare(cell, Value);
-            return Op == '<' ? c < 0 : Op == '>' ? c > 0 : Op == 'l' ? c <= 0 : c >= 0;
-        }
+            case '=':
+                return Equal(cell);
+            case 'n':
+                return !Equal(cell);
+            default: {
+                const bool comparable = (Value.kind == Kind::Number && cell.kind == Kind::Number) ||
+                                        (Value.kind == Kind::Text && cell.kind == Kind::Text) ||
+                                        (Value.kind == Kind::Boolean && cell.kind == Kind::Boolean);
+                if (!comparable) return false;
+                const int c = Compare(cell, Value);
+                return Op == '<' ? c < 0 : Op == '>' ? c > 0 : Op == 'l' ? c <= 0 : c >= 0;
+            }
         }
     }
     bool MatchesEmpty() const { return Matches(TCellValue{}); }
@@ -459,11 +492,17 @@ TValue SingleIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
     if (kind == TIfKind::Count) {
         if (criterion.MatchesEmpty()) {
             double misses = 0;
-            e.ForEachCell(range, [&](int, int, const TCellValue& c) { misses += !criterion.Matches(c); return true; });
+            e.ForEachCell(range, [&](int, int, const TCellValue& c) {
+                misses += !criterion.Matches(c);
+                return true;
+            });
             return TValue::Num(range.Size() - misses);
         }
         double n = 0;
-        e.ForEachCell(range, [&](int, int, const TCellValue& c) { n += criterion.Matches(c); return true; });
+        e.ForEachCell(range, [&](int, int, const TCellValue& c) {
+            n += criterion.Matches(c);
+            return true;
+        });
         return TValue::Num(n);
     }
     TRect values = range;
@@ -471,13 +510,13 @@ TValue SingleIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
         TRect given;
         if (!SingleArea(e.Eval(e.Arg(call, 2)), given)) return TValue::Err(kValue);
         // The sum range takes the criteria range's shape from its top-left cell.
-        values = TRect{given.Sheet, given.Row1, given.Col1, given.Row1 + range.Rows() - 1, given.Col1 + range.Cols() - 1};
+        values =
+            TRect{given.Sheet, given.Row1, given.Col1, given.Row1 + range.Rows() - 1, given.Col1 + range.Cols() - 1};
         if (values.Row2 > kMaxRows || values.Col2 > kMaxColumns) return TValue::Err(kRef);
     }
     TConditional acc;
-    ForEachMatch(e, {range}, {criterion}, &values, [&](int dr, int dc) {
-        acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc));
-    });
+    ForEachMatch(e, {range}, {criterion}, &values,
+                 [&](int dr, int dc) { acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc)); });
     if (kind == TIfKind::Average) return acc.Count ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
     return NumResult(acc.Sum);
 }
@@ -501,20 +540,28 @@ TValue MultiIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
         ranges.push_back(r);
         criteria.emplace_back(c);
     }
-    if (first == 1 && (values.Rows() != ranges[0].Rows() || values.Cols() != ranges[0].Cols())) return TValue::Err(kValue);
+    if (first == 1 && (values.Rows() != ranges[0].Rows() || values.Cols() != ranges[0].Cols()))
+        return TValue::Err(kValue);
     TConditional acc;
     double count = 0;
     if (!ForEachMatch(e, ranges, criteria, first == 1 ? &values : nullptr, [&](int dr, int dc) {
-            if (kind == TIfKind::Count) ++count;
-            else acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc));
+            if (kind == TIfKind::Count)
+                ++count;
+            else
+                acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc));
         }))
         return TValue::Err(kValue);
     switch (kind) {
-    case TIfKind::Count: return TValue::Num(count);
-    case TIfKind::Sum: return NumResult(acc.Sum);
-    case TIfKind::Average: return acc.Count ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
-    case TIfKind::Min: return TValue::Num(acc.Any ? acc.Min : 0);
-    case TIfKind::Max: return TValue::Num(acc.Any ? acc.Max : 0);
+        case TIfKind::Count:
+            return TValue::Num(count);
+        case TIfKind::Sum:
+            return NumResult(acc.Sum);
+        case TIfKind::Average:
+            return acc.Count ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
+        case TIfKind::Min:
+            return TValue::Num(acc.Any ? acc.Min : 0);
+        case TIfKind::Max:
+            return TValue::Num(acc.Any ? acc.Max : 0);
     }
     return TValue::Err(kValue);
 }
@@ -545,8 +592,10 @@ TValue IfArray(TEvaluator& e, const TFormulaNode& call, const TValue& condition)
             bool b = false;
             TCellValue bad;
             const TCellValue ci = at(c, i, j);
-            if (!ToBool(ci, b, bad)) r.Cells.push_back(bad);
-            else r.Cells.push_back(at(b ? yes : no, i, j));
+            if (!ToBool(ci, b, bad))
+                r.Cells.push_back(bad);
+            else
+                r.Cells.push_back(at(b ? yes : no, i, j));
         }
     return TValue::Arr(std::move(r));
 }
@@ -651,14 +700,22 @@ TValue False(TEvaluator&, const TFormulaNode&) { return TValue::Bool(false); }
 TValue IsKind(TEvaluator& e, const TFormulaNode& call, int what) {
     const TCellValue v = e.ScalarArg(call, 0);
     switch (what) {
-    case 0: return TValue::Bool(v.kind == Kind::Empty);
-    case 1: return TValue::Bool(v.kind == Kind::Number);
-    case 2: return TValue::Bool(v.kind == Kind::Text);
-    case 3: return TValue::Bool(v.kind != Kind::Text);
-    case 4: return TValue::Bool(v.kind == Kind::Boolean);
-    case 5: return TValue::Bool(v.kind == Kind::Error);
-    case 6: return TValue::Bool(v.kind == Kind::Error && v.text != kNA);
-    default: return TValue::Bool(v.kind == Kind::Error && v.text == kNA);
+        case 0:
+            return TValue::Bool(v.kind == Kind::Empty);
+        case 1:
+            return TValue::Bool(v.kind == Kind::Number);
+        case 2:
+            return TValue::Bool(v.kind == Kind::Text);
+        case 3:
+            return TValue::Bool(v.kind != Kind::Text);
+        case 4:
+            return TValue::Bool(v.kind == Kind::Boolean);
+        case 5:
+            return TValue::Bool(v.kind == Kind::Error);
+        case 6:
+            return TValue::Bool(v.kind == Kind::Error && v.text != kNA);
+        default:
+            return TValue::Bool(v.kind == Kind::Error && v.text == kNA);
     }
 }
 TValue IsBlank(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 0); }
@@ -703,9 +760,15 @@ TValue RoundImpl(TEvaluator& e, const TFormulaNode& call, TRoundMode mode) {
     const double p = Pow10(std::abs(d));
     double scaled = To15Digits(d >= 0 ? x * p : x / p);
     switch (mode) {
-    case TRoundMode::Nearest: scaled = std::round(scaled); break;
-    case TRoundMode::Up: scaled = scaled < 0 ? std::floor(scaled) : std::ceil(scaled); break;
-    case TRoundMode::Down: scaled = std::trunc(scaled); break;
+        case TRoundMode::Nearest:
+            scaled = std::round(scaled);
+            break;
+        case TRoundMode::Up:
+            scaled = scaled < 0 ? std::floor(scaled) : std::ceil(scaled);
+            break;
+        case TRoundMode::Down:
+            scaled = std::trunc(scaled);
+            break;
     }
     return NumResult(d >= 0 ? scaled / p : scaled * p);
 }
@@ -733,7 +796,10 @@ double FnDegrees(double x) { return x * 180 / M_PI; }
 double FnSqrt(double x) { return x < 0 ? NAN : std::sqrt(x); }
 double FnLn(double x) { return x <= 0 ? NAN : std::log(x); }
 double FnLog10(double x) { return x <= 0 ? NAN : std::log10(x); }
-double FnEven(double x) { const double a = std::ceil(std::fabs(x) / 2) * 2; return x < 0 ? -a : a; }
+double FnEven(double x) {
+    const double a = std::ceil(std::fabs(x) / 2) * 2;
+    return x < 0 ? -a : a;
+}
 double FnOdd(double x) {
     double a = std::ceil(std::fabs(x));
     if (std::fmod(a, 2) == 0) a += 1;
@@ -916,8 +982,10 @@ bool JoinValues(TEvaluator& e, const TFormulaNode& call, int from, std::string_v
             first = false;
             return true;
         };
-        if (v.type == TValue::Type::Scalar) add(v.scalar);
-        else if (v.type == TValue::Type::Array) e.ForEach(v, add);
+        if (v.type == TValue::Type::Scalar)
+            add(v.scalar);
+        else if (v.type == TValue::Type::Array)
+            e.ForEach(v, add);
         else {
             // Every cell in order, empty ones too (TEXTJOIN may keep them).
             for (const TRect& r : v.areas) {
@@ -1042,10 +1110,15 @@ TValue N(TEvaluator& e, const TFormulaNode& call) {
     return TValue::Num(v.kind == Kind::Boolean && v.boolean ? 1 : 0);
 }
 void AppendUtf8(std::string& out, unsigned cp) {
-    if (cp < 0x80) out += char(cp);
-    else if (cp < 0x800) out += char(0xC0 | (cp >> 6)), out += char(0x80 | (cp & 0x3F));
-    else if (cp < 0x10000) out += char(0xE0 | (cp >> 12)), out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
-    else out += char(0xF0 | (cp >> 18)), out += char(0x80 | ((cp >> 12) & 0x3F)), out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
+    if (cp < 0x80)
+        out += char(cp);
+    else if (cp < 0x800)
+        out += char(0xC0 | (cp >> 6)), out += char(0x80 | (cp & 0x3F));
+    else if (cp < 0x10000)
+        out += char(0xE0 | (cp >> 12)), out += char(0x80 | ((cp >> 6) & 0x3F)), out += char(0x80 | (cp & 0x3F));
+    else
+        out += char(0xF0 | (cp >> 18)), out += char(0x80 | ((cp >> 12) & 0x3F)), out += char(0x80 | ((cp >> 6) & 0x3F)),
+            out += char(0x80 | (cp & 0x3F));
 }
 TValue Char(TEvaluator& e, const TFormulaNode& call) {
     double n = 0;
@@ -1101,12 +1174,18 @@ TValue Text(TEvaluator& e, const TFormulaNode& call) {
     bool grouped = false, percent = false, point = false;
     int decimals = 0, intZeros = 0;
     for (char c : format) {
-        if (c == '%' && !percent) percent = true;
-        else if (c == '.' && !point) point = true;
-        else if (c == ',' && !point) grouped = true;
-        else if (c == '0') (point ? decimals : intZeros)++;
-        else if (c == '#' && !point) continue;
-        else throw TNotEvaluated{};
+        if (c == '%' && !percent)
+            percent = true;
+        else if (c == '.' && !point)
+            point = true;
+        else if (c == ',' && !point)
+            grouped = true;
+        else if (c == '0')
+            (point ? decimals : intZeros)++;
+        else if (c == '#' && !point)
+            continue;
+        else
+            throw TNotEvaluated{};
     }
     if (decimals > 30) throw TNotEvaluated{};
     if (percent) x *= 100;
@@ -1162,7 +1241,11 @@ bool FormatDateCode(double serial, std::string_view format, std::string& out) {
     const long secs = long(total - dayPart * 86400);
     int y = 0, mo = 0, d = 0;
     if (!SerialToDate(dayPart, y, mo, d)) return false;
-    struct TPart { char Letter; int Count; std::size_t Literal; };
+    struct TPart {
+        char Letter;
+        int Count;
+        std::size_t Literal;
+    };
     std::vector<TPart> parts;
     std::vector<std::string> literals;
     for (std::size_t i = 0; i < format.size();) {
@@ -1198,20 +1281,34 @@ bool FormatDateCode(double serial, std::string_view format, std::string& out) {
         }
         if (p.Count > 2 && p.Letter != 'Y') return false;
         switch (p.Letter) {
-        case 'Y': out += p.Count <= 2 ? (y % 100 < 10 ? "0" : "") + std::to_string(y % 100) : std::to_string(y); break;
-        case 'D': two(d, p.Count); break;
-        case 'H': two(secs / 3600, p.Count); break;
-        case 'S': two(secs % 60, p.Count); break;
-        case 'M': {
-            // Minutes right after hours or right before seconds.
-            bool minutes = false;
-            for (std::size_t b = k; b-- > 0;)
-                if (parts[b].Letter != 0) { minutes = parts[b].Letter == 'H'; break; }
-            for (std::size_t a = k + 1; !minutes && a < parts.size(); ++a)
-                if (parts[a].Letter != 0) { minutes = parts[a].Letter == 'S'; break; }
-            two(minutes ? (secs / 60) % 60 : mo, p.Count);
-            break;
-        }
+            case 'Y':
+                out += p.Count <= 2 ? (y % 100 < 10 ? "0" : "") + std::to_string(y % 100) : std::to_string(y);
+                break;
+            case 'D':
+                two(d, p.Count);
+                break;
+            case 'H':
+                two(secs / 3600, p.Count);
+                break;
+            case 'S':
+                two(secs % 60, p.Count);
+                break;
+            case 'M': {
+                // Minutes right after hours or right before seconds.
+                bool minutes = false;
+                for (std::size_t b = k; b-- > 0;)
+                    if (parts[b].Letter != 0) {
+                        minutes = parts[b].Letter == 'H';
+                        break;
+                    }
+                for (std::size_t a = k + 1; !minutes && a < parts.size(); ++a)
+                    if (parts[a].Letter != 0) {
+                        minutes = parts[a].Letter == 'S';
+                        break;
+                    }
+                two(minutes ? (secs / 60) % 60 : mo, p.Count);
+                break;
+            }
         }
     }
     return true;
@@ -1272,12 +1369,16 @@ TValue Weekday(TEvaluator& e, const TFormulaNode& call) {
     if (s < 0 || s > 2958465) return TValue::Err(kNum);
     const long day = long(std::floor(s));
     // Serial 1 is a Sunday in the system's calendar.
-    const long sunday0 = ((day - 1) % 7 + 7) % 7;   // 0 = Sunday
+    const long sunday0 = ((day - 1) % 7 + 7) % 7;  // 0 = Sunday
     switch (ToInt(type)) {
-    case 1: return TValue::Num(double(sunday0 + 1));
-    case 2: return TValue::Num(double((sunday0 + 6) % 7 + 1));
-    case 3: return TValue::Num(double((sunday0 + 6) % 7));
-    default: throw TNotEvaluated{};
+        case 1:
+            return TValue::Num(double(sunday0 + 1));
+        case 2:
+            return TValue::Num(double((sunday0 + 6) % 7 + 1));
+        case 3:
+            return TValue::Num(double((sunday0 + 6) % 7));
+        default:
+            throw TNotEvaluated{};
     }
 }
 TValue EDateImpl(TEvaluator& e, const TFormulaNode& call, bool endOfMonth) {
@@ -1286,7 +1387,7 @@ TValue EDateImpl(TEvaluator& e, const TFormulaNode& call, bool endOfMonth) {
     if (!Num(e, call, 0, s, err) || !Num(e, call, 1, months, err)) return err;
     int y = 0, m = 0, d = 0;
     if (!SerialToDate(s, y, m, d)) return TValue::Err(kNum);
-    if (s < 61) throw TNotEvaluated{};   // months around the system's 29 February 1900
+    if (s < 61) throw TNotEvaluated{};  // months around the system's 29 February 1900
     long total = long(y) * 12 + (m - 1) + ToInt(months);
     y = int(total / 12), m = int(total % 12) + 1;
     if (y < 1900 || y > 9999) return TValue::Err(kNum);
@@ -1307,7 +1408,7 @@ TValue Days(TEvaluator& e, const TFormulaNode& call) {
 
 // The values of one row or column of a reference or an array, in order.
 struct TLine {
-    std::vector<std::pair<int, TCellValue>> Cells;   // (index from 0, value), non-empty only, ascending
+    std::vector<std::pair<int, TCellValue>> Cells;  // (index from 0, value), non-empty only, ascending
     int Length = 0;
 };
 
@@ -1356,8 +1457,10 @@ int FindInLine(const TLine& line, const TCellValue& x, int type) {
     for (const auto& [k, c] : line.Cells) {
         if (!SameType(c, x) || c.kind == Kind::Error) continue;
         const int cmp = Compare(c, x);
-        if (type > 0 ? cmp <= 0 : cmp >= 0) found = k;
-        else break;
+        if (type > 0 ? cmp <= 0 : cmp >= 0)
+            found = k;
+        else
+            break;
     }
     return found;
 }
@@ -1483,35 +1586,133 @@ TValue Columns(TEvaluator& e, const TFormulaNode& c) { return RowsColumns(e, c, 
 
 const std::unordered_map<std::string_view, THandler>& Handlers() {
     static const std::unordered_map<std::string_view, THandler> table = {
-        {"SUM", Sum}, {"PRODUCT", Product}, {"SUMSQ", SumSq}, {"AVERAGE", Average}, {"MIN", Min}, {"MAX", Max},
-        {"COUNT", Count}, {"COUNTA", CountA}, {"COUNTBLANK", CountBlank}, {"SUBTOTAL", Subtotal},
-        {"SUMPRODUCT", SumProduct}, {"STDEV", StDev}, {"STDEV.S", StDev}, {"STDEVP", StDevP}, {"STDEV.P", StDevP},
-        {"VAR", Var}, {"VAR.S", Var}, {"VARP", VarP}, {"VAR.P", VarP}, {"MEDIAN", Median}, {"LARGE", Large},
+        {"SUM", Sum},
+        {"PRODUCT", Product},
+        {"SUMSQ", SumSq},
+        {"AVERAGE", Average},
+        {"MIN", Min},
+        {"MAX", Max},
+        {"COUNT", Count},
+        {"COUNTA", CountA},
+        {"COUNTBLANK", CountBlank},
+        {"SUBTOTAL", Subtotal},
+        {"SUMPRODUCT", SumProduct},
+        {"STDEV", StDev},
+        {"STDEV.S", StDev},
+        {"STDEVP", StDevP},
+        {"STDEV.P", StDevP},
+        {"VAR", Var},
+        {"VAR.S", Var},
+        {"VARP", VarP},
+        {"VAR.P", VarP},
+        {"MEDIAN", Median},
+        {"LARGE", Large},
         {"SMALL", Small},
-        {"SUMIF", SumIf}, {"COUNTIF", CountIf}, {"AVERAGEIF", AverageIf}, {"SUMIFS", SumIfs}, {"COUNTIFS", CountIfs},
-        {"AVERAGEIFS", AverageIfs}, {"MAXIFS", MaxIfs}, {"MINIFS", MinIfs},
-        {"IF", If}, {"IFERROR", IfError}, {"IFNA", IfNa}, {"IFS", Ifs}, {"SWITCH", Switch}, {"AND", And}, {"OR", Or},
-        {"XOR", Xor}, {"NOT", Not}, {"TRUE", True}, {"FALSE", False},
-        {"ISBLANK", IsBlank}, {"ISNUMBER", IsNumber}, {"ISTEXT", IsText}, {"ISNONTEXT", IsNonText},
-        {"ISLOGICAL", IsLogical}, {"ISERROR", IsError}, {"ISERR", IsErr}, {"ISNA", IsNa}, {"NA", Na},
-        {"ISEVEN", IsEven}, {"ISODD", IsOdd},
-        {"ROUND", Round}, {"ROUNDUP", RoundUp}, {"ROUNDDOWN", RoundDown}, {"TRUNC", Trunc}, {"INT", Unary<FnInt>},
-        {"ABS", Unary<FnAbs>}, {"SIGN", Unary<FnSign>}, {"EXP", Unary<FnExp>}, {"SQRT", Unary<FnSqrt>},
-        {"LN", Unary<FnLn>}, {"LOG10", Unary<FnLog10>}, {"SIN", Unary<FnSin>}, {"COS", Unary<FnCos>},
-        {"TAN", Unary<FnTan>}, {"ATAN", Unary<FnAtan>}, {"RADIANS", Unary<FnRadians>}, {"DEGREES", Unary<FnDegrees>},
-        {"EVEN", Unary<FnEven>}, {"ODD", Unary<FnOdd>}, {"FACT", Unary<FnFact>}, {"ATAN2", Atan2},
-        {"MOD", Mod}, {"QUOTIENT", Quotient}, {"POWER", Power}, {"LOG", Log}, {"PI", Pi}, {"CEILING", Ceiling},
+        {"SUMIF", SumIf},
+        {"COUNTIF", CountIf},
+        {"AVERAGEIF", AverageIf},
+        {"SUMIFS", SumIfs},
+        {"COUNTIFS", CountIfs},
+        {"AVERAGEIFS", AverageIfs},
+        {"MAXIFS", MaxIfs},
+        {"MINIFS", MinIfs},
+        {"IF", If},
+        {"IFERROR", IfError},
+        {"IFNA", IfNa},
+        {"IFS", Ifs},
+        {"SWITCH", Switch},
+        {"AND", And},
+        {"OR", Or},
+        {"XOR", Xor},
+        {"NOT", Not},
+        {"TRUE", True},
+        {"FALSE", False},
+        {"ISBLANK", IsBlank},
+        {"ISNUMBER", IsNumber},
+        {"ISTEXT", IsText},
+        {"ISNONTEXT", IsNonText},
+        {"ISLOGICAL", IsLogical},
+        {"ISERROR", IsError},
+        {"ISERR", IsErr},
+        {"ISNA", IsNa},
+        {"NA", Na},
+        {"ISEVEN", IsEven},
+        {"ISODD", IsOdd},
+        {"ROUND", Round},
+        {"ROUNDUP", RoundUp},
+        {"ROUNDDOWN", RoundDown},
+        {"TRUNC", Trunc},
+        {"INT", Unary<FnInt>},
+        {"ABS", Unary<FnAbs>},
+        {"SIGN", Unary<FnSign>},
+        {"EXP", Unary<FnExp>},
+        {"SQRT", Unary<FnSqrt>},
+        {"LN", Unary<FnLn>},
+        {"LOG10", Unary<FnLog10>},
+        {"SIN", Unary<FnSin>},
+        {"COS", Unary<FnCos>},
+        {"TAN", Unary<FnTan>},
+        {"ATAN", Unary<FnAtan>},
+        {"RADIANS", Unary<FnRadians>},
+        {"DEGREES", Unary<FnDegrees>},
+        {"EVEN", Unary<FnEven>},
+        {"ODD", Unary<FnOdd>},
+        {"FACT", Unary<FnFact>},
+        {"ATAN2", Atan2},
+        {"MOD", Mod},
+        {"QUOTIENT", Quotient},
+        {"POWER", Power},
+        {"LOG", Log},
+        {"PI", Pi},
+        {"CEILING", Ceiling},
         {"FLOOR", Floor},
-        {"LEN", Len}, {"LEFT", Left}, {"RIGHT", Right}, {"MID", Mid}, {"UPPER", Upper}, {"LOWER", Lower},
-        {"PROPER", Proper}, {"TRIM", Trim}, {"CONCATENATE", Concatenate}, {"CONCAT", Concat}, {"TEXTJOIN", TextJoin},
-        {"REPT", Rept}, {"SUBSTITUTE", Substitute}, {"REPLACE", Replace}, {"FIND", Find}, {"SEARCH", Search},
-        {"EXACT", Exact}, {"VALUE", Value}, {"T", T}, {"N", N}, {"CHAR", Char}, {"CODE", Code}, {"CLEAN", Clean},
+        {"LEN", Len},
+        {"LEFT", Left},
+        {"RIGHT", Right},
+        {"MID", Mid},
+        {"UPPER", Upper},
+        {"LOWER", Lower},
+        {"PROPER", Proper},
+        {"TRIM", Trim},
+        {"CONCATENATE", Concatenate},
+        {"CONCAT", Concat},
+        {"TEXTJOIN", TextJoin},
+        {"REPT", Rept},
+        {"SUBSTITUTE", Substitute},
+        {"REPLACE", Replace},
+        {"FIND", Find},
+        {"SEARCH", Search},
+        {"EXACT", Exact},
+        {"VALUE", Value},
+        {"T", T},
+        {"N", N},
+        {"CHAR", Char},
+        {"CODE", Code},
+        {"CLEAN", Clean},
         {"TEXT", Text},
-        {"DATE", DateFn}, {"YEAR", Year}, {"MONTH", Month}, {"DAY", Day}, {"HOUR", Hour}, {"MINUTE", Minute},
-        {"SECOND", Second}, {"TIME", Time}, {"TODAY", Today}, {"NOW", NowFn}, {"WEEKDAY", Weekday},
-        {"EDATE", EDate}, {"EOMONTH", EOMonth}, {"DAYS", Days},
-        {"VLOOKUP", VLookup}, {"HLOOKUP", HLookup}, {"MATCH", Match}, {"INDEX", Index}, {"CHOOSE", Choose},
-        {"ROW", Row}, {"COLUMN", Column}, {"ROWS", Rows}, {"COLUMNS", Columns},
+        {"DATE", DateFn},
+        {"YEAR", Year},
+        {"MONTH", Month},
+        {"DAY", Day},
+        {"HOUR", Hour},
+        {"MINUTE", Minute},
+        {"SECOND", Second},
+        {"TIME", Time},
+        {"TODAY", Today},
+        {"NOW", NowFn},
+        {"WEEKDAY", Weekday},
+        {"EDATE", EDate},
+        {"EOMONTH", EOMonth},
+        {"DAYS", Days},
+        {"VLOOKUP", VLookup},
+        {"HLOOKUP", HLookup},
+        {"MATCH", Match},
+        {"INDEX", Index},
+        {"CHOOSE", Choose},
+        {"ROW", Row},
+        {"COLUMN", Column},
+        {"ROWS", Rows},
+        {"COLUMNS", Columns},
     };
     return table;
 }
@@ -1524,13 +1725,15 @@ bool TakesValues(std::string_view name) {
     static const std::unordered_map<std::string_view, bool> names = [] {
         std::unordered_map<std::string_view, bool> m;
         for (std::string_view n :
-             {"ABS", "INT", "TRUNC", "ROUND", "ROUNDUP", "ROUNDDOWN", "MOD", "QUOTIENT", "POWER", "SQRT", "EXP", "LN",
-              "LOG", "LOG10", "SIGN", "SIN", "COS", "TAN", "ATAN", "ATAN2", "RADIANS", "DEGREES", "EVEN", "ODD", "FACT",
-              "CEILING", "FLOOR", "LEN", "LEFT", "RIGHT", "MID", "UPPER", "LOWER", "PROPER", "TRIM", "CLEAN", "REPT",
-              "SUBSTITUTE", "REPLACE", "FIND", "SEARCH", "EXACT", "VALUE", "TEXT", "T", "N", "CHAR", "CODE", "ISBLANK",
-              "ISNUMBER", "ISTEXT", "ISNONTEXT", "ISLOGICAL", "ISERROR", "ISERR", "ISNA", "ISEVEN", "ISODD", "NOT",
-              "IFERROR", "IFNA", "DATE", "YEAR", "MONTH", "DAY", "HOUR", "MINUTE", "SECOND", "TIME", "WEEKDAY",
-              "EDATE", "EOMONTH", "DAYS"})
+             {"ABS",   "INT",        "TRUNC",   "ROUND",   "ROUNDUP",  "ROUNDDOWN", "MOD",       "QUOTIENT",  "POWER",
+              "SQRT",  "EXP",        "LN",      "LOG",     "LOG10",    "SIGN",      "SIN",       "COS",       "TAN",
+              "ATAN",  "ATAN2",      "RADIANS", "DEGREES", "EVEN",     "ODD",       "FACT",      "CEILING",   "FLOOR",
+              "LEN",   "LEFT",       "RIGHT",   "MID",     "UPPER",    "LOWER",     "PROPER",    "TRIM",      "CLEAN",
+              "REPT",  "SUBSTITUTE", "REPLACE", "FIND",    "SEARCH",   "EXACT",     "VALUE",     "TEXT",      "T",
+              "N",     "CHAR",       "CODE",    "ISBLANK", "ISNUMBER", "ISTEXT",    "ISNONTEXT", "ISLOGICAL", "ISERROR",
+              "ISERR", "ISNA",       "ISEVEN",  "ISODD",   "NOT",      "IFERROR",   "IFNA",      "DATE",      "YEAR",
+              "MONTH", "DAY",        "HOUR",    "MINUTE",  "SECOND",   "TIME",      "WEEKDAY",   "EDATE",     "EOMONTH",
+              "DAYS"})
             m.emplace(n, true);
         return m;
     }();

@@ -4,8 +4,8 @@
 // evaluation state of one formula.
 
 #include <memory>
-#include <unordered_map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/spreadsheet/formula/formula.h"
@@ -26,7 +26,7 @@ inline constexpr const char* kNull = "#NULL!";
 struct TNotEvaluated {};
 
 struct TRect {
-    std::string Sheet;   // "" = the formula's sheet
+    std::string Sheet;  // "" = the formula's sheet
     int Row1 = 0, Col1 = 0, Row2 = 0, Col2 = 0;
     int Rows() const { return Row2 - Row1 + 1; }
     int Cols() const { return Col2 - Col1 + 1; }
@@ -35,7 +35,7 @@ struct TRect {
 
 struct TArray {
     int Rows = 0, Cols = 0;
-    std::vector<TCellValue> Cells;   // row-major
+    std::vector<TCellValue> Cells;  // row-major
     const TCellValue& At(int r, int c) const { return Cells[std::size_t(r) * Cols + c]; }
 };
 
@@ -46,13 +46,27 @@ struct TValue {
     std::vector<TRect> areas;             // Ref
     std::shared_ptr<const TArray> array;  // Array
 
-    static TValue Of(TCellValue v) { TValue x; x.scalar = std::move(v); return x; }
+    static TValue Of(TCellValue v) {
+        TValue x;
+        x.scalar = std::move(v);
+        return x;
+    }
     static TValue Num(double d) { return Of(TCellValue::Number(d)); }
     static TValue Bool(bool b) { return Of(TCellValue::Boolean(b)); }
     static TValue Str(std::string s) { return Of(TCellValue::Text(std::move(s))); }
     static TValue Err(const char* code) { return Of(TCellValue::Error(code)); }
-    static TValue Area(TRect r) { TValue x; x.type = Type::Ref; x.areas.push_back(std::move(r)); return x; }
-    static TValue Arr(TArray a) { TValue x; x.type = Type::Array; x.array = std::make_shared<const TArray>(std::move(a)); return x; }
+    static TValue Area(TRect r) {
+        TValue x;
+        x.type = Type::Ref;
+        x.areas.push_back(std::move(r));
+        return x;
+    }
+    static TValue Arr(TArray a) {
+        TValue x;
+        x.type = Type::Array;
+        x.array = std::make_shared<const TArray>(std::move(a));
+        return x;
+    }
     bool IsError() const { return type == Type::Scalar && scalar.kind == TCellValue::Kind::Error; }
 };
 

@@ -18,11 +18,15 @@ namespace tabrix::xl {
 bool operator==(const TCellValue& a, const TCellValue& b) {
     if (a.kind != b.kind) return false;
     switch (a.kind) {
-    case TCellValue::Kind::Empty: return true;
-    case TCellValue::Kind::Number: return a.number == b.number;
-    case TCellValue::Kind::Boolean: return a.boolean == b.boolean;
-    case TCellValue::Kind::Text:
-    case TCellValue::Kind::Error: return a.text == b.text;
+        case TCellValue::Kind::Empty:
+            return true;
+        case TCellValue::Kind::Number:
+            return a.number == b.number;
+        case TCellValue::Kind::Boolean:
+            return a.boolean == b.boolean;
+        case TCellValue::Kind::Text:
+        case TCellValue::Kind::Error:
+            return a.text == b.text;
     }
     return false;
 }
@@ -60,18 +64,24 @@ TCellValue ApplyArithmetic(char op, const TCellValue& a, const TCellValue& b) {
     if (!ToNumber(a, x, err) || !ToNumber(b, y, err)) return err;
     double r = 0;
     switch (op) {
-    case '+': r = x + y; break;
-    case '-': r = x - y; break;
-    case '*': r = x * y; break;
-    case '/':
-        if (y == 0) return TCellValue::Error(kDiv0);
-        r = x / y;
-        break;
-    case '^':
-        if (x == 0 && y == 0) return TCellValue::Error(kNum);
-        if (x == 0 && y < 0) return TCellValue::Error(kDiv0);
-        r = std::pow(x, y);
-        break;
+        case '+':
+            r = x + y;
+            break;
+        case '-':
+            r = x - y;
+            break;
+        case '*':
+            r = x * y;
+            break;
+        case '/':
+            if (y == 0) return TCellValue::Error(kDiv0);
+            r = x / y;
+            break;
+        case '^':
+            if (x == 0 && y == 0) return TCellValue::Error(kNum);
+            if (x == 0 && y < 0) return TCellValue::Error(kDiv0);
+            r = std::pow(x, y);
+            break;
     }
     if (!std::isfinite(r)) return TCellValue::Error(kNum);
     return TCellValue::Number(r);
@@ -81,22 +91,33 @@ TCellValue ApplyBinary(char op, const TCellValue& a, const TCellValue& b) {
     if (a.kind == TCellValue::Kind::Error) return a;
     if (b.kind == TCellValue::Kind::Error) return b;
     switch (op) {
-    case '&': return TextResult(ToText(a) + ToText(b)).scalar;
-    case '=': return TCellValue::Boolean(Compare(a, b) == 0);
-    case 'n': return TCellValue::Boolean(Compare(a, b) != 0);
-    case '<': return TCellValue::Boolean(Compare(a, b) < 0);
-    case '>': return TCellValue::Boolean(Compare(a, b) > 0);
-    case 'l': return TCellValue::Boolean(Compare(a, b) <= 0);
-    case 'g': return TCellValue::Boolean(Compare(a, b) >= 0);
-    default: return ApplyArithmetic(op, a, b);
+        case '&':
+            return TextResult(ToText(a) + ToText(b)).scalar;
+        case '=':
+            return TCellValue::Boolean(Compare(a, b) == 0);
+        case 'n':
+            return TCellValue::Boolean(Compare(a, b) != 0);
+        case '<':
+            return TCellValue::Boolean(Compare(a, b) < 0);
+        case '>':
+            return TCellValue::Boolean(Compare(a, b) > 0);
+        case 'l':
+            return TCellValue::Boolean(Compare(a, b) <= 0);
+        case 'g':
+            return TCellValue::Boolean(Compare(a, b) >= 0);
+        default:
+            return ApplyArithmetic(op, a, b);
     }
 }
 
 int Rank(const TCellValue& v) {
     switch (v.kind) {
-    case TCellValue::Kind::Text: return 1;
-    case TCellValue::Kind::Boolean: return 2;
-    default: return 0;
+        case TCellValue::Kind::Text:
+            return 1;
+        case TCellValue::Kind::Boolean:
+            return 2;
+        default:
+            return 0;
     }
 }
 
@@ -118,34 +139,56 @@ bool NumbersEqual(double a, double b) {
 
 bool ToNumber(const TCellValue& v, double& out, TCellValue& err) {
     switch (v.kind) {
-    case TCellValue::Kind::Empty: out = 0; return true;
-    case TCellValue::Kind::Number: out = v.number; return true;
-    case TCellValue::Kind::Boolean: out = v.boolean ? 1 : 0; return true;
-    case TCellValue::Kind::Error: err = v; return false;
-    case TCellValue::Kind::Text: {
-        const TTypedInput in = ParseTypedInput(v.text, FormatSettings());
-        if (in.kind == TTypedInput::Kind::Number) {
-            out = in.number;
+        case TCellValue::Kind::Empty:
+            out = 0;
             return true;
+        case TCellValue::Kind::Number:
+            out = v.number;
+            return true;
+        case TCellValue::Kind::Boolean:
+            out = v.boolean ? 1 : 0;
+            return true;
+        case TCellValue::Kind::Error:
+            err = v;
+            return false;
+        case TCellValue::Kind::Text: {
+            const TTypedInput in = ParseTypedInput(v.text, FormatSettings());
+            if (in.kind == TTypedInput::Kind::Number) {
+                out = in.number;
+                return true;
+            }
+            err = TCellValue::Error(kValue);
+            return false;
         }
-        err = TCellValue::Error(kValue);
-        return false;
-    }
     }
     return false;
 }
 
 bool ToBool(const TCellValue& v, bool& out, TCellValue& err) {
     switch (v.kind) {
-    case TCellValue::Kind::Empty: out = false; return true;
-    case TCellValue::Kind::Number: out = v.number != 0; return true;
-    case TCellValue::Kind::Boolean: out = v.boolean; return true;
-    case TCellValue::Kind::Error: err = v; return false;
-    case TCellValue::Kind::Text:
-        if (SameText(v.text, "TRUE")) { out = true; return true; }
-        if (SameText(v.text, "FALSE")) { out = false; return true; }
-        err = TCellValue::Error(kValue);
-        return false;
+        case TCellValue::Kind::Empty:
+            out = false;
+            return true;
+        case TCellValue::Kind::Number:
+            out = v.number != 0;
+            return true;
+        case TCellValue::Kind::Boolean:
+            out = v.boolean;
+            return true;
+        case TCellValue::Kind::Error:
+            err = v;
+            return false;
+        case TCellValue::Kind::Text:
+            if (SameText(v.text, "TRUE")) {
+                out = true;
+                return true;
+            }
+            if (SameText(v.text, "FALSE")) {
+                out = false;
+                return true;
+            }
+            err = TCellValue::Error(kValue);
+            return false;
     }
     return false;
 }
@@ -171,10 +214,14 @@ std::string NumberToText(double d) {
 
 std::string ToText(const TCellValue& v) {
     switch (v.kind) {
-    case TCellValue::Kind::Number: return NumberToText(v.number);
-    case TCellValue::Kind::Boolean: return v.boolean ? "TRUE" : "FALSE";
-    case TCellValue::Kind::Empty: return std::string();
-    default: return v.text;
+        case TCellValue::Kind::Number:
+            return NumberToText(v.number);
+        case TCellValue::Kind::Boolean:
+            return v.boolean ? "TRUE" : "FALSE";
+        case TCellValue::Kind::Empty:
+            return std::string();
+        default:
+            return v.text;
     }
 }
 
@@ -185,9 +232,12 @@ int Compare(const TCellValue& a0, const TCellValue& b0) {
                             kFalse = TCellValue::Boolean(false);
     const auto blankFor = [&](const TCellValue& other) -> const TCellValue* {
         switch (other.kind) {
-        case TCellValue::Kind::Text: return &kEmptyText;
-        case TCellValue::Kind::Boolean: return &kFalse;
-        default: return &kZero;
+            case TCellValue::Kind::Text:
+                return &kEmptyText;
+            case TCellValue::Kind::Boolean:
+                return &kFalse;
+            default:
+                return &kZero;
         }
     };
     if (a->kind == TCellValue::Kind::Empty) a = blankFor(*b);
@@ -195,15 +245,17 @@ int Compare(const TCellValue& a0, const TCellValue& b0) {
     const int ra = Rank(*a), rb = Rank(*b);
     if (ra != rb) return ra < rb ? -1 : 1;
     switch (a->kind) {
-    case TCellValue::Kind::Number:
-        if (NumbersEqual(a->number, b->number)) return 0;
-        return a->number < b->number ? -1 : 1;
-    case TCellValue::Kind::Boolean: return int(a->boolean) - int(b->boolean);
-    case TCellValue::Kind::Text: {
-        const std::string x = AnsiUpperCase(a->text), y = AnsiUpperCase(b->text);
-        return x < y ? -1 : (x == y ? 0 : 1);
-    }
-    default: return 0;
+        case TCellValue::Kind::Number:
+            if (NumbersEqual(a->number, b->number)) return 0;
+            return a->number < b->number ? -1 : 1;
+        case TCellValue::Kind::Boolean:
+            return int(a->boolean) - int(b->boolean);
+        case TCellValue::Kind::Text: {
+            const std::string x = AnsiUpperCase(a->text), y = AnsiUpperCase(b->text);
+            return x < y ? -1 : (x == y ? 0 : 1);
+        }
+        default:
+            return 0;
     }
 }
 
@@ -215,18 +267,19 @@ TCellValue TEvaluator::Cell(const std::string& sheet, int row, int col) {
 
 TCellValue TEvaluator::Scalar(const TValue& v) {
     switch (v.type) {
-    case TValue::Type::Scalar: return v.scalar;
-    case TValue::Type::Array:
-        if (v.array->Cells.empty()) return TCellValue::Error(kValue);
-        return v.array->Cells.front();
-    case TValue::Type::Ref: {
-        if (v.areas.size() != 1) return TCellValue::Error(kValue);
-        const TRect& r = v.areas.front();
-        if (r.Row1 == r.Row2 && r.Col1 == r.Col2) return Cell(r.Sheet, r.Row1, r.Col1);
-        if (r.Col1 == r.Col2 && Row >= r.Row1 && Row <= r.Row2) return Cell(r.Sheet, Row, r.Col1);
-        if (r.Row1 == r.Row2 && Col >= r.Col1 && Col <= r.Col2) return Cell(r.Sheet, r.Row1, Col);
-        return TCellValue::Error(kValue);
-    }
+        case TValue::Type::Scalar:
+            return v.scalar;
+        case TValue::Type::Array:
+            if (v.array->Cells.empty()) return TCellValue::Error(kValue);
+            return v.array->Cells.front();
+        case TValue::Type::Ref: {
+            if (v.areas.size() != 1) return TCellValue::Error(kValue);
+            const TRect& r = v.areas.front();
+            if (r.Row1 == r.Row2 && r.Col1 == r.Col2) return Cell(r.Sheet, r.Row1, r.Col1);
+            if (r.Col1 == r.Col2 && Row >= r.Row1 && Row <= r.Row2) return Cell(r.Sheet, Row, r.Col1);
+            if (r.Row1 == r.Row2 && Col >= r.Col1 && Col <= r.Col2) return Cell(r.Sheet, r.Row1, Col);
+            return TCellValue::Error(kValue);
+        }
     }
     return TCellValue::Error(kValue);
 }
@@ -240,19 +293,21 @@ void TEvaluator::ForEachCell(const TRect& r, const std::function<bool(int, int, 
 
 void TEvaluator::ForEach(const TValue& v, const std::function<bool(const TCellValue&)>& fn) {
     switch (v.type) {
-    case TValue::Type::Scalar: fn(v.scalar); return;
-    case TValue::Type::Array:
-        for (const TCellValue& c : v.array->Cells)
-            if (!fn(c)) return;
-        return;
-    case TValue::Type::Ref: {
-        bool go = true;
-        for (const TRect& r : v.areas) {
-            ForEachCell(r, [&](int, int, const TCellValue& c) { return go = fn(c); });
-            if (!go) return;
+        case TValue::Type::Scalar:
+            fn(v.scalar);
+            return;
+        case TValue::Type::Array:
+            for (const TCellValue& c : v.array->Cells)
+                if (!fn(c)) return;
+            return;
+        case TValue::Type::Ref: {
+            bool go = true;
+            for (const TRect& r : v.areas) {
+                ForEachCell(r, [&](int, int, const TCellValue& c) { return go = fn(c); });
+                if (!go) return;
+            }
+            return;
         }
-        return;
-    }
     }
 }
 
@@ -334,8 +389,7 @@ TValue TEvaluator::EvalBinary(const TFormulaNode& node) {
     const TValue b = Eval(F.Child(node, 1));
     if (node.Op == ':') return EvalRange(a, b);
     if (node.Op == ' ') {
-        if (a.type != TValue::Type::Ref || b.type != TValue::Type::Ref || a.areas.size() != 1 ||
-            b.areas.size() != 1)
+        if (a.type != TValue::Type::Ref || b.type != TValue::Type::Ref || a.areas.size() != 1 || b.areas.size() != 1)
             return TValue::Err(kValue);
         const TRect& x = a.areas.front();
         const TRect& y = b.areas.front();
@@ -372,83 +426,91 @@ TValue TEvaluator::Eval(const TFormulaNode& node) {
         if (it != Given.end()) return it->second;
     }
     switch (node.Kind) {
-    case TNodeKind::Number: {
-        std::string_view text = F.TokenText(node.Token);
-        char buf[64];
-        std::size_t n = 0;
-        for (char c : text) {
-            if (n + 1 >= sizeof buf) break;
-            buf[n++] = c == F.Dialect().DecimalSeparator ? '.' : c;
+        case TNodeKind::Number: {
+            std::string_view text = F.TokenText(node.Token);
+            char buf[64];
+            std::size_t n = 0;
+            for (char c : text) {
+                if (n + 1 >= sizeof buf) break;
+                buf[n++] = c == F.Dialect().DecimalSeparator ? '.' : c;
+            }
+            double d = 0;
+            std::from_chars(buf, buf + n, d);
+            return TValue::Num(d);
         }
-        double d = 0;
-        std::from_chars(buf, buf + n, d);
-        return TValue::Num(d);
-    }
-    case TNodeKind::String: {
-        const std::string_view text = F.TokenText(node.Token);
-        std::string s;
-        s.reserve(text.size());
-        for (std::size_t i = 1; i + 1 < text.size(); ++i) {
-            s += text[i];
-            if (text[i] == '"') ++i;
+        case TNodeKind::String: {
+            const std::string_view text = F.TokenText(node.Token);
+            std::string s;
+            s.reserve(text.size());
+            for (std::size_t i = 1; i + 1 < text.size(); ++i) {
+                s += text[i];
+                if (text[i] == '"') ++i;
+            }
+            return TValue::Str(std::move(s));
         }
-        return TValue::Str(std::move(s));
-    }
-    case TNodeKind::Boolean: return TValue::Bool(SameText(F.TokenText(node.Token), "TRUE"));
-    case TNodeKind::Error: return TValue::Of(TCellValue::Error(UpperCase(F.TokenText(node.Token))));
-    case TNodeKind::Missing: return TValue{};
-    case TNodeKind::Reference: {
-        const TToken& t = F.Tokens()[node.Token];
-        if (t.Area.AreaKind == TArea::Kind::Error) return TValue::Err(kRef);
-        const std::string_view text = F.TokenText(node.Token);
-        return TValue::Area(
-            TRect{SheetOfPrefix(text.substr(0, t.PrefixLen)), t.Area.Row1, t.Area.Col1, t.Area.Row2, t.Area.Col2});
-    }
-    case TNodeKind::Name: return EvalName(node);
-    case TNodeKind::StructuredRef: throw TNotEvaluated{};
-    case TNodeKind::Parentheses: return Eval(F.Child(node, 0));
-    case TNodeKind::Union: {
-        TValue u;
-        u.type = TValue::Type::Ref;
-        for (int i = 0; i < node.ChildCount; ++i) {
-            TValue part = Eval(F.Child(node, i));
-            if (part.type != TValue::Type::Ref) return TValue::Err(kValue);
-            for (TRect& r : part.areas) u.areas.push_back(std::move(r));
+        case TNodeKind::Boolean:
+            return TValue::Bool(SameText(F.TokenText(node.Token), "TRUE"));
+        case TNodeKind::Error:
+            return TValue::Of(TCellValue::Error(UpperCase(F.TokenText(node.Token))));
+        case TNodeKind::Missing:
+            return TValue{};
+        case TNodeKind::Reference: {
+            const TToken& t = F.Tokens()[node.Token];
+            if (t.Area.AreaKind == TArea::Kind::Error) return TValue::Err(kRef);
+            const std::string_view text = F.TokenText(node.Token);
+            return TValue::Area(
+                TRect{SheetOfPrefix(text.substr(0, t.PrefixLen)), t.Area.Row1, t.Area.Col1, t.Area.Row2, t.Area.Col2});
         }
-        return u;
-    }
-    case TNodeKind::Percent: {
-        const TValue v = Eval(F.Child(node, 0));
-        return TValue::Of(ApplyArithmetic('/', Scalar(v), TCellValue::Number(100)));
-    }
-    case TNodeKind::Unary: {
-        TValue v = Eval(F.Child(node, 0));
-        if (node.Op == '@') return TValue::Of(Scalar(v));
-        if (node.Op == '+') return v;
-        if (v.type == TValue::Type::Array) {
-            TArray a = *v.array;
-            for (TCellValue& c : a.Cells) c = ApplyArithmetic('-', TCellValue::Number(0), c);
+        case TNodeKind::Name:
+            return EvalName(node);
+        case TNodeKind::StructuredRef:
+            throw TNotEvaluated{};
+        case TNodeKind::Parentheses:
+            return Eval(F.Child(node, 0));
+        case TNodeKind::Union: {
+            TValue u;
+            u.type = TValue::Type::Ref;
+            for (int i = 0; i < node.ChildCount; ++i) {
+                TValue part = Eval(F.Child(node, i));
+                if (part.type != TValue::Type::Ref) return TValue::Err(kValue);
+                for (TRect& r : part.areas) u.areas.push_back(std::move(r));
+            }
+            return u;
+        }
+        case TNodeKind::Percent: {
+            const TValue v = Eval(F.Child(node, 0));
+            return TValue::Of(ApplyArithmetic('/', Scalar(v), TCellValue::Number(100)));
+        }
+        case TNodeKind::Unary: {
+            TValue v = Eval(F.Child(node, 0));
+            if (node.Op == '@') return TValue::Of(Scalar(v));
+            if (node.Op == '+') return v;
+            if (v.type == TValue::Type::Array) {
+                TArray a = *v.array;
+                for (TCellValue& c : a.Cells) c = ApplyArithmetic('-', TCellValue::Number(0), c);
+                return TValue::Arr(std::move(a));
+            }
+            const TCellValue s = Scalar(v);
+            if (s.kind == TCellValue::Kind::Error) return TValue::Of(s);
+            return TValue::Of(ApplyArithmetic('-', TCellValue::Number(0), s));
+        }
+        case TNodeKind::Binary:
+            return EvalBinary(node);
+        case TNodeKind::Array: {
+            TArray a;
+            a.Cols = node.ArrayColumns;
+            a.Rows = a.Cols > 0 ? node.ChildCount / a.Cols : 0;
+            for (int i = 0; i < node.ChildCount; ++i) a.Cells.push_back(Scalar(Eval(F.Child(node, i))));
             return TValue::Arr(std::move(a));
         }
-        const TCellValue s = Scalar(v);
-        if (s.kind == TCellValue::Kind::Error) return TValue::Of(s);
-        return TValue::Of(ApplyArithmetic('-', TCellValue::Number(0), s));
-    }
-    case TNodeKind::Binary: return EvalBinary(node);
-    case TNodeKind::Array: {
-        TArray a;
-        a.Cols = node.ArrayColumns;
-        a.Rows = a.Cols > 0 ? node.ChildCount / a.Cols : 0;
-        for (int i = 0; i < node.ChildCount; ++i) a.Cells.push_back(Scalar(Eval(F.Child(node, i))));
-        return TValue::Arr(std::move(a));
-    }
-    case TNodeKind::Function: {
-        if (node.Function < 0) throw TNotEvaluated{};
-        TValue result;
-        if (!CallFunction(*this, node, FunctionInfo(node.Function).Name, result)) throw TNotEvaluated{};
-        return result;
-    }
-    case TNodeKind::Spill: throw TNotEvaluated{};
+        case TNodeKind::Function: {
+            if (node.Function < 0) throw TNotEvaluated{};
+            TValue result;
+            if (!CallFunction(*this, node, FunctionInfo(node.Function).Name, result)) throw TNotEvaluated{};
+            return result;
+        }
+        case TNodeKind::Spill:
+            throw TNotEvaluated{};
     }
     throw TNotEvaluated{};
 }

@@ -13,12 +13,32 @@ struct TCellValue {
     enum class Kind { Empty, Number, Text, Boolean, Error } kind = Kind::Empty;
     double number = 0;
     bool boolean = false;
-    std::string text;   // UTF-8; the error code ("#DIV/0!") for Error; "" with Error: not evaluated
+    std::string text;  // UTF-8; the error code ("#DIV/0!") for Error; "" with Error: not evaluated
 
-    static TCellValue Number(double v) { TCellValue c; c.kind = Kind::Number; c.number = v; return c; }
-    static TCellValue Text(std::string s) { TCellValue c; c.kind = Kind::Text; c.text = std::move(s); return c; }
-    static TCellValue Boolean(bool b) { TCellValue c; c.kind = Kind::Boolean; c.boolean = b; return c; }
-    static TCellValue Error(std::string code) { TCellValue c; c.kind = Kind::Error; c.text = std::move(code); return c; }
+    static TCellValue Number(double v) {
+        TCellValue c;
+        c.kind = Kind::Number;
+        c.number = v;
+        return c;
+    }
+    static TCellValue Text(std::string s) {
+        TCellValue c;
+        c.kind = Kind::Text;
+        c.text = std::move(s);
+        return c;
+    }
+    static TCellValue Boolean(bool b) {
+        TCellValue c;
+        c.kind = Kind::Boolean;
+        c.boolean = b;
+        return c;
+    }
+    static TCellValue Error(std::string code) {
+        TCellValue c;
+        c.kind = Kind::Error;
+        c.text = std::move(code);
+        return c;
+    }
     // The evaluator could not compute the value (a function it does not implement).
     static TCellValue NotEvaluated() { return Error(std::string()); }
     bool IsNotEvaluated() const noexcept { return kind == Kind::Error && text.empty(); }

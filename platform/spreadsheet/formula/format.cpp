@@ -1,7 +1,7 @@
 // Re-emitting a parsed formula in a dialect.
 
-#include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/ascii.h"
+#include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/functions.h"
 
 #include <string>
@@ -70,35 +70,45 @@ std::string FormatFormula(const TFormula& f, const TFormulaDialect& dialect) {
             }
         }
         switch (t.Kind) {
-        case TTokenKind::Number:
-            for (char c : raw) out += c == from.DecimalSeparator ? dialect.DecimalSeparator : c;
-            break;
-        case TTokenKind::ListSeparator: out += dialect.ListSeparator; break;
-        case TTokenKind::ArrayColumnSeparator: out += dialect.ArrayColumnSeparator; break;
-        case TTokenKind::ArrayRowSeparator: out += dialect.ArrayRowSeparator; break;
-        case TTokenKind::Boolean:
-        case TTokenKind::Error: AppendUpper(out, raw); break;
-        case TTokenKind::Reference:
-            // The sheet keeps its spelling; the cell part is written as the spreadsheet writes it.
-            out.append(raw.substr(0, t.PrefixLen));
-            AppendUpper(out, raw.substr(t.PrefixLen));
-            break;
-        case TTokenKind::Function: {
-            const int index = t.PrefixLen == 0 ? FindFunction(raw) : -1;
-            if (index < 0) {
-                out.append(raw);
+            case TTokenKind::Number:
+                for (char c : raw) out += c == from.DecimalSeparator ? dialect.DecimalSeparator : c;
+                break;
+            case TTokenKind::ListSeparator:
+                out += dialect.ListSeparator;
+                break;
+            case TTokenKind::ArrayColumnSeparator:
+                out += dialect.ArrayColumnSeparator;
+                break;
+            case TTokenKind::ArrayRowSeparator:
+                out += dialect.ArrayRowSeparator;
+                break;
+            case TTokenKind::Boolean:
+            case TTokenKind::Error:
+                AppendUpper(out, raw);
+                break;
+            case TTokenKind::Reference:
+                // The sheet keeps its spelling; the cell part is written as the spreadsheet writes it.
+                out.append(raw.substr(0, t.PrefixLen));
+                AppendUpper(out, raw.substr(t.PrefixLen));
+                break;
+            case TTokenKind::Function: {
+                const int index = t.PrefixLen == 0 ? FindFunction(raw) : -1;
+                if (index < 0) {
+                    out.append(raw);
+                    break;
+                }
+                const TFunctionInfo& info = FunctionInfo(index);
+                const std::string_view bare = StripFunctionPrefix(raw);
+                if (dialect.FunctionPrefixes && (info.Flags & ffPrefixed)) {
+                    out += "_xlfn.";
+                    if (info.Flags & ffWorksheet) out += "_xlws.";
+                }
+                AppendUpper(out, bare);
                 break;
             }
-            const TFunctionInfo& info = FunctionInfo(index);
-            const std::string_view bare = StripFunctionPrefix(raw);
-            if (dialect.FunctionPrefixes && (info.Flags & ffPrefixed)) {
-                out += "_xlfn.";
-                if (info.Flags & ffWorksheet) out += "_xlws.";
-            }
-            AppendUpper(out, bare);
-            break;
-        }
-        default: out.append(raw); break;
+            default:
+                out.append(raw);
+                break;
         }
         if (fileForms) out += forms.After[i];
     }

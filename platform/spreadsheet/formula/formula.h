@@ -18,23 +18,37 @@
 namespace tabrix::xl {
 
 enum class TNodeKind : unsigned char {
-    Number, String, Boolean, Error, Reference, Name, StructuredRef, Missing,
-    Function, Unary, Binary, Percent, Spill, Array, Parentheses, Union
+    Number,
+    String,
+    Boolean,
+    Error,
+    Reference,
+    Name,
+    StructuredRef,
+    Missing,
+    Function,
+    Unary,
+    Binary,
+    Percent,
+    Spill,
+    Array,
+    Parentheses,
+    Union
 };
 
 // One node of the syntax tree. Operands are the node's children, stored as a
 // run of indices in TFormula::Children().
 struct TFormulaNode {
     TNodeKind Kind = TNodeKind::Missing;
-    int Token = -1;              // the token it came from (-1 for Missing)
-    int FirstChild = 0;          // index into TFormula::Children()
+    int Token = -1;      // the token it came from (-1 for Missing)
+    int FirstChild = 0;  // index into TFormula::Children()
     int ChildCount = 0;
-    int Function = -1;           // index into the function table, -1 unknown
-    int ArrayColumns = 0;        // Array: columns per row (children are row-major)
-    int FirstToken = -1;         // the tokens the node spans, its brackets included
+    int Function = -1;     // index into the function table, -1 unknown
+    int ArrayColumns = 0;  // Array: columns per row (children are row-major)
+    int FirstToken = -1;   // the tokens the node spans, its brackets included
     int LastToken = -1;
-    char Op = 0;                 // Unary '+' '-' '@'; Binary '+' '-' '*' '/' '^' '&' '=' '<' '>'
-                                 // 'l' (<=) 'g' (>=) 'n' (<>) ':' (range) ' ' (intersection)
+    char Op = 0;  // Unary '+' '-' '@'; Binary '+' '-' '*' '/' '^' '&' '=' '<' '>'
+                  // 'l' (<=) 'g' (>=) 'n' (<>) ':' (range) ' ' (intersection)
 };
 
 struct TParseOptions {

@@ -15,9 +15,9 @@ enum TFunctionFlag : std::uint8_t {
 };
 
 struct TFunctionInfo {
-    std::string_view Name;   // upper case, without the file prefix
+    std::string_view Name;  // upper case, without the file prefix
     std::uint8_t MinArgs;
-    std::uint8_t MaxArgs;    // 255: up to the spreadsheet's limit of 255 arguments
+    std::uint8_t MaxArgs;  // 255: up to the spreadsheet's limit of 255 arguments
     std::uint8_t Flags;
 };
 

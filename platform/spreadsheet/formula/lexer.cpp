@@ -10,8 +10,8 @@ namespace tabrix::xl {
 namespace {
 
 constexpr std::array<std::string_view, 15> kErrorLiterals = {
-    "#NULL!", "#DIV/0!", "#VALUE!", "#REF!", "#NAME?", "#NUM!", "#N/A", "#GETTING_DATA",
-    "#SPILL!", "#CALC!", "#FIELD!", "#BLOCKED!", "#CONNECT!", "#BUSY!", "#UNKNOWN!"};
+    "#NULL!",  "#DIV/0!", "#VALUE!", "#REF!",     "#NAME?",    "#NUM!",  "#N/A",     "#GETTING_DATA",
+    "#SPILL!", "#CALC!",  "#FIELD!", "#BLOCKED!", "#CONNECT!", "#BUSY!", "#UNKNOWN!"};
 
 using ascii::IsDigit;
 using ascii::IsLetter;
@@ -22,9 +22,7 @@ using ascii::Upper;
 bool IsNameStart(char c) noexcept {
     return IsLetter(c) || c == '_' || c == '\\' || static_cast<unsigned char>(c) >= 0x80;
 }
-bool IsNameChar(char c) noexcept {
-    return IsNameStart(c) || IsDigit(c) || c == '.' || c == '?';
-}
+bool IsNameChar(char c) noexcept { return IsNameStart(c) || IsDigit(c) || c == '.' || c == '?'; }
 bool IsBlank(char c) noexcept { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool StartsWithNoCase(std::string_view text, std::size_t pos, std::string_view upper) noexcept {
@@ -106,7 +104,10 @@ private:
         for (;;) {
             if (j >= n) Fail("unclosed string", i);
             if (FText[j] == '"') {
-                if (j + 1 < n && FText[j + 1] == '"') { j += 2; continue; }
+                if (j + 1 < n && FText[j + 1] == '"') {
+                    j += 2;
+                    continue;
+                }
                 break;
             }
             ++j;
@@ -165,9 +166,14 @@ private:
         int depth = 0;
         for (std::size_t j = i; j < FText.size(); ++j) {
             const char c = FText[j];
-            if (c == '\'') { ++j; continue; }
-            if (c == '[') ++depth;
-            else if (c == ']' && --depth == 0) return j + 1;
+            if (c == '\'') {
+                ++j;
+                continue;
+            }
+            if (c == '[')
+                ++depth;
+            else if (c == ']' && --depth == 0)
+                return j + 1;
         }
         Fail("unclosed bracket", i);
     }
@@ -186,7 +192,10 @@ private:
             for (;;) {
                 if (j >= n) Fail("unclosed quoted sheet name", i);
                 if (FText[j] == '\'') {
-                    if (j + 1 < n && FText[j + 1] == '\'') { j += 2; continue; }
+                    if (j + 1 < n && FText[j + 1] == '\'') {
+                        j += 2;
+                        continue;
+                    }
                     break;
                 }
                 ++j;
@@ -335,27 +344,27 @@ private:
         TArea area;
         std::size_t end = 0;
         switch (MatchCell(p, area.Row1, area.Col1, area.AbsRow1, area.AbsCol1, end)) {
-        case TMatch::Beyond:
-            Fail("reference beyond the sheet", p);
-        case TMatch::Found: {
-            area.AreaKind = TArea::Kind::Cell;
-            area.Row2 = area.Row1, area.Col2 = area.Col1, area.AbsRow2 = area.AbsRow1, area.AbsCol2 = area.AbsCol1;
-            std::size_t end2 = 0;
-            TArea second;
-            if (end < n && FText[end] == ':') {
-                const TMatch m = MatchCell(end + 1, second.Row1, second.Col1, second.AbsRow1, second.AbsCol1, end2);
-                if (m == TMatch::Beyond) Fail("reference beyond the sheet", end + 1);
-                if (m == TMatch::Found) {
-                    area.AreaKind = TArea::Kind::Range;
-                    area.Row2 = second.Row1, area.Col2 = second.Col1;
-                    area.AbsRow2 = second.AbsRow1, area.AbsCol2 = second.AbsCol1;
-                    end = end2;
+            case TMatch::Beyond:
+                Fail("reference beyond the sheet", p);
+            case TMatch::Found: {
+                area.AreaKind = TArea::Kind::Cell;
+                area.Row2 = area.Row1, area.Col2 = area.Col1, area.AbsRow2 = area.AbsRow1, area.AbsCol2 = area.AbsCol1;
+                std::size_t end2 = 0;
+                TArea second;
+                if (end < n && FText[end] == ':') {
+                    const TMatch m = MatchCell(end + 1, second.Row1, second.Col1, second.AbsRow1, second.AbsCol1, end2);
+                    if (m == TMatch::Beyond) Fail("reference beyond the sheet", end + 1);
+                    if (m == TMatch::Found) {
+                        area.AreaKind = TArea::Kind::Range;
+                        area.Row2 = second.Row1, area.Col2 = second.Col1;
+                        area.AbsRow2 = second.AbsRow1, area.AbsCol2 = second.AbsCol1;
+                        end = end2;
+                    }
                 }
+                return AddReference(start, p, end, area);
             }
-            return AddReference(start, p, end, area);
-        }
-        case TMatch::None:
-            break;
+            case TMatch::None:
+                break;
         }
         if ((end = MatchColumns(p, area)) != 0) return AddReference(start, p, end, area);
         if ((end = MatchRows(p, area)) != 0) return AddReference(start, p, end, area);
@@ -433,37 +442,40 @@ void AppendRow(std::string& out, int row, bool abs) {
     if (abs) out += '$';
     char digits[12];
     int n = 0;
-    do { digits[n++] = char('0' + row % 10); row /= 10; } while (row > 0);
+    do {
+        digits[n++] = char('0' + row % 10);
+        row /= 10;
+    } while (row > 0);
     while (n > 0) out += digits[--n];
 }
 }  // namespace
 
 void AppendArea(std::string& out, const TArea& a) {
     switch (a.AreaKind) {
-    case TArea::Kind::Error:
-        out += "#REF!";
-        break;
-    case TArea::Kind::Cell:
-        AppendColumn(out, a.Col1, a.AbsCol1);
-        AppendRow(out, a.Row1, a.AbsRow1);
-        break;
-    case TArea::Kind::Range:
-        AppendColumn(out, a.Col1, a.AbsCol1);
-        AppendRow(out, a.Row1, a.AbsRow1);
-        out += ':';
-        AppendColumn(out, a.Col2, a.AbsCol2);
-        AppendRow(out, a.Row2, a.AbsRow2);
-        break;
-    case TArea::Kind::Columns:
-        AppendColumn(out, a.Col1, a.AbsCol1);
-        out += ':';
-        AppendColumn(out, a.Col2, a.AbsCol2);
-        break;
-    case TArea::Kind::Rows:
-        AppendRow(out, a.Row1, a.AbsRow1);
-        out += ':';
-        AppendRow(out, a.Row2, a.AbsRow2);
-        break;
+        case TArea::Kind::Error:
+            out += "#REF!";
+            break;
+        case TArea::Kind::Cell:
+            AppendColumn(out, a.Col1, a.AbsCol1);
+            AppendRow(out, a.Row1, a.AbsRow1);
+            break;
+        case TArea::Kind::Range:
+            AppendColumn(out, a.Col1, a.AbsCol1);
+            AppendRow(out, a.Row1, a.AbsRow1);
+            out += ':';
+            AppendColumn(out, a.Col2, a.AbsCol2);
+            AppendRow(out, a.Row2, a.AbsRow2);
+            break;
+        case TArea::Kind::Columns:
+            AppendColumn(out, a.Col1, a.AbsCol1);
+            out += ':';
+            AppendColumn(out, a.Col2, a.AbsCol2);
+            break;
+        case TArea::Kind::Rows:
+            AppendRow(out, a.Row1, a.AbsRow1);
+            out += ':';
+            AppendRow(out, a.Row2, a.AbsRow2);
+            break;
     }
 }
 

@@ -21,11 +21,15 @@ enum class TTokenKind : unsigned char {
     Name,           // a defined name, maybe qualified: Total  Sheet1!Total  [1]!Total
     StructuredRef,  // Table1[Col]  Table1[[#This Row],[Col]]  [@Col]
     Function,       // the name of a call; the next token is OpenParen
-    OpenParen, CloseParen, OpenBrace, CloseBrace,
+    OpenParen,
+    CloseParen,
+    OpenBrace,
+    CloseBrace,
     ListSeparator,  // between arguments; the union operator inside parentheses
-    ArrayColumnSeparator, ArrayRowSeparator,
-    Operator,       // + - * / ^ & = <> < > <= >= % : @ and the spill '#'
-    Whitespace,     // blanks and line breaks; the intersection operator between operands
+    ArrayColumnSeparator,
+    ArrayRowSeparator,
+    Operator,    // + - * / ^ & = <> < > <= >= % : @ and the spill '#'
+    Whitespace,  // blanks and line breaks; the intersection operator between operands
 };
 
 // The rectangle a reference token names. Rows and columns are 1-based.
@@ -33,12 +37,12 @@ struct TArea {
     enum class Kind : unsigned char { Cell, Range, Columns, Rows, Error };
     Kind AreaKind = Kind::Cell;
     bool AbsRow1 = false, AbsCol1 = false, AbsRow2 = false, AbsCol2 = false;
-    int Row1 = 0, Col1 = 0, Row2 = 0, Col2 = 0;   // Columns: rows 1..kMaxRows; Rows: cols 1..kMaxColumns
+    int Row1 = 0, Col1 = 0, Row2 = 0, Col2 = 0;  // Columns: rows 1..kMaxRows; Rows: cols 1..kMaxColumns
 };
 
 struct TToken {
     TTokenKind Kind = TTokenKind::Operator;
-    std::uint32_t Pos = 0;        // byte offset in the formula text
+    std::uint32_t Pos = 0;  // byte offset in the formula text
     std::uint32_t Len = 0;
     std::uint32_t PrefixLen = 0;  // Reference/Name/StructuredRef: length of "Sheet1!" etc. (with the '!')
     TArea Area;                   // Reference only

@@ -5,8 +5,8 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/ascii.h"
+#include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/functions.h"
 
 namespace tabrix::xl {
@@ -23,8 +23,7 @@ constexpr std::size_t kMaxFormulaChars = 8192;
 
 class TParser {
 public:
-    TParser(std::string_view text, const TFormulaDialect& dialect, const TParseOptions& options)
-        : FOptions(options) {
+    TParser(std::string_view text, const TFormulaDialect& dialect, const TParseOptions& options) : FOptions(options) {
         F.FText.assign(text);
         F.FDialect = dialect;
     }
@@ -139,13 +138,20 @@ private:
             if (t == nullptr || t->Kind != TTokenKind::Operator) return left;
             const std::string_view op = Text(*t);
             char code = 0;
-            if (op == "=") code = '=';
-            else if (op == "<") code = '<';
-            else if (op == ">") code = '>';
-            else if (op == "<=") code = 'l';
-            else if (op == ">=") code = 'g';
-            else if (op == "<>") code = 'n';
-            else return left;
+            if (op == "=")
+                code = '=';
+            else if (op == "<")
+                code = '<';
+            else if (op == ">")
+                code = '>';
+            else if (op == "<=")
+                code = 'l';
+            else if (op == ">=")
+                code = 'g';
+            else if (op == "<>")
+                code = 'n';
+            else
+                return left;
             const int tok = Take();
             const int right = ParseConcat();
             left = AddNode(TNodeKind::Binary, tok, {left, right}, code);
@@ -244,19 +250,32 @@ private:
         const TToken* t = Peek();
         if (t == nullptr) Fail("operand expected at the end", EndPos());
         switch (t->Kind) {
-        case TTokenKind::Number: return AddNode(TNodeKind::Number, Take());
-        case TTokenKind::String: return AddNode(TNodeKind::String, Take());
-        case TTokenKind::Boolean: return AddNode(TNodeKind::Boolean, Take());
-        case TTokenKind::Error: return AddNode(TNodeKind::Error, Take());
-        case TTokenKind::Reference: return AddNode(TNodeKind::Reference, Take());
-        case TTokenKind::Name: return AddNode(TNodeKind::Name, Take());
-        case TTokenKind::StructuredRef: return AddNode(TNodeKind::StructuredRef, Take());
-        case TTokenKind::Function: return ParseCall();
-        case TTokenKind::OpenParen: return ParseParentheses();
-        case TTokenKind::OpenBrace: return ParseArray();
-        case TTokenKind::CloseParen: Fail("operand expected before ')'", t->Pos);
-        case TTokenKind::ListSeparator: Fail(std::string("operand expected before '") + F.FDialect.ListSeparator + "'", t->Pos);
-        default: Fail("unexpected '" + std::string(Text(*t)) + "'", t->Pos);
+            case TTokenKind::Number:
+                return AddNode(TNodeKind::Number, Take());
+            case TTokenKind::String:
+                return AddNode(TNodeKind::String, Take());
+            case TTokenKind::Boolean:
+                return AddNode(TNodeKind::Boolean, Take());
+            case TTokenKind::Error:
+                return AddNode(TNodeKind::Error, Take());
+            case TTokenKind::Reference:
+                return AddNode(TNodeKind::Reference, Take());
+            case TTokenKind::Name:
+                return AddNode(TNodeKind::Name, Take());
+            case TTokenKind::StructuredRef:
+                return AddNode(TNodeKind::StructuredRef, Take());
+            case TTokenKind::Function:
+                return ParseCall();
+            case TTokenKind::OpenParen:
+                return ParseParentheses();
+            case TTokenKind::OpenBrace:
+                return ParseArray();
+            case TTokenKind::CloseParen:
+                Fail("operand expected before ')'", t->Pos);
+            case TTokenKind::ListSeparator:
+                Fail(std::string("operand expected before '") + F.FDialect.ListSeparator + "'", t->Pos);
+            default:
+                Fail("unexpected '" + std::string(Text(*t)) + "'", t->Pos);
         }
     }
 
@@ -302,8 +321,14 @@ private:
                 }
                 const TToken* t = Peek();
                 if (t == nullptr) Fail("unclosed parenthesis", nameToken.Pos + nameToken.Len);
-                if (t->Kind == TTokenKind::ListSeparator) { Take(); continue; }
-                if (t->Kind == TTokenKind::CloseParen) { close = Take(); break; }
+                if (t->Kind == TTokenKind::ListSeparator) {
+                    Take();
+                    continue;
+                }
+                if (t->Kind == TTokenKind::CloseParen) {
+                    close = Take();
+                    break;
+                }
                 Fail(std::string("'") + F.FDialect.ListSeparator + "' or ')' expected", t->Pos);
             }
         }
@@ -318,8 +343,7 @@ private:
         F.FNodes[node].Function = index;
         if (index < 0) {
             const bool addIn = ascii::StartsWithNoCase(name, "_XLL.") || ascii::StartsWithNoCase(name, "_XLUDF.");
-            if (!addIn && !FOptions.AllowUnknownFunctions)
-                Fail("unknown function " + std::string(name), nameToken.Pos);
+            if (!addIn && !FOptions.AllowUnknownFunctions) Fail("unknown function " + std::string(name), nameToken.Pos);
             return;
         }
         const TFunctionInfo& info = FunctionInfo(index);
@@ -339,10 +363,14 @@ private:
             if (t == nullptr) Fail("unclosed array constant", open.Pos);
             const int itemTok = int(NextIndex());
             int item = -1;
-            if (t->Kind == TTokenKind::Number) item = AddNode(TNodeKind::Number, itemTok);
-            else if (t->Kind == TTokenKind::String) item = AddNode(TNodeKind::String, itemTok);
-            else if (t->Kind == TTokenKind::Boolean) item = AddNode(TNodeKind::Boolean, itemTok);
-            else if (t->Kind == TTokenKind::Error) item = AddNode(TNodeKind::Error, itemTok);
+            if (t->Kind == TTokenKind::Number)
+                item = AddNode(TNodeKind::Number, itemTok);
+            else if (t->Kind == TTokenKind::String)
+                item = AddNode(TNodeKind::String, itemTok);
+            else if (t->Kind == TTokenKind::Boolean)
+                item = AddNode(TNodeKind::Boolean, itemTok);
+            else if (t->Kind == TTokenKind::Error)
+                item = AddNode(TNodeKind::Error, itemTok);
             else if (t->Kind == TTokenKind::Operator && (Text(*t) == "-" || Text(*t) == "+")) {
                 const char sign = F.FText[t->Pos];
                 const std::size_t signPos = t->Pos;
@@ -359,10 +387,15 @@ private:
             ++inRow;
             const TToken* s = Peek();
             if (s == nullptr) Fail("unclosed array constant", open.Pos);
-            if (s->Kind == TTokenKind::ArrayColumnSeparator) { Take(); continue; }
+            if (s->Kind == TTokenKind::ArrayColumnSeparator) {
+                Take();
+                continue;
+            }
             if (s->Kind == TTokenKind::ArrayRowSeparator || s->Kind == TTokenKind::CloseBrace) {
-                if (columns == 0) columns = inRow;
-                else if (columns != inRow) Fail("array constant rows of different lengths", s->Pos);
+                if (columns == 0)
+                    columns = inRow;
+                else if (columns != inRow)
+                    Fail("array constant rows of different lengths", s->Pos);
                 inRow = 0;
                 const bool last = s->Kind == TTokenKind::CloseBrace;
                 const int taken = Take();

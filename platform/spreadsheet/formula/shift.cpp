@@ -17,12 +17,15 @@ bool Move(int& value, bool absolute, int delta, int limit) {
 
 bool Moves(const TArea& a, int dRow, int dCol) {
     switch (a.AreaKind) {
-    case TArea::Kind::Error: return false;
-    case TArea::Kind::Columns: return dCol != 0 && !(a.AbsCol1 && a.AbsCol2);
-    case TArea::Kind::Rows: return dRow != 0 && !(a.AbsRow1 && a.AbsRow2);
-    case TArea::Kind::Cell:
-    case TArea::Kind::Range:
-        return (dRow != 0 && !(a.AbsRow1 && a.AbsRow2)) || (dCol != 0 && !(a.AbsCol1 && a.AbsCol2));
+        case TArea::Kind::Error:
+            return false;
+        case TArea::Kind::Columns:
+            return dCol != 0 && !(a.AbsCol1 && a.AbsCol2);
+        case TArea::Kind::Rows:
+            return dRow != 0 && !(a.AbsRow1 && a.AbsRow2);
+        case TArea::Kind::Cell:
+        case TArea::Kind::Range:
+            return (dRow != 0 && !(a.AbsRow1 && a.AbsRow2)) || (dCol != 0 && !(a.AbsCol1 && a.AbsCol2));
     }
     return false;
 }

@@ -35,8 +35,10 @@ bool TryNumber(std::string_view s, const TFormatSettings& fs, TNumber& n) {
     std::size_t len = 0;
     std::size_t i = 0;
     bool negative = false, parens = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-')) negative = s[i++] == '-';
-    else if (i < s.size() && s[i] == '(') parens = negative = true, ++i;
+    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
+        negative = s[i++] == '-';
+    else if (i < s.size() && s[i] == '(')
+        parens = negative = true, ++i;
     if (parens) {
         if (s.back() != ')') return false;
         s.remove_suffix(1);
@@ -112,8 +114,10 @@ TDateOrder DateOrder(const std::string& format) {
 // The short date format as a number format code: "/" becomes the locale's date separator.
 void AppendShortDateCode(std::string& out, const TFormatSettings& fs) {
     for (char c : fs.ShortDateFormat) {
-        if (c == '/') out += fs.DateSeparator;
-        else out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+        if (c == '/')
+            out += fs.DateSeparator;
+        else
+            out += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     }
 }
 
@@ -155,20 +159,28 @@ TDateKind TryDate(std::string_view s, std::size_t& i, const TFormatSettings& fs,
     const TDateOrder order = DateOrder(fs.ShortDateFormat);
     int year = 0, month = 0, day = 0, yearWidth = 4;
     TDateKind kind = TDateKind::Full;
-    if (count == 3 && width[0] == 4) {   // ISO order is understood in every locale
+    if (count == 3 && width[0] == 4) {  // ISO order is understood in every locale
         year = part[0], month = part[1], day = part[2];
     } else if (count == 3) {
         switch (order) {
-        case TDateOrder::DMY: day = part[0], month = part[1], year = part[2], yearWidth = width[2]; break;
-        case TDateOrder::MDY: month = part[0], day = part[1], year = part[2], yearWidth = width[2]; break;
-        case TDateOrder::YMD: year = part[0], month = part[1], day = part[2], yearWidth = width[0]; break;
+            case TDateOrder::DMY:
+                day = part[0], month = part[1], year = part[2], yearWidth = width[2];
+                break;
+            case TDateOrder::MDY:
+                month = part[0], day = part[1], year = part[2], yearWidth = width[2];
+                break;
+            case TDateOrder::YMD:
+                year = part[0], month = part[1], day = part[2], yearWidth = width[0];
+                break;
         }
     } else if (width[1] == 4 || (order != TDateOrder::YMD && part[1] > 31 && part[0] <= 12)) {
         kind = TDateKind::MonthYear, month = part[0], year = part[1], day = 1, yearWidth = width[1];
     } else {
         kind = TDateKind::DayMonth;
-        if (order == TDateOrder::MDY || order == TDateOrder::YMD) month = part[0], day = part[1];
-        else day = part[0], month = part[1];
+        if (order == TDateOrder::MDY || order == TDateOrder::YMD)
+            month = part[0], day = part[1];
+        else
+            day = part[0], month = part[1];
         int d = 0;
         DecodeDate(Date(), year, d, d);
     }
@@ -180,8 +192,8 @@ TDateKind TryDate(std::string_view s, std::size_t& i, const TFormatSettings& fs,
 }
 
 // h:mm, h:mm:ss, with fractions of seconds and AM/PM; i moves past it.
-bool TryTime(std::string_view s, std::size_t& i, const TFormatSettings& fs, double& fraction, bool& seconds,
-             bool& ampm, bool& over24) {
+bool TryTime(std::string_view s, std::size_t& i, const TFormatSettings& fs, double& fraction, bool& seconds, bool& ampm,
+             bool& over24) {
     std::size_t j = i;
     int h = 0, m = 0, sec = 0, w = 0;
     if (!ReadInt(s, j, 4, h, w)) return false;
@@ -241,9 +253,12 @@ bool TryDateTime(std::string_view s, const TFormatSettings& fs, TTypedInput& out
     out.kind = TTypedInput::Kind::Number;
     out.number = serial + time;
     out.numberFormat.clear();
-    if (date == TDateKind::Full) AppendShortDateCode(out.numberFormat, fs);
-    else if (date == TDateKind::DayMonth) out.numberFormat = "d-mmm";
-    else if (date == TDateKind::MonthYear) out.numberFormat = "mmm-yy";
+    if (date == TDateKind::Full)
+        AppendShortDateCode(out.numberFormat, fs);
+    else if (date == TDateKind::DayMonth)
+        out.numberFormat = "d-mmm";
+    else if (date == TDateKind::MonthYear)
+        out.numberFormat = "mmm-yy";
     if (hasTime) {
         if (date == TDateKind::DayMonth || date == TDateKind::MonthYear) return false;
         if (!out.numberFormat.empty()) out.numberFormat += ' ';

@@ -44,7 +44,8 @@ TAtomicFile::TAtomicFile(std::string target) : FTarget(std::move(target)) {
     buf.push_back('\0');
     FFd = ::mkostemp(buf.data(), O_CLOEXEC);
     if (FFd < 0)
-        ThrowSaveError(FTarget, "cannot create a file in folder \"" + FolderOf(FTarget) + "\": " + std::strerror(errno));
+        ThrowSaveError(FTarget,
+                       "cannot create a file in folder \"" + FolderOf(FTarget) + "\": " + std::strerror(errno));
     FTempName.assign(buf.data());
     ::fchmod(FFd, ModeFor(FTarget));
     FBuffer.reserve(kBufferSize);

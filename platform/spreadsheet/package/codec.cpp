@@ -25,8 +25,8 @@ TInflateResult InflateExact(std::string_view compressed, std::string& out) {
         libdeflate_alloc_decompressor());
     if (!decompressor) throw std::bad_alloc();
     std::size_t produced = 0;
-    const libdeflate_result r = libdeflate_deflate_decompress(
-        decompressor.get(), compressed.data(), compressed.size(), out.data(), out.size(), &produced);
+    const libdeflate_result r = libdeflate_deflate_decompress(decompressor.get(), compressed.data(), compressed.size(),
+                                                              out.data(), out.size(), &produced);
     switch (r) {
         case LIBDEFLATE_SUCCESS:
             return produced == out.size() ? TInflateResult::Ok : TInflateResult::TooShort;
@@ -52,8 +52,7 @@ void TDeflater::Deflate(std::string_view data, std::string& out) {
     const std::size_t start = out.size();
     const std::size_t bound = libdeflate_deflate_compress_bound(FCompressor, data.size());
     out.resize(start + bound);
-    const std::size_t n =
-        libdeflate_deflate_compress(FCompressor, data.data(), data.size(), out.data() + start, bound);
+    const std::size_t n = libdeflate_deflate_compress(FCompressor, data.data(), data.size(), out.data() + start, bound);
     // The bound is a guarantee, so 0 can only mean a broken library.
     if (n == 0 && !data.empty()) throw EArgumentException("Deflate failed within its own bound");
     out.resize(start + n);

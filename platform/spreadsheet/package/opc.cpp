@@ -37,11 +37,10 @@ pugi::xml_node ParseRoot(pugi::xml_document& doc, std::string_view xml, std::str
                          std::string_view fileName, std::string_view rootName) {
     const std::string where = "Cannot read part \"" + std::string(partName) + "\"" +
                               (fileName.empty() ? std::string() : " of \"" + std::string(fileName) + "\"");
-    const pugi::xml_parse_result r =
-        doc.load_buffer(xml.data(), xml.size(), pugi::parse_default);
+    const pugi::xml_parse_result r = doc.load_buffer(xml.data(), xml.size(), pugi::parse_default);
     if (!r)
-        throw EPackageError(where + ": malformed XML at byte " + std::to_string(r.offset) + " (" +
-                            r.description() + ")");
+        throw EPackageError(where + ": malformed XML at byte " + std::to_string(r.offset) + " (" + r.description() +
+                            ")");
     for (pugi::xml_node n = doc.first_child(); n; n = n.next_sibling())
         if (n.type() == pugi::node_element) {
             if (LocalName(n) != rootName) break;
@@ -59,10 +58,18 @@ void AppendXmlEscaped(std::string& out, std::string_view text) {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         const char* rep = nullptr;
         switch (c) {
-            case '&': rep = "&amp;"; break;
-            case '<': rep = "&lt;"; break;
-            case '>': rep = "&gt;"; break;
-            case '"': rep = "&quot;"; break;
+            case '&':
+                rep = "&amp;";
+                break;
+            case '<':
+                rep = "&lt;";
+                break;
+            case '>':
+                rep = "&gt;";
+                break;
+            case '"':
+                rep = "&quot;";
+                break;
             default:
                 if (c >= 0x20 || c == '\t' || c == '\n' || c == '\r') continue;
                 rep = "";
@@ -180,8 +187,8 @@ TRelationships TRelationships::Parse(std::string_view xml, std::string_view part
     TRelationships rels;
     for (pugi::xml_node n : root.children()) {
         if (n.type() != pugi::node_element || LocalName(n) != "Relationship") continue;
-        rels.FItems.push_back({n.attribute("Id").value(), n.attribute("Type").value(),
-                               n.attribute("Target").value(), n.attribute("TargetMode").value()});
+        rels.FItems.push_back({n.attribute("Id").value(), n.attribute("Type").value(), n.attribute("Target").value(),
+                               n.attribute("TargetMode").value()});
     }
     return rels;
 }
@@ -286,7 +293,8 @@ std::string RelativeTarget(std::string_view sourcePart, std::string_view targetP
     sourcePart = StripSlash(sourcePart);
     targetPart = StripSlash(targetPart);
     const auto slash = sourcePart.rfind('/');
-    const std::string_view folder = slash == std::string_view::npos ? std::string_view() : sourcePart.substr(0, slash + 1);
+    const std::string_view folder =
+        slash == std::string_view::npos ? std::string_view() : sourcePart.substr(0, slash + 1);
     // Common folder prefix, then one ".." per remaining folder of the source.
     std::size_t common = 0;
     for (std::size_t i = 0; i < folder.size() && i < targetPart.size() && folder[i] == targetPart[i]; ++i)

@@ -14,18 +14,17 @@ namespace tabrix::xl {
 class TContentTypes {
 public:
     struct TDefault {
-        std::string Extension;    // without the dot: "xml"
+        std::string Extension;  // without the dot: "xml"
         std::string ContentType;
     };
     struct TOverride {
-        std::string PartName;     // without the leading '/'
+        std::string PartName;  // without the leading '/'
         std::string ContentType;
     };
 
     // Raises EPackageError on malformed XML; partName and fileName (the
     // package's DisplayName()) are for the message.
-    static TContentTypes Parse(std::string_view xml,
-                               std::string_view partName = "[Content_Types].xml",
+    static TContentTypes Parse(std::string_view xml, std::string_view partName = "[Content_Types].xml",
                                std::string_view fileName = {});
 
     // The override of the part, else the default of its extension, else "".
@@ -70,8 +69,7 @@ public:
     std::vector<const TRelationship*> FindAllByType(std::string_view type) const;
 
     // Adds a relationship with a fresh id ("rIdN") and returns the id.
-    std::string Add(std::string_view type, std::string_view target,
-                    std::string_view targetMode = {});
+    std::string Add(std::string_view type, std::string_view target, std::string_view targetMode = {});
     bool RemoveById(std::string_view id);
     std::size_t RemoveByType(std::string_view type);  // how many were removed
 

@@ -71,8 +71,8 @@ TPackage TPackage::Open(const std::string& fileName, const TPackageLimits& limit
     std::error_code ec;
     const std::uintmax_t size = std::filesystem::file_size(fileName, ec);
     if (!ec && size > limits.MaxTotalSize + (std::uint64_t(64) << 20))
-        detail::ThrowArchiveError(fileName, "the file has " + std::to_string(size) +
-                                                " bytes, more than the limit for a package");
+        detail::ThrowArchiveError(fileName,
+                                  "the file has " + std::to_string(size) + " bytes, more than the limit for a package");
     std::string bytes;
     try {
         bytes = ReadFileBytes(fileName);
@@ -123,8 +123,7 @@ bool TPackage::IsPartChanged(std::string_view name) const {
 
 std::string TPackage::ReadPart(std::string_view name) const {
     const TEntry* e = FImpl->Find(name);
-    if (!e || e->Info.IsFolder())
-        detail::ThrowPartError(FImpl->DisplayName, name, "the package has no such part");
+    if (!e || e->Info.IsFolder()) detail::ThrowPartError(FImpl->DisplayName, name, "the package has no such part");
     if (e->Content) return *e->Content;
     const detail::TZipEntryInfo& info = e->Info;
     const std::string_view raw = FImpl->Compressed(*e);
@@ -139,9 +138,9 @@ std::string TPackage::ReadPart(std::string_view name) const {
             case detail::TInflateResult::Ok:
                 break;
             case detail::TInflateResult::TooLong:
-                detail::ThrowPartError(FImpl->DisplayName, info.Name,
-                                       "it inflates past its declared size of " +
-                                           std::to_string(info.UncompressedSize) + " bytes");
+                detail::ThrowPartError(
+                    FImpl->DisplayName, info.Name,
+                    "it inflates past its declared size of " + std::to_string(info.UncompressedSize) + " bytes");
             case detail::TInflateResult::TooShort:
                 detail::ThrowPartError(FImpl->DisplayName, info.Name,
                                        "it inflates to less than its declared size of " +

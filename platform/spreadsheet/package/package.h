@@ -54,8 +54,7 @@ public:
     // Raises EPackageError for anything that is not a sound zip archive
     // within the limits.
     static TPackage Open(const std::string& fileName, const TPackageLimits& limits = {});
-    static TPackage FromBytes(std::string bytes, std::string displayName,
-                              const TPackageLimits& limits = {});
+    static TPackage FromBytes(std::string bytes, std::string displayName, const TPackageLimits& limits = {});
 
     // The file name given to Open (or the display name), used in messages.
     const std::string& DisplayName() const;

@@ -10,8 +10,7 @@ namespace tabrix::xl::detail {
 // "Cannot read "<file>": <what>"
 [[noreturn]] void ThrowArchiveError(std::string_view displayName, const std::string& what);
 // "Cannot read part "<part>" of "<file>": <what>"
-[[noreturn]] void ThrowPartError(std::string_view displayName, std::string_view part,
-                                 const std::string& what);
+[[noreturn]] void ThrowPartError(std::string_view displayName, std::string_view part, const std::string& what);
 // "Cannot save "<file>": <what>"
 [[noreturn]] void ThrowSaveError(std::string_view fileName, const std::string& what);
 

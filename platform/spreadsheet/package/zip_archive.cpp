@@ -37,15 +37,9 @@ public:
     void Need(std::uint64_t offset, std::uint64_t size, const char* what) const {
         if (!Has(offset, size)) ThrowArchiveError(FName, std::string(what) + " lies beyond the end of the file");
     }
-    std::uint16_t U16(std::uint64_t o) const {
-        return std::uint16_t(Byte(o) | (Byte(o + 1) << 8));
-    }
-    std::uint32_t U32(std::uint64_t o) const {
-        return std::uint32_t(U16(o)) | (std::uint32_t(U16(o + 2)) << 16);
-    }
-    std::uint64_t U64(std::uint64_t o) const {
-        return std::uint64_t(U32(o)) | (std::uint64_t(U32(o + 4)) << 32);
-    }
+    std::uint16_t U16(std::uint64_t o) const { return std::uint16_t(Byte(o) | (Byte(o + 1) << 8)); }
+    std::uint32_t U32(std::uint64_t o) const { return std::uint32_t(U16(o)) | (std::uint32_t(U16(o + 2)) << 16); }
+    std::uint64_t U64(std::uint64_t o) const { return std::uint64_t(U32(o)) | (std::uint64_t(U32(o + 4)) << 32); }
     std::string_view Slice(std::uint64_t o, std::uint64_t n) const { return FData.substr(o, n); }
     std::uint64_t Size() const { return FData.size(); }
 
@@ -105,8 +99,7 @@ std::vector<TZipEntryInfo> ReadCentralDirectory(std::string_view archive, std::s
     const TReader r(archive, displayName);
     const TEndRecord end = FindEnd(r, displayName);
     if (end.Entries > limits.MaxEntries)
-        ThrowArchiveError(displayName, "it holds " + std::to_string(end.Entries) +
-                                           " entries, more than the limit of " +
+        ThrowArchiveError(displayName, "it holds " + std::to_string(end.Entries) + " entries, more than the limit of " +
                                            std::to_string(limits.MaxEntries));
     r.Need(end.DirectoryOffset, end.DirectorySize, "the central directory");
     // Data prepended to the archive (a stub) shifts every offset alike.
@@ -164,21 +157,21 @@ std::vector<TZipEntryInfo> ReadCentralDirectory(std::string_view archive, std::s
         }
         pos += kCentralSize + nameLen + extraLen + commentLen;
 
-        if (!seen.insert(LowerAscii(e.Name)).second)
-            ThrowPartError(displayName, e.Name, "the archive holds it twice");
+        if (!seen.insert(LowerAscii(e.Name)).second) ThrowPartError(displayName, e.Name, "the archive holds it twice");
         if (e.Flags & 0x0001) ThrowPartError(displayName, e.Name, "it is encrypted");
         if (e.Method == kMethodStored && e.CompressedSize != e.UncompressedSize)
             ThrowPartError(displayName, e.Name, "its stored size does not match its size");
         if (e.UncompressedSize > limits.MaxEntrySize)
             ThrowPartError(displayName, e.Name,
-                           "it inflates to " + std::to_string(e.UncompressedSize) +
-                               " bytes, more than the limit of " + std::to_string(limits.MaxEntrySize));
+                           "it inflates to " + std::to_string(e.UncompressedSize) + " bytes, more than the limit of " +
+                               std::to_string(limits.MaxEntrySize));
         if (e.UncompressedSize > limits.RatioThreshold &&
             e.UncompressedSize / std::max<std::uint64_t>(e.CompressedSize, 1) > limits.MaxRatio)
             ThrowPartError(displayName, e.Name,
-                           "it inflates " + std::to_string(e.UncompressedSize / std::max<std::uint64_t>(e.CompressedSize, 1)) +
-                               " times its compressed size, more than the limit of " +
-                               std::to_string(limits.MaxRatio) + " (a zip bomb?)");
+                           "it inflates " +
+                               std::to_string(e.UncompressedSize / std::max<std::uint64_t>(e.CompressedSize, 1)) +
+                               " times its compressed size, more than the limit of " + std::to_string(limits.MaxRatio) +
+                               " (a zip bomb?)");
         total += e.UncompressedSize;
         if (total > limits.MaxTotalSize)
             ThrowArchiveError(displayName, "its parts inflate to more than the limit of " +
@@ -215,8 +208,7 @@ void Put64(std::string& s, std::uint64_t v) {
 
 }  // namespace
 
-TZipWriter::TZipWriter(TByteSink& sink, std::string_view displayName)
-    : FSink(sink), FDisplayName(displayName) {}
+TZipWriter::TZipWriter(TByteSink& sink, std::string_view displayName) : FSink(sink), FDisplayName(displayName) {}
 
 void TZipWriter::Emit(const std::string& bytes) {
     FSink.Write(bytes.data(), bytes.size());

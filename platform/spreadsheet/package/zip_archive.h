@@ -21,7 +21,7 @@ inline constexpr std::uint16_t kMethodDeflated = 8;
 // central directory says about them.
 struct TZipEntryInfo {
     std::string Name;
-    std::uint64_t DataOffset = 0;      // first byte of the compressed data
+    std::uint64_t DataOffset = 0;  // first byte of the compressed data
     std::uint64_t CompressedSize = 0;
     std::uint64_t UncompressedSize = 0;
     std::uint32_t Crc = 0;
@@ -36,8 +36,7 @@ struct TZipEntryInfo {
 
 // Reads the central directory of archive and checks every entry against
 // the limits and the archive's bounds. displayName goes into the messages.
-std::vector<TZipEntryInfo> ReadCentralDirectory(std::string_view archive,
-                                                std::string_view displayName,
+std::vector<TZipEntryInfo> ReadCentralDirectory(std::string_view archive, std::string_view displayName,
                                                 const TPackageLimits& limits);
 
 // Where an archive being written goes.
@@ -66,8 +65,8 @@ public:
     void AddRaw(const TZipEntryInfo& info, std::string_view compressed);
     // method kMethodStored or kMethodDeflated; compressed is the stored or
     // deflated form of content whose CRC and size are given.
-    void AddEncoded(std::string_view name, std::uint16_t method, std::uint32_t crc,
-                    std::uint64_t uncompressedSize, std::string_view compressed);
+    void AddEncoded(std::string_view name, std::uint16_t method, std::uint32_t crc, std::uint64_t uncompressedSize,
+                    std::string_view compressed);
     void Finish();
 
 private:

@@ -13,8 +13,8 @@ class FormFile : public ::testing::Test {
 protected:
     void SetUp() override {
         RegisterTestClasses();
-        Application().Methods().Bind<void(TComponent*, int&)>(
-            "OrdersOpen", [this](TComponent*, int& rows) { rows = ++Opened; });
+        Application().Methods().Bind<void(TComponent*, int&)>("OrdersOpen",
+                                                              [this](TComponent*, int& rows) { rows = ++Opened; });
     }
     void TearDown() override { Application().Methods().Unbind("OrdersOpen"); }
 
@@ -58,7 +58,8 @@ TEST_F(FormFile, WrittenFormReadsBackAsTheSameForm) {
     EXPECT_NE(text.find("    SQL.Strings = (\n      'select * from orders'\n"), std::string::npos) << text;
     EXPECT_NE(text.find("    Options.Blob = {\n      0001FF504B}"), std::string::npos) << text;
     EXPECT_NE(text.find("    Fields = <\n      item\n        FieldName = 'Qty'\n      end\n      item"),
-              std::string::npos) << text;
+              std::string::npos)
+        << text;
     EXPECT_NE(text.find("Options = [qoUnique, qoCached]"), std::string::npos);
     EXPECT_EQ(text.find("Width = 10"), std::string::npos);  // the default is not written
 
@@ -134,7 +135,8 @@ TEST_F(FormFile, MalformedFormsNameTheFileTheLineAndWhatWasExpected) {
          "bad.tfm, line 3: unterminated string"},
         {"object M: TDataModule\n  object R: TTestReport\n    Options.Blob = {0A1}\n  end\nend\n",
          "bad.tfm, line 3: odd number of hexadecimal digits in binary data"},
-        {"object M: TDataModule\n  object Q: TTestQuery\n  end\n", "bad.tfm, line 4: 'end' expected but end of file found"},
+        {"object M: TDataModule\n  object Q: TTestQuery\n  end\n",
+         "bad.tfm, line 4: 'end' expected but end of file found"},
         {"object M: TDataModule\nend\nend\n", "bad.tfm, line 3: end of file expected but 'end' found"},
         {"object M: TDataModule\n  object X: TNoSuchClass\n  end\nend\n",
          "bad.tfm, line 2: class TNoSuchClass is not registered"},
@@ -150,7 +152,8 @@ TEST_F(FormFile, MalformedFormsNameTheFileTheLineAndWhatWasExpected) {
          "bad.tfm, line 3: integer expected but string 'x' found"},
         {"object M: TDataModule\n  object Q: TTestQuery\n\n    Connection = Nowhere\n  end\nend\n",
          "bad.tfm, line 4: component Nowhere of property Connection is not found"},
-        {"object M: TDataModule\n  object Q: TTestQuery\n    Connection = P\n  end\n  object P: TTestQuery\n  end\nend\n",
+        {"object M: TDataModule\n  object Q: TTestQuery\n    Connection = P\n  end\n  object P: TTestQuery\n  "
+         "end\nend\n",
          "bad.tfm, line 3: property Connection takes a TTestConnection, but P is a TTestQuery"},
         {"object M: TDataModule\n  object Q: TTestQuery\n    OnOpen = NotBound\n  end\nend\n",
          "bad.tfm, line 3: method NotBound of property OnOpen is not bound"},
@@ -198,8 +201,9 @@ TEST_F(FormFile, ReferencesToAnotherOpenModuleCarryItsName) {
     reports.SetName("ReportsOld");  // the copy read next takes the name
     auto back = ReadFormText(text, "reports.tfm");
     EXPECT_EQ(dynamic_cast<TTestQuery*>(back->FindComponent("Orders"))->Connection(), db);
-    auto* self = ReadFormText("object M2: TDataModule\n  object Q: TTestQuery\n    MasterQuery = M2.Q\n  end\nend\n", "m2.tfm")
-                     .release();
+    auto* self =
+        ReadFormText("object M2: TDataModule\n  object Q: TTestQuery\n    MasterQuery = M2.Q\n  end\nend\n", "m2.tfm")
+            .release();
     std::unique_ptr<TComponent> owned(self);
     auto* selfQuery = dynamic_cast<TTestQuery*>(self->FindComponent("Q"));
     EXPECT_EQ(selfQuery->MasterQuery(), selfQuery);  // the root's own name qualifies too

@@ -7,38 +7,40 @@ const TEnumInfo QueryOptionInfo("TQueryOption", {"qoUnique", "qoReadOnly", "qoCa
 
 const TClassInfo& TTestConnection::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TTestConnection, TComponent>("TTestConnection")
-        .String("Database", &TTestConnection::Database, &TTestConnection::Database)
-        .Build();
+                                       .String("Database", &TTestConnection::Database, &TTestConnection::Database)
+                                       .Build();
     return info;
 }
 
 const TClassInfo& TTestQuery::StaticClassInfo() {
-    static const TClassInfo info = TClassBuilder<TTestQuery, TComponent>("TTestQuery")
-        .Component("Connection", &TTestQuery::Connection, &TTestQuery::SetConnection)
-        .Component("MasterQuery", &TTestQuery::MasterQuery, &TTestQuery::SetMasterQuery)
-        .Object("SQL", &TTestQuery::SQL)
-        .Integer("MaxRows", &TTestQuery::MaxRows, &TTestQuery::MaxRows).Range(0, 1000000)
-        .Float("Ratio", &TTestQuery::Ratio, &TTestQuery::Ratio)
-        .Boolean("Active", &TTestQuery::Active, &TTestQuery::Active, false)
-        .Enumeration("Kind", &TTestQuery::Kind, &TTestQuery::Kind, QueryKindInfo, TQueryKind::qkTable)
-        .Set("Options", &TTestQuery::Options, &TTestQuery::Options, QueryOptionInfo)
-        .Event("OnOpen", &TTestQuery::OnOpen)
-        .Build();
+    static const TClassInfo info =
+        TClassBuilder<TTestQuery, TComponent>("TTestQuery")
+            .Component("Connection", &TTestQuery::Connection, &TTestQuery::SetConnection)
+            .Component("MasterQuery", &TTestQuery::MasterQuery, &TTestQuery::SetMasterQuery)
+            .Object("SQL", &TTestQuery::SQL)
+            .Integer("MaxRows", &TTestQuery::MaxRows, &TTestQuery::MaxRows)
+            .Range(0, 1000000)
+            .Float("Ratio", &TTestQuery::Ratio, &TTestQuery::Ratio)
+            .Boolean("Active", &TTestQuery::Active, &TTestQuery::Active, false)
+            .Enumeration("Kind", &TTestQuery::Kind, &TTestQuery::Kind, QueryKindInfo, TQueryKind::qkTable)
+            .Set("Options", &TTestQuery::Options, &TTestQuery::Options, QueryOptionInfo)
+            .Event("OnOpen", &TTestQuery::OnOpen)
+            .Build();
     return info;
 }
 
 const TClassInfo& TTestField::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TTestField, TCollectionItem>("TTestField")
-        .String("FieldName", &TTestField::FieldName, &TTestField::FieldName)
-        .Integer("Width", &TTestField::Width, &TTestField::Width, 10)
-        .Build();
+                                       .String("FieldName", &TTestField::FieldName, &TTestField::FieldName)
+                                       .Integer("Width", &TTestField::Width, &TTestField::Width, 10)
+                                       .Build();
     return info;
 }
 
 const TClassInfo& TTestOptions::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TTestOptions, TPersistent>("TTestOptions")
-        .String("Title", &TTestOptions::Title, &TTestOptions::Title)
-        .Build();
+                                       .String("Title", &TTestOptions::Title, &TTestOptions::Title)
+                                       .Build();
     return info;
 }
 
@@ -51,10 +53,10 @@ void TTestOptions::DefineProperties(TFiler& filer) {
 
 const TClassInfo& TTestReport::StaticClassInfo() {
     static const TClassInfo info = TClassBuilder<TTestReport, TComponent>("TTestReport")
-        .Component("DataSet", &TTestReport::DataSet, &TTestReport::SetDataSet)
-        .Object("Fields", &TTestReport::Fields)
-        .Object("Options", &TTestReport::Options)
-        .Build();
+                                       .Component("DataSet", &TTestReport::DataSet, &TTestReport::SetDataSet)
+                                       .Object("Fields", &TTestReport::Fields)
+                                       .Object("Options", &TTestReport::Options)
+                                       .Build();
     return info;
 }
 

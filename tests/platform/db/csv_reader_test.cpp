@@ -22,7 +22,8 @@ std::string ErrorOf(const std::string& text) {
 }
 
 TEST(CsvReader, QuotedFieldsHoldDelimitersQuotesAndLineBreaks) {
-    const TRecordStore s = ReadCsv("Name,Note\r\n\"Smith, John\",\"said \"\"hi\"\"\"\r\nLee,\"two\r\nlines\"\r\n", kSource);
+    const TRecordStore s =
+        ReadCsv("Name,Note\r\n\"Smith, John\",\"said \"\"hi\"\"\"\r\nLee,\"two\r\nlines\"\r\n", kSource);
     ASSERT_EQ(s.RecordCount(), 2u);
     EXPECT_EQ(s.Text(0, 0), "Smith, John");
     EXPECT_EQ(s.Text(0, 1), "said \"hi\"");

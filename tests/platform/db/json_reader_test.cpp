@@ -37,7 +37,8 @@ TEST(JsonReader, TypesFollowTheValues) {
         {"i": 1, "f": 1, "b": true, "d": "2024-01-31", "t": "2024-01-31T10:00:00", "s": "12", "o": {"x": 1},
          "a": [1, 2], "m": 1},
         {"i": 2, "f": 2.5, "b": false, "d": null, "t": "2024-02-01 11:00", "s": "x", "o": null, "a": [], "m": "one"}
-    ])", kSource);
+    ])",
+                                    kSource);
     const auto& d = s.FieldDefs();
     EXPECT_EQ(d[0].DataType, TFieldType::ftInteger);
     EXPECT_EQ(d[1].DataType, TFieldType::ftFloat);
@@ -59,7 +60,8 @@ TEST(JsonReader, ArraysOfObjectsBecomeNestedTablesWithOneSchema) {
         {"Id": 1, "Lines": [{"Sku": "A", "Qty": 2}, {"Sku": "B", "Qty": 1}]},
         {"Id": 2, "Lines": [{"Sku": "C", "Qty": 5, "Note": "late"}]},
         {"Id": 3}
-    ])", kSource);
+    ])",
+                                    kSource);
     ASSERT_EQ(s.FieldDefs()[1].DataType, TFieldType::ftDataSet);
     ASSERT_TRUE(s.FieldDefs()[1].NestedDefs);
     EXPECT_EQ(s.FieldDefs()[1].NestedDefs->size(), 3u) << "the nested fields are those of all records";
@@ -80,8 +82,10 @@ TEST(JsonReader, ErrorsNameTheFileLineAndColumn) {
     EXPECT_THAT(ErrorOf("[\n  {\"a\": 1},\n  {\"a\": 2\n"), HasSubstr("line 4, column 1"));
     EXPECT_EQ(ErrorOf("[{\"a\": 1},\n {\"a\": 1E400}]"),
               "Orders: File \"orders.json\", line 2, column 8: number overflow parsing '1E400'");
-    EXPECT_EQ(ErrorOf("  {\"a\": 1}"), "Orders: File \"orders.json\", line 1, column 3: an array of objects is expected");
-    EXPECT_EQ(ErrorOf("[{\"a\": 1},\n 17]"), "Orders: File \"orders.json\", line 2, column 2: record 2 is not an object");
+    EXPECT_EQ(ErrorOf("  {\"a\": 1}"),
+              "Orders: File \"orders.json\", line 1, column 3: an array of objects is expected");
+    EXPECT_EQ(ErrorOf("[{\"a\": 1},\n 17]"),
+              "Orders: File \"orders.json\", line 2, column 2: record 2 is not an object");
     EXPECT_EQ(ErrorOf("[{\"a\": \"]\"}, {\"b\": [1, {\"c\": \"}\"}]},\n  \"x\"]"),
               "Orders: File \"orders.json\", line 2, column 3: record 3 is not an object");
 }

@@ -51,7 +51,8 @@ TEST_F(MemTable, MasterSourceShowsTheRecordsOfTheMastersKey) {
     orders->SetDetailFields("CustomerId");
     customers->Open();
     orders->Open();
-    EXPECT_THAT(test::MasterDetailLines(*customers, "Name", *orders, "OrderId"), ElementsAre("Alpha: 10 12 13", "Beta:", "Gamma: 11"));
+    EXPECT_THAT(test::MasterDetailLines(*customers, "Name", *orders, "OrderId"),
+                ElementsAre("Alpha: 10 12 13", "Beta:", "Gamma: 11"));
     // Backward and forward, as at a group change.
     customers->Prior();
     EXPECT_TRUE(orders->IsEmpty());
@@ -89,7 +90,8 @@ TEST_F(MemTable, NestedJsonTableFollowsItsDataSetField) {
     EXPECT_EQ(field->NestedDataSet(), lines);
     EXPECT_EQ(field->DataSet(), orders) << "the field's owning data set";
     EXPECT_EQ(lines->MasterDataSet(), orders);
-    EXPECT_THAT(test::MasterDetailLines(*orders, "Customer", *lines, "Sku"), ElementsAre("Alpha: A B", "Beta:", "Gamma: C"));
+    EXPECT_THAT(test::MasterDetailLines(*orders, "Customer", *lines, "Sku"),
+                ElementsAre("Alpha: A B", "Beta:", "Gamma: C"));
     orders->Prior();
     EXPECT_TRUE(lines->Eof() && lines->Bof());
     EXPECT_NE(lines->FindField("Qty"), nullptr) << "an empty nested table still has its fields";
@@ -151,9 +153,11 @@ TEST_F(MemTable, OpeningANestedTableOpensItsMaster) {
 
 TEST_F(MemTable, FileErrorsNameTheTableAndTheFile) {
     TMemTable* bad = Table("Items", "items.csv", "Id,Name\n1,\"open\n");
-    EXPECT_EQ(test::OpenError(*bad), "Items: File \"" + FDir.File("items.csv") + "\", line 2, column 3: the quoted field is not closed");
+    EXPECT_EQ(test::OpenError(*bad),
+              "Items: File \"" + FDir.File("items.csv") + "\", line 2, column 3: the quoted field is not closed");
     TMemTable* badJson = Table("Orders", "orders.json", "[{\"Id\": 1},\n {\"Id\": }]");
-    EXPECT_THAT(test::OpenError(*badJson), HasSubstr("Orders: File \"" + FDir.File("orders.json") + "\", line 2, column 9: "));
+    EXPECT_THAT(test::OpenError(*badJson),
+                HasSubstr("Orders: File \"" + FDir.File("orders.json") + "\", line 2, column 9: "));
     auto* gone = test::Make<TMemTable>(FRoot.get(), "Gone");
     gone->SetFileName(FDir.File("missing.csv"));
     EXPECT_EQ(test::OpenError(*gone), "Gone: File \"" + FDir.File("missing.csv") + "\": the file does not exist");

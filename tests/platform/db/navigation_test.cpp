@@ -68,10 +68,15 @@ TEST_F(Navigation, ASingleRecord) {
 }
 
 TEST_F(Navigation, FieldsAreFoundIgnoringCase) {
-    TMemTable* t = Table("OrderId,Stra\xC3\x9F" "e\n1,x\n");
+    TMemTable* t = Table(
+        "OrderId,Stra\xC3\x9F"
+        "e\n1,x\n");
     EXPECT_EQ(t->FindField("ORDERID"), t->Fields()[0]);
     EXPECT_EQ(t->FindField("orderid"), t->Fields()[0]);
-    EXPECT_EQ(t->FindField("STRA\xC3\x9F" "E"), t->Fields()[1]) << "non-ASCII names too";
+    EXPECT_EQ(t->FindField("STRA\xC3\x9F"
+                           "E"),
+              t->Fields()[1])
+        << "non-ASCII names too";
     EXPECT_EQ(t->FindField("OrderId "), nullptr) << "no trimming";
     EXPECT_EQ(t->FindField("Order"), nullptr);
 }

@@ -52,7 +52,8 @@ TEST_F(PgQuery, MasterDetailThroughDataSourceParametersOnOneConnection) {
     orders->SetDataSource(src);
     customers->Open();
     orders->Open();
-    EXPECT_THAT(test::MasterDetailLines(*customers, "NAME", *orders, "id"), ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
+    EXPECT_THAT(test::MasterDetailLines(*customers, "NAME", *orders, "id"),
+                ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
     customers->Prior();
     EXPECT_TRUE(orders->IsEmpty());
     customers->First();
@@ -68,11 +69,11 @@ TEST_F(PgQuery, TypesAndTheirTextsInTwoLocales) {
                true as b, null::int as nothing, '\x4142'::bytea as raw, -1234.75::float8 as neg)");
     q->Open();
     const std::pair<const char*, TFieldType> types[] = {
-        {"s", TFieldType::ftInteger},    {"i", TFieldType::ftInteger},   {"big", TFieldType::ftLargeint},
-        {"f4", TFieldType::ftFloat},     {"f8", TFieldType::ftFloat},    {"n", TFieldType::ftFMTBcd},
-        {"m", TFieldType::ftCurrency},   {"vc", TFieldType::ftString},   {"t", TFieldType::ftMemo},
-        {"d", TFieldType::ftDate},       {"tm", TFieldType::ftTime},     {"ts", TFieldType::ftDateTime},
-        {"b", TFieldType::ftBoolean},    {"nothing", TFieldType::ftInteger}, {"raw", TFieldType::ftBlob}};
+        {"s", TFieldType::ftInteger},  {"i", TFieldType::ftInteger},       {"big", TFieldType::ftLargeint},
+        {"f4", TFieldType::ftFloat},   {"f8", TFieldType::ftFloat},        {"n", TFieldType::ftFMTBcd},
+        {"m", TFieldType::ftCurrency}, {"vc", TFieldType::ftString},       {"t", TFieldType::ftMemo},
+        {"d", TFieldType::ftDate},     {"tm", TFieldType::ftTime},         {"ts", TFieldType::ftDateTime},
+        {"b", TFieldType::ftBoolean},  {"nothing", TFieldType::ftInteger}, {"raw", TFieldType::ftBlob}};
     for (const auto& [name, type] : types) EXPECT_EQ(q->FieldByName(name)->DataType(), type) << name;
     EXPECT_EQ(q->FieldByName("vc")->Size(), 20);
     {
@@ -130,7 +131,8 @@ TEST_F(PgQuery, ErrorsNameTheDataSetTheDatabaseAndTheSql) {
 }
 
 TEST_F(PgQuery, AValueNoFieldTypeHoldsNamesTheFieldAndLeavesTheConnectionUsable) {
-    TSQLQuery* q = Query("Dates", "select d from (values ('2024-01-01'::date), ('infinity'::date), ('2024-01-03')) v(d)");
+    TSQLQuery* q =
+        Query("Dates", "select d from (values ('2024-01-01'::date), ('infinity'::date), ('2024-01-03')) v(d)");
     EXPECT_EQ(test::OpenError(*q), "Dates: Field 'd': 'infinity' is not a valid Date value");
     EXPECT_FALSE(q->Active());
     TSQLQuery* good = Query("Good", "select 1 as one");

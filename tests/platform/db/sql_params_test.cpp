@@ -9,7 +9,8 @@ namespace {
 using ::testing::ElementsAre;
 
 TEST(SqlParams, NamesBecomePositionsAndRepeatsShareOne) {
-    const TParsedSql p = ParseSqlParams("select * from t where a = :Id and b > :since or a = :id", TParamStyle::DollarNumber);
+    const TParsedSql p =
+        ParseSqlParams("select * from t where a = :Id and b > :since or a = :id", TParamStyle::DollarNumber);
     EXPECT_EQ(p.Text, "select * from t where a = $1 and b > $2 or a = $1");
     EXPECT_THAT(p.ParamNames, ElementsAre("Id", "since"));
     EXPECT_EQ(ParseSqlParams("x = :a", TParamStyle::QuestionNumber).Text, "x = ?1");

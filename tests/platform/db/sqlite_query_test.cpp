@@ -58,7 +58,8 @@ TEST_F(SqliteQuery, DetailQueryFollowsItsMasterThroughDataSourceParameters) {
     customers->Open();
     orders->Open();
 
-    EXPECT_THAT(test::MasterDetailLines(*customers, "name", *orders, "id"), ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
+    EXPECT_THAT(test::MasterDetailLines(*customers, "name", *orders, "id"),
+                ElementsAre("Alpha: 10 11 13", "Beta:", "Gamma: 12"));
     // Backward and forward again: the detail follows every move.
     customers->Prior();
     EXPECT_EQ(customers->FieldByName("name")->AsString(), "Beta");
@@ -160,11 +161,12 @@ TEST_F(SqliteQuery, ALargeResultIsReadAsTheWalkGoes) {
 TEST_F(SqliteQuery, ErrorsNameTheDataSetTheDatabaseAndTheSql) {
     const std::string db = FDir.File("sales.db");
     TSQLQuery* bad = Query("Orders", "selec * from orders");
-    EXPECT_EQ(test::OpenError(*bad), "Orders: SQL error in database \"" + db + "\": near \"selec\": syntax error\nSQL: selec * from orders");
+    EXPECT_EQ(test::OpenError(*bad),
+              "Orders: SQL error in database \"" + db + "\": near \"selec\": syntax error\nSQL: selec * from orders");
     TSQLQuery* missing = Query("Missing", "select * from ordrs where id = :id");
     missing->SetParamValue("id", Variant(1));
     EXPECT_EQ(test::OpenError(*missing), "Missing: SQL error in database \"" + db +
-                                     "\": no such table: ordrs\nSQL: select * from ordrs where id = :id");
+                                             "\": no such table: ordrs\nSQL: select * from ordrs where id = :id");
     TSQLQuery* two = Query("Two", "select 1; select 2");
     EXPECT_THAT(test::OpenError(*two), HasSubstr("more than one statement"));
     TSQLQuery* empty = Query("Empty", "  ");

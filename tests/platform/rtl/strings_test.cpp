@@ -6,14 +6,18 @@ namespace tabrix {
 namespace {
 
 TEST(Strings, Utf8RoundTripKeepsEveryPlane) {
-    const std::string text = "Stra\xC3\x9F" "e \xE2\x82\xAC \xF0\x9F\x98\x80 A";
+    const std::string text =
+        "Stra\xC3\x9F"
+        "e \xE2\x82\xAC \xF0\x9F\x98\x80 A";
     const UnicodeString wide = Utf8ToUnicode(text);
     EXPECT_EQ(wide.size(), 13u);  // the emoji takes a surrogate pair
     EXPECT_EQ(UnicodeToUtf8(wide), text);
 }
 
 TEST(Strings, InvalidUtf8BecomesReplacementCharacters) {
-    EXPECT_EQ(Utf8ToUnicode("a\xFF" "b"), u"a\uFFFDb");
+    EXPECT_EQ(Utf8ToUnicode("a\xFF"
+                            "b"),
+              u"a\uFFFDb");
     EXPECT_EQ(Utf8ToUnicode("\xC0\x80"), u"\uFFFD\uFFFD");  // overlong NUL
     EXPECT_EQ(Utf8ToUnicode("\xE2\x82"), u"\uFFFD\uFFFD");  // cut short
     EXPECT_EQ(UnicodeToUtf8(u"x\xD800"), "x\xEF\xBF\xBD");  // lone surrogate

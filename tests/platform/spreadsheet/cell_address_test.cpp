@@ -55,7 +55,8 @@ TEST(XmlText, ControlCharactersAndLiteralEscapesSurviveARoundTrip) {
     // What a reader gets after entity decoding is the escaped form; decoding
     // the file format's escapes gives the text back.
     std::string entityDecoded = xml;
-    for (auto [from, to] : {std::pair<std::string, std::string>{"&lt;", "<"}, {"&gt;", ">"}, {"&#13;", "\r"}, {"&amp;", "&"}}) {
+    for (auto [from, to] :
+         {std::pair<std::string, std::string>{"&lt;", "<"}, {"&gt;", ">"}, {"&#13;", "\r"}, {"&amp;", "&"}}) {
         for (size_t p; (p = entityDecoded.find(from)) != std::string::npos;) entityDecoded.replace(p, from.size(), to);
     }
     EXPECT_EQ(DecodeXmlEscapes(entityDecoded), text);

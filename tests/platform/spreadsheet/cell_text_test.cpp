@@ -22,7 +22,9 @@ protected:
         FGerman.LongTimeFormat = "hh:nn:ss";
     }
     TWorksheet& Sheet() { return FBook->Sheet(0); }
-    void Type(int row, int col, std::string_view text) { EnterText(Sheet(), row, col, text, TTextForm::Local, FGerman); }
+    void Type(int row, int col, std::string_view text) {
+        EnterText(Sheet(), row, col, text, TTextForm::Local, FGerman);
+    }
     std::string Read(int row, int col) { return CellText(Sheet(), row, col, TTextForm::Local, FGerman); }
 
     std::unique_ptr<TWorkbook> FBook;

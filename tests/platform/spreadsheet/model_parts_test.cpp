@@ -46,10 +46,10 @@ TEST(Styles, ANumberFormatVariantIsAddedOnceAndTheCountsFollow) {
     EXPECT_EQ(styles.Count(), before + 1);
     EXPECT_EQ(styles.WithNumberFormat(2, "0.0%"), pct);  // the same request, the same format
     EXPECT_EQ(styles.NumberFormatCode(pct), "0.0%");
-    EXPECT_EQ(styles.NumberFormatId(pct), 165);          // after the part's own 164
+    EXPECT_EQ(styles.NumberFormatId(pct), 165);               // after the part's own 164
     EXPECT_EQ(styles.WithNumberFormat(4, "dd/mm/yyyy"), 4u);  // already so
     uint32_t builtin = styles.WithNumberFormat(0, "0.00");
-    EXPECT_EQ(styles.NumberFormatId(builtin), 2);          // built-in codes keep their id
+    EXPECT_EQ(styles.NumberFormatId(builtin), 2);  // built-in codes keep their id
     EXPECT_TRUE(styles.Modified());
     std::string xml = styles.Serialize();
     EXPECT_EQ(CountOf(xml, "numFmts"), 2);
@@ -65,7 +65,8 @@ TEST(Styles, ImportFindsEqualPartsAndAddsOnlyWhatIsMissing) {
     // A workbook with equal styles: every format maps onto itself.
     auto source = Template();
     auto twin = Template();
-    for (uint32_t xf = 0; xf < source->Styles().Count(); ++xf) EXPECT_EQ(twin->Styles().Import(source->Styles(), xf), xf);
+    for (uint32_t xf = 0; xf < source->Styles().Count(); ++xf)
+        EXPECT_EQ(twin->Styles().Import(source->Styles(), xf), xf);
     EXPECT_FALSE(twin->Styles().Modified());
 
     auto target = TWorkbook::CreateBlank();
@@ -82,11 +83,12 @@ TEST(Styles, ImportFindsEqualPartsAndAddsOnlyWhatIsMissing) {
 
 TEST(SharedStrings, PlainTextsAreInternedAndRichEntriesKeptAsWritten) {
     TSharedStrings sst;
-    sst.Parse("<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"3\" uniqueCount=\"3\">"
-              "<si><t xml:space=\"preserve\"> lead</t></si>"
-              "<si><r><rPr><b/></rPr><t>Bo</t></r><r><t>ld</t></r><rPh sb=\"0\" eb=\"1\"><t>x</t></rPh></si>"
-              "<si><t>a_x000D_b</t></si></sst>",
-              "sst");
+    sst.Parse(
+        "<sst xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" count=\"3\" uniqueCount=\"3\">"
+        "<si><t xml:space=\"preserve\"> lead</t></si>"
+        "<si><r><rPr><b/></rPr><t>Bo</t></r><r><t>ld</t></r><rPh sb=\"0\" eb=\"1\"><t>x</t></rPh></si>"
+        "<si><t>a_x000D_b</t></si></sst>",
+        "sst");
     EXPECT_EQ(sst.Text(0), " lead");
     EXPECT_EQ(sst.Text(1), "Bold");  // phonetic runs are not part of the text
     EXPECT_EQ(sst.Text(2), "a\rb");
@@ -165,7 +167,8 @@ TEST(WorkbookKinds, PrefixedSheetXmlIsReadAndWrittenWithItsPrefix) {
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>"
         "<x:worksheet xmlns:x=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\">"
         "<x:sheetViews><x:sheetView workbookViewId=\"0\"/></x:sheetViews><x:sheetData>"
-        "<x:row r=\"1\"><x:c r=\"A1\" t=\"inlineStr\"><x:is><x:t>hi</x:t></x:is></x:c><x:c r=\"B1\"><x:v>2</x:v></x:c></x:row>"
+        "<x:row r=\"1\"><x:c r=\"A1\" t=\"inlineStr\"><x:is><x:t>hi</x:t></x:is></x:c><x:c "
+        "r=\"B1\"><x:v>2</x:v></x:c></x:row>"
         "</x:sheetData><x:mergeCells><x:mergeCell ref=\"A2:B2\"/></x:mergeCells></x:worksheet>";
     auto book = TWorkbook::FromBytes(EditedTemplate("xl/worksheets/sheet2.xml", [&](std::string) { return sheet; }),
                                      "prefixed.xlsx");
@@ -186,9 +189,9 @@ TEST(WorkbookKinds, PrefixedSheetXmlIsReadAndWrittenWithItsPrefix) {
 TEST(Formulas, CachedValuesFollowOtherSheetsNamesAndWholeColumns) {
     auto book = Template();
     TWorksheet& other = book->Sheet(1);
-    other.SetFormula(5, 1, "SUM(Template!C:C)");   // 21 + 12 + 33
+    other.SetFormula(5, 1, "SUM(Template!C:C)");  // 21 + 12 + 33
     other.SetFormula(5, 2, "Rate*A5");
-    other.SetFormula(5, 3, "'Template'!A3+A1");   // A1 holds the cached 33
+    other.SetFormula(5, 3, "'Template'!A3+A1");  // A1 holds the cached 33
     other.SetFormula(5, 4, "NOSUCHNAME+1");
     auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
     TWorksheet& s = again->Sheet(1);
@@ -233,7 +236,7 @@ TEST(SheetEdits, ClearRemovesContentsFormatsAndTouchingMerges) {
     styled.CustomFormat = true;
     styled.Style = 2;
     s.SetRowProps(20, styled);
-    EXPECT_EQ(s.Style(20, 5), 2u);       // an empty cell of a styled row
+    EXPECT_EQ(s.Style(20, 5), 2u);  // an empty cell of a styled row
     s.SetNumber(20, 5, 1);
     EXPECT_EQ(s.Content(20, 5).Style, 2u);  // a new cell takes the row's style
     EXPECT_EQ(s.UsedRange().Bottom, 20);

@@ -15,7 +15,9 @@ namespace {
 
 std::unique_ptr<TWorkbook> Template() { return TWorkbook::FromBytes(test::TemplateWorkbookBytes(), "template.xlsx"); }
 
-std::string Corpus(const std::string& path) { return std::string(TABRIX_SOURCE_DIR) + "/../shared/corpus/xlsx/" + path; }
+std::string Corpus(const std::string& path) {
+    return std::string(TABRIX_SOURCE_DIR) + "/../shared/corpus/xlsx/" + path;
+}
 
 // The order of the top-level elements of a worksheet part.
 std::vector<std::string> ElementOrder(const std::string& xml) {
@@ -81,11 +83,13 @@ TEST(WorkbookSave, ChangedSheetIsRegeneratedAroundItsKeptXml) {
     EXPECT_FALSE(after.HasPart("xl/calcChain.xml"));
     EXPECT_EQ(after.ReadPart("xl/_rels/workbook.xml.rels").find("calcChain"), std::string::npos);
     EXPECT_EQ(after.ReadPart("[Content_Types].xml").find("calcChain"), std::string::npos);
-    EXPECT_NE(after.ReadPart("xl/workbook.xml").find("<calcPr calcId=\"145621\" fullCalcOnLoad=\"1\"/>"), std::string::npos);
+    EXPECT_NE(after.ReadPart("xl/workbook.xml").find("<calcPr calcId=\"145621\" fullCalcOnLoad=\"1\"/>"),
+              std::string::npos);
     // Kept elements stay in schema order with the merges in their place.
     std::vector<std::string> order = ElementOrder(after.ReadPart("xl/worksheets/sheet1.xml"));
-    std::vector<std::string> expected = {"dimension", "sheetViews", "sheetFormatPr", "cols", "sheetData", "mergeCells",
-                                         "conditionalFormatting", "pageMargins", "pageSetup"};
+    std::vector<std::string> expected = {"dimension", "sheetViews", "sheetFormatPr",         "cols",
+                                         "sheetData", "mergeCells", "conditionalFormatting", "pageMargins",
+                                         "pageSetup"};
     EXPECT_EQ(order, expected);
     // Read back: the new values, and a fresh cached value for what depends on them.
     auto again = TWorkbook::FromBytes(after.SaveToBytes(), "again.xlsx");
@@ -132,7 +136,8 @@ TEST(WorkbookSave, MergesGoBeforeLaterElementsWhenTheSheetHadNone) {
     other.AddMerge(TCellRect{4, 1, 4, 3});
     TPackage after = TPackage::FromBytes(book->SaveToBytes(), "after");
     std::vector<std::string> order = ElementOrder(after.ReadPart("xl/worksheets/sheet2.xml"));
-    std::vector<std::string> expected = {"dimension", "sheetViews", "sheetFormatPr", "sheetData", "mergeCells", "pageMargins"};
+    std::vector<std::string> expected = {"dimension", "sheetViews", "sheetFormatPr",
+                                         "sheetData", "mergeCells", "pageMargins"};
     EXPECT_EQ(order, expected);
 }
 
@@ -220,7 +225,8 @@ TEST(WorkbookErrors, BadInputGivesClearErrorsNamingWhatFailed) {
         }
         return std::string("no error");
     };
-    EXPECT_NE(message([] { TWorkbook::FromBytes("not a zip at all", "junk.xlsx"); }).find("junk.xlsx"), std::string::npos);
+    EXPECT_NE(message([] { TWorkbook::FromBytes("not a zip at all", "junk.xlsx"); }).find("junk.xlsx"),
+              std::string::npos);
 
     TPackage p = TPackage::FromBytes(test::TemplateWorkbookBytes(), "t");
     p.SetPart("xl/worksheets/sheet1.xml", "<worksheet><sheetData><row r=\"1\"><c r=\"A1\"><v>1</v></row>");
@@ -258,12 +264,15 @@ TEST(SheetXml, KeptXmlIsSplitWhereTheParserSawTheElementsNotWhereTheirNamesAppea
     // Element names inside attribute values and comments, two merge lists,
     // a sheet without rows: the written sheet must read back the same.
     const char* sheets[] = {
-        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetPr codeName=\"&lt;sheetData&gt;\"/>"
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetPr "
+        "codeName=\"&lt;sheetData&gt;\"/>"
         "<sheetData><row r=\"2\"><c r=\"B2\" t=\"str\"><f>\"&lt;/sheetData&gt;\"</f><v>x</v></c></row></sheetData>"
         "<mergeCells count=\"1\"><mergeCell ref=\"A1:B1\"/></mergeCells><!-- <mergeCells> -->"
-        "<mergeCells count=\"1\"><mergeCell ref=\"C3:D4\"/></mergeCells><pageMargins left=\"1\" right=\"1\" top=\"1\" bottom=\"1\" header=\"0\" footer=\"0\"/></worksheet>",
+        "<mergeCells count=\"1\"><mergeCell ref=\"C3:D4\"/></mergeCells><pageMargins left=\"1\" right=\"1\" top=\"1\" "
+        "bottom=\"1\" header=\"0\" footer=\"0\"/></worksheet>",
         "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" xmlns:z=\"urn:x &lt;controls\">"
-        "<dimension ref=\"A1\"/><pageMargins left=\"1\" right=\"1\" top=\"1\" bottom=\"1\" header=\"0\" footer=\"0\"/></worksheet>",
+        "<dimension ref=\"A1\"/><pageMargins left=\"1\" right=\"1\" top=\"1\" bottom=\"1\" header=\"0\" "
+        "footer=\"0\"/></worksheet>",
     };
     for (const char* xml : sheets) {
         auto book = TWorkbook::CreateBlank();
@@ -284,9 +293,9 @@ TEST(SheetXml, KeptXmlIsSplitWhereTheParserSawTheElementsNotWhereTheirNamesAppea
 }
 
 TEST(WorkbookCorpus, RealWorkbooksSurviveAnEditAndASecondRead) {
-    for (const char* path : {"excelize/Book1.xlsx", "excelize/CalcChain.xlsx", "xlsxwriter/rich_string01.xlsx",
-                             "xlsxwriter/array_formula01.xlsx", "xlsxwriter/date_1904_02.xlsx",
-                             "closedxml-report/91_plaindata.xlsx"}) {
+    for (const char* path :
+         {"excelize/Book1.xlsx", "excelize/CalcChain.xlsx", "xlsxwriter/rich_string01.xlsx",
+          "xlsxwriter/array_formula01.xlsx", "xlsxwriter/date_1904_02.xlsx", "closedxml-report/91_plaindata.xlsx"}) {
         std::string file = Corpus(path);
         if (!FileExists(file)) GTEST_SKIP() << "corpus not found beside the repository";
         auto book = TWorkbook::Open(file, true);

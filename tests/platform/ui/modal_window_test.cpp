@@ -25,32 +25,24 @@ public:
     std::function<bool()> OnCloseQuery;
     std::function<void()> OnCancel;
     std::string Name = "form";
-    ~TRecordingForm() override
-    {
-        if (Log)
-            Log->push_back(Name + " destroyed");
+    ~TRecordingForm() override {
+        if (Log) Log->push_back(Name + " destroyed");
     }
 
 protected:
-    void DoShow() override
-    {
+    void DoShow() override {
         Log->push_back("show");
-        if (OnShow)
-            OnShow();
+        if (OnShow) OnShow();
     }
-    void DoMessage(unsigned msg, intptr_t wParam, intptr_t) override
-    {
+    void DoMessage(unsigned msg, intptr_t wParam, intptr_t) override {
         Log->push_back("msg " + std::to_string(msg - WM_USER) + "/" + std::to_string(wParam));
-        if (OnMessage)
-            OnMessage(msg, wParam);
+        if (OnMessage) OnMessage(msg, wParam);
     }
-    bool CloseQuery() override
-    {
+    bool CloseQuery() override {
         Log->push_back("closequery");
         return OnCloseQuery ? OnCloseQuery() : true;
     }
-    void CancelPressed() override
-    {
+    void CancelPressed() override {
         Log->push_back("cancel");
         if (OnCancel)
             OnCancel();
@@ -61,8 +53,7 @@ protected:
 
 using Log = std::vector<std::string>;
 
-TEST(ModalWindow, WorkPostedAtShowRunsInsideTheLoopAndACloseRequestWaitsForTheHandler)
-{
+TEST(ModalWindow, WorkPostedAtShowRunsInsideTheLoopAndACloseRequestWaitsForTheHandler) {
     TNoTerminal none;
     Log log;
     TRecordingForm form;
@@ -80,8 +71,7 @@ TEST(ModalWindow, WorkPostedAtShowRunsInsideTheLoopAndACloseRequestWaitsForTheHa
     EXPECT_FALSE(form.Showing());
 }
 
-TEST(ModalWindow, RefusedCloseKeepsTheWindowUntilAllowed)
-{
+TEST(ModalWindow, RefusedCloseKeepsTheWindowUntilAllowed) {
     TNoTerminal none;
     Log log;
     TRecordingForm form;
@@ -90,16 +80,14 @@ TEST(ModalWindow, RefusedCloseKeepsTheWindowUntilAllowed)
     form.OnShow = [&] { form.PostMessage(WM_USER, 1); };
     form.OnMessage = [&](unsigned, intptr_t n) {
         form.Close();
-        if (n < 3)
-            form.PostMessage(WM_USER, n + 1);
+        if (n < 3) form.PostMessage(WM_USER, n + 1);
     };
     form.OnCloseQuery = [&] { return ++asked == 3; };
     EXPECT_EQ(form.ShowModal(), mrCancel) << "closed without a result means Cancel";
     EXPECT_EQ(log, (Log{"show", "msg 0/1", "closequery", "msg 0/2", "closequery", "msg 0/3", "closequery"}));
 }
 
-TEST(ModalWindow, AWindowNobodyCanCloseDoesNotHangWithoutATerminal)
-{
+TEST(ModalWindow, AWindowNobodyCanCloseDoesNotHangWithoutATerminal) {
     TNoTerminal none;
     Log log;
     TRecordingForm form;
@@ -108,14 +96,12 @@ TEST(ModalWindow, AWindowNobodyCanCloseDoesNotHangWithoutATerminal)
     EXPECT_EQ(log, (Log{"show"}));
 }
 
-TEST(MessagePump, HandlesWhatWaitsInOrderAndLeavesWhatHandlersPostForTheNextCall)
-{
+TEST(MessagePump, HandlesWhatWaitsInOrderAndLeavesWhatHandlersPostForTheNextCall) {
     Log log;
     TRecordingForm form;
     form.Log = &log;
     form.OnMessage = [&](unsigned, intptr_t n) {
-        if (n == 1)
-            form.PostMessage(WM_USER, 9);
+        if (n == 1) form.PostMessage(WM_USER, 9);
     };
     form.PostMessage(WM_USER, 1);
     form.PostMessage(WM_USER + 1, 2);
@@ -128,8 +114,7 @@ TEST(MessagePump, HandlesWhatWaitsInOrderAndLeavesWhatHandlersPostForTheNextCall
     ProcessMessages();  // nothing waiting, no window: a no-op
 }
 
-TEST(MessagePump, MessagesOfADestroyedWindowAreDropped)
-{
+TEST(MessagePump, MessagesOfADestroyedWindowAreDropped) {
     Log log;
     {
         TRecordingForm form;
@@ -140,8 +125,7 @@ TEST(MessagePump, MessagesOfADestroyedWindowAreDropped)
     EXPECT_EQ(log, (Log{"form destroyed"}));
 }
 
-TEST(MessagePump, AReleasedWindowLivesUntilTheMessagesBeforeItAreHandled)
-{
+TEST(MessagePump, AReleasedWindowLivesUntilTheMessagesBeforeItAreHandled) {
     Log log;
     auto form = std::make_unique<TRecordingForm>();
     form->Log = &log;
@@ -153,8 +137,7 @@ TEST(MessagePump, AReleasedWindowLivesUntilTheMessagesBeforeItAreHandled)
     EXPECT_EQ(log, (Log{"msg 0/1", "form destroyed"}));
 }
 
-TEST(MessagePump, CancelGoesToTheTopModalWindowOnly)
-{
+TEST(MessagePump, CancelGoesToTheTopModalWindowOnly) {
     TNoTerminal none;
     Log log;
     TRecordingForm outer, inner;
@@ -175,15 +158,12 @@ TEST(MessagePump, CancelGoesToTheTopModalWindowOnly)
 
 class ModalWindowOnTerminal : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!pty.Ok())
-            GTEST_SKIP() << "no pseudo-terminal on this machine";
+    void SetUp() override {
+        if (!pty.Ok()) GTEST_SKIP() << "no pseudo-terminal on this machine";
     }
     // Runs a window whose work polls the pump until cancel is pressed or
     // the polls run out; returns whether cancel came.
-    bool CancelledBy(const std::string& keys, bool expectCancel)
-    {
+    bool CancelledBy(const std::string& keys, bool expectCancel) {
         Log log;
         TRecordingForm form;
         form.Log = &log;
@@ -208,8 +188,7 @@ protected:
     bool rawDuringWork = false;
 };
 
-TEST_F(ModalWindowOnTerminal, EscAndCtrlCPressCancelButOtherKeysDoNot)
-{
+TEST_F(ModalWindowOnTerminal, EscAndCtrlCPressCancelButOtherKeysDoNot) {
     EXPECT_TRUE(CancelledBy("\x1b", true));
     EXPECT_TRUE(rawDuringWork);
     EXPECT_TRUE(CancelledBy("\x03", true)) << "Ctrl-C arrives as a key in raw mode";
@@ -217,8 +196,7 @@ TEST_F(ModalWindowOnTerminal, EscAndCtrlCPressCancelButOtherKeysDoNot)
     EXPECT_FALSE(CancelledBy("\x1b[A", false)) << "a cursor key is not Esc";
 }
 
-TEST_F(ModalWindowOnTerminal, TerminalIsInLineModeAgainAfterTheWindow)
-{
+TEST_F(ModalWindowOnTerminal, TerminalIsInLineModeAgainAfterTheWindow) {
     CancelledBy("\x1b", true);
     termios settings{};
     ASSERT_EQ(::tcgetattr(CurrentTerminal()->Handle(), &settings), 0);

@@ -14,8 +14,7 @@ using testing::TPseudoTerminal;
 constexpr TMsgDlgBtn Yes = TMsgDlgBtn::mbYes, No = TMsgDlgBtn::mbNo, OK = TMsgDlgBtn::mbOK,
                      Cancel = TMsgDlgBtn::mbCancel;
 
-TEST(MessageBoxWithoutTerminal, TakesTheDefaultAndWritesTheTextToStandardError)
-{
+TEST(MessageBoxWithoutTerminal, TakesTheDefaultAndWritesTheTextToStandardError) {
     TNoTerminal none;
     ::testing::internal::CaptureStderr();
     TMsgDlgBtn answer = MessageDlg("Do you really want to break the process?", "Confirmation",
@@ -32,8 +31,7 @@ TEST(MessageBoxWithoutTerminal, TakesTheDefaultAndWritesTheTextToStandardError)
     EXPECT_NE(second.find("Warning"), std::string::npos) << "an empty caption names the box's type";
 }
 
-TEST(MessageBoxWithoutTerminal, ErrorBoxShowsTheTextAndReturns)
-{
+TEST(MessageBoxWithoutTerminal, ErrorBoxShowsTheTextAndReturns) {
     TNoTerminal none;
     ::testing::internal::CaptureStderr();
     ShowErrorBox("File \"a.xlsx\" does not exist. ");
@@ -43,21 +41,17 @@ TEST(MessageBoxWithoutTerminal, ErrorBoxShowsTheTextAndReturns)
 
 class MessageBoxOnTerminal : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        if (!pty.Ok())
-            GTEST_SKIP() << "no pseudo-terminal on this machine";
+    void SetUp() override {
+        if (!pty.Ok()) GTEST_SKIP() << "no pseudo-terminal on this machine";
     }
-    TMsgDlgBtn Ask(const std::string& keys, TMsgDlgButtons buttons, TMsgDlgBtn def)
-    {
+    TMsgDlgBtn Ask(const std::string& keys, TMsgDlgButtons buttons, TMsgDlgBtn def) {
         pty.Type(keys);
         return MessageDlg("Break?", "Confirmation", TMsgDlgType::mtConfirmation, buttons, def);
     }
     TPseudoTerminal pty;
 };
 
-TEST_F(MessageBoxOnTerminal, KeysChooseButtons)
-{
+TEST_F(MessageBoxOnTerminal, KeysChooseButtons) {
     EXPECT_EQ(Ask("y", {Yes, No}, No), Yes);
     EXPECT_EQ(Ask("N", {Yes, No}, Yes), No);
     EXPECT_EQ(Ask("\r", {Yes, No}, No), No) << "Enter takes the default";
@@ -68,8 +62,7 @@ TEST_F(MessageBoxOnTerminal, KeysChooseButtons)
     EXPECT_EQ(Ask("qz\x1b[Ay", {Yes, No}, No), Yes);
 }
 
-TEST_F(MessageBoxOnTerminal, PromptShowsCaptionTextButtonsAndTheAnswer)
-{
+TEST_F(MessageBoxOnTerminal, PromptShowsCaptionTextButtonsAndTheAnswer) {
     Ask("y", {Yes, No}, No);
     std::string out = pty.Output();
     EXPECT_NE(out.find("[Confirmation] Break?"), std::string::npos) << out;
@@ -77,8 +70,7 @@ TEST_F(MessageBoxOnTerminal, PromptShowsCaptionTextButtonsAndTheAnswer)
     EXPECT_NE(out.find("Yes\r\n"), std::string::npos) << out;
 }
 
-TEST_F(MessageBoxOnTerminal, LeavesTheTerminalAsItFoundIt)
-{
+TEST_F(MessageBoxOnTerminal, LeavesTheTerminalAsItFoundIt) {
     Ask("y", {Yes, No}, No);
     EXPECT_FALSE(CurrentTerminal()->InRawMode());
     termios settings{};
@@ -92,22 +84,19 @@ TEST_F(MessageBoxOnTerminal, LeavesTheTerminalAsItFoundIt)
     CurrentTerminal()->LeaveRawMode();
 }
 
-TEST_F(MessageBoxOnTerminal, AHungUpTerminalGivesTheDefault)
-{
+TEST_F(MessageBoxOnTerminal, AHungUpTerminalGivesTheDefault) {
     pty.HangUp();
     EXPECT_EQ(MessageDlg("Break?", "Confirmation", TMsgDlgType::mtConfirmation, {Yes, No}, No), No);
 }
 
-TEST(ScreenCursor, RestorerPutsBackWhatWasThereEvenOnAnError)
-{
+TEST(ScreenCursor, RestorerPutsBackWhatWasThereEvenOnAnError) {
     Screen().SetCursor(crArrow);
     try {
         TCursorRestorer keep;
         Screen().SetCursor(crHourGlass);
         EXPECT_EQ(Screen().Cursor(), crHourGlass);
         throw 1;
-    } catch (int) {
-    }
+    } catch (int) {}
     EXPECT_EQ(Screen().Cursor(), crArrow);
     Screen().SetCursor(crDefault);
 }

@@ -16,17 +16,14 @@ namespace tabrix::testing {
 
 class TPseudoTerminal {
 public:
-    TPseudoTerminal()
-    {
+    TPseudoTerminal() {
         FMaster = ::posix_openpt(O_RDWR | O_NOCTTY);
         if (FMaster >= 0 && ::grantpt(FMaster) == 0 && ::unlockpt(FMaster) == 0)
             FPrevious = SetCurrentTerminal(TTerminal::Open(::ptsname(FMaster)));
     }
-    ~TPseudoTerminal()
-    {
+    ~TPseudoTerminal() {
         SetCurrentTerminal(std::move(FPrevious));
-        if (FMaster >= 0)
-            ::close(FMaster);
+        if (FMaster >= 0) ::close(FMaster);
     }
     TPseudoTerminal(const TPseudoTerminal&) = delete;
     TPseudoTerminal& operator=(const TPseudoTerminal&) = delete;
@@ -34,22 +31,19 @@ public:
     bool Ok() const { return FMaster >= 0 && CurrentTerminal() != nullptr; }
     void Type(const std::string& keys) { (void)!::write(FMaster, keys.data(), keys.size()); }
     // Everything printed on the terminal so far.
-    std::string Output()
-    {
+    std::string Output() {
         std::string out;
         char buf[512];
         pollfd p{FMaster, POLLIN, 0};
         while (::poll(&p, 1, 50) > 0 && (p.revents & POLLIN)) {
             ssize_t n = ::read(FMaster, buf, sizeof buf);
-            if (n <= 0)
-                break;
+            if (n <= 0) break;
             out.append(buf, static_cast<size_t>(n));
         }
         return out;
     }
     // Hangs up: the terminal side sees the end of its input.
-    void HangUp()
-    {
+    void HangUp() {
         ::close(FMaster);
         FMaster = -1;
     }

@@ -74,7 +74,7 @@ protected:
     }
     static TParseOptions Options(const TCorpusFormula& f) {
         TParseOptions o;
-        o.AllowUnknownFunctions = true;   // user-defined functions of macro workbooks
+        o.AllowUnknownFunctions = true;  // user-defined functions of macro workbooks
         o.AllowTopLevelUnion = f.DefinedName;
         return o;
     }
@@ -100,8 +100,7 @@ TEST_F(FormulaCorpus, EveryFormulaParsesAndComesBackUnchanged) {
             o.AllowUnknownFunctions = false;
             ParseFormula(f.Text, en, o);
             ++strict;
-        } catch (const EFormulaError&) {
-        }
+        } catch (const EFormulaError&) {}
     }
     std::printf("corpus: %d workbooks, %zu formulas, %d parsed (%d defined names), %d without unknown functions\n",
                 Workbooks, Formulas->size(), parsed, names, strict);
@@ -124,8 +123,7 @@ TEST_F(FormulaCorpus, MovedForthAndBackIsTheSame) {
         ASSERT_NO_THROW(ParseFormula(moved, TFormulaDialect::English(), Options(f))) << moved;
         if (moved.find("#REF!") != std::string::npos) continue;
         // Files write references as the spreadsheet does, so moving them back restores the text.
-        EXPECT_EQ(ShiftFormula(moved, -3, -2), f.Text)
-            << f.File;
+        EXPECT_EQ(ShiftFormula(moved, -3, -2), f.Text) << f.File;
     }
 }
 

@@ -58,21 +58,21 @@ protected:
 TEST_F(Evaluate, OperatorsAndConversions) {
     EXPECT_EQ(Num("-2^2+10%*2"), 4.2);
     EXPECT_EQ(Num("\"5\"+TRUE"), 6);
-    EXPECT_EQ(Num("C2*2"), 14);             // numeric text in a cell converts in arithmetic
-    EXPECT_EQ(Num("Z99+1"), 1);             // an empty cell is 0
-    EXPECT_EQ(Num("Z99"), 0);               // and a formula showing it shows 0
+    EXPECT_EQ(Num("C2*2"), 14);  // numeric text in a cell converts in arithmetic
+    EXPECT_EQ(Num("Z99+1"), 1);  // an empty cell is 0
+    EXPECT_EQ(Num("Z99"), 0);    // and a formula showing it shows 0
     EXPECT_EQ(Error("\"a\"+1"), "#VALUE!");
     EXPECT_EQ(Error("1/0"), "#DIV/0!");
-    EXPECT_EQ(Error("D1+\"a\""), "#DIV/0!");   // the first error wins
+    EXPECT_EQ(Error("D1+\"a\""), "#DIV/0!");  // the first error wins
     EXPECT_EQ(Error("0^0"), "#NUM!");
     EXPECT_EQ(Text("1/3&\"|\"&1E+20&\"|\"&TRUE&\"|\"&0.1"), "0.333333333333333|1E+20|TRUE|0.1");
     EXPECT_TRUE(Bool("0.1+0.2=0.3"));
     EXPECT_TRUE(Bool("\"ABC\"=\"abc\""));
-    EXPECT_TRUE(Bool("1<\"0\""));           // numbers sort before text
-    EXPECT_TRUE(Bool("\"z\"<FALSE"));       // and text before Booleans
+    EXPECT_TRUE(Bool("1<\"0\""));      // numbers sort before text
+    EXPECT_TRUE(Bool("\"z\"<FALSE"));  // and text before Booleans
     EXPECT_TRUE(Bool("Z99=\"\""));
     EXPECT_TRUE(Bool("Z99=0"));
-    EXPECT_EQ(Num("{1,2;3,4}*10"), 10);     // an array shows its first element
+    EXPECT_EQ(Num("{1,2;3,4}*10"), 10);  // an array shows its first element
 }
 
 TEST_F(Evaluate, References) {
@@ -91,8 +91,8 @@ TEST_F(Evaluate, References) {
 }
 
 TEST_F(Evaluate, Aggregates) {
-    EXPECT_EQ(Num("SUM(A1:C5)"), 15);       // text and Booleans in ranges are skipped
-    EXPECT_EQ(Num("SUM(1,TRUE,\"2\")"), 4); // but count when given directly
+    EXPECT_EQ(Num("SUM(A1:C5)"), 15);        // text and Booleans in ranges are skipped
+    EXPECT_EQ(Num("SUM(1,TRUE,\"2\")"), 4);  // but count when given directly
     EXPECT_EQ(Error("SUM(A1:D1)"), "#DIV/0!");
     EXPECT_EQ(Num("AVERAGE(A1:B5)"), 3);
     EXPECT_EQ(Num("MIN(A2:A5)+MAX(A1:A5)"), 7);
@@ -121,11 +121,11 @@ TEST_F(Evaluate, TotalsAsReportsWriteThem) {
 TEST_F(Evaluate, ConditionalAggregates) {
     EXPECT_EQ(Num("SUMIF(A1:A5,\">2\")"), 12);
     EXPECT_EQ(Num("SUMIF(B1:B5,\"<>c\",A1:A5)"), 12);
-    EXPECT_EQ(Num("SUMIF(B1:B5,\"C\",A1)"), 3);       // the sum range takes the criteria range's shape
+    EXPECT_EQ(Num("SUMIF(B1:B5,\"C\",A1)"), 3);  // the sum range takes the criteria range's shape
     EXPECT_EQ(Num("COUNTIF(A1:A5,3)+COUNTIF(B:B,\"?\")"), 6);
-    EXPECT_EQ(Num("COUNTIF(A1:A10,\"\")"), 5);        // blanks
-    EXPECT_EQ(Num("COUNTIF(B1:B10,\"<>a\")"), 9);     // "not a" includes blanks
-    EXPECT_EQ(Num("COUNTIF(C1:C2,\"7\")"), 1);        // numeric criterion meets numeric text
+    EXPECT_EQ(Num("COUNTIF(A1:A10,\"\")"), 5);     // blanks
+    EXPECT_EQ(Num("COUNTIF(B1:B10,\"<>a\")"), 9);  // "not a" includes blanks
+    EXPECT_EQ(Num("COUNTIF(C1:C2,\"7\")"), 1);     // numeric criterion meets numeric text
     EXPECT_EQ(Num("SUMIFS(A1:A5,A1:A5,\">=2\",B1:B5,\"<e\")"), 9);
     EXPECT_EQ(Num("COUNTIFS(A1:A5,\">1\",B1:B5,\"*\")"), 4);
     EXPECT_EQ(Num("MAXIFS(A1:A5,B1:B5,\"<d\")+MINIFS(A1:A5,B1:B5,\">b\")"), 6);
@@ -171,7 +171,7 @@ TEST_F(Evaluate, RoundingAsTheSpreadsheetRounds) {
 TEST_F(Evaluate, TextFunctionsCountCharacters) {
     EXPECT_EQ(Num("LEN(\"Müller\")"), 6);
     EXPECT_EQ(Text("LEFT(\"Größe\",3)&MID(\"Größe\",4,2)&RIGHT(\"Größe\")"), "Größee");
-    EXPECT_EQ(Text("UPPER(\"straße ä\")"), "STRAßE Ä");   // no letter changes length
+    EXPECT_EQ(Text("UPPER(\"straße ä\")"), "STRAßE Ä");  // no letter changes length
     EXPECT_EQ(Text("PROPER(\"hello wORLD\")&TRIM(\"  a   b \")"), "Hello Worlda b");
     EXPECT_EQ(Text("SUBSTITUTE(\"a-b-c\",\"-\",\"+\",2)&REPLACE(\"abcdef\",2,3,\"X\")"), "a-b+caXef");
     EXPECT_EQ(Num("FIND(\"b\",\"abcb\",3)+SEARCH(\"B*\",\"xxbz\")"), 7);
@@ -202,11 +202,11 @@ TEST_F(Evaluate, DatesOfThe1900System) {
     EXPECT_EQ(Num("DATE(1900,1,1)"), 1);
     EXPECT_EQ(Num("DATE(1900,2,29)"), 60);
     EXPECT_EQ(Num("DATE(1900,3,1)"), 61);
-    EXPECT_EQ(Num("DATE(124,1,1)"), EncodeDate(2024, 1, 1));   // years below 1900 count from 1900
+    EXPECT_EQ(Num("DATE(124,1,1)"), EncodeDate(2024, 1, 1));  // years below 1900 count from 1900
     EXPECT_EQ(Num("YEAR(60)*10000+MONTH(60)*100+DAY(60)"), 19000229);
     EXPECT_EQ(Num("DAY(59)+DAY(61)"), 29);
     EXPECT_EQ(Num("DAY(DATE(2026,12,24))+MONTH(45658)"), 25);
-    EXPECT_EQ(Num("WEEKDAY(DATE(2024,1,1))*10+WEEKDAY(DATE(2024,1,1),2)"), 21);   // a Monday
+    EXPECT_EQ(Num("WEEKDAY(DATE(2024,1,1))*10+WEEKDAY(DATE(2024,1,1),2)"), 21);  // a Monday
     EXPECT_EQ(Num("HOUR(0.75)*100+MINUTE(TIME(1,30,0))+SECOND(TIME(0,0,59))"), 1889);
     EXPECT_EQ(Num("EOMONTH(DATE(2024,1,31),1)-EDATE(DATE(2024,1,31),1)"), 0);
     EXPECT_EQ(Num("TODAY()"), std::floor(Now()));
@@ -237,7 +237,7 @@ TEST_F(Evaluate, ArrayFormulasWorkElementByElement) {
     EXPECT_EQ(array("SUM(IF(A1:A5>2,A1:A5))").number, 12);
     EXPECT_EQ(array("SUM((A1:A5>1)*(A1:A5<5))").number, 3);
     EXPECT_EQ(array("MAX(IF(B1:B5<>\"c\",A1:A5,0))").number, 5);
-    EXPECT_EQ(array("A1:A5*10").number, 10);   // the top-left element
+    EXPECT_EQ(array("A1:A5*10").number, 10);  // the top-left element
     // As an ordinary formula the condition meets row 3 only (A3>2), and IF
     // then hands the whole range to SUM.
     EXPECT_EQ(Num("SUM(IF(A1:A5>2,A1:A5))"), 15);
@@ -256,15 +256,15 @@ TEST_F(Evaluate, NamesResolveThroughTheWorkbook) {
 }
 
 TEST_F(Evaluate, WhatItCannotComputeIsLeftUnevaluated) {
-    for (std::string_view text : {"OFFSET(A1,1,0)", "INDIRECT(\"A1\")", "Table1[Col]*2", "SROUND(A1)",
-                                  "[1]Sheet1!A1", "Sheet1:Sheet3!A1", "IFERROR(OFFSET(A1,1,0),0)", "BESSELJ(1,1)",
-                                  "SUBTOTAL(109,A1:A5)"})
+    for (std::string_view text :
+         {"OFFSET(A1,1,0)", "INDIRECT(\"A1\")", "Table1[Col]*2", "SROUND(A1)", "[1]Sheet1!A1", "Sheet1:Sheet3!A1",
+          "IFERROR(OFFSET(A1,1,0),0)", "BESSELJ(1,1)", "SUBTOTAL(109,A1:A5)"})
         EXPECT_TRUE(Eval(text).IsNotEvaluated()) << text;
     // A cell the workbook could not compute makes its users unevaluated too.
     Ctx.Set(9, 1, TCellValue::NotEvaluated());
     EXPECT_TRUE(Eval("A9+1").IsNotEvaluated());
     EXPECT_TRUE(Eval("SUM(A1:A9)").IsNotEvaluated());
-    EXPECT_EQ(Num("IF(A1=1,2,A9)"), 2);   // unless the branch is not taken
+    EXPECT_EQ(Num("IF(A1=1,2,A9)"), 2);  // unless the branch is not taken
 }
 
 }  // namespace

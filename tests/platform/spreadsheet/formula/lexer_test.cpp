@@ -11,23 +11,57 @@ std::string Kinds(std::string_view text, const TFormulaDialect& d = TFormulaDial
     std::string s;
     for (const TToken& t : Tokenize(text, d)) {
         switch (t.Kind) {
-        case TTokenKind::Number: s += 'N'; break;
-        case TTokenKind::String: s += 'S'; break;
-        case TTokenKind::Boolean: s += 'B'; break;
-        case TTokenKind::Error: s += 'E'; break;
-        case TTokenKind::Reference: s += 'R'; break;
-        case TTokenKind::Name: s += 'n'; break;
-        case TTokenKind::StructuredRef: s += 'T'; break;
-        case TTokenKind::Function: s += 'F'; break;
-        case TTokenKind::OpenParen: s += '('; break;
-        case TTokenKind::CloseParen: s += ')'; break;
-        case TTokenKind::OpenBrace: s += '{'; break;
-        case TTokenKind::CloseBrace: s += '}'; break;
-        case TTokenKind::ListSeparator: s += ','; break;
-        case TTokenKind::ArrayColumnSeparator: s += 'c'; break;
-        case TTokenKind::ArrayRowSeparator: s += 'r'; break;
-        case TTokenKind::Operator: s += 'o'; break;
-        case TTokenKind::Whitespace: s += '_'; break;
+            case TTokenKind::Number:
+                s += 'N';
+                break;
+            case TTokenKind::String:
+                s += 'S';
+                break;
+            case TTokenKind::Boolean:
+                s += 'B';
+                break;
+            case TTokenKind::Error:
+                s += 'E';
+                break;
+            case TTokenKind::Reference:
+                s += 'R';
+                break;
+            case TTokenKind::Name:
+                s += 'n';
+                break;
+            case TTokenKind::StructuredRef:
+                s += 'T';
+                break;
+            case TTokenKind::Function:
+                s += 'F';
+                break;
+            case TTokenKind::OpenParen:
+                s += '(';
+                break;
+            case TTokenKind::CloseParen:
+                s += ')';
+                break;
+            case TTokenKind::OpenBrace:
+                s += '{';
+                break;
+            case TTokenKind::CloseBrace:
+                s += '}';
+                break;
+            case TTokenKind::ListSeparator:
+                s += ',';
+                break;
+            case TTokenKind::ArrayColumnSeparator:
+                s += 'c';
+                break;
+            case TTokenKind::ArrayRowSeparator:
+                s += 'r';
+                break;
+            case TTokenKind::Operator:
+                s += 'o';
+                break;
+            case TTokenKind::Whitespace:
+                s += '_';
+                break;
         }
     }
     return s;
@@ -59,7 +93,7 @@ TEST(FormulaLexer, ReferenceForms) {
     EXPECT_EQ(a.Col1, 1);
     EXPECT_EQ(a.Col2, 3);
 
-    a = OnlyArea("$C$5:A2");   // turned round: kept top-left first, with the markers
+    a = OnlyArea("$C$5:A2");  // turned round: kept top-left first, with the markers
     EXPECT_EQ(a.Row1, 2);
     EXPECT_EQ(a.Col1, 1);
     EXPECT_FALSE(a.AbsRow1 || a.AbsCol1);
@@ -83,7 +117,7 @@ TEST(FormulaLexer, SheetPrefixesStayWithTheReference) {
 }
 
 TEST(FormulaLexer, NamesFunctionsAndTablesAreNotCells) {
-    EXPECT_EQ(Kinds("LOG10(A1)"), "F(R)");   // LOG10 would be a cell without its '('
+    EXPECT_EQ(Kinds("LOG10(A1)"), "F(R)");  // LOG10 would be a cell without its '('
     EXPECT_EQ(Kinds("R2D2+ABCD1"), "non");
     EXPECT_EQ(Kinds("_xlfn.FLOOR.MATH(C$1,$A3)"), "F(R,R)");
     EXPECT_EQ(Kinds("Sheet1!Total*[1]!Rate"), "non");

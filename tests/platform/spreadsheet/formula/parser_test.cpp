@@ -27,16 +27,26 @@ std::string Tree(const TFormula& f, const TFormulaNode& n) {
         return s;
     };
     switch (n.Kind) {
-    case TNodeKind::Binary: return std::string("(") + n.Op + " " + kids() + ")";
-    case TNodeKind::Unary: return std::string("(u") + n.Op + " " + kids() + ")";
-    case TNodeKind::Percent: return "(% " + kids() + ")";
-    case TNodeKind::Spill: return "(# " + kids() + ")";
-    case TNodeKind::Parentheses: return kids();
-    case TNodeKind::Union: return "(union " + kids() + ")";
-    case TNodeKind::Function: return "(" + std::string(f.TokenText(n.Token)) + " " + kids() + ")";
-    case TNodeKind::Array: return "{" + std::to_string(n.ArrayColumns) + " " + kids() + "}";
-    case TNodeKind::Missing: return "_";
-    default: return std::string(f.TokenText(n.Token));
+        case TNodeKind::Binary:
+            return std::string("(") + n.Op + " " + kids() + ")";
+        case TNodeKind::Unary:
+            return std::string("(u") + n.Op + " " + kids() + ")";
+        case TNodeKind::Percent:
+            return "(% " + kids() + ")";
+        case TNodeKind::Spill:
+            return "(# " + kids() + ")";
+        case TNodeKind::Parentheses:
+            return kids();
+        case TNodeKind::Union:
+            return "(union " + kids() + ")";
+        case TNodeKind::Function:
+            return "(" + std::string(f.TokenText(n.Token)) + " " + kids() + ")";
+        case TNodeKind::Array:
+            return "{" + std::to_string(n.ArrayColumns) + " " + kids() + "}";
+        case TNodeKind::Missing:
+            return "_";
+        default:
+            return std::string(f.TokenText(n.Token));
     }
 }
 std::string Tree(std::string_view text) {
@@ -120,7 +130,8 @@ TEST(FormulaTranslate, ImplicitIntersectionAndSpillHaveFunctionFormsInFiles) {
     EXPECT_EQ(TranslateFormula("@A1:A3*2", de, kEn), "_xlfn.SINGLE(A1:A3)*2");
     EXPECT_EQ(TranslateFormula("SUM(A1#;@Sheet2!B:B)", de, kEn), "SUM(_xlfn.ANCHORARRAY(A1),_xlfn.SINGLE(Sheet2!B:B))");
     EXPECT_EQ(TranslateFormula("@A1#", de, kEn), "_xlfn.SINGLE(_xlfn.ANCHORARRAY(A1))");
-    EXPECT_EQ(TranslateFormula("_xlfn._xlws.SORT(B1:B3)# + 1", de, kEn), "_xlfn.ANCHORARRAY(_xlfn._xlws.SORT(B1:B3)) + 1");
+    EXPECT_EQ(TranslateFormula("_xlfn._xlws.SORT(B1:B3)# + 1", de, kEn),
+              "_xlfn.ANCHORARRAY(_xlfn._xlws.SORT(B1:B3)) + 1");
     // The user's form keeps what he typed.
     EXPECT_EQ(TranslateFormula("@A1:A3", kEn, de), "@A1:A3");
     // What files hold reads as such.

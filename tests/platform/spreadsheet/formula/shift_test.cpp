@@ -15,8 +15,7 @@ TEST(ShiftFormula, RelativePartsMoveAbsolutePartsStay) {
 TEST(ShiftFormula, PrefixesNamesStringsAndTablesAreKept) {
     EXPECT_EQ(ShiftFormula("'My sheet'!A1+Sheet2:Sheet3!B$2+[1]Data!C3", 1, 0),
               "'My sheet'!A2+Sheet2:Sheet3!B$2+[1]Data!C4");
-    EXPECT_EQ(ShiftFormula("\"A1\"&Total2019&Tbl[[#This Row],[A1]]", 5, 5),
-              "\"A1\"&Total2019&Tbl[[#This Row],[A1]]");
+    EXPECT_EQ(ShiftFormula("\"A1\"&Total2019&Tbl[[#This Row],[A1]]", 5, 5), "\"A1\"&Total2019&Tbl[[#This Row],[A1]]");
     EXPECT_EQ(ShiftFormula("LOG10(A1)", 1, 0), "LOG10(A2)");
 }
 

@@ -35,14 +35,15 @@ TEST(HostileArchive, NotAZipAtAll) {
 }
 
 TEST(HostileArchive, TruncatedAnywhere) {
-    const std::string z = BuildArchive({DeflatedEntry("xl/workbook.xml", std::string(5000, 'w')),
-                                        StoredEntry("xl/styles.xml", "<styleSheet/>")});
+    const std::string z = BuildArchive(
+        {DeflatedEntry("xl/workbook.xml", std::string(5000, 'w')), StoredEntry("xl/styles.xml", "<styleSheet/>")});
     // Every prefix fails cleanly, none crashes or reads out of bounds.
     for (std::size_t n = 0; n < z.size(); n += 7) EXPECT_NE(ErrorOf(z.substr(0, n)), "no error") << n;
 }
 
 TEST(HostileArchive, DamagedDataIsCaughtByTheChecks) {
-    std::string z = BuildArchive({StoredEntry("a.xml", "<hello world/>"), DeflatedEntry("b.xml", std::string(3000, 'b'))});
+    std::string z =
+        BuildArchive({StoredEntry("a.xml", "<hello world/>"), DeflatedEntry("b.xml", std::string(3000, 'b'))});
     std::string flipped = z;
     flipped[35] ^= 0x20;  // inside a.xml's stored data
     EXPECT_THAT(ErrorOf(flipped, {}, "a.xml"), HasSubstr("part \"a.xml\" of \"hostile.xlsx\": its CRC does not match"));
@@ -73,11 +74,12 @@ TEST(HostileArchive, ZipBombIsRefusedBeforeInflating) {
 
 TEST(HostileArchive, SizeAndCountLimits) {
     const std::string z = BuildArchive({DeflatedEntry("a.xml", std::string(5000, 'a')),
-                                        DeflatedEntry("b.xml", std::string(5000, 'b')),
-                                        StoredEntry("c.xml", "c")});
+                                        DeflatedEntry("b.xml", std::string(5000, 'b')), StoredEntry("c.xml", "c")});
     TPackageLimits entry;
     entry.MaxEntrySize = 4999;
-    EXPECT_THAT(ErrorOf(z, entry), HasSubstr("part \"a.xml\" of \"hostile.xlsx\": it inflates to 5000 bytes, more than the limit of 4999"));
+    EXPECT_THAT(
+        ErrorOf(z, entry),
+        HasSubstr("part \"a.xml\" of \"hostile.xlsx\": it inflates to 5000 bytes, more than the limit of 4999"));
     TPackageLimits total;
     total.MaxTotalSize = 9000;
     EXPECT_THAT(ErrorOf(z, total), HasSubstr("more than the limit of 9000 bytes"));

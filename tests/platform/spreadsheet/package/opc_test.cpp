@@ -17,7 +17,8 @@ const char* kTypes =
     "<Default Extension=\"rels\" ContentType=\"application/vnd.openxmlformats-package.relationships+xml\"/>"
     "<Default Extension=\"XML\" ContentType=\"application/xml\"/>"
     "<Override PartName=\"/xl/workbook.xml\" ContentType=\"application/vnd.ms-excel.sheet.macroEnabled.main+xml\"/>"
-    "<Override PartName=\"/xl/calcChain.xml\" ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>"
+    "<Override PartName=\"/xl/calcChain.xml\" "
+    "ContentType=\"application/vnd.openxmlformats-officedocument.spreadsheetml.calcChain+xml\"/>"
     "</Types>";
 
 TEST(ContentTypes, OverrideBeforeDefaultIgnoringCase) {
@@ -62,12 +63,14 @@ TEST(ContentTypes, MalformedXmlNamesThePart) {
         FAIL();
     } catch (const EPackageError& e) {
         EXPECT_EQ(e.Message(),
-                  "Cannot read part \"xl/_rels/workbook.xml.rels\" of \"book.xlsx\": its root element is not <Relationships>");
+                  "Cannot read part \"xl/_rels/workbook.xml.rels\" of \"book.xlsx\": its root element is not "
+                  "<Relationships>");
     }
     EXPECT_THROW(TContentTypes::Parse("<Relationships/>"), EPackageError);
     // Entities of a DTD are not expanded.
     const TContentTypes t = TContentTypes::Parse(
-        "<!DOCTYPE Types [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><Types><Default Extension=\"a\" ContentType=\"&x;\"/></Types>");
+        "<!DOCTYPE Types [<!ENTITY x SYSTEM \"file:///etc/passwd\">]><Types><Default Extension=\"a\" "
+        "ContentType=\"&x;\"/></Types>");
     EXPECT_THAT(t.Default("a"), Not(HasSubstr("root")));
 }
 
@@ -77,7 +80,8 @@ TEST(Relationships, ParseFindAddRemove) {
         "<Relationship Id=\"rId3\" Type=\"http://x/worksheet\" Target=\"worksheets/sheet1.xml\"/>"
         "<Relationship Id=\"rId1\" Type=\"http://x/calcChain\" Target=\"calcChain.xml\"/>"
         "<Relationship Id=\"rId2\" Type=\"http://x/worksheet\" Target=\"worksheets/sheet2.xml\"/>"
-        "<Relationship Id=\"rId9\" Type=\"http://x/hyperlink\" Target=\"http://a.example/?a=1&amp;b=2\" TargetMode=\"External\"/>"
+        "<Relationship Id=\"rId9\" Type=\"http://x/hyperlink\" Target=\"http://a.example/?a=1&amp;b=2\" "
+        "TargetMode=\"External\"/>"
         "</Relationships>");
     ASSERT_EQ(r.Items().size(), 4u);
     EXPECT_EQ(r.FindById("rId2")->Target, "worksheets/sheet2.xml");

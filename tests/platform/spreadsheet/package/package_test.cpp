@@ -16,13 +16,14 @@ using test::StoredEntry;
 
 std::string SheetXml(int rows) {
     std::string s = "<sheetData>";
-    for (int r = 1; r <= rows; ++r) s += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>" + std::to_string(r * 7) + "</v></c></row>";
+    for (int r = 1; r <= rows; ++r)
+        s += "<row r=\"" + std::to_string(r) + "\"><c r=\"A" + std::to_string(r) + "\"><v>" + std::to_string(r * 7) +
+             "</v></c></row>";
     return s + "</sheetData>";
 }
 
 TPackage SamplePackage() {
-    return TPackage::FromBytes(BuildArchive({StoredEntry("[Content_Types].xml", "<Types/>"),
-                                             StoredEntry("xl/", ""),
+    return TPackage::FromBytes(BuildArchive({StoredEntry("[Content_Types].xml", "<Types/>"), StoredEntry("xl/", ""),
                                              DeflatedEntry("xl/workbook.xml", "<workbook/>"),
                                              DeflatedEntry("xl/worksheets/sheet1.xml", SheetXml(500))}),
                                "sample.xlsx");
@@ -30,8 +31,8 @@ TPackage SamplePackage() {
 
 TEST(PackageParts, NamesInArchiveOrderWithoutFolders) {
     const TPackage p = SamplePackage();
-    EXPECT_EQ(p.PartNames(), (std::vector<std::string>{"[Content_Types].xml", "xl/workbook.xml",
-                                                       "xl/worksheets/sheet1.xml"}));
+    EXPECT_EQ(p.PartNames(),
+              (std::vector<std::string>{"[Content_Types].xml", "xl/workbook.xml", "xl/worksheets/sheet1.xml"}));
     EXPECT_EQ(p.DisplayName(), "sample.xlsx");
     EXPECT_FALSE(p.HasPart("xl/"));
 }
@@ -150,10 +151,12 @@ TEST(PackageSave, AnIndependentZipReaderAcceptsTheArchive) {
     std::string out;
     const int rc = test::RunPython(
         "import zipfile,sys\n"
-        "z=zipfile.ZipFile('" + file.Name() + "')\n"
-        "assert z.testzip() is None\n"
-        "print(sorted(z.namelist()))\n"
-        "print(z.read('xl/sharedStrings.xml').decode('utf-8'))\n",
+        "z=zipfile.ZipFile('" +
+            file.Name() +
+            "')\n"
+            "assert z.testzip() is None\n"
+            "print(sorted(z.namelist()))\n"
+            "print(z.read('xl/sharedStrings.xml').decode('utf-8'))\n",
         out);
     ASSERT_EQ(rc, 0) << out;
     EXPECT_NE(out.find("'xl/media/bild\xC3\xA4.png'"), std::string::npos) << out;
@@ -166,18 +169,20 @@ TEST(PackageRead, DataDescriptorEntriesAreCopiedAsPlainOnes) {
     TTempFileGuard in(CreateUniqueTempFile(TempFolder(), "TBR"));
     TTempFileGuard out(CreateUniqueTempFile(TempFolder(), "TBR"));
     std::string log;
-    ASSERT_EQ(test::RunPython(
-                  "import zipfile\n"
-                  "class Stream:\n"
-                  "    def __init__(self, f): self.f = f\n"
-                  "    def write(self, b): return self.f.write(b)\n"
-                  "    def flush(self): self.f.flush()\n"
-                  "with open('" + in.Name() + "', 'wb') as f:\n"
-                  "    with zipfile.ZipFile(Stream(f), 'w', zipfile.ZIP_DEFLATED) as z:\n"
-                  "        z.writestr('xl/workbook.xml', '<workbook/>' * 100)\n"
-                  "        z.writestr('xl/styles.xml', '<styleSheet/>')\n"
-                  "print(sorted(i.flag_bits & 8 for i in zipfile.ZipFile('" + in.Name() + "').infolist()))\n",
-                  log),
+    ASSERT_EQ(test::RunPython("import zipfile\n"
+                              "class Stream:\n"
+                              "    def __init__(self, f): self.f = f\n"
+                              "    def write(self, b): return self.f.write(b)\n"
+                              "    def flush(self): self.f.flush()\n"
+                              "with open('" +
+                                  in.Name() +
+                                  "', 'wb') as f:\n"
+                                  "    with zipfile.ZipFile(Stream(f), 'w', zipfile.ZIP_DEFLATED) as z:\n"
+                                  "        z.writestr('xl/workbook.xml', '<workbook/>' * 100)\n"
+                                  "        z.writestr('xl/styles.xml', '<styleSheet/>')\n"
+                                  "print(sorted(i.flag_bits & 8 for i in zipfile.ZipFile('" +
+                                  in.Name() + "').infolist()))\n",
+                              log),
               0)
         << log;
     ASSERT_NE(log.find("[8, 8]"), std::string::npos) << log;
@@ -186,9 +191,11 @@ TEST(PackageRead, DataDescriptorEntriesAreCopiedAsPlainOnes) {
     p.SetPart("xl/styles.xml", "<styleSheet a=\"1\"/>");
     p.SaveAs(out.Name());
     ASSERT_EQ(test::RunPython("import zipfile\n"
-                              "z = zipfile.ZipFile('" + out.Name() + "')\n"
-                              "assert z.testzip() is None\n"
-                              "print(len(z.read('xl/workbook.xml')), [i.flag_bits & 8 for i in z.infolist()])\n",
+                              "z = zipfile.ZipFile('" +
+                                  out.Name() +
+                                  "')\n"
+                                  "assert z.testzip() is None\n"
+                                  "print(len(z.read('xl/workbook.xml')), [i.flag_bits & 8 for i in z.infolist()])\n",
                               log),
               0)
         << log;

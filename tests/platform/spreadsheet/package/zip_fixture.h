@@ -12,7 +12,7 @@ namespace tabrix::xl::test {
 
 struct TRawEntry {
     std::string Name;
-    std::string Data;            // as stored in the archive (already deflated when Method is 8)
+    std::string Data;  // as stored in the archive (already deflated when Method is 8)
     std::uint16_t Method = 0;
     std::uint32_t Crc = 0;
     std::uint64_t UncompressedSize = 0;
