@@ -31,6 +31,8 @@
 namespace tabrix {
 
 class TTabrix;
+class TTabrixTemplParser;
+class TTabrixCopyManager;
 
 enum TTabrixOption : uint8_t {
     tbxoShowProgress,      // the output runs under the progress window
@@ -210,6 +212,61 @@ private:
     std::optional<TExcelWorkbook> FReportWorkbook;
     std::optional<TExcelWorksheet> FTemplWorksheet;
     std::optional<TExcelWorksheet> FReportWorksheet;
+
+    // ---- generation loop and row buffer: one build of the report sheet
+public:
+    // Report rows a band may reach: the row after a band's last row is at
+    // most this (the row limit of the classic sheet format), so bands use
+    // rows 1..kTabrixMaxReportRow - 1.
+    static constexpr int kTabrixMaxReportRow = 65535;
+    // Rows held before the buffer goes to the sheet in one FormulaLocal
+    // write: few automation calls, bounded memory.
+    static constexpr int kTabrixBufferRows = 4000;
+    // The progress count follows the loop in steps of this many rows.
+    static constexpr int kTabrixRowCountStep = 50;
+
+    // Groups, master/detail bands and the detail data set of this build.
+    void InitBandVars();
+    // The output procedure: title, records with their groups and details,
+    // summary, last block. False when the user stopped it.
+    bool OutputReport();
+    void OutputGroupHeaders(int from);  // from: 0-based group level
+    void OutputGroupFooters(int from);
+    void OutputRecord();
+    void OutputData();
+    // headerBand: the group header of a group footer, else null.
+    void OutputBand(TTabrixBand* band, TTabrixBand* headerBand);
+
+    bool IsData();
+    void ResetData();
+    void NextData();
+    void PriorData();
+
+    // Appends one report row (reportRow, templateRow: 1-based sheet rows;
+    // firstColumn: the band's first template column; columns: its width).
+    void WriteRowValues(TTabrixBand* band, TTabrixBand* headerBand, int reportRow, int columns, int templateRow,
+                        int firstColumn);
+    // The buffered rows to the sheet: formats first, then one FormulaLocal.
+    void WriteBufToSheet();
+    void ShowRowCount();
+
+private:
+    void ReleaseRowBuffer();
+
+    TTabrixTemplParser* FTemplParser = nullptr;  // owned by MakeReport while it runs
+    TTabrixCopyManager* FCopyManager = nullptr;  // owned by MakeReport while it runs
+    TTabrixBand* FMasterDataBand = nullptr;
+    TTabrixBand* FDetailHeaderBand = nullptr;
+    TTabrixBand* FDetailFooterBand = nullptr;
+    TTabrixBand* FDetailDataBand = nullptr;
+    TDataSet* FDetailDataSet = nullptr;
+    // Buffer row r (1-based) is report row FBufStartRow + r - 1; FBufBands
+    // and FBufTemplRows are indexed r - 1.
+    TVariantArray2D FBuffer;
+    uint16_t FBufRowCount = 0;
+    std::vector<TTabrixBand*> FBufBands;
+    int32_t FBufStartRow = 1;
+    std::vector<int32_t> FBufTemplRows;
 };
 
 // Makes TTabrix known to the class registry, so that form files create it
