@@ -296,7 +296,22 @@ def case_sub_report():
     return c
 
 
+def case_events():
+    """No data set: records come through the data events, user fields
+    through OnGetFieldValue. The title is one column wide, the summary
+    sits in template columns C:E."""
+    c = Case()
+    c.row(("Title", {"bold": True}))
+    c.row(("#name", {"box": True}), ("#val", {"box": True}), ("fixed", {"fill": "E2EFDA"}))
+    c.row(None, None, ("Sum", {"bold": True}), ("#SUM(val)", {"bold": True}), "end")
+    c.band("title", "A1:A1")
+    c.band("master", "A2:C2")
+    c.band("summary", "C3:E3")
+    return c
+
+
 CASES = {
+    "events": case_events,
     "groups": case_groups,
     "empty": case_empty,
     "single": case_single,
