@@ -259,7 +259,6 @@ private:
     TTabrixBand* FDetailHeaderBand = nullptr;
     TTabrixBand* FDetailFooterBand = nullptr;
     TTabrixBand* FDetailDataBand = nullptr;
-    TDataSet* FDetailDataSet = nullptr;
     // Buffer row r (1-based) is report row FBufStartRow + r - 1; FBufBands
     // and FBufTemplRows are indexed r - 1.
     TVariantArray2D FBuffer;
