@@ -76,17 +76,21 @@ TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers) {
     ASSERT_EQ(run.Status, 0) << run.Output;
     std::string report = Folder + "report.xlsx";
     EXPECT_EQ(run.Output, "Report written to " + report + "\n");
-    EXPECT_EQ(SheetNames(report), (Lines{"Cover", "Report", "Notes"}));
+    EXPECT_EQ(SheetNames(report), (Lines{"Cover", "Report", "Products", "Notes"}));
     EXPECT_EQ(SheetDump(report, "Cover"), SheetDump(Example + "sales.xlsx", "Cover"));
     EXPECT_EQ(SheetDump(report, "Notes"), SheetDump(Example + "sales.xlsx", "Notes"));
-    EXPECT_TRUE(SheetDump(report, "Report").empty());
+    Lines built = SheetDump(report, "Report");
+    ASSERT_FALSE(built.empty());
+    EXPECT_EQ(built.front(), "1:1=Sales by region and customer");
+    EXPECT_EQ(SheetDump(report, "Products").front(), "1:1=Sales by product");
     EXPECT_TRUE(TempFiles().empty()) << "no working copy left behind";
 
     std::string independent = ReadWithOpenpyxl(report);
     if (independent.find("No module named") != std::string::npos) GTEST_SKIP() << "python3-openpyxl is not installed";
     EXPECT_NE(independent.find("Cover: Sales by region|Built by tabrix from sales.db|Printed on|"), std::string::npos)
         << independent;
-    EXPECT_NE(independent.find("Report: \n"), std::string::npos) << independent;
+    EXPECT_NE(independent.find("Report: Sales by region and customer|"), std::string::npos) << independent;
+    EXPECT_NE(independent.find("|Region North|Baker & Sons|1001|"), std::string::npos) << independent;
     EXPECT_NE(independent.find("Notes: Notes|Prices are net, in EUR.|Quantities in pieces.|=LEN(A2)"),
               std::string::npos)
         << independent;
@@ -96,14 +100,19 @@ TEST_F(CommandLine, TheReportOpensInLibreOfficeWithEverySheet) {
     TRun run = Tabrix("run example/sales.tfm -o report.xlsx");
     ASSERT_EQ(run.Status, 0) << run.Output;
     std::string csv = Folder + "csv/";
-    TRun lo = Shell("/usr/bin/python3 '" + std::string(TABRIX_SOURCE_DIR) + "/tests/integration/lo_convert.py' '" +
+    TRun lo = Shell("/usr/bin/python3 '" + std::string(TABRIX_SOURCE_DIR) + "/tests/integration/lo_convert.py' --recalc '" +
                     csv + "' '" + Folder + "report.xlsx'");
     if (lo.Status == 77) GTEST_SKIP() << "LibreOffice is not installed";
     ASSERT_EQ(lo.Status, 0) << lo.Output;
     EXPECT_NE(ReadFileBytes(csv + "report-Cover.csv").find("Sales by region"), std::string::npos);
     EXPECT_NE(ReadFileBytes(csv + "report-Notes.csv").find("Prices are net, in EUR."), std::string::npos);
+    // Every total recalculated by LibreOffice: 13 order lines of 3,222
+    // pieces for 572.80.
     std::string report = ReadFileBytes(csv + "report-Report.csv");
-    EXPECT_EQ(report.find_first_not_of(",\r\n"), std::string::npos) << "the report sheet is empty: " << report;
+    EXPECT_NE(report.find("\"Grand total\",\"9\",\"orders\",\"3,222\",\"\",\"572.80\""), std::string::npos)
+        << report;
+    EXPECT_NE(ReadFileBytes(csv + "report-Products.csv").find("\"All products\",\"3,222\",\"572.80\""),
+              std::string::npos);
 }
 
 TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporaryFile) {
@@ -118,8 +127,8 @@ TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporary
     ASSERT_TRUE(DeleteFileAt(Example + "sales.xlsx"));
     TRun run = Tabrix("run example/sales.tfm -o stored.xlsx");
     ASSERT_EQ(run.Status, 0) << run.Output;
-    EXPECT_EQ(SheetNames(Folder + "stored.xlsx"), (Lines{"Cover", "Report", "Notes"}));
-    EXPECT_TRUE(SheetDump(Folder + "stored.xlsx", "Report").empty());
+    EXPECT_EQ(SheetNames(Folder + "stored.xlsx"), (Lines{"Cover", "Report", "Products", "Notes"}));
+    EXPECT_EQ(SheetDump(Folder + "stored.xlsx", "Report").front(), "1:1=Sales by region and customer");
     EXPECT_TRUE(TempFiles().empty());
 
     TRun extract = Tabrix("template extract example/sales.tfm -o copy.xlsx");
@@ -133,7 +142,7 @@ TEST_F(CommandLine, WithoutOutputTheReportIsLeftToTheUser) {
     // No display: the shown report's path is printed.
     std::string shown = run.Output.substr(0, run.Output.find('\n'));
     EXPECT_EQ(ExtractFilePath(shown), TempDir) << run.Output;
-    EXPECT_EQ(SheetNames(shown), (Lines{"Cover", "Report", "Notes"}));
+    EXPECT_EQ(SheetNames(shown), (Lines{"Cover", "Report", "Products", "Notes"}));
     EXPECT_EQ(TempFiles(), Lines{ExtractFileName(shown)});
 }
 
