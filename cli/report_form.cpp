@@ -1,5 +1,6 @@
 #include "cli/report_form.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <vector>
 
@@ -40,6 +41,13 @@ TReportForm LoadReportForm(const std::string& formFile, const std::string& repor
         return result;
     }
     if (reports.empty()) throw EArgumentException(formFile + ": the form holds no report component (TTabrix)");
+    // A sub-report builds its sheet inside the report that names it: when
+    // only one report is no other's sub-report, that one is meant.
+    std::vector<TTabrix*> heads;
+    for (TTabrix* r : reports)
+        if (std::none_of(reports.begin(), reports.end(), [&](const TTabrix* o) { return o->SubReport() == r; }))
+            heads.push_back(r);
+    if (heads.size() == 1) reports = heads;
     if (reports.size() > 1) {
         std::string names;
         for (TTabrix* r : reports) names += (names.empty() ? "" : ", ") + r->Name();

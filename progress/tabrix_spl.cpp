@@ -65,7 +65,10 @@ TTabrixSplCountTexts TabrixSplCountTexts(int32_t count, double elapsedDays) {
 }
 
 bool TabrixSplDoWork(const TTabrixSplWorkProc& workProc, const AnsiString& caption) {
+    // Only a window whose work still runs is given back afterwards: a
+    // finished one is released and may be gone before this run ends.
     TTabrixSplFrm* previous = CurrentSplForm();
+    if (previous && previous->FDone) previous = nullptr;
     auto form = std::make_unique<TTabrixSplFrm>();
     TSplRunGuard guard(form, previous);
     spl_detail::SetCurrentSplForm(form.get());

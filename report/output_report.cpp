@@ -94,8 +94,7 @@ void TTabrix::OutputBand(TTabrixBand* band, TTabrixBand* headerBand) {
     if (FCurRow + rows > kTabrixMaxReportRow) throw ETabrixError(STooManyLines);
 
     FCopyManager->AddBand(band, headerBand);
-    for (int i = 0; i < rows; ++i)
-        WriteRowValues(band, headerBand, FCurRow + i, columns, firstRow + i, firstColumn);
+    for (int i = 0; i < rows; ++i) WriteRowValues(band, headerBand, FCurRow + i, columns, firstRow + i, firstColumn);
     FTemplParser->SetOutputRow(band, headerBand, FCurRow);
     FCurRow += rows;
     // Totals of footers start again for the next group or detail list.

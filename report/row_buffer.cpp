@@ -92,8 +92,8 @@ void TTabrix::WriteBufToSheet() {
                 // The text as the cell shows it: a data text without its mark.
                 UnicodeString text = cells[c - 1].AsUnicodeString();
                 if (TabrixIsMarkedText(text)) text = TabrixUnmarkText(text);
-                OnFormatCell(this, FBufBands[r - 1], FBufTemplRows[r - 1], FBufStartRow + r - 1, c,
-                             *FReportWorksheet, Variant(std::move(text)));
+                OnFormatCell(this, FBufBands[r - 1], FBufTemplRows[r - 1], FBufStartRow + r - 1, c, *FReportWorksheet,
+                             Variant(std::move(text)));
             }
         }
     }

@@ -72,7 +72,7 @@ void TTabrix::SetBandsFromTempl() {
             parser.SetFieldString(text);
             for (int i = 0; i < parser.GetCount(); ++i) {
                 if (!BelongsTo(parser.GetField(i), *FDataSet)) continue;
-                if (parser.GetFunc(i) != ffNone) {
+                if (parser.GetFunc(i) != TTabrixFieldFunc::ffNone) {
                     scan.SummaryFirst = row;
                 } else {
                     if (scan.MasterFirst == 0) scan.MasterFirst = row;
