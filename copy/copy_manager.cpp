@@ -74,7 +74,8 @@ TExcelRange TTabrixSheetCopyTarget::ReportRows(int first, int last) const {
 }
 
 void TTabrixSheetCopyTarget::DoCopyAction(int dest, int src, int count) {
-    const TExcelRange from = FReportSheet.Range("A" + std::to_string(src), FWidestColumns + std::to_string(src + count - 1));
+    const TExcelRange from =
+        FReportSheet.Range("A" + std::to_string(src), FWidestColumns + std::to_string(src + count - 1));
     const AnsiString to = "A" + std::to_string(dest);
     from.Copy(FReportSheet.Range(to, to));
     CopyRowHeights(dest, src, count);
@@ -101,8 +102,8 @@ TTabrixCopyManager::TTabrixCopyManager(const TTabrixBands& bands, TExcelWorkshee
                                        TExcelWorksheet reportSheet)
     : FTarget(nullptr), FRoot(*this), FCurrent(&FRoot) {
     LoadLevels(bands);
-    FOwnTarget = std::make_unique<TTabrixSheetCopyTarget>(std::move(templateSheet), std::move(reportSheet),
-                                                          FWidestColumns);
+    FOwnTarget =
+        std::make_unique<TTabrixSheetCopyTarget>(std::move(templateSheet), std::move(reportSheet), FWidestColumns);
     FTarget = FOwnTarget.get();
     GCurrentCopyManager = this;
 }
@@ -144,6 +145,11 @@ int TTabrixCopyManager::GetHierarchy(const TTabrixBand* band, const TTabrixBand*
     if (key)
         for (int level = 0; level < LevelCount(); ++level)
             if (FHeaders[level] == key || FFooters[level] == key) return level;
+    // A group header with a blank range is on no level, but its footer is:
+    // the level that has the footer and no header band.
+    if (groupHeader && band)
+        for (int level = 0; level < LevelCount(); ++level)
+            if (!FHeaders[level] && FFooters[level] == band) return level;
     RaiseInternalError(3);
 }
 
@@ -199,12 +205,12 @@ void TTabrixCopyManager::AddBand(const TTabrixBand* band, const TTabrixBand* gro
     } else if (FCurrent->FLevel < level) {
         const bool opened = FGroupsCreated;
         FCurrent = CreateChildren(FCurrent, level);
-        if (!opened) {
-            if (headerSide)
-                FCurrent->FHeaderIn = true;
-            else
-                FCurrent->FFooterIn = true;
-        }
+        // A footer-side band that opens its level (one without a header
+        // band, or the first band of a block) also ends the group there.
+        if (!headerSide)
+            FCurrent->FFooterIn = true;
+        else if (!opened)
+            FCurrent->FHeaderIn = true;
     } else {
         while (FCurrent->FLevel != level - 1) {
             FCurrent->FFooterIn = true;
@@ -230,7 +236,8 @@ TTabrixCopyActionKey TTabrixCopyManager::CopyActionKey(uint16_t dest, uint16_t s
 }
 
 TTabrixCopyAction TTabrixCopyManager::ParseCopyActionKey(std::string_view key) {
-    if (key.size() != std::tuple_size_v<TTabrixCopyActionKey>) throw EConvertError(Format(SCopyManagerInternalError, {4}));
+    if (key.size() != std::tuple_size_v<TTabrixCopyActionKey>)
+        throw EConvertError(Format(SCopyManagerInternalError, {4}));
     return {ReadHex(key.substr(0, 4)), ReadHex(key.substr(4, 4)), ReadHex(key.substr(8, 4))};
 }
 

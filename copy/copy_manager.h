@@ -112,7 +112,8 @@ public:
     void AddCopyAction(uint16_t dest, uint16_t src, uint16_t count);
     void DoCopyAction(uint16_t dest, uint16_t src, uint16_t count);
     // The first level whose header or footer is the key: groupHeader when
-    // given, else band.
+    // given, else band. A footer whose group header has a blank range finds
+    // the level that holds the footer without a header band.
     int GetHierarchy(const TTabrixBand* band, const TTabrixBand* groupHeader) const;
     // Opens groups below group down to level (one above it for the record
     // level); returns the deepest, or group when none was opened.

@@ -14,6 +14,7 @@ TBandSet::TBandSet(const std::vector<TBandSpec>& specs) : FSpecs(specs) {
         band->SetRange(TabrixGetRange(row, s.Left) + ":" + TabrixGetRange(row + s.Rows - 1, s.Left + s.Width - 1));
         row += s.Rows;
         FIndex[band] = static_cast<int>(i);
+        FBySpec.push_back(band);
         if (s.Type == tbxbtGroupHeader) FGroupCount = std::max(FGroupCount, s.Group);
     }
     FLastRow = row - 1;
@@ -57,6 +58,10 @@ std::string TBandSet::NameOf(const TTabrixBand* band) const {
 }
 
 void TModelSheet::Put(int row, int templateRow) {
+    if (row < 1) {
+        FFaults.push_back("row " + std::to_string(row) + " written");
+        return;
+    }
     if (row < FBlockFirst)
         FFaults.push_back("row " + std::to_string(row) + " of an earlier block written (block starts at " +
                           std::to_string(FBlockFirst) + ")");

@@ -41,6 +41,8 @@ public:
     std::string NameOf(const TTabrixBand* band) const;
     const std::vector<TBandSpec>& Specs() const { return FSpecs; }
     const TBandSpec& SpecOf(const TTabrixBand* band) const;
+    // The band made from Specs()[index].
+    TTabrixBand* BandAt(int index) const { return FBySpec[index]; }
     int LastTemplateRow() const { return FLastRow; }
 
 private:
@@ -48,6 +50,7 @@ private:
     TTabrixBands FBands{nullptr};
     std::vector<TBandSpec> FSpecs;
     std::map<const TTabrixBand*, int> FIndex;
+    std::vector<TTabrixBand*> FBySpec;
     int FGroupCount = 0;
     int FLastRow = 0;
 };

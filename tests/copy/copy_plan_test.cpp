@@ -14,9 +14,7 @@ namespace {
 using Keys = std::vector<std::string>;
 
 // One group level with one-row bands: GH1, M, GF1 (levels: group, record).
-std::vector<TBandSpec> OneGroup() {
-    return {{tbxbtGroupHeader, 1}, {tbxbtMasterData}, {tbxbtGroupFooter, 1}};
-}
+std::vector<TBandSpec> OneGroup() { return {{tbxbtGroupHeader, 1}, {tbxbtMasterData}, {tbxbtGroupFooter, 1}}; }
 
 struct TPlan {
     explicit TPlan(const std::vector<TBandSpec>& specs) : Set(specs), Model(Set), Manager(Set.Bands(), Model) {}
@@ -72,8 +70,8 @@ TEST(CopyPlan, TenRecordsAfterThreeInAWholeOutputNeedFourCopiesAndNoTemplate) {
     EXPECT_EQ(p.Copies(), (Keys{"GH1@1", "GF1@5", "M@2"}));
     // Second: header chain (header and 3 records), footer chain (3 records
     // and footer), then 3 and 1 records from the first group.
-    EXPECT_EQ(p.Actions(), (Keys{"000300020001", "000400020001", "000600010004", "000A00020003", "000D00020001",
-                                 "000E00020004"}));
+    EXPECT_EQ(p.Actions(),
+              (Keys{"000300020001", "000400020001", "000600010004", "000A00020003", "000D00020001", "000E00020004"}));
     EXPECT_EQ(p.Model.Faults(), Keys{});
 }
 
@@ -339,7 +337,10 @@ TEST(CopyGroupChecks, RaiseTheAssertionWithTheirMessage) {
     };
     for (const TCase& c : cases) {
         // Two outer groups, each holding one inner group of two records.
-        TPlan p({{tbxbtGroupHeader, 1}, {tbxbtGroupHeader, 2}, {tbxbtMasterData}, {tbxbtGroupFooter, 2},
+        TPlan p({{tbxbtGroupHeader, 1},
+                 {tbxbtGroupHeader, 2},
+                 {tbxbtMasterData},
+                 {tbxbtGroupFooter, 2},
                  {tbxbtGroupFooter, 1}});
         for (int g = 0; g < 2; ++g) {
             p.Add(p.Set.GroupHeader(1));
