@@ -100,8 +100,8 @@ TEST_F(CommandLine, TheReportOpensInLibreOfficeWithEverySheet) {
     TRun run = Tabrix("run example/sales.tfm -o report.xlsx");
     ASSERT_EQ(run.Status, 0) << run.Output;
     std::string csv = Folder + "csv/";
-    TRun lo = Shell("/usr/bin/python3 '" + std::string(TABRIX_SOURCE_DIR) + "/tests/integration/lo_convert.py' --recalc '" +
-                    csv + "' '" + Folder + "report.xlsx'");
+    TRun lo = Shell("/usr/bin/python3 '" + std::string(TABRIX_SOURCE_DIR) +
+                    "/tests/integration/lo_convert.py' --recalc '" + csv + "' '" + Folder + "report.xlsx'");
     if (lo.Status == 77) GTEST_SKIP() << "LibreOffice is not installed";
     ASSERT_EQ(lo.Status, 0) << lo.Output;
     EXPECT_NE(ReadFileBytes(csv + "report-Cover.csv").find("Sales by region"), std::string::npos);
@@ -109,10 +109,8 @@ TEST_F(CommandLine, TheReportOpensInLibreOfficeWithEverySheet) {
     // Every total recalculated by LibreOffice: 13 order lines of 3,222
     // pieces for 572.80.
     std::string report = ReadFileBytes(csv + "report-Report.csv");
-    EXPECT_NE(report.find("\"Grand total\",\"9\",\"orders\",\"3,222\",\"\",\"572.80\""), std::string::npos)
-        << report;
-    EXPECT_NE(ReadFileBytes(csv + "report-Products.csv").find("\"All products\",\"3,222\",\"572.80\""),
-              std::string::npos);
+    EXPECT_NE(report.find("\"Grand total\",9,\"orders\",\"3,222\",,572.80"), std::string::npos) << report;
+    EXPECT_NE(ReadFileBytes(csv + "report-Products.csv").find("\"All products\",\"3,222\",572.80"), std::string::npos);
 }
 
 TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporaryFile) {

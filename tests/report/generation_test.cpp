@@ -78,10 +78,10 @@ protected:
 TEST_F(Generation, RecordsComeThroughTheDataEventsWithoutADataSet) {
     UseDataEvents();
     Lines cells = Build();
-    EXPECT_EQ(cells, (Lines{"1:1=Title",                         // one column wide: B1, C1 stay empty
-                            "2:1=one", "2:2=1", "2:3=fixed",      //
-                            "3:1=two", "3:2=2", "3:3=fixed",      //
-                            "4:1=three", "4:2=3", "4:3=fixed",    //
+    EXPECT_EQ(cells, (Lines{"1:1=Title",                                 // one column wide: B1, C1 stay empty
+                            "2:1=one", "2:2=1", "2:3=fixed",             //
+                            "3:1=two", "3:2=2", "3:3=fixed",             //
+                            "4:1=three", "4:2=3", "4:3=fixed",           //
                             "5:1=Sum", "5:2==SUM(B2:B4)", "5:3=end"}));  // template C:E lands in A:C
     EXPECT_EQ(Report.CurRow(), 6);
     EXPECT_EQ(Report.ReportColCount(), 3);
@@ -89,11 +89,8 @@ TEST_F(Generation, RecordsComeThroughTheDataEventsWithoutADataSet) {
 
 TEST_F(Generation, WithoutOnDataPriorThereIsNoDataAndOnlyTitleAndSummaryAreOutput) {
     UseDataEvents(false);
-    Lines cells = Build();
-    ASSERT_EQ(cells.size(), 3u);
-    EXPECT_EQ(cells[0], "1:1=Title");
-    EXPECT_EQ(cells[1], "2:1=Sum");
-    EXPECT_EQ(cells[2].substr(0, 4), "2:3=");
+    // No rows to total: the running value.
+    EXPECT_EQ(Build(), (Lines{"1:1=Title", "2:1=Sum", "2:2=0", "2:3=end"}));
 }
 
 TEST_F(Generation, AnEofHandlerThatLeavesEofAloneEndsTheData) {
@@ -110,8 +107,8 @@ TEST_F(Generation, OnSetCellValueSeesEveryCellAndItsValueGoesToTheSheet) {
                                 Variant& value) {
         seen.push_back(std::to_string(band->BandType()) + " " + std::to_string(rowInTemplate) + " " +
                        std::to_string(rowInReport) + " " + std::to_string(column) + " " + value.AsAnsiString());
-        if (rowInReport == 2 && column == 2) value = Variant(42.5);  // a number stays a number
-        if (rowInReport == 3 && column == 3) value = Variant(AnsiString());  // an empty text: empty cell
+        if (rowInReport == 2 && column == 2) value = Variant(42.5);                    // a number stays a number
+        if (rowInReport == 3 && column == 3) value = Variant(AnsiString());            // an empty text: empty cell
         if (rowInReport == 4 && column == 1) value = Variant(UnicodeString(u"=1+1"));  // set by code: typed input
     };
     Lines cells = Build();
@@ -138,7 +135,8 @@ TEST_F(Generation, OnFormatCellGetsEveryWrittenCellAsTextAfterTheBlockIsWritten)
         seen.push_back(std::to_string(band->BandType()) + " " + std::to_string(rowInTemplate) + " " +
                        std::to_string(rowInReport) + " " + std::to_string(column) + " " + value.AsAnsiString());
         // The cell is on the sheet already.
-        if (rowInReport == 2 && column == 1) written = UnicodeToUtf8(sheet.Range("A2").FormulaLocal().AsUnicodeString());
+        if (rowInReport == 2 && column == 1)
+            written = UnicodeToUtf8(sheet.Range("A2").FormulaLocal().AsUnicodeString());
     };
     Build();
     ASSERT_EQ(seen.size(), 15u);

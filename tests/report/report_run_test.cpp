@@ -216,9 +216,8 @@ TEST_F(ReportRun, MasterRecordsWithAndWithoutDetails) {
     SKIP_WITHOUT_OPENPYXL();
     ASSERT_EQ(run.Status, 0) << run.Output;
     json book = Read();
-    EXPECT_EQ(Column(book, "Report", "A"),
-              (Lines{"Order 1", "Product", "Bolts", "Nuts", "Lines total", "Order 2", "Order 3", "Product", "Hinges",
-                     "Lines total", "Grand total"}));
+    EXPECT_EQ(Column(book, "Report", "A"), (Lines{"Order 1", "Product", "Bolts", "Nuts", "Lines total", "Order 2",
+                                                  "Order 3", "Product", "Hinges", "Lines total", "Grand total"}));
     EXPECT_EQ(Value(book, "Report", "B5"), "=SUM(B3:B4)");
     EXPECT_EQ(Value(book, "Report", "B10"), "=SUM(B9)");
     EXPECT_EQ(Value(book, "Report", "B11"), "=SUM(B5,B10)");
@@ -285,10 +284,7 @@ TEST_F(ReportRun, DataThatLooksLikeAFormulaStaysText) {
     json book = Read();
     const json& cells = book["Report"]["cells"];
     const std::pair<const char*, const char*> texts[] = {
-        {"A1", "=HYPERLINK(\"http://x\",\"y\")"},
-        {"A2", "=1+2"},
-        {"A3", "'quoted"},
-        {"A4", "plain"},
+        {"A1", "=HYPERLINK(\"http://x\",\"y\")"},           {"A2", "=1+2"}, {"A3", "'quoted"}, {"A4", "plain"},
         {"B1", "Customer: =HYPERLINK(\"http://x\",\"y\")"},
     };
     for (const auto& [cell, text] : texts) {

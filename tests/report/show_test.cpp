@@ -62,7 +62,7 @@ protected:
     Lines Log;
 };
 
-TEST_F(ShowDriver, SavedWithANameKeepsOtherSheetsClearsTheReportSheetAndLeavesNoTemporaryFile) {
+TEST_F(ShowDriver, SavedWithANameKeepsOtherSheetsRebuildsTheReportSheetAndLeavesNoTemporaryFile) {
     Lines coverBefore = SheetDump(Template, "Cover");
     Lines notesBefore = SheetDump(Template, "Notes");
     ASSERT_FALSE(SheetDump(Template, "Report").empty());
@@ -70,12 +70,14 @@ TEST_F(ShowDriver, SavedWithANameKeepsOtherSheetsClearsTheReportSheetAndLeavesNo
     Report->Show("Out.xlsx");  // relative: the application folder
     std::string out = Folder + "Out.xlsx";
     ASSERT_TRUE(FileExists(out));
-    EXPECT_EQ(SheetNames(out), (Lines{"Cover", "Report", "Notes"}));
+    EXPECT_EQ(SheetNames(out), (Lines{"Cover", "Report", "Products", "Notes"}));
     EXPECT_EQ(SheetDump(out, "Cover"), coverBefore);
     EXPECT_EQ(SheetDump(out, "Notes"), notesBefore);
-    EXPECT_TRUE(SheetDump(out, "Report").empty());
+    // No data: the two title rows only.
+    EXPECT_EQ(SheetDump(out, "Report"),
+              (Lines{"1:1=Sales by region and customer", "2:1=Orders of January 2026, amounts in EUR"}));
     EXPECT_EQ(TempFiles(), Lines{}) << "the working copy is gone";
-    EXPECT_EQ(Log, (Lines{"before Report", "after Report Report 0x6"}));
+    EXPECT_EQ(Log, (Lines{"before Report", "after Report Report 2x6"}));
     EXPECT_FALSE(Report->Building());
     EXPECT_FALSE(SheetDump(Template, "Report").empty()) << "the template is never written";
 }
@@ -250,15 +252,15 @@ TEST_F(ShowDriver, DesignTimeErrorsAreShownNotRaised) {
 TEST_F(ShowDriver, TemplSheetIsMatchedIgnoringCaseAndFallsBackToTheFirstSheet) {
     Report->TemplSheet = "rEpOrT";
     Report->Show("Match.xlsx");
-    EXPECT_EQ(Log.back(), "after Report Report 0x6");
-    EXPECT_TRUE(SheetDump(Folder + "Match.xlsx", "Report").empty());
+    EXPECT_EQ(Log.back(), "after Report Report 2x6");
+    EXPECT_EQ(SheetDump(Folder + "Match.xlsx", "Report").front(), "1:1=Sales by region and customer");
 
     Log.clear();
     Lines reportBefore = SheetDump(Template, "Report");
     Report->TemplSheet = "Nothing like it";
     Report->Show("Fallback.xlsx");
-    EXPECT_EQ(Log.back(), "after Report Cover 0x6");
-    EXPECT_TRUE(SheetDump(Folder + "Fallback.xlsx", "Cover").empty());
+    EXPECT_EQ(Log.back(), "after Report Cover 2x6");
+    EXPECT_EQ(SheetDump(Folder + "Fallback.xlsx", "Cover"), (Lines{"1:1=Sales by region"}));
     EXPECT_EQ(SheetDump(Folder + "Fallback.xlsx", "Report"), reportBefore);
 }
 
@@ -293,10 +295,12 @@ TEST_F(ShowDriver, AChainOfTwoSubReportsBuildsOneSheetEachInChainOrder) {
     Report->SetSubReport(notes);
     notes->SetSubReport(cover);
     Report->Show("Chain.xlsx");
-    EXPECT_EQ(Log, (Lines{"before Report", "after Report Report 0x6", "before NotesReport",
-                          "after NotesReport Notes 0x6", "before CoverReport", "after CoverReport Cover 0x6"}));
+    EXPECT_EQ(Log, (Lines{"before Report", "after Report Report 2x6", "before NotesReport",
+                          "after NotesReport Notes 2x6", "before CoverReport", "after CoverReport Cover 2x6"}));
     std::string out = Folder + "Chain.xlsx";
-    for (const char* sheet : {"Cover", "Report", "Notes"}) EXPECT_TRUE(SheetDump(out, sheet).empty()) << sheet;
+    EXPECT_EQ(SheetDump(out, "Notes"), (Lines{"1:1=Notes", "2:1=Prices are net, in EUR."}));
+    EXPECT_EQ(SheetDump(out, "Cover"), (Lines{"1:1=Sales by region"}));
+    EXPECT_EQ(SheetDump(out, "Report").size(), 2u);
     EXPECT_FALSE(notes->Building());
     EXPECT_FALSE(cover->Building());
 }
@@ -360,7 +364,7 @@ TEST_F(ShowDriver, StoredTemplateIsUsedAndItsTemporaryCopyRemoved) {
 }
 
 // The README's sample: a real SQLite data set, opened by the build and
-// standing on its first record when the sheet build starts.
+// walked from its first record.
 TEST_F(ShowDriver, MasterDataSetIsOpenedAtItsFirstRecord) {
     ASSERT_TRUE(CopyFileTo(testing::ExampleFile("sales.db"), Folder + "sales.db", false));
     TDataModule module;
@@ -368,20 +372,24 @@ TEST_F(ShowDriver, MasterDataSetIsOpenedAtItsFirstRecord) {
     db->SetDatabase("sales.db");
     auto* orders = new TSQLQuery(&module);
     orders->SetConnection(db);
-    orders->SQL()->SetText("select * from orders order by region");
+    orders->SQL()->SetText("select name as customer from customers order by region, name");
     auto* report = new TTabrix(&module);
     report->SetDataSet(orders);
     report->SetTemplate("sales.xlsx");
     report->TemplSheet = "Report";
-    report->Bands()->AddBand(tbxbtMasterData)->SetRange("A3:F3");
-    std::string firstRegion;
-    report->OnAfterBuild = [&](TComponent*, TExcelWorksheet, int, int) {
+    report->Bands()->AddBand(tbxbtMasterData)->SetRange("A5:F5");
+    int rows = 0;
+    report->OnAfterBuild = [&](TComponent*, TExcelWorksheet, int rowCount, int) {
         EXPECT_TRUE(orders->Active());
-        firstRegion = orders->FieldByName("region")->AsString();
+        EXPECT_TRUE(orders->Eof()) << "walked to its end";
+        rows = rowCount;
     };
     report->Show("sales-report.xlsx");
-    EXPECT_EQ(firstRegion, "North");
-    EXPECT_TRUE(FileExists(Folder + "sales-report.xlsx"));
+    EXPECT_EQ(rows, 6);
+    Lines cells = SheetDump(Folder + "sales-report.xlsx", "Report");
+    ASSERT_EQ(cells.size(), 6u);
+    EXPECT_EQ(cells.front(), "1:1=Baker & Sons");
+    EXPECT_EQ(cells.back(), "6:1=Mesa Supplies");
 }
 
 TEST_F(ShowDriver, StoreInDFMWithoutStoredBytesFails) {
