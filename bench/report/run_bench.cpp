@@ -69,7 +69,8 @@ std::vector<TLine> ReadLines(const std::string& db) {
     sqlite3* h = nullptr;
     if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) return lines;
     sqlite3_stmt* st = nullptr;
-    sqlite3_prepare_v2(h, "select region, customer, ordered, product, qty, price from sales order by region, customer, id",
+    sqlite3_prepare_v2(h,
+                       "select region, customer, ordered, product, qty, price from sales order by region, customer, id",
                        -1, &st, nullptr);
     auto text = [&](int i) { return std::string(reinterpret_cast<const char*>(sqlite3_column_text(st, i))); };
     while (sqlite3_step(st) == SQLITE_ROW)
