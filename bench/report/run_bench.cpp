@@ -46,6 +46,7 @@ struct TRunResult {
 
 // tabrix run FORM -o OUT in FOLDER, with its own peak memory.
 TRunResult RunTabrix(const std::string& folder) {
+    std::fflush(stdout);
     const auto start = Clock::now();
     pid_t pid = ::fork();
     if (pid == 0) {
