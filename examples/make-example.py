@@ -140,8 +140,12 @@ def make_report_sheet(rep, box):
     rep["F11"] = "#SUM(Lines.amount)"
     style_row(rep, 11, 6, Font(bold=True, size=12), "FFF2CC", top, fmts={"D": "#,##0", "F": MONEY})
     rep.row_dimensions[11].height = 22
-    for col, width in zip("ABCDEF", (16, 12, 16, 9, 10, 12)):
+    for col, width in zip("ABCDEF", (13, 11, 14, 7, 8, 10)):
         rep.column_dimensions[col].width = width
+    # One page wide when printed.
+    rep.sheet_properties.pageSetUpPr.fitToPage = True
+    rep.page_setup.fitToWidth = 1
+    rep.page_setup.fitToHeight = 0
 
 
 def make_products_sheet(ws, box):
