@@ -9,11 +9,11 @@
 
 namespace tabrix {
 
-bool TabrixTextMovesWithRow(std::u16string_view Text, char Sign) {
+bool TabrixTextMovesWithRow(std::u16string_view text, char sign) {
     size_t i = 0;
-    while (i < Text.size() && Text[i] <= u' ') ++i;
-    if (i + 1 < Text.size() && Text[i] == static_cast<unsigned char>(Sign) && Text[i + 1] == u'=') return true;
-    return i < Text.size() && Text[i] == u'=';
+    while (i < text.size() && text[i] <= u' ') ++i;
+    if (i + 1 < text.size() && text[i] == static_cast<unsigned char>(sign) && text[i + 1] == u'=') return true;
+    return i < text.size() && text[i] == u'=';
 }
 
 namespace {
@@ -53,15 +53,14 @@ void AppendUtf8(UnicodeString& out, const AnsiString& text) {
 
 }  // namespace
 
-TTabrixCellParser::TTabrixCellParser(TTabrixBandInfo* BandInfo, const TTabrixFieldParser& FieldParser, int Row,
-                                     int Col)
-    : TTabrixFieldParser(BandInfo, BandInfo->Parser()->Owner().TemplFieldSign()), FCol(Col), FRow(Row) {
-    Assign(FieldParser);
+TTabrixCellParser::TTabrixCellParser(TTabrixBandInfo* bandInfo, const TTabrixFieldParser& fieldParser, int row, int col)
+    : TTabrixFieldParser(bandInfo, bandInfo->Parser()->Owner().TemplFieldSign()), FCol(col), FRow(row) {
+    Assign(fieldParser);
 }
 
-void TTabrixCellParser::Assign(const TTabrixFieldParser& Source) {
-    TTabrixFieldParser::Assign(Source);
-    if (const auto* cell = dynamic_cast<const TTabrixCellParser*>(&Source)) {
+void TTabrixCellParser::Assign(const TTabrixFieldParser& source) {
+    TTabrixFieldParser::Assign(source);
+    if (const auto* cell = dynamic_cast<const TTabrixCellParser*>(&source)) {
         FFieldAccTypes = cell->FFieldAccTypes;
         FDataSets = cell->FDataSets;
         FAccTypes = cell->FAccTypes;
@@ -72,13 +71,15 @@ void TTabrixCellParser::Assign(const TTabrixFieldParser& Source) {
         FIsFormula = cell->FIsFormula;
         FHasDataValue = cell->FHasDataValue;
         FTextMoves = cell->FTextMoves;
+        FSingleField = cell->FSingleField;
+        FFieldCache.assign(FDataSets.size(), TFieldRef{});
         return;
     }
     LoadFieldAndAccTypes();
 }
 
-void TTabrixCellParser::SetFieldString(const UnicodeString& S) {
-    TTabrixFieldParser::SetFieldString(S);
+void TTabrixCellParser::SetFieldString(const UnicodeString& s) {
+    TTabrixFieldParser::SetFieldString(s);
     LoadFieldAndAccTypes();
 }
 
@@ -124,6 +125,8 @@ void TTabrixCellParser::LoadFieldUses() {
     FIsFormula = !GetText(0).empty() && GetText(0).front() == u'=';
     FHasDataValue = false;
     FFieldUses.assign(GetCount(), TFieldUse{});
+    FFieldCache.assign(GetCount(), TFieldRef{});
+    FSingleField = GetCount() == 1 && GetText(0).empty() && GetText(1).empty();
     FTextMoves.assign(GetCount() + 1, false);
     bool inString = false;  // the formula is inside a string constant after the pieces so far
     for (int i = 0; i <= GetCount(); ++i) {
@@ -141,52 +144,63 @@ void TTabrixCellParser::LoadFieldUses() {
     }
 }
 
-TDataSet* TTabrixCellParser::GetDataSet(int Index) const {
-    if (Index < 0 || Index >= static_cast<int>(FDataSets.size())) RaiseListIndexError(Index);
-    return FDataSets[Index];
+TDataSet* TTabrixCellParser::GetDataSet(int index) const {
+    if (index < 0 || index >= static_cast<int>(FDataSets.size())) RaiseListIndexError(index);
+    return FDataSets[index];
 }
 
-const AnsiString& TTabrixCellParser::GetDSFieldName(int Index) const {
-    if (Index < 0 || Index >= static_cast<int>(FDSFieldNames.size())) RaiseListIndexError(Index);
-    return FDSFieldNames[Index];
+const AnsiString& TTabrixCellParser::GetDSFieldName(int index) const {
+    if (index < 0 || index >= static_cast<int>(FDSFieldNames.size())) RaiseListIndexError(index);
+    return FDSFieldNames[index];
 }
 
-int TTabrixCellParser::GetFieldAccType(int Index) const {
-    if (Index < 0 || Index >= static_cast<int>(FFieldAccTypes.size())) RaiseListIndexError(Index);
-    return FFieldAccTypes[Index];
+int TTabrixCellParser::GetFieldAccType(int index) const {
+    if (index < 0 || index >= static_cast<int>(FFieldAccTypes.size())) RaiseListIndexError(index);
+    return FFieldAccTypes[index];
 }
 
-bool TTabrixCellParser::IsSingleField() const {
-    return GetCount() == 1 && GetText(0).empty() && GetText(1).empty();
+bool TTabrixCellParser::IsSingleField() const { return FSingleField; }
+
+TField* TTabrixCellParser::DataSetField(int index) {
+    TDataSet* dataSet = FDataSets[index];
+    const TFieldRef& cached = FFieldCache[index];
+    // Still the data set's field at its place: then it is alive and current.
+    // (The cached pointer is only compared, never followed, before that.)
+    const std::vector<TField*>& fields = dataSet->Fields();
+    if (cached.Field && cached.Index < fields.size() && fields[cached.Index] == cached.Field) return cached.Field;
+    TField* field = dataSet->FieldByName(FDSFieldNames[index]);
+    FFieldCache[index] = {field, static_cast<size_t>(field->Index())};
+    return field;
 }
 
-UnicodeString TTabrixCellParser::GetCellValue(int OutRow) {
-    FOutRow = OutRow;
+UnicodeString TTabrixCellParser::GetCellValue(int outRow) {
+    FOutRow = outRow;
     return GetResultString();
 }
 
-AnsiString TTabrixCellParser::GetValue(int Index) {
-    const TTabrixFieldFunc func = GetFunc(Index);
-    TDataSet* dataSet = GetDataSet(Index);
+AnsiString TTabrixCellParser::GetValue(int index) {
+    const TTabrixFieldFunc func = GetFunc(index);
+    TDataSet* dataSet = GetDataSet(index);
     if (func != TTabrixFieldFunc::ffNone)
-        return GetBandInfo()->GetAccFieldValue(FDSFieldNames[Index], dataSet, func,
-                                               static_cast<TTabrixAccType>(FFieldAccTypes[Index]));
-    if (dataSet) return dataSet->FieldByName(FDSFieldNames[Index])->AsString();
+        return GetBandInfo()->GetAccFieldValue(FDSFieldNames[index], dataSet, func,
+                                               static_cast<TTabrixAccType>(FFieldAccTypes[index]));
+    if (dataSet) return DataSetField(index)->AsString();
     Variant value;
-    GetBandInfo()->Parser()->OnGetValue()(this, GetField(Index), value);
+    GetBandInfo()->Parser()->OnGetValue()(this, GetField(index), value);
     return value.AsAnsiString();
 }
 
-void TTabrixCellParser::AppendValue(UnicodeString& Result, int Index) {
-    const AnsiString value = GetValue(Index);
-    const TFieldUse& use = FFieldUses[Index];
-    const bool dataValue = FDataSets[Index] && GetFunc(Index) == TTabrixFieldFunc::ffNone;
-    if (!FIsFormula || !dataValue || (use.Numeric && !use.InsideString)) {
+void TTabrixCellParser::AppendValue(UnicodeString& Result, int index) {
+    const AnsiString value = GetValue(index);
+    const TFieldUse& use = FFieldUses[index];
+    const bool dataValue = FDataSets[index] && GetFunc(index) == TTabrixFieldFunc::ffNone;
+    if (!FIsFormula || !dataValue || (use.Numeric && !use.InsideString && !value.empty())) {
         AppendUtf8(Result, value);
         return;
     }
     // A data value in a formula is a string constant: it cannot change the
-    // formula's structure.
+    // formula's structure. So is an empty number, which would leave a hole
+    // ("=*2") that fails the whole block's write.
     TabrixAppendFormulaString(Result, Utf8ToUnicode(value), use.InsideString);
 }
 
@@ -194,6 +208,7 @@ UnicodeString TTabrixCellParser::GetResultString() {
     const char sign = GetSign();
     const int shift = FOutRow - FRow;
     UnicodeString result;
+    result.reserve(32);
     const int count = GetCount();
     for (int i = 0; i <= count; ++i) {
         if (FTextMoves[i] && shift != 0)
