@@ -17,8 +17,8 @@
 //   copies.AddBand(groupFooter, groupHeader);        // a footer with its header
 //   copies.Output();                                 // before the block is written
 //
-// The planned copies of the last Output stay readable (TemplateCopies,
-// Actions) until the next one; a target other than the two sheets can be
+// The copies of the last block (TemplateCopies, Actions) stay readable
+// until the next block begins; a target other than the two sheets can be
 // given (ITabrixCopyTarget) to run the plan elsewhere.
 
 #include <array>
@@ -141,8 +141,9 @@ public:
     // block's level-0 groups.
     const TTabrixCopyGroup& Root() const { return FRoot; }
     TTabrixCopyGroup& Root() { return FRoot; }
-    // What the last Output did: template copies in the order made, and the
-    // action keys in the (sorted) order run.
+    // What the last block did: template copies in the order made, and the
+    // action keys in the (sorted) order run; cleared when the next block
+    // gets its first band.
     const std::vector<TTabrixTemplateCopy>& TemplateCopies() const { return FTemplateCopies; }
     const std::vector<TTabrixCopyActionKey>& Actions() const { return FActions; }
 
@@ -150,6 +151,7 @@ private:
     void LoadLevels(const TTabrixBands& bands);
     static bool IsHeaderSide(const TTabrixBand& band);
     void StartBlock();
+    void OpenBlock();
 
     std::unique_ptr<ITabrixCopyTarget> FOwnTarget;
     ITabrixCopyTarget* FTarget;
@@ -162,6 +164,7 @@ private:
     int FRecordHeight = 0;
     AnsiString FWidestColumns;
     bool FGroupsCreated = false;
+    bool FBlockOpen = false;  // a band has been added since the last Output
     int FRow = 1;
     // The groups of the current block; a deque keeps their addresses and
     // allocates in chunks, not per group.
