@@ -69,7 +69,8 @@ public:
             for (int col = 1; col <= widest; ++col) {
                 const std::string want = col <= width ? CodeAt(FTemplateBook, t, left + col - 1) : "General";
                 const std::string got = CodeAt(FReportBook, static_cast<int>(row), col);
-                if (got != want) return at + ", column " + std::to_string(col) + ": format " + got + ", expected " + want;
+                if (got != want)
+                    return at + ", column " + std::to_string(col) + ": format " + got + ", expected " + want;
             }
             if (report.RowHeight(static_cast<int>(row)) != templ.RowHeight(t))
                 return at + ": height " + std::to_string(report.RowHeight(static_cast<int>(row))) + ", expected " +
