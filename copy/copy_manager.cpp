@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cells/cell_address.h"
+#include "cells/tabrix_error.h"
 #include "messages/messages.h"
 #include "platform/rtl/format.h"
 
@@ -185,6 +186,10 @@ void TTabrixCopyManager::AddBand(const TTabrixBand* band, const TTabrixBand* gro
     if (!FBlockOpen) OpenBlock();
     const int level = GetHierarchy(band, groupHeader);
     const bool headerSide = IsHeaderSide(*band);
+    // Rows are kept in 16 bits: a band that would end on the last row or
+    // beyond is refused before the tree holds a row it cannot name.
+    if (FRow + (headerSide ? FHeaderRowCounts[level] : FFooterRowCounts[level]) > kTabrixCopyMaxRow)
+        throw ETabrixError(STooManyLines);
     const int recordLevel = LevelCount() - 1;
     if (level == recordLevel) {
         const bool blockStart = FCurrent->FLevel + 1 != level || (FCurrent == &FRoot && FRoot.FChildCount == 0);

@@ -37,7 +37,8 @@ namespace tabrix {
 
 TABRIX_EXCEPTION_CLASS(ETabrixCopyManagerError, Exception);
 
-// The greatest report row a copy can name: rows are kept in 16 bits.
+// Rows are kept in 16 bits: the row after the last band is at most this,
+// so bands use rows 1 to 65534.
 inline constexpr int kTabrixCopyMaxRow = 65535;
 
 // A queued in-report copy of Count rows from row Src to row Dest.
@@ -102,7 +103,8 @@ public:
 
     // Records a placed band (a group footer with its group header, else
     // null) and advances Row by its rows. A band on no level raises
-    // ETabrixCopyManagerError "... internal error 3. ".
+    // ETabrixCopyManagerError "... internal error 3. "; one that would end
+    // beyond row 65534 raises ETabrixError "Too many lines in the report...".
     void AddBand(const TTabrixBand* band, const TTabrixBand* groupHeader);
     // Plans and makes every copy of the block, then starts a new block.
     void Output();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "cells/tabrix_error.h"
 #include "messages/messages.h"
 #include "platform/rtl/format.h"
 #include "tests/copy/copy_fixture.h"
@@ -345,6 +346,26 @@ TEST(CopyManagerErrors, InternalErrorsCarryTheirNumbers) {
             EXPECT_EQ(e.Message(), Format(SCopyManagerInternalError, {4}));
         }
     }
+}
+
+TEST(CopyManagerErrors, BandsEndOnRow65534AtTheLatest) {
+    TPlan p({{tbxbtGroupHeader, 1}, {tbxbtMasterData, 0, 2}, {tbxbtGroupFooter, 1}});
+    p.Manager.AddBand(p.Set.GroupHeader(1), nullptr);
+    for (int i = 0; i < 32766; ++i) p.Manager.AddBand(p.Set.Master(), nullptr);
+    EXPECT_EQ(p.Manager.Row(), 65534);
+    // Two more rows would end on row 65535; one footer row ends on 65534.
+    try {
+        p.Manager.AddBand(p.Set.Master(), nullptr);
+        ADD_FAILURE() << "a band ending on row 65535 accepted";
+    } catch (const ETabrixError& e) {
+        EXPECT_EQ(e.Message(), STooManyLines);
+    }
+    EXPECT_EQ(p.Manager.Row(), 65534);
+    p.Manager.AddBand(p.Set.GroupFooter(1), p.Set.GroupHeader(1));
+    EXPECT_EQ(p.Manager.Row(), 65535);
+    p.Output();
+    EXPECT_EQ(p.Model.TemplateRowAt(65534), 4);
+    EXPECT_EQ(p.Model.Faults(), Keys{});
 }
 
 // Each consistency check, reached by a tree whose marks disagree.

@@ -156,7 +156,7 @@ uint32_t EnvNumber(const char* name, uint32_t fallback) {
 // height and merged areas of its band's template row.
 TEST(CopySheetProperty, EveryRowLooksLikeItsTemplateRow) {
     const uint32_t base = EnvNumber("TABRIX_COPY_SEED", 20261208);
-    const uint32_t cases = EnvNumber("TABRIX_COPY_SHEET_CASES", 300);
+    const uint32_t cases = EnvNumber("TABRIX_COPY_SHEET_CASES", 500);
     int failures = 0;
     for (uint32_t i = 0; i < cases && failures < 3; ++i) {
         const uint32_t seed = base + i;
