@@ -2,6 +2,7 @@
 // workbook with a distinct format on every band cell, merged areas and row
 // heights, and a report workbook of its own, as in a build.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -11,6 +12,7 @@
 
 #include "automation/automation.h"
 #include "cells/cell_address.h"
+#include "platform/rtl/files.h"
 #include "platform/spreadsheet/styles.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/copy/random_report.h"
@@ -145,6 +147,44 @@ TEST(CopyAction, CopiesTheWidestColumnsWithTheirHeights) {
     EXPECT_EQ(report.RowHeight(11), 14);
     ASSERT_EQ(report.MergedRanges().size(), 2u);
     EXPECT_EQ(report.MergedRanges()[1].Top, 10);
+}
+
+// As in a build: the template saved and opened read-only, the report a new
+// workbook from the same file with its sheet cleared, so that formats are
+// shared by origin rather than imported.
+TEST(CopySheets, AReportFromTheTemplateFileGetsTheTemplatesFormats) {
+    TBandSet set(
+        std::vector<TBandSpec>{{tbxbtTitle, 0, 1, 2, 3}, {tbxbtMasterData, 0, 2, 1, 2}, {tbxbtSummary, 0, 1, 1, 1}});
+    TSheets built(set, 3);
+    const std::string file = TempFolder() + "tbr_copy_" + std::to_string(::getpid()) + ".xlsx";
+    built.Template().Parent().SaveAs(file);
+    TExcelApplication app = TExcelApplication::Create();
+    TWorkbookOpenArgs readOnly;
+    readOnly.ReadOnly = Variant(true);
+    TExcelWorksheet templ = app.Workbooks().Open(file, readOnly).Worksheets().Item(1);
+    TExcelWorksheet report = app.Workbooks().Add(file).Worksheets().Item(1);
+    DeleteFileAt(file);
+    report.UsedRange().Clear();
+    {
+        TTabrixCopyManager manager(set.Bands(), templ, report);
+        manager.AddBand(set.Title(), nullptr);
+        for (int i = 0; i < 5; ++i) manager.AddBand(set.Master(), nullptr);
+        manager.AddBand(set.Summary(), nullptr);
+        manager.Output();
+    }
+    const xl::TWorksheet& t = templ.Model();
+    const xl::TWorksheet& r = report.Model();
+    EXPECT_EQ(r.Style(1, 1), t.Style(1, 2));  // title B1:D1 to A1
+    EXPECT_EQ(r.Style(1, 3), t.Style(1, 4));
+    for (int record = 0; record < 5; ++record) {
+        for (int i = 0; i < 2; ++i) {
+            const int row = 2 + record * 2 + i;
+            EXPECT_EQ(r.Style(row, 2), t.Style(2 + i, 2)) << "row " << row;
+            EXPECT_EQ(r.RowHeight(row), t.RowHeight(2 + i)) << "row " << row;
+        }
+    }
+    EXPECT_EQ(r.Style(12, 1), t.Style(4, 1));
+    EXPECT_NE(r.Style(12, 1), r.Style(11, 1));
 }
 
 uint32_t EnvNumber(const char* name, uint32_t fallback) {
