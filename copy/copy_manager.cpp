@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "cells/cell_address.h"
+#include "cells/tabrix_error.h"
 #include "messages/messages.h"
 #include "platform/rtl/format.h"
 
@@ -182,21 +183,26 @@ TTabrixCopyGroup* TTabrixCopyManager::CreateChildren(TTabrixCopyGroup* group, in
 }
 
 void TTabrixCopyManager::AddBand(const TTabrixBand* band, const TTabrixBand* groupHeader) {
+    if (!FBlockOpen) OpenBlock();
     const int level = GetHierarchy(band, groupHeader);
     const bool headerSide = IsHeaderSide(*band);
+    // Rows are kept in 16 bits: a band that would end on the last row or
+    // beyond is refused before the tree holds a row it cannot name.
+    if (FRow + (headerSide ? FHeaderRowCounts[level] : FFooterRowCounts[level]) > kTabrixCopyMaxRow)
+        throw ETabrixError(STooManyLines);
     const int recordLevel = LevelCount() - 1;
     if (level == recordLevel) {
+        const bool blockStart = FCurrent->FLevel + 1 != level || (FCurrent == &FRoot && FRoot.FChildCount == 0);
+        if (blockStart && !headerSide && FHeaders[level]) {
+            // The footer part of a record whose header went with the
+            // previous block: the tree only knows whole records, so this
+            // piece gets its formats on its own.
+            CopyFromTempl(band, FRow);
+            FRow += FFooterRowCounts[level];
+            if (FCurrent == &FRoot) FRoot.FStartRow = static_cast<uint16_t>(FRow);
+            return;
+        }
         if (FCurrent->FLevel + 1 != level) {
-            if (!headerSide && FHeaders[level]) {
-                // The footer part of a record whose header went with the
-                // previous block: the tree only knows whole records, so
-                // this piece gets its formats on its own.
-                CopyFromTempl(band, FRow);
-                FRow += FFooterRowCounts[level];
-                if (FCurrent == &FRoot && !FRoot.FLastChild && FRoot.FChildCount == 0)
-                    FRoot.FStartRow = static_cast<uint16_t>(FRow);
-                return;
-            }
             FCurrent = CreateChildren(FCurrent, level - 1);
             FCurrent->FChildCount = 1;
         } else if (FHeaders[level] == band || !FHeaders[level]) {
@@ -206,11 +212,14 @@ void TTabrixCopyManager::AddBand(const TTabrixBand* band, const TTabrixBand* gro
         const bool opened = FGroupsCreated;
         FCurrent = CreateChildren(FCurrent, level);
         // A footer-side band that opens its level (one without a header
-        // band, or the first band of a block) also ends the group there.
-        if (!headerSide)
+        // band, or the first band of a block) also ends the group there,
+        // as a footer reached from inside does (below).
+        if (!headerSide) {
             FCurrent->FFooterIn = true;
-        else if (!opened)
+            FCurrent = FCurrent->FParent;
+        } else if (!opened) {
             FCurrent->FHeaderIn = true;
+        }
     } else {
         while (FCurrent->FLevel != level - 1) {
             FCurrent->FFooterIn = true;
@@ -249,9 +258,14 @@ void TTabrixCopyManager::DoCopyAction(uint16_t dest, uint16_t src, uint16_t coun
     FTarget->DoCopyAction(dest, src, count);
 }
 
-void TTabrixCopyManager::Output() {
+void TTabrixCopyManager::OpenBlock() {
     FTemplateCopies.clear();
     FActions.clear();
+    FBlockOpen = true;
+}
+
+void TTabrixCopyManager::Output() {
+    if (!FBlockOpen) OpenBlock();
     if (FRoot.FLastChild) {
         for (TTabrixCopyGroup* child = FRoot.GetFirstChild(); child; child = child->GetNext()) child->Output();
     } else if (FRoot.FHeaderIn || FRoot.FFooterIn || FRoot.FChildCount > 0) {
@@ -266,6 +280,7 @@ void TTabrixCopyManager::Output() {
 }
 
 void TTabrixCopyManager::StartBlock() {
+    FBlockOpen = false;  // the plan stays readable until the next block begins
     FGroupsCreated = false;
     FCurrent = &FRoot;
     FRoot.FStartRow = static_cast<uint16_t>(FRow);

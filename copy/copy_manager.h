@@ -17,8 +17,8 @@
 //   copies.AddBand(groupFooter, groupHeader);        // a footer with its header
 //   copies.Output();                                 // before the block is written
 //
-// The planned copies of the last Output stay readable (TemplateCopies,
-// Actions) until the next one; a target other than the two sheets can be
+// The copies of the last block (TemplateCopies, Actions) stay readable
+// until the next block begins; a target other than the two sheets can be
 // given (ITabrixCopyTarget) to run the plan elsewhere.
 
 #include <array>
@@ -37,7 +37,8 @@ namespace tabrix {
 
 TABRIX_EXCEPTION_CLASS(ETabrixCopyManagerError, Exception);
 
-// The greatest report row a copy can name: rows are kept in 16 bits.
+// Rows are kept in 16 bits: the row after the last band is at most this,
+// so bands use rows 1 to 65534.
 inline constexpr int kTabrixCopyMaxRow = 65535;
 
 // A queued in-report copy of Count rows from row Src to row Dest.
@@ -102,7 +103,8 @@ public:
 
     // Records a placed band (a group footer with its group header, else
     // null) and advances Row by its rows. A band on no level raises
-    // ETabrixCopyManagerError "... internal error 3. ".
+    // ETabrixCopyManagerError "... internal error 3. "; one that would end
+    // beyond row 65534 raises ETabrixError "Too many lines in the report...".
     void AddBand(const TTabrixBand* band, const TTabrixBand* groupHeader);
     // Plans and makes every copy of the block, then starts a new block.
     void Output();
@@ -141,8 +143,9 @@ public:
     // block's level-0 groups.
     const TTabrixCopyGroup& Root() const { return FRoot; }
     TTabrixCopyGroup& Root() { return FRoot; }
-    // What the last Output did: template copies in the order made, and the
-    // action keys in the (sorted) order run.
+    // What the last block did: template copies in the order made, and the
+    // action keys in the (sorted) order run; cleared when the next block
+    // gets its first band.
     const std::vector<TTabrixTemplateCopy>& TemplateCopies() const { return FTemplateCopies; }
     const std::vector<TTabrixCopyActionKey>& Actions() const { return FActions; }
 
@@ -150,6 +153,7 @@ private:
     void LoadLevels(const TTabrixBands& bands);
     static bool IsHeaderSide(const TTabrixBand& band);
     void StartBlock();
+    void OpenBlock();
 
     std::unique_ptr<ITabrixCopyTarget> FOwnTarget;
     ITabrixCopyTarget* FTarget;
@@ -162,6 +166,7 @@ private:
     int FRecordHeight = 0;
     AnsiString FWidestColumns;
     bool FGroupsCreated = false;
+    bool FBlockOpen = false;  // a band has been added since the last Output
     int FRow = 1;
     // The groups of the current block; a deque keeps their addresses and
     // allocates in chunks, not per group.

@@ -6,7 +6,7 @@
 
 namespace tabrix::testing {
 
-TBandSet::TBandSet(const std::vector<TBandSpec>& specs) : FSpecs(specs) {
+TBandSet::TBandSet(const std::vector<TBandSpec>& specs, const std::vector<int>& blankHeaders) : FSpecs(specs) {
     int row = 1;
     for (size_t i = 0; i < specs.size(); ++i) {
         const TBandSpec& s = specs[i];
@@ -23,6 +23,7 @@ TBandSet::TBandSet(const std::vector<TBandSpec>& specs) : FSpecs(specs) {
         auto* footer = dynamic_cast<TTabrixGroupFooterBand*>(GroupFooter(level));
         if (header && footer) header->SetFooter(footer);
     }
+    for (int level : blankHeaders) GroupHeader(level)->SetRange("");
 }
 
 TTabrixBand* TBandSet::Find(TTabrixBandType type, int group) const {

@@ -24,9 +24,10 @@ struct TBandSpec {
 
 // Bands laid out one below the other on the template sheet from row 1 in
 // the order given; group headers are linked to the footers of their level.
+// The headers of the blank levels (1-based) get a blank range.
 class TBandSet {
 public:
-    explicit TBandSet(const std::vector<TBandSpec>& specs);
+    explicit TBandSet(const std::vector<TBandSpec>& specs, const std::vector<int>& blankHeaders = {});
     TTabrixBands& Bands() { return FBands; }
     TTabrixBand* Title() const { return Find(tbxbtTitle, 0); }
     TTabrixBand* Summary() const { return Find(tbxbtSummary, 0); }

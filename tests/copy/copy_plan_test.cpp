@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "cells/tabrix_error.h"
 #include "messages/messages.h"
 #include "platform/rtl/format.h"
 #include "tests/copy/copy_fixture.h"
@@ -17,8 +18,21 @@ using Keys = std::vector<std::string>;
 std::vector<TBandSpec> OneGroup() { return {{tbxbtGroupHeader, 1}, {tbxbtMasterData}, {tbxbtGroupFooter, 1}}; }
 
 struct TPlan {
-    explicit TPlan(const std::vector<TBandSpec>& specs) : Set(specs), Model(Set), Manager(Set.Bands(), Model) {}
-    void Add(const TTabrixBand* band, const TTabrixBand* header = nullptr) { Manager.AddBand(band, header); }
+    explicit TPlan(const std::vector<TBandSpec>& specs, const std::vector<int>& blankHeaders = {})
+        : Set(specs, blankHeaders), Model(Set), Manager(Set.Bands(), Model) {}
+    void Add(const TTabrixBand* band, const TTabrixBand* header = nullptr) {
+        Manager.AddBand(band, header);
+        for (int row = band->GetRangeTop(); row <= band->GetRangeBottom(); ++row) Expected.push_back(row);
+    }
+    // Report rows whose template row is not the one of their band.
+    Keys WrongRows() const {
+        Keys wrong;
+        for (size_t i = 0; i < Expected.size(); ++i)
+            if (Model.TemplateRowAt(static_cast<int>(i) + 1) != Expected[i])
+                wrong.push_back("row " + std::to_string(i + 1) + ": " +
+                                std::to_string(Model.TemplateRowAt(static_cast<int>(i) + 1)));
+        return wrong;
+    }
     void Group(int records) {
         Add(Set.GroupHeader(1));
         for (int i = 0; i < records; ++i) Add(Set.Master());
@@ -38,6 +52,7 @@ struct TPlan {
     TBandSet Set;
     TModelSheet Model;
     TTabrixCopyManager Manager;
+    std::vector<int> Expected;
 };
 
 TEST(CopyPlan, ThirteenRecordsWithoutEarlierGroupDouble) {
@@ -228,6 +243,57 @@ TEST(CopyPlan, OnlyMasterDataFillsTheRootByDoubling) {
     EXPECT_EQ(p.Model.Faults(), Keys{});
 }
 
+// Sequences the tree has to take apart carefully; each must leave every
+// row with its band's template row.
+TEST(CopyPlan, ARecordFooterThatBeginsABlockGetsItsFormatsOnItsOwn) {
+    // Detail header and footer only: one level, and it holds the records.
+    TPlan p(std::vector<TBandSpec>{{tbxbtDetailHeader}, {tbxbtDetailFooter}});
+    const TBandSet& s = p.Set;
+    p.Add(s.DetailHeader());
+    p.Add(s.DetailFooter());
+    p.Add(s.DetailHeader());
+    p.Output();
+    p.Add(s.DetailFooter());
+    p.Add(s.DetailHeader());
+    p.Add(s.DetailFooter());
+    p.Output();
+    EXPECT_EQ(p.Copies(), (Keys{"DF@4", "DH@5", "DF@6"}));
+    EXPECT_EQ(p.WrongRows(), Keys{});
+    EXPECT_EQ(p.Model.Faults(), Keys{});
+}
+
+TEST(CopyPlan, AFooterThatOpensItsLevelClosesItAgain) {
+    // Master data, a detail footer without detail header, detail data.
+    TPlan p({{tbxbtMasterData}, {tbxbtDetailFooter}, {tbxbtDetailData}});
+    const TBandSet& s = p.Set;
+    for (int records : {0, 2, 1}) {
+        p.Add(s.Master());
+        for (int i = 0; i < records; ++i) p.Add(s.DetailData());
+        p.Add(s.DetailFooter());
+    }
+    p.Output();
+    EXPECT_EQ(p.WrongRows(), Keys{});
+    EXPECT_EQ(p.Model.Faults(), Keys{});
+}
+
+TEST(CopyPlan, AGroupWithABlankHeaderTakesItsFooterWithTheHeaderGiven) {
+    // The outer group has a footer only: its header's range is blank.
+    TPlan p({{tbxbtGroupHeader, 1}, {tbxbtGroupFooter, 1}, {tbxbtGroupHeader, 2}, {tbxbtMasterData}}, {1});
+    const TBandSet& s = p.Set;
+    EXPECT_EQ(p.Manager.Headers()[0], nullptr);
+    EXPECT_EQ(p.Manager.GetHierarchy(s.GroupFooter(1), s.GroupHeader(1)), 0);
+    for (int group = 0; group < 3; ++group) {
+        p.Add(s.GroupHeader(2));
+        p.Add(s.Master());
+        p.Add(s.Master());
+        p.Add(s.GroupFooter(1), s.GroupHeader(1));
+        if (group == 0) p.Output();  // the next block begins with a deeper header
+    }
+    p.Output();
+    EXPECT_EQ(p.WrongRows(), Keys{});
+    EXPECT_EQ(p.Model.Faults(), Keys{});
+}
+
 TEST(CopyActionKeys, AreFourHexDigitsEachAndSortByDestThenSrc) {
     EXPECT_EQ(ActionKeyText(TTabrixCopyManager::CopyActionKey(300, 12, 40)), "012C000C0028");
     EXPECT_EQ(ActionKeyText(TTabrixCopyManager::CopyActionKey(10, 3, 2)), "000A00030002");
@@ -259,7 +325,7 @@ TEST(CopyManagerErrors, InternalErrorsCarryTheirNumbers) {
             EXPECT_EQ(e.Message(), one);
         }
     }
-    TBandSet set({{tbxbtMasterData}, {tbxbtMasterData}});
+    TBandSet set(std::vector<TBandSpec>{{tbxbtMasterData}, {tbxbtMasterData}});
     TModelSheet model(set);
     TTabrixCopyManager manager(set.Bands(), model);
     // The second master band is on no level; neither is a missing band.
@@ -280,6 +346,26 @@ TEST(CopyManagerErrors, InternalErrorsCarryTheirNumbers) {
             EXPECT_EQ(e.Message(), Format(SCopyManagerInternalError, {4}));
         }
     }
+}
+
+TEST(CopyManagerErrors, BandsEndOnRow65534AtTheLatest) {
+    TPlan p({{tbxbtGroupHeader, 1}, {tbxbtMasterData, 0, 2}, {tbxbtGroupFooter, 1}});
+    p.Manager.AddBand(p.Set.GroupHeader(1), nullptr);
+    for (int i = 0; i < 32766; ++i) p.Manager.AddBand(p.Set.Master(), nullptr);
+    EXPECT_EQ(p.Manager.Row(), 65534);
+    // Two more rows would end on row 65535; one footer row ends on 65534.
+    try {
+        p.Manager.AddBand(p.Set.Master(), nullptr);
+        ADD_FAILURE() << "a band ending on row 65535 accepted";
+    } catch (const ETabrixError& e) {
+        EXPECT_EQ(e.Message(), STooManyLines);
+    }
+    EXPECT_EQ(p.Manager.Row(), 65534);
+    p.Manager.AddBand(p.Set.GroupFooter(1), p.Set.GroupHeader(1));
+    EXPECT_EQ(p.Manager.Row(), 65535);
+    p.Output();
+    EXPECT_EQ(p.Model.TemplateRowAt(65534), 4);
+    EXPECT_EQ(p.Model.Faults(), Keys{});
 }
 
 // Each consistency check, reached by a tree whose marks disagree.

@@ -23,8 +23,7 @@ std::string CheckOnModel(const TRandomReport& report) {
     std::vector<int> expected;
     try {
         TTabrixCopyManager manager(set->Bands(), model);
-        expected = Replay(report, *set, manager,
-                          [&](int first, int end) { model.StartBlock(first, end); });
+        expected = Replay(report, *set, manager, [&](int first, int end) { model.StartBlock(first, end); });
     } catch (const Exception& e) {
         return std::string("raised ") + e.ClassName() + ": " + e.Message();
     }
@@ -39,7 +38,7 @@ std::string CheckOnModel(const TRandomReport& report) {
 
 TEST(CopyPlanProperty, EveryRowGetsItsBandsTemplateRowFromFinishedRows) {
     const uint32_t base = EnvNumber("TABRIX_COPY_SEED", 20261208);
-    const uint32_t cases = EnvNumber("TABRIX_COPY_CASES", 5000);
+    const uint32_t cases = EnvNumber("TABRIX_COPY_CASES", 20000);
     int failures = 0;
     for (uint32_t i = 0; i < cases && failures < 3; ++i) {
         const uint32_t seed = base + i;

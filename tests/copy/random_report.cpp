@@ -65,9 +65,7 @@ TRandomReport MakeRandomReport(uint32_t seed) {
 }
 
 std::unique_ptr<TBandSet> MakeBandSet(const TRandomReport& report) {
-    auto set = std::make_unique<TBandSet>(report.Specs);
-    for (int level : report.BlankHeaders) set->GroupHeader(level)->SetRange("");
-    return set;
+    return std::make_unique<TBandSet>(report.Specs, report.BlankHeaders);
 }
 
 std::string Describe(const TRandomReport& report, const TBandSet& set) {
