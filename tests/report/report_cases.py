@@ -162,7 +162,8 @@ def groups_case(rows_of_data, case_insensitive=True):
     c.tables.append(("create table t (id integer, g1 text, g2 text, val integer)", rows_of_data))
     c.master_sql = "select g1, g2, val from t order by id"
     c.row(("Title", {"bold": True}), height=24)
-    c.row(("H1 #g1", {"fill": "305496", "bold": True}))
+    c.row(("H1 #g1", {"fill": "305496", "bold": True}), height=18)
+    c.merges += ["A1:C1", "A2:C2"]
     c.row(("H2 #g2", {"fill": "DDEBF7"}))
     c.row(("#g1", {"box": True}), ("#g2", {"box": True}), ("#val", {"box": True, "fmt": "0.00"}))
     c.row("F2 #g2", None, ("#SUM(val)", {"bold": True}))
