@@ -93,6 +93,9 @@ void TTabrix::OutputBand(TTabrixBand* band, TTabrixBand* headerBand) {
     if (rows < 1 || columns < 1) throw ETabrixError(Format(SBandWrongRange, {band->GetDisplayName(), band->Range()}));
     if (FCurRow + rows > kTabrixMaxReportRow) throw ETabrixError(STooManyLines);
 
+    // A block ends between bands, so that the copy manager's block (the
+    // bands added since its last Output) is the block of rows written.
+    if (FBufRowCount > 0 && FBufRowCount + rows > kTabrixBufferRows) WriteBufToSheet();
     FCopyManager->AddBand(band, headerBand);
     for (int i = 0; i < rows; ++i) WriteRowValues(band, headerBand, FCurRow + i, columns, firstRow + i, firstColumn);
     FTemplParser->SetOutputRow(band, headerBand, FCurRow);

@@ -71,11 +71,17 @@ void TTabrix::WriteBufToSheet() {
     TabrixSplSetRecCount(FCurRow - 1);
     TabrixSplSetStatus(SStatusCopyingBands);
     FCopyManager->Output();
-    TabrixSplSetRecCount(FCurRow - 1);
-    if (TabrixSplIsStop()) return;
-
     AnsiString cell1 = TabrixGetRange(FBufStartRow, 1);
     AnsiString cell2 = TabrixGetRange(FBufStartRow + FBufRowCount - 1, FReportColCount);
+    TabrixSplSetRecCount(FCurRow - 1);
+    if (TabrixSplIsStop()) {
+        // The copies brought the template's own texts ("#Qty") into rows
+        // whose values are not written: the stopped report ends with the
+        // last block written.
+        FReportWorksheet->Range(cell1, cell2).Clear();
+        return;
+    }
+
     TabrixSplSetStatus(SStatusWritingData);
     try {
         FReportWorksheet->Range(cell1, cell2).SetFormulaLocal(FBuffer);

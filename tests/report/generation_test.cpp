@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -159,6 +160,27 @@ TEST_F(Generation, DerivedBandsLiveForOneBuild) {
     Lines cells = SheetDump(out, "Report");
     EXPECT_EQ(cells.front(), "1:1=Title");
     EXPECT_EQ(cells.back(), "3:5=end");
+}
+
+TEST_F(Generation, AStopDuringTheBuildKeepsTheBlocksAlreadyWritten) {
+    Records.assign(9000, TRecord{"row", 1});
+    UseDataEvents();
+    Report.Options.Include(tbxoShowProgress);
+    ::testing::internal::CaptureStderr();  // the progress lines
+    int afterBuild = 0;
+    Report.OnAfterBuild = [&](TComponent*, TExcelWorksheet, int rows, int) { afterBuild = rows; };
+    // No one to ask without a terminal: an interrupt stops the work.
+    Report.OnSetCellValue = [](TComponent*, TTabrixBand*, int, int rowInReport, int column, Variant&) {
+        if (rowInReport == 5000 && column == 1) std::raise(SIGINT);
+    };
+    Lines cells = Build();
+    ::testing::internal::GetCapturedStderr();
+    EXPECT_GT(afterBuild, 4000) << "the build ended normally, OnAfterBuild fired";
+    ASSERT_FALSE(cells.empty());
+    // The title and the first block (rows 1-4000) are on the sheet; the
+    // rows still in the buffer are not.
+    EXPECT_EQ(cells.size(), 1u + 3999u * 3u);
+    EXPECT_EQ(cells.back(), "4000:3=fixed");
 }
 
 }  // namespace

@@ -260,6 +260,15 @@ def numbered(count, title=False):
     return c
 
 
+def case_pairs():
+    """A title row, then a two-row master band: the band at report rows
+    4000-4001 does not fit in the first block of 4000 rows."""
+    c = numbered(2100, title=True)
+    c.row(("n=#i", {"fill": "FCE4D6"}), ("=B2+1", {"bold": True}))
+    c.bands[-1] = ("master", "A2:B3", {})
+    return c
+
+
 def case_bad_formula():
     c = Case()
     c.tables.append(("create table t (val integer)", [(1,), (2,)]))
@@ -326,6 +335,7 @@ CASES = {
     "rows_4001": lambda: numbered(4001),
     "rows_65533_title": lambda: numbered(65533, title=True),
     "rows_65534_title": lambda: numbered(65534, title=True),
+    "pairs": case_pairs,
     "bad_formula": case_bad_formula,
     "data_text": case_data_text,
     "sub_report": case_sub_report,

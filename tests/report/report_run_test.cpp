@@ -265,6 +265,26 @@ TEST_F(ReportRun, BlocksOfTheRowBufferMeetWithoutAGap) {
     }
 }
 
+TEST_F(ReportRun, ABandThatDoesNotFitTheBlockStartsTheNext) {
+    TRun run = Build("pairs");
+    SKIP_WITHOUT_OPENPYXL();
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    json book = Read();
+    const json& cells = book["Report"]["cells"];
+    EXPECT_EQ(book["Report"]["max_row"], 1 + 2 * 2100);
+    // Record k lands on rows 2k and 2k + 1; record 2000 on rows 4000-4001.
+    for (int k : {1999, 2000, 2001}) {
+        std::string first = std::to_string(2 * k), second = std::to_string(2 * k + 1);
+        EXPECT_EQ(Value(book, "Report", "A" + first), std::to_string(k));
+        EXPECT_EQ(Value(book, "Report", "B" + first), "=A" + first + "*2");
+        EXPECT_EQ(Value(book, "Report", "A" + second), "n=" + std::to_string(k));
+        EXPECT_EQ(Value(book, "Report", "B" + second), "=B" + first + "+1");
+        EXPECT_EQ(cells["A" + first]["fill"], "E2EFDA") << k;
+        EXPECT_EQ(cells["A" + second]["fill"], "FCE4D6") << k;
+        EXPECT_TRUE(cells["B" + second]["bold"].get<bool>()) << k;
+    }
+}
+
 TEST_F(ReportRun, RowLimitAllowsABandEndingAtRow65534AndRefusesOneEndingAt65535) {
     TRun fits = Build("rows_65533_title");
     SKIP_WITHOUT_OPENPYXL();
