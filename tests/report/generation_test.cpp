@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/db/mem_table.h"
 #include "platform/rtl/files.h"
+#include "platform/spreadsheet/worksheet.h"
 #include "report/tabrix.h"
 #include "tests/report/report_fixture.h"
 
@@ -181,6 +183,32 @@ TEST_F(Generation, AStopDuringTheBuildKeepsTheBlocksAlreadyWritten) {
     // rows still in the buffer are not.
     EXPECT_EQ(cells.size(), 1u + 3999u * 3u);
     EXPECT_EQ(cells.back(), "4000:3=fixed");
+}
+
+// Data set values (not user fields, which are typed input as given).
+TEST_F(Generation, OnSetCellValueSeesADataTextAsItIsAndTheSheetKeepsItText) {
+    TMemTable table;
+    table.LoadFromJson(R"js([{"name": "=HYPERLINK(\"http://x\",\"y\")", "val": 1}, {"name": "=2+2", "val": 2}])js");
+    Report.SetDataSet(&table);
+    Lines seen;
+    Report.OnSetCellValue = [&](TComponent*, TTabrixBand*, int, int rowInReport, int column, Variant& value) {
+        if (column != 1 || rowInReport < 2 || rowInReport > 3) return;
+        seen.push_back(value.AsAnsiString());
+        if (rowInReport == 3) value = Variant(UnicodeString(u"=3+3"));  // changed: typed input, a formula
+    };
+    std::string out = Folder + "out.xlsx";
+    Report.Show(out);
+    EXPECT_EQ(seen, (Lines{"=HYPERLINK(\"http://x\",\"y\")", "=2+2"}));
+    TExcelApplication app = TExcelApplication::Create();
+    TExcelWorksheet sheet = app.Workbooks().Open(out, {.ReadOnly = true}).Worksheets().Item(1);
+    const xl::TCell* text = sheet.Model().FindCell(2, 1);
+    ASSERT_NE(text, nullptr);
+    EXPECT_EQ(text->Kind, xl::TCellKind::String);
+    EXPECT_EQ(sheet.Range("A2").FormulaLocal().AsAnsiString(), "=HYPERLINK(\"http://x\",\"y\")");
+    const xl::TCell* formula = sheet.Model().FindCell(3, 1);
+    ASSERT_NE(formula, nullptr);
+    EXPECT_EQ(formula->Kind, xl::TCellKind::Formula);
+    app.Quit();
 }
 
 }  // namespace
