@@ -53,6 +53,14 @@ private:
     TTabrixSplFrm* FPrevious;
 };
 
+// The window whose work runs now, or null. The current window stays named
+// after its work has returned until it is destroyed; a later build without a
+// window must not read its stop nor draw on it.
+TTabrixSplFrm* RunningSplForm() {
+    TTabrixSplFrm* form = CurrentSplForm();
+    return form && !form->FDone ? form : nullptr;
+}
+
 }  // namespace
 
 TTabrixSplCountTexts TabrixSplCountTexts(int32_t count, double elapsedDays) {
@@ -93,7 +101,7 @@ bool TabrixSplDoWork(const TTabrixSplWorkProc& workProc, const AnsiString& capti
 }
 
 void TabrixSplSetRecCount(int32_t count) {
-    TTabrixSplFrm* form = CurrentSplForm();
+    TTabrixSplFrm* form = RunningSplForm();
     if (!form) return;
     TTabrixSplCountTexts texts = TabrixSplCountTexts(count, form->ElapsedSeconds() / kSecondsPerDay);
     form->DoneValue.Caption = std::move(texts.DoneValue);
@@ -104,7 +112,7 @@ void TabrixSplSetRecCount(int32_t count) {
 }
 
 void TabrixSplSetStatus(const AnsiString& text) {
-    TTabrixSplFrm* form = CurrentSplForm();
+    TTabrixSplFrm* form = RunningSplForm();
     if (!form) return;
     form->StatusValue.Caption = text;
     form->Repaint(true);
@@ -112,7 +120,7 @@ void TabrixSplSetStatus(const AnsiString& text) {
 }
 
 bool TabrixSplIsStop() {
-    TTabrixSplFrm* form = CurrentSplForm();
+    TTabrixSplFrm* form = RunningSplForm();
     if (!form) return false;
     bool stop = form->FStop;
     ProcessMessages();
