@@ -145,6 +145,10 @@ inline constexpr const char* SSplTimeFormat = "h:mm:ss";
 inline constexpr const char* SSplPause = "Pause";
 inline constexpr const char* SSplAskAbort = "Do you really want to break the process?";
 inline constexpr const char* SSplAskAbortTitle = "Confirmation";
+// An interrupt while no terminal can ask the question: the stop is taken as
+// confirmed.
+inline constexpr const char* SSplStopNoTerminal =
+    "Interrupted: there is no terminal to confirm on, so the process is broken off. ";
 // Phases reported by the generation loop and the row buffer.
 inline constexpr const char* SStatusGettingData = "Getting data";
 inline constexpr const char* SStatusCopyingBands = "Copying bands";

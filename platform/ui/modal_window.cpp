@@ -30,6 +30,14 @@ struct TMessageQueue {
     std::deque<TQueued> Items;
     std::vector<TModalWindow*> ModalStack;
 
+    // Windows released but never reached by a pump die at the end of the
+    // process; their destructors call Forget, so they must not run while
+    // Items itself is being destroyed.
+    ~TMessageQueue() {
+        std::deque<TQueued> last;
+        last.swap(Items);
+    }
+
     static TMessageQueue& Get() {
         static TMessageQueue queue;
         return queue;
