@@ -39,9 +39,9 @@ public:
     TTabrixSplLabel Time, TimeValue;
     TTabrixSplLabel Speed, SpeedValue;
     TTabrixSplLabel CancelBtn;
-    TCursor Cursor = crDefault;        // of the window
-    TCursor PanelCursor = crDefault;   // of paInfo, the panel that fills it
-    TCursor CancelCursor = crAppStart; // the Cancel button keeps its own
+    TCursor Cursor = crDefault;         // of the window
+    TCursor PanelCursor = crDefault;    // of paInfo, the panel that fills it
+    TCursor CancelCursor = crAppStart;  // the Cancel button keeps its own
 
     // ---- state
     TTabrixSplWorkProc FWorkProc;

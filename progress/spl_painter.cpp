@@ -36,9 +36,9 @@ bool ValidSequence(std::string_view s, size_t at, size_t len) {
         if ((static_cast<unsigned char>(s[at + k]) & 0xC0) != 0x80) return false;
     auto b1 = static_cast<unsigned char>(len > 1 ? s[at + 1] : 0);
     auto lead = static_cast<unsigned char>(s[at]);
-    if (lead == 0xE0 && b1 < 0xA0) return false;  // overlong
+    if (lead == 0xE0 && b1 < 0xA0) return false;   // overlong
     if (lead == 0xED && b1 >= 0xA0) return false;  // surrogate
-    if (lead == 0xF0 && b1 < 0x90) return false;  // overlong
+    if (lead == 0xF0 && b1 < 0x90) return false;   // overlong
     if (lead == 0xF4 && b1 >= 0x90) return false;  // beyond U+10FFFF
     return true;
 }
@@ -129,8 +129,7 @@ private:
 
 class TLinePainter : public TTabrixSplPainter {
 public:
-    TLinePainter(int fd, std::chrono::milliseconds interval)
-        : FFd(fd), FInterval(interval), FLastLine(TClock::now()) {}
+    TLinePainter(int fd, std::chrono::milliseconds interval) : FFd(fd), FInterval(interval), FLastLine(TClock::now()) {}
 
     // Forced paints wait their turn too: the log gets at most a line per
     // interval whatever the build reports.
@@ -157,7 +156,8 @@ private:
 };
 
 bool SameDevice(int fd1, int fd2) {
-    struct stat a {}, b {};
+    struct stat a {
+    }, b{};
     if (::fstat(fd1, &a) != 0 || ::fstat(fd2, &b) != 0) return false;
     return S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode) && a.st_rdev == b.st_rdev;
 }

@@ -27,8 +27,7 @@ public:
 };
 
 // A panel on the terminal, redrawn in place at most every redrawInterval.
-std::unique_ptr<TTabrixSplPainter> NewSplPanelPainter(TTerminal& terminal,
-                                                      std::chrono::milliseconds redrawInterval);
+std::unique_ptr<TTabrixSplPainter> NewSplPanelPainter(TTerminal& terminal, std::chrono::milliseconds redrawInterval);
 // Plain lines written to the file descriptor fd, at most one per interval,
 // the first after one interval of work.
 std::unique_ptr<TTabrixSplPainter> NewSplLinePainter(int fd, std::chrono::milliseconds interval);
