@@ -1,6 +1,7 @@
 #include "progress/spl_painter.h"
 
 #include <sys/stat.h>
+#include <termios.h>
 #include <unistd.h>
 #include <cerrno>
 
@@ -156,10 +157,20 @@ private:
 };
 
 bool SameDevice(int fd1, int fd2) {
-    struct stat a {
-    }, b{};
-    if (::fstat(fd1, &a) != 0 || ::fstat(fd2, &b) != 0) return false;
-    return S_ISCHR(a.st_mode) && S_ISCHR(b.st_mode) && a.st_rdev == b.st_rdev;
+    struct stat first = {};
+    struct stat second = {};
+    if (::fstat(fd1, &first) != 0 || ::fstat(fd2, &second) != 0) return false;
+    return S_ISCHR(first.st_mode) && S_ISCHR(second.st_mode) && first.st_rdev == second.st_rdev;
+}
+
+// Whether fd writes to the terminal the keys come from. The current
+// terminal is usually /dev/tty, whose own device number is not that of the
+// terminal it stands for: then fd must be the session's controlling one.
+bool WritesToTerminal(int fd, const TTerminal& terminal) {
+    if (!::isatty(fd)) return false;
+    if (SameDevice(fd, terminal.Handle())) return true;
+    pid_t session = ::tcgetsid(fd);
+    return session != -1 && session == ::getsid(0) && ::tcgetsid(terminal.Handle()) == session;
 }
 
 }  // namespace
@@ -209,7 +220,7 @@ std::unique_ptr<TTabrixSplPainter> NewSplLinePainter(int fd, std::chrono::millis
 
 std::unique_ptr<TTabrixSplPainter> NewSplPainter() {
     TTerminal* terminal = CurrentTerminal();
-    if (terminal && !terminal->Closed() && SameDevice(STDERR_FILENO, terminal->Handle()))
+    if (terminal && !terminal->Closed() && WritesToTerminal(STDERR_FILENO, *terminal))
         return NewSplPanelPainter(*terminal, std::chrono::milliseconds(100));
     return NewSplLinePainter(STDERR_FILENO, std::chrono::seconds(1));
 }

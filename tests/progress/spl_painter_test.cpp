@@ -2,8 +2,8 @@
 // terminal and the plain lines of a log, which carry no control characters
 // whatever a form's caption holds.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -57,11 +57,13 @@ TEST(SplPrintable, ControlCharactersBecomeBlanksAndBrokenUtf8BecomesQuestionMark
         {"Grüße – ½", "Grüße – ½"},
         {"\x1b[2J\x1b]0;owned\x07", " [2J ]0;owned "},
         {"a\tb\rc\nd\x7f", "a b c d "},
-        {"x\xc2\x9b" "31m", "x 31m"},  // C1 CSI as UTF-8
+        {"x\xc2\x9b"
+         "31m",
+         "x 31m"},  // C1 CSI as UTF-8
         {"\xff\xfe", "??"},
-        {"\xe2\x82", "??"},          // cut sequence
-        {"\xc0\xaf", "??"},          // overlong "/"
-        {"\xed\xa0\x80", "???"},     // surrogate
+        {"\xe2\x82", "??"},       // cut sequence
+        {"\xc0\xaf", "??"},       // overlong "/"
+        {"\xed\xa0\x80", "???"},  // surrogate
     };
     for (const TCase& c : cases) EXPECT_EQ(SplPrintable(c.In), c.Out) << c.In;
 }
@@ -78,8 +80,7 @@ void FillForm(TTabrixSplFrm& form, const std::string& caption) {
 TEST(SplStateLine, NamesEveryRowAndOmitsAnEmptyCaption) {
     TTabrixSplFrm form;
     FillForm(form, "Sales");
-    EXPECT_EQ(SplStateLine(form),
-              "Sales: Status Writing data; Processed 1000 rows; Time 0:00:08; Speed 125 rows/sec");
+    EXPECT_EQ(SplStateLine(form), "Sales: Status Writing data; Processed 1000 rows; Time 0:00:08; Speed 125 rows/sec");
     form.SetCaption("");
     EXPECT_EQ(SplStateLine(form), "Status Writing data; Processed 1000 rows; Time 0:00:08; Speed 125 rows/sec");
 }

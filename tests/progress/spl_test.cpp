@@ -3,8 +3,8 @@
 // window runs without a terminal here, and on a pseudo-terminal that is
 // also standard error, as a user's terminal is.
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -254,8 +254,7 @@ protected:
             std::lock_guard<std::mutex> lock(mutex);
             screen += chunk;
             size_t count = 0;
-            for (size_t at = screen.find(SSplAskAbort); at != std::string::npos;
-                 at = screen.find(SSplAskAbort, at + 1))
+            for (size_t at = screen.find(SSplAskAbort); at != std::string::npos; at = screen.find(SSplAskAbort, at + 1))
                 ++count;
             while (questionsSeen < count) {
                 char answer = questionsSeen < answers.size() ? answers[questionsSeen] : 'n';
