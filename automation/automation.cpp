@@ -3,6 +3,7 @@
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -30,6 +31,7 @@ struct TApplicationState {
     bool UserControl = false;
     bool Quitted = false;
     std::string Viewer;
+    bool ViewerWaits = false;
     int NewBooks = 0;
     std::vector<std::shared_ptr<TWorkbookEntry>> Books;
 
@@ -71,7 +73,7 @@ bool Truthy(const Variant& v, const char* what) {
 
 // Starts the viewer on the file without waiting for it; the grandchild is
 // adopted by init, so no zombie is left behind.
-void Launch(const std::string& command, const std::string& file) {
+void Launch(const std::string& command, const std::string& file, bool wait) {
     std::vector<std::string> words;
     size_t i = 0;
     while (i < command.size()) {
@@ -85,6 +87,21 @@ void Launch(const std::string& command, const std::string& file) {
     words.push_back(file);
     pid_t pid = fork();
     if (pid < 0) throw EOleError("Cannot start the viewer \"" + command + "\" for \"" + file + "\"");
+    if (wait) {
+        // In the foreground, on the caller's terminal, until it ends.
+        if (pid == 0) {
+            std::vector<char*> argv;
+            for (std::string& w : words) argv.push_back(w.data());
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+        int status = 0;
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 127)
+            throw EOleError("Cannot start the viewer \"" + command + "\" for \"" + file + "\"");
+        return;
+    }
     if (pid == 0) {
         setsid();
         if (fork() == 0) {
@@ -139,6 +156,7 @@ void TExcelApplication::SetUserControl(bool value) { State().UserControl = value
 bool TExcelApplication::Visible() const { return State().Visible; }
 bool TExcelApplication::Quitted() const { return !FState || FState->Quitted; }
 void TExcelApplication::SetViewerCommand(std::string command) { State().Viewer = std::move(command); }
+void TExcelApplication::SetViewerWaits(bool value) { State().ViewerWaits = value; }
 
 void TExcelApplication::SetVisible(bool value) {
     TApplicationState& s = State();
@@ -168,7 +186,7 @@ void TExcelApplication::SetVisible(bool value) {
             std::fprintf(stdout, "%s\n", book.FileName().c_str());
             std::fflush(stdout);
         } else {
-            Launch(viewer, book.FileName());
+            Launch(viewer, book.FileName(), s.ViewerWaits);
         }
     }
 }

@@ -95,6 +95,10 @@ public:
 
     // The command that opens a shown workbook ("" = the default rule above).
     void SetViewerCommand(std::string command);
+    // Whether SetVisible(true) waits for the spreadsheet program to end
+    // (an editing session) instead of leaving it running. A program that
+    // cannot be started then raises EOleError.
+    void SetViewerWaits(bool value);
 
     bool operator==(const TExcelApplication&) const = default;
 

@@ -17,10 +17,12 @@ int main(int argc, char** argv) {
         "  tabrix run examples/sales.tfm                         build it and leave it to the user (viewer or path)\n"
         "  tabrix template store sales.tfm --from sales.xlsx     keep the template workbook inside the form\n"
         "  tabrix template extract sales.tfm -o template.xlsx    write the stored template out again\n"
+        "  tabrix edit sales.tfm                                 edit the template in the spreadsheet program\n"
         "  tabrix dump template.xlsx --sheet Report              show the cells as the engine reads them\n"
         "  tabrix resave in.xlsx out.xlsx                        open and save a workbook through the engine\n"
         "Run 'tabrix VERB --help' for the options of a verb.");
     tabrix::cli::AddDumpCommand(app);
+    tabrix::cli::AddEditCommand(app);
     tabrix::cli::AddResaveCommand(app);
     tabrix::cli::AddRunCommand(app);
     tabrix::cli::AddTemplateCommand(app);

@@ -12,6 +12,8 @@ namespace tabrix::cli {
 void AddDumpCommand(CLI::App& app);
 // tabrix resave IN OUT [--level N]: a workbook opened and saved by the engine.
 void AddResaveCommand(CLI::App& app);
+// tabrix edit FORM [--report NAME]: the template in the spreadsheet program.
+void AddEditCommand(CLI::App& app);
 // tabrix run FORM [--report NAME] [-o FILE]: builds a form file's report.
 void AddRunCommand(CLI::App& app);
 // tabrix template store|extract: the template stored in a form file.

@@ -146,6 +146,21 @@ public:
     // template, or Template taken relative to the application folder.
     AnsiString GetTemplateFileName();
 
+    // ---- template editing and bands from the template
+    // Opens the template (GetTemplateFileName: with StoreInDFM a new
+    // temporary copy, which is left to the caller) for editing in the
+    // user's spreadsheet program. Does not read the workbook back.
+    void EditTemplate();
+    // EditTemplate on fileName. With waitForViewer the call returns once the
+    // spreadsheet program has ended. Returns the file's bytes as the program
+    // got them, so that a caller can tell whether the user changed it.
+    std::string EditTemplateFile(const AnsiString& fileName, bool waitForViewer);
+    // Divides the template sheet of the running build into title, master
+    // data and summary bands (added to Bands), by which cells refer to
+    // fields of DataSet. A sheet without a non-empty row in its first five
+    // gets no band.
+    void SetBandsFromTempl();
+
     // ---- state of a build (read by the later parts and by tests)
     int CurRow() const { return FCurRow; }
     int ReportColCount() const { return FReportColCount; }

@@ -1,0 +1,169 @@
+// The two operations on the template itself: editing it in the user's
+// spreadsheet program, and dividing an undivided template into bands.
+
+#include <string>
+
+#include "cells/cell_address.h"
+#include "messages/messages.h"
+#include "platform/rtl/files.h"
+#include "platform/rtl/format.h"
+#include "report/tabrix.h"
+#include "template/field_parser.h"
+
+namespace tabrix {
+
+namespace {
+
+// Rows and cells of a row that are empty in a row end the scan.
+constexpr int kEmptyRowsEndScan = 5;
+constexpr int kEmptyCellsEndRow = 5;
+
+AnsiString MessageOf(const std::exception& e) {
+    if (const auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
+    return e.what();
+}
+
+bool IsStoredTemplateCopy(const TTabrix& report, const AnsiString& fileName) {
+    return report.StoreInDFM && SameText(ExtractFileExt(fileName), ".TMP");
+}
+
+// Where the scan of SetBandsFromTempl found what; rows 1-based, 0 = none.
+struct TTemplScan {
+    int MasterFirst = 0;
+    int MasterLast = 0;
+    int SummaryFirst = 0;
+    int LastFilled = 0;
+};
+
+// Whether a field reference names a field of the data set: a plain name
+// the data set has, or a name qualified by the data set's own name.
+bool BelongsTo(const AnsiString& reference, const TDataSet& dataSet) {
+    size_t dot = reference.find('.');
+    if (dot == AnsiString::npos) return dataSet.FindField(reference) != nullptr;
+    return SameText(reference.substr(0, dot), dataSet.Name());
+}
+
+}  // namespace
+
+void TTabrix::SetBandsFromTempl() {
+    AnsiString lastCell = TabrixGetRangeLast(FTemplWorksheet->UsedRange().Address(false, false));
+    int lastRow = TabrixGetRangeRow(lastCell);
+    int lastColumn = TabrixGetRangeColumn(lastCell);
+    if (lastRow == 0 || lastColumn == 0) return;
+
+    TTabrixFieldParser parser(FieldSign);
+    // The used block read once; the scan starts at A1 whatever its corner.
+    TVariantArray2D cells = FTemplWorksheet->Range("A1", lastCell).FormulaArray();
+    TTemplScan scan;
+    int emptyRows = 0;
+    for (int row = 1; row <= lastRow; ++row) {
+        bool rowEmpty = true;
+        int emptyCells = 0;
+        for (int column = 1; column <= lastColumn; ++column) {
+            const Variant& value = cells(row, column);
+            UnicodeString text = value.IsEmpty() || value.IsNull() ? UnicodeString() : value.AsUnicodeString();
+            if (text.empty()) {
+                if (++emptyCells == kEmptyCellsEndRow) break;
+                continue;
+            }
+            rowEmpty = false;
+            emptyCells = 0;
+            if (!FDataSet) continue;
+            parser.SetFieldString(text);
+            for (int i = 0; i < parser.GetCount(); ++i) {
+                if (!BelongsTo(parser.GetField(i), *FDataSet)) continue;
+                if (parser.GetFunc(i) != ffNone) {
+                    scan.SummaryFirst = row;
+                } else {
+                    if (scan.MasterFirst == 0) scan.MasterFirst = row;
+                    scan.MasterLast = row;
+                }
+                break;
+            }
+            if (scan.MasterLast == row || scan.SummaryFirst > 0) break;
+        }
+        if (rowEmpty) {
+            ++emptyRows;
+        } else {
+            emptyRows = 0;
+            scan.LastFilled = row;
+        }
+        if (emptyRows == kEmptyRowsEndScan || scan.SummaryFirst > 0) break;
+    }
+    if (scan.SummaryFirst > 0) scan.LastFilled = lastRow;
+    int width = lastColumn;
+
+    auto addBand = [&](TTabrixBandType type, int firstRow, int lastBandRow) {
+        FBands->AddBand(type)->SetRange(TabrixGetRange(firstRow, 1) + ":" + TabrixGetRange(lastBandRow, width));
+    };
+    // A sheet with no non-empty row gives no band rather than one that
+    // ends in row 0.
+    if (!FDataSet) {
+        if (scan.LastFilled > 0) addBand(tbxbtTitle, 1, scan.LastFilled);
+        return;
+    }
+    int titleLast = scan.MasterFirst > 0 ? scan.MasterFirst - 1
+                    : scan.SummaryFirst > 0 ? scan.SummaryFirst - 1
+                                            : scan.LastFilled;
+    if (titleLast > 0) addBand(tbxbtTitle, 1, titleLast);
+    if (scan.MasterFirst > 0) addBand(tbxbtMasterData, scan.MasterFirst, scan.MasterLast);
+    // Everything below the master rows is the summary, also when an
+    // aggregate row was found further down.
+    if (scan.MasterFirst > 0 && scan.MasterLast < scan.LastFilled) scan.SummaryFirst = scan.MasterLast + 1;
+    if (scan.SummaryFirst > 0) addBand(tbxbtSummary, scan.SummaryFirst, scan.LastFilled);
+}
+
+void TTabrix::EditTemplate() { EditTemplateFile(GetTemplateFileName(), false); }
+
+std::string TTabrix::EditTemplateFile(const AnsiString& fileName, bool waitForViewer) {
+    if (Trim(fileName).empty() || !FileExists(fileName)) throw ETabrixError(Format(SFileNotExists, {fileName}));
+    TExcelApplication app;
+    try {
+        app = TExcelApplication::Create();
+    } catch (const std::exception& e) {
+        throw ETabrixError(Format(SErrorCreatingExcelApp, {MessageOf(e)}));
+    }
+    app.SetViewerWaits(waitForViewer);
+    TWorkbookOpenArgs args;
+    args.UpdateLinks = 0;
+    args.ReadOnly = false;
+    args.Format = 4;
+    args.Password = "";
+    args.WriteResPassword = "";
+    args.IgnoreReadOnlyRecommended = true;
+    args.Origin = 2;
+    args.AddToMru = false;
+    TExcelWorkbook book = app.Workbooks().Open(fileName, args);  // its errors pass on unchanged
+
+    // The program opens the file itself, so the template sheet comes to the
+    // front only by being saved as the active sheet. That is done in a
+    // stored template's temporary copy, which is ours; a template file of
+    // the user is never written here (the engine's save would change more
+    // than the active sheet).
+    auto bringSheetToFront = [&] {
+        if (TemplSheet.empty() || !IsStoredTemplateCopy(*this, fileName)) return;
+        TExcelWorksheets sheets = book.Worksheets();
+        for (int i = sheets.Count(); i >= 1; --i) {
+            TExcelWorksheet sheet = sheets.Item(i);
+            if (AnsiCompareText(UnicodeToUtf8(sheet.Name()), TemplSheet) == 0) {
+                sheet.Activate();
+                break;
+            }
+        }
+        if (!book.Saved()) book.Save();
+    };
+    try {
+        bringSheetToFront();
+    } catch (const std::exception&) {
+        try {
+            app.SetVisible(true);
+        } catch (const std::exception&) {
+        }
+        throw;
+    }
+    std::string given = ReadFileBytes(fileName);
+    app.SetVisible(true);
+    return given;
+}
+
+}  // namespace tabrix
