@@ -102,7 +102,7 @@ void TTabrix::SetBandsFromTempl() {
         if (scan.LastFilled > 0) addBand(tbxbtTitle, 1, scan.LastFilled);
         return;
     }
-    int titleLast = scan.MasterFirst > 0 ? scan.MasterFirst - 1
+    int titleLast = scan.MasterFirst > 0    ? scan.MasterFirst - 1
                     : scan.SummaryFirst > 0 ? scan.SummaryFirst - 1
                                             : scan.LastFilled;
     if (titleLast > 0) addBand(tbxbtTitle, 1, titleLast);
@@ -157,8 +157,7 @@ std::string TTabrix::EditTemplateFile(const AnsiString& fileName, bool waitForVi
     } catch (const std::exception&) {
         try {
             app.SetVisible(true);
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
         throw;
     }
     std::string given = ReadFileBytes(fileName);
