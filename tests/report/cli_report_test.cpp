@@ -3,8 +3,10 @@
 // read back by openpyxl as well as by the engine.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -165,6 +167,108 @@ TEST_F(CommandLine, HelpExplainsTheVerbsWithAnExample) {
     TRun templ = Tabrix("template --help");
     EXPECT_NE(templ.Output.find("store"), std::string::npos);
     EXPECT_NE(templ.Output.find("extract"), std::string::npos);
+}
+
+// tabrix edit with TABRIX_VIEWER set to a script standing in for the
+// spreadsheet program: the form is rewritten only when the workbook changed.
+class EditCommand : public CommandLine {
+protected:
+    void SetUp() override {
+        CommandLine::SetUp();
+        TRun store = Tabrix("template store example/sales.tfm --from example/sales.xlsx");
+        ASSERT_EQ(store.Status, 0) << store.Output;
+        Form = Example + "sales.tfm";
+    }
+    // Runs tabrix edit with a viewer script of the given body ($1 = file).
+    TRun Edit(const std::string& body) {
+        std::string script = Folder + "viewer.sh";
+        WriteFileBytes(script, "#!/bin/sh\necho \"$1\" > '" + Folder + "viewed'\n" + body + "\n");
+        ::chmod(script.c_str(), 0755);
+        return Shell("TABRIX_VIEWER='" + script + "' TMPDIR='" + TempDir + "' '" + TABRIX_EXE +
+                     "' edit example/sales.tfm");
+    }
+    std::string Viewed() { return Trim(ReadFileBytes(Folder + "viewed")); }
+    static ino_t Inode(const std::string& file) {
+        struct stat st {};
+        ::stat(file.c_str(), &st);
+        return st.st_ino;
+    }
+    // Sets Notes!A1 of the workbook $1 (openpyxl judges files by their
+    // extension, so it is given an open file).
+    static std::string SetNotesA1(const std::string& text) {
+        return "/usr/bin/python3 -c \"import openpyxl,sys; wb=openpyxl.load_workbook(open(sys.argv[1],'rb')); "
+               "wb['Notes']['A1']='" +
+               text + "'; wb.save(sys.argv[1])\" \"$1\"";
+    }
+    std::string Form;
+};
+
+TEST_F(EditCommand, AChangedWorkbookIsStoredBackAndTheFormStillReadsAndRuns) {
+    std::string before = ReadFileBytes(Form);
+    ino_t inode = Inode(Form);
+    TRun edit = Edit(SetNotesA1("edited in the program"));
+    ASSERT_EQ(edit.Status, 0) << edit.Output;
+    EXPECT_NE(edit.Output.find("Stored the changed template in example/sales.tfm"), std::string::npos) << edit.Output;
+    EXPECT_EQ(ExtractFileExt(Viewed()), ".tmp") << "the temporary copy of the stored template";
+    EXPECT_NE(ReadFileBytes(Form), before);
+    EXPECT_NE(Inode(Form), inode) << "a complete new file took the place of the old one";
+    EXPECT_EQ(TempFiles(), Lines{}) << "the copy is gone";
+    Lines left;
+    for (const auto& e : std::filesystem::directory_iterator(Example)) left.push_back(e.path().filename().string());
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (Lines{"sales.db", "sales.tfm", "sales.xlsx"})) << "nothing half-written beside the form";
+
+    TRun extract = Tabrix("template extract example/sales.tfm -o edited.xlsx");
+    ASSERT_EQ(extract.Status, 0) << extract.Output;
+    EXPECT_NE(ReadWithOpenpyxl(Folder + "edited.xlsx").find("Notes: edited in the program"), std::string::npos);
+    TRun run = Tabrix("run example/sales.tfm -o report.xlsx");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    EXPECT_NE(ReadWithOpenpyxl(Folder + "report.xlsx").find("Notes: edited in the program"), std::string::npos);
+}
+
+TEST_F(EditCommand, AnUnchangedWorkbookLeavesTheFormAlone) {
+    std::string before = ReadFileBytes(Form);
+    TRun slow = Edit("sleep 3.5");
+    ASSERT_EQ(slow.Status, 0) << slow.Output;
+    EXPECT_NE(slow.Output.find("The template was not changed"), std::string::npos) << slow.Output;
+    EXPECT_EQ(ReadFileBytes(Form), before);
+    EXPECT_EQ(TempFiles(), Lines{});
+
+    // A program that returns at once may still be editing: the copy stays.
+    TRun quick = Edit("");
+    ASSERT_EQ(quick.Status, 0) << quick.Output;
+    EXPECT_EQ(ReadFileBytes(Form), before);
+    EXPECT_NE(quick.Output.find("tabrix template store example/sales.tfm --from " + Viewed()), std::string::npos)
+        << quick.Output;
+    EXPECT_TRUE(FileExists(Viewed()));
+}
+
+TEST_F(EditCommand, AWorkbookThatNoLongerOpensIsNotStoredAndTheCopyIsKept) {
+    std::string before = ReadFileBytes(Form);
+    TRun edit = Edit("echo broken > \"$1\"");
+    EXPECT_NE(edit.Status, 0) << edit.Output;
+    EXPECT_EQ(ReadFileBytes(Form), before);
+    EXPECT_EQ(ReadFileBytes(Viewed()), "broken\n") << "the user's work is not thrown away";
+}
+
+TEST_F(EditCommand, ATemplateFileIsOpenedItselfAndTheFormIsNotWritten) {
+    ASSERT_TRUE(CopyFileTo(testing::ExampleFile("sales.tfm"), Form, false));  // Template = 'sales.xlsx'
+    std::string before = ReadFileBytes(Form);
+    TRun edit = Edit(SetNotesA1("edited in place"));
+    ASSERT_EQ(edit.Status, 0) << edit.Output;
+    EXPECT_EQ(Viewed(), Example + "sales.xlsx");
+    EXPECT_EQ(ReadFileBytes(Form), before);
+    EXPECT_NE(ReadWithOpenpyxl(Example + "sales.xlsx").find("Notes: edited in place"), std::string::npos);
+}
+
+TEST_F(EditCommand, AProgramThatCannotStartIsAnError) {
+    std::string before = ReadFileBytes(Form);
+    TRun edit = Shell("TABRIX_VIEWER='" + Folder + "no-such-program' TMPDIR='" + TempDir + "' '" + TABRIX_EXE +
+                      "' edit example/sales.tfm");
+    EXPECT_NE(edit.Status, 0);
+    EXPECT_NE(edit.Output.find("Cannot start the viewer"), std::string::npos) << edit.Output;
+    EXPECT_EQ(ReadFileBytes(Form), before);
+    EXPECT_EQ(TempFiles(), Lines{});
 }
 
 }  // namespace

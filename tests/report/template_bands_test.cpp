@@ -85,8 +85,8 @@ private:
 };
 
 TEST_F(TemplateBands, HeadingFieldRowAndTotalGiveTitleMasterAndSummary) {
-    TCells sales = {{"A1", "Sales"}, {"C2", "by customer"}, {"A3", "#Name"}, {"B3", "#Amount"},
-                    {"A5", "Total"}, {"B5", "#SUM(Amount)"}};
+    TCells sales = {{"A1", "Sales"},   {"C2", "by customer"}, {"A3", "#Name"},
+                    {"B3", "#Amount"}, {"A5", "Total"},       {"B5", "#SUM(Amount)"}};
     EXPECT_EQ(DerivedBands(sales), (Lines{"Title A1:C2", "MasterData A3:C3", "Summary A4:C5"}));
     EXPECT_EQ(DerivedBands(sales, false), (Lines{"Title A1:C5"})) << "no data set: one title band";
 }
@@ -124,15 +124,9 @@ TEST_F(TemplateBands, ScanCases) {
         {"five empty cells end a row: a reference beyond them is not seen",
          {{"A1", "x"}, {"G1", "#Name"}, {"A2", "#Amount"}},
          {"Title A1:G1", "MasterData A2:G2"}},
-        {"four empty cells do not",
-         {{"A1", "x"}, {"F1", "#Name"}},
-         {"MasterData A1:F1"}},
-        {"no non-empty row: no band",
-         {},
-         {}},
-        {"the first five rows empty: no band, though there is content further down",
-         {{"B7", "#Name"}},
-         {}},
+        {"four empty cells do not", {{"A1", "x"}, {"F1", "#Name"}}, {"MasterData A1:F1"}},
+        {"no non-empty row: no band", {}, {}},
+        {"the first five rows empty: no band, though there is content further down", {{"B7", "#Name"}}, {}},
     };
     for (const TCase& c : cases) EXPECT_EQ(DerivedBands(c.Cells), c.Bands) << c.What;
 }
