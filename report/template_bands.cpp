@@ -1,6 +1,7 @@
 // The two operations on the template itself: editing it in the user's
 // spreadsheet program, and dividing an undivided template into bands.
 
+#include <algorithm>
 #include <string>
 
 #include "cells/cell_address.h"
@@ -17,6 +18,9 @@ namespace {
 // Rows and cells of a row that are empty in a row end the scan.
 constexpr int kEmptyRowsEndScan = 5;
 constexpr int kEmptyCellsEndRow = 5;
+// Rows read from the sheet at a time: the scan usually ends after a few
+// rows, and a used area that formats reach far down must not be read whole.
+constexpr int kScanBlockRows = 32;
 
 AnsiString MessageOf(const std::exception& e) {
     if (const auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
@@ -52,15 +56,22 @@ void TTabrix::SetBandsFromTempl() {
     if (lastRow == 0 || lastColumn == 0) return;
 
     TTabrixFieldParser parser(FieldSign);
-    // The used block read once; the scan starts at A1 whatever its corner.
-    TVariantArray2D cells = FTemplWorksheet->Range("A1", lastCell).FormulaArray();
+    // The scan starts at A1 whatever the used area's corner.
+    TVariantArray2D cells;
+    int blockFirst = 0;
     TTemplScan scan;
     int emptyRows = 0;
     for (int row = 1; row <= lastRow; ++row) {
+        if (blockFirst == 0 || row >= blockFirst + kScanBlockRows) {
+            blockFirst = row;
+            int blockLast = std::min(lastRow, row + kScanBlockRows - 1);
+            cells =
+                FTemplWorksheet->Range(TabrixGetRange(row, 1), TabrixGetRange(blockLast, lastColumn)).FormulaArray();
+        }
         bool rowEmpty = true;
         int emptyCells = 0;
         for (int column = 1; column <= lastColumn; ++column) {
-            const Variant& value = cells(row, column);
+            const Variant& value = cells(row - blockFirst + 1, column);
             UnicodeString text = value.IsEmpty() || value.IsNull() ? UnicodeString() : value.AsUnicodeString();
             if (text.empty()) {
                 if (++emptyCells == kEmptyCellsEndRow) break;

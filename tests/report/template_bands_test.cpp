@@ -131,6 +131,15 @@ TEST_F(TemplateBands, ScanCases) {
     for (const TCase& c : cases) EXPECT_EQ(DerivedBands(c.Cells), c.Bands) << c.What;
 }
 
+TEST_F(TemplateBands, ALongTemplateIsScannedToItsEnd) {
+    TCells cells;
+    for (int row = 1; row <= 69; ++row) cells["A" + std::to_string(row)] = "line " + std::to_string(row);
+    cells["B33"] = "#Name";
+    cells["B65"] = "#Amount";
+    cells["C70"] = "#SUM(Amount)";
+    EXPECT_EQ(DerivedBands(cells), (Lines{"Title A1:C32", "MasterData A33:C65", "Summary A66:C70"}));
+}
+
 TEST_F(TemplateBands, WithoutDataSetAndNoNonEmptyRowNoBandEndsInRowZero) {
     EXPECT_EQ(DerivedBands({}, false), Lines{});
     EXPECT_EQ(DerivedBands({{"C6", "late"}}, false), Lines{});
