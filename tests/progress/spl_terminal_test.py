@@ -7,12 +7,18 @@ Yes ends it with the rows done so far. On a pipe without a terminal (a batch
 job): plain lines on standard error, at most one a second and free of control
 characters, and an interrupt stops the work.
 
-usage: spl_terminal_test.py SPL_DRIVER      (exit 77: tmux is missing)
+With the tabrix command and the examples folder it also runs a big report
+(the example's database grown to thousands of orders) on the terminal: the
+panel shows, Esc and Yes end the build with the rows so far and the report is
+still written; --no-progress shows nothing and Esc does not stop it.
+
+usage: spl_terminal_test.py SPL_DRIVER [TABRIX EXAMPLES]   (exit 77: tmux is missing)
 """
 import os
 import re
 import shutil
 import signal
+import sqlite3
 import subprocess
 import sys
 import tempfile
@@ -152,6 +158,66 @@ def interrupt_case(work, driver):
     check(STOP_NO_TERMINAL.encode() in err, f"interrupt: says why it stopped: {err!r}")
 
 
+def last_report_row(tabrix, report):
+    dump = subprocess.run([tabrix, "dump", report, "--sheet", "Report"], capture_output=True, text=True).stdout
+    rows = [int(m.group(1)) for m in re.finditer(r"^[A-Z]+(\d+) ", dump, re.M)]
+    return max(rows) if rows else 0
+
+
+def big_example(work, examples):
+    folder = os.path.join(work, "big")
+    os.mkdir(folder)
+    for name in ("sales.tfm", "sales.db", "sales.xlsx"):
+        shutil.copy(os.path.join(examples, name), folder)
+    db = sqlite3.connect(os.path.join(folder, "sales.db"))
+    db.execute("with recursive n(i) as (select 1 union all select i + 1 from n where i < 12000) "
+               "insert into orders(customer_id, ordered) "
+               "select i % (select count(*) from customers) + 1, '2026-01-01' from n")
+    db.execute("insert into order_lines(order_id, product, qty, price) "
+               "select id, 'Widget', 2, 3.5 from orders where id > (select min(id) + 20 from orders)")
+    db.commit()
+    db.close()
+    return folder
+
+
+def run_case(tmux, work, tabrix, examples):
+    folder = big_example(work, examples)
+    full = subprocess.run([tabrix, "run", "sales.tfm", "-o", "full.xlsx", "--no-progress"], cwd=folder,
+                          capture_output=True, text=True)
+    check(full.returncode == 0, f"run: the whole report builds: {full.stderr}")
+    full_rows = last_report_row(tabrix, os.path.join(folder, "full.xlsx"))
+
+    session = "run"
+    tmux.run("new-session", "-d", "-s", session, "-x", "100", "-y", "40", "-c", folder,
+             f"'{tabrix}' run sales.tfm -o part.xlsx; echo EXIT=$?; sleep 600")
+    try:
+        # Past the first block of rows written to the sheet.
+        check(wait_for(lambda: rows_shown(tmux.screen(session)) > 9000, 60), "run: the panel shows on the terminal")
+        tmux.run("send-keys", "-t", session, "Escape")
+        check(wait_for(lambda: QUESTION in tmux.screen(session), 30), "run: Esc asks")
+        tmux.run("send-keys", "-t", session, "y")
+        screen = wait_for(lambda: (lambda s: s if "EXIT=" in s else None)(tmux.screen(session)), 60) or ""
+        check("EXIT=0" in screen and "Report written to" in screen, f"run: a stopped build still saves:\n{screen}")
+        part_rows = last_report_row(tabrix, os.path.join(folder, "part.xlsx"))
+        check(0 < part_rows < full_rows, f"run: the rows so far ({part_rows} of {full_rows})")
+    finally:
+        tmux.run("kill-session", "-t", session)
+
+    session = "quiet"
+    tmux.run("new-session", "-d", "-s", session, "-x", "100", "-y", "40", "-c", folder,
+             f"'{tabrix}' run sales.tfm -o quiet.xlsx --no-progress; echo EXIT=$?; sleep 600")
+    try:
+        time.sleep(0.3)
+        tmux.run("send-keys", "-t", session, "Escape")
+        screen = wait_for(lambda: (lambda s: s if "EXIT=" in s else None)(tmux.screen(session)), 60) or ""
+        check("EXIT=0" in screen and "Processed" not in screen and QUESTION not in screen,
+              f"run --no-progress: no window, no question:\n{screen}")
+        check(last_report_row(tabrix, os.path.join(folder, "quiet.xlsx")) == full_rows,
+              "run --no-progress: Esc does not stop the build")
+    finally:
+        tmux.run("kill-session", "-t", session)
+
+
 def main():
     driver = sys.argv[1]
     work = tempfile.mkdtemp(prefix="tabrix-spl-")
@@ -165,6 +231,8 @@ def main():
         try:
             for key in ("Escape", "C-c"):
                 terminal_case(tmux, work, driver, key)
+            if len(sys.argv) > 3:
+                run_case(tmux, work, sys.argv[2], sys.argv[3])
         finally:
             tmux.run("kill-server")
     finally:

@@ -211,8 +211,7 @@ TEST_F(EditTemplateTest, AStoredTemplateIsEditedInItsTemporaryCopyWithTheTemplat
         EXPECT_EQ(Viewed(), copy) << "the copy itself, not a copy of it";
         EXPECT_EQ(ExtractFileExt(copy), ".tmp");
         EXPECT_EQ(given, ReadFileBytes(copy));
-        EXPECT_EQ(ActiveSheet(copy), std::string(sheet) == "Notes" ? 3 : ActiveSheet(Template))
-            << sheet << " (0-based; Notes is the fourth sheet)";
+        EXPECT_EQ(ActiveSheet(copy), std::string(sheet) == "Notes" ? 3 : ActiveSheet(Template)) << sheet;
         DeleteFileAt(copy);
     }
     EXPECT_EQ(Report->StoredTemplate(), ReadFileBytes(Template)) << "EditTemplate reads nothing back";
