@@ -90,12 +90,13 @@ void TTabrixFieldParser::AddFunc(const AnsiString& S) {
     const size_t open = S.find('(');
     if (open == AnsiString::npos) {
         FFields.push_back(S);
-        FFuncs.push_back(ffNone);
+        FFuncs.push_back(TTabrixFieldFunc::ffNone);
         return;
     }
     if (S.back() != ')') throw ETabrixFieldParserError(Format(SFieldLastSymbolBracket, {S}));
     const AnsiString keyword = UpperCase(std::string_view(S).substr(0, open));
-    for (size_t f = ffSum; f <= ffCnt; ++f) {
+    for (size_t f = static_cast<size_t>(TTabrixFieldFunc::ffSum); f <= static_cast<size_t>(TTabrixFieldFunc::ffCnt);
+         ++f) {
         if (keyword == TabrixFieldFuncKeywords[f]) {
             FFields.push_back(S.substr(open + 1, S.size() - 1 - (open + 1)));
             FFuncs.push_back(static_cast<TTabrixFieldFunc>(f));

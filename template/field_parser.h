@@ -15,7 +15,8 @@
 
 namespace tabrix {
 
-enum TTabrixFieldFunc : uint8_t { ffNone = 0, ffSum = 1, ffAvg = 2, ffMax = 3, ffMin = 4, ffCnt = 5 };
+// Scoped, so that its enumerators cannot clash with the formula library's.
+enum class TTabrixFieldFunc : uint8_t { ffNone = 0, ffSum = 1, ffAvg = 2, ffMax = 3, ffMin = 4, ffCnt = 5 };
 
 // The keywords a template author writes before "(", indexed by function
 // (ffNone has none). They are not the spreadsheet's function names.

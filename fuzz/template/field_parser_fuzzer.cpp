@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     size_t length = 0;
     for (int i = 0; i <= count; ++i) length += parser.GetText(i).size();
     for (int i = 0; i < count; ++i) {
-        if (parser.GetFunc(i) > ffCnt) std::abort();
+        if (parser.GetFunc(i) > TTabrixFieldFunc::ffCnt) std::abort();
         parser.SetValue(i, parser.GetField(i));
     }
     // Pieces are cut from the text: together they are never longer.

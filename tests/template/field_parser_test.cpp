@@ -49,7 +49,7 @@ TEST(FieldParser, SplitsLiteralsAndPlainFields) {
     Parsed p = Parse("Total: #Qty pcs");
     EXPECT_EQ(p.texts, (Texts{"Total: ", " pcs"}));
     EXPECT_EQ(p.fields, (Texts{"Qty"}));
-    EXPECT_EQ(p.funcs[0], ffNone);
+    EXPECT_EQ(p.funcs[0], TTabrixFieldFunc::ffNone);
 
     p = Parse("=ROUND(#Price,2)");
     EXPECT_EQ(p.texts, (Texts{"=ROUND(", ",2)"}));
@@ -73,19 +73,20 @@ TEST(FieldParser, FunctionWrappers) {
         Parsed p = Parse(text);
         EXPECT_EQ(p.texts, (Texts{"", ""})) << text;
         EXPECT_EQ(p.fields, (Texts{"Qty"})) << text;
-        EXPECT_EQ(p.funcs, (std::vector<TTabrixFieldFunc>{ffSum})) << text;
+        EXPECT_EQ(p.funcs, (std::vector<TTabrixFieldFunc>{TTabrixFieldFunc::ffSum})) << text;
     }
     Parsed p = Parse("#AVG(a) #MAX(b) #MIN(c) #COUNT(Orders.ID)");
-    EXPECT_EQ(p.funcs, (std::vector<TTabrixFieldFunc>{ffAvg, ffMax, ffMin, ffCnt}));
+    EXPECT_EQ(p.funcs, (std::vector<TTabrixFieldFunc>{TTabrixFieldFunc::ffAvg, TTabrixFieldFunc::ffMax,
+                                                      TTabrixFieldFunc::ffMin, TTabrixFieldFunc::ffCnt}));
     EXPECT_EQ(p.fields, (Texts{"a", "b", "c", "Orders.ID"}));
 
     p = Parse("#SUM()");
     EXPECT_EQ(p.fields, (Texts{""}));
-    EXPECT_EQ(p.funcs[0], ffSum);
+    EXPECT_EQ(p.funcs[0], TTabrixFieldFunc::ffSum);
 
     p = Parse("#SUM(MAX(x))");
     EXPECT_EQ(p.fields, (Texts{"MAX(x)"}));
-    EXPECT_EQ(p.funcs[0], ffSum);
+    EXPECT_EQ(p.funcs[0], TTabrixFieldFunc::ffSum);
 
     // A ")" with no "(" open before it ends the name.
     p = Parse("=ROUND(#SUM(Qty)),2)");
@@ -94,7 +95,7 @@ TEST(FieldParser, FunctionWrappers) {
 
     p = Parse("#'AVG(Unit Price)'");
     EXPECT_EQ(p.fields, (Texts{"Unit Price"}));
-    EXPECT_EQ(p.funcs[0], ffAvg);
+    EXPECT_EQ(p.funcs[0], TTabrixFieldFunc::ffAvg);
 }
 
 TEST(FieldParser, QuotedNames) {
@@ -159,7 +160,7 @@ TEST(FieldParser, EmptyNames) {
     Parsed p = Parse("#1st");
     EXPECT_EQ(p.texts, (Texts{"", "1st"}));
     EXPECT_EQ(p.fields, (Texts{""}));
-    EXPECT_EQ(p.funcs[0], ffNone);
+    EXPECT_EQ(p.funcs[0], TTabrixFieldFunc::ffNone);
 
     p = Parse("a # b");
     EXPECT_EQ(p.texts, (Texts{"a ", " b"}));
@@ -262,10 +263,10 @@ TEST(FieldParser, AssignCopiesTheParse) {
     EXPECT_EQ(copy.GetSign(), '@');
     EXPECT_EQ(copy.GetFieldString(), u"x @SUM(Qty) y");
     EXPECT_EQ(copy.GetField(0), "Qty");
-    EXPECT_EQ(copy.GetFunc(0), ffSum);
+    EXPECT_EQ(copy.GetFunc(0), TTabrixFieldFunc::ffSum);
     EXPECT_EQ(copy.GetResultString(), u"x 5 y");
-    copy.SetFunc(0, ffNone);
-    EXPECT_EQ(source.GetFunc(0), ffSum);
+    copy.SetFunc(0, TTabrixFieldFunc::ffNone);
+    EXPECT_EQ(source.GetFunc(0), TTabrixFieldFunc::ffSum);
 }
 
 TEST(FieldParser, IndexOutOfRangeIsAListError) {
