@@ -91,6 +91,8 @@ void TTabrix::Notification(TComponent* AComponent, TOperation Operation) {
     TComponent::Notification(AComponent, Operation);
     if (Operation != TOperation::opRemove) return;
     if (AComponent == FDataSet) FDataSet = nullptr;
+    if (AComponent == FDetailDataSet) FDetailDataSet = nullptr;
+    std::erase_if(FDataSetCache, [&](const auto& entry) { return entry.second == AComponent; });
     if (AComponent == FSubReport) SetSubReport(nullptr);
 }
 

@@ -27,6 +27,7 @@
 #include "platform/db/dataset.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/variant.h"
+#include "template/templ_owner.h"
 
 namespace tabrix {
 
@@ -78,7 +79,7 @@ using TTabrixFormatCellEvent = void(TComponent* Sender, TTabrixBand* Band, int R
 // The component's version text (_Version).
 inline constexpr const char* kTabrixVersion = "Tabrix 1.0";
 
-class TTabrix : public TComponent, public ITabrixBandsDataSource {
+class TTabrix : public TComponent, public ITabrixBandsDataSource, public ITabrixTemplOwner {
     TABRIX_CLASS(TTabrix)
 public:
     explicit TTabrix(TComponent* AOwner = nullptr);
@@ -161,6 +162,31 @@ public:
     bool HasDataSet() const override { return FDataSet != nullptr; }
     AnsiString FieldAsString(const AnsiString& FieldName) override;
 
+    // ---- data set and field resolution (field_resolution.cpp)
+    // The data set that supplies the field reference Name ("Field",
+    // "DataSet.Field", "Form.DataSet.Field"), opened; null for a user field
+    // (a dictionary name, or a name no data set knows). Raises ETabrixError
+    // when the data set found lacks the field.
+    TDataSet* FindFieldDataSet(const AnsiString& Name) override;
+    // The data set referenced in the band range of the template sheet that
+    // is linked to DataSet as its detail ("MasterSource", "DataSource" or
+    // "DataSetField"), or null. The first form reads the build's template
+    // sheet.
+    TDataSet* FindDetailDataSetInTempl(const AnsiString& Range);
+    TDataSet* FindDetailDataSetInTempl(const TExcelWorksheet& Sheet, const AnsiString& Range);
+    // The value callback of the template parser: the dictionary's value,
+    // else what OnGetFieldValue gives; ETabrixError when neither gives one.
+    void GetUserFieldValue(const void* Sender, const AnsiString& Field, Variant& Value);
+    // The detail data set of the build (set by InitBandVars), or null.
+    TDataSet* DetailDataSet() const { return FDetailDataSet; }
+    void SetDetailDataSet(TDataSet* Value) { FDetailDataSet = Value; }
+
+    // ---- what the template parser asks of the component
+    char TemplFieldSign() const override { return FieldSign; }
+    bool TemplTotalsAsFormula() const override { return Options.Contains(tbxoTotalsAsFormula); }
+    const TTabrixBands& TemplBands() const override { return *FBands; }
+    TDataSet* TemplDetailDataSet() const override { return FDetailDataSet; }
+
 private:
     // ---- published-property plumbing for the class registry
     AnsiString FieldSignText() const { return AnsiString(1, FieldSign); }
@@ -196,6 +222,7 @@ private:
     int FShownBlocks = 0;
     // Upper-cased "Form.DataSet" of a field reference -> its data set.
     std::map<AnsiString, TDataSet*> FDataSetCache;
+    TDataSet* FDetailDataSet = nullptr;
     // One entry per active group header, outermost first: the header and
     // the group value last computed for it; FGroupFooters runs parallel.
     struct TGroupEntry {

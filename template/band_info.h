@@ -1,0 +1,131 @@
+#pragma once
+// TTabrixBandInfo: one band of the template, read once. Every cell of the
+// band's range is either a fixed text (a cell without fields, kept as its
+// typed text) or a TTabrixCellParser (a cell with fields); the band info
+// also keeps the band's totals and the report rows where the band was output
+// (for range formulas over them).
+//
+// Created by the template parser (templ_parser.h), which owns it; rows and
+// columns are template sheet coordinates, 1-based.
+//
+//   info.GetValue(5, 3, 12);   // template cell C5 as output at report row 12
+//   info.SetRowInterval(12);   // the band was output from report row 12
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "automation/automation.h"
+#include "platform/rtl/strings.h"
+#include "template/cell_parser.h"
+#include "template/templ_owner.h"
+#include "template/totals.h"
+
+namespace tabrix {
+
+class TDataSet;
+class TTabrixBand;
+class TTabrixTemplParser;
+
+// A run of outputs of one band: the report row of its first output and the
+// number of further outputs, each one band height below the one before.
+struct TTabrixRowInterval {
+    uint16_t Extra = 0;
+    uint16_t First = 0;  // report row, 1-based
+    bool operator==(const TTabrixRowInterval&) const = default;
+};
+
+class TTabrixBandInfo {
+public:
+    // Reads and parses the band's range on the parser's template sheet;
+    // Level is the index of the band's header/footer pair (0 = title and
+    // summary, then the groups outside in, master data, detail header and
+    // footer, detail data).
+    TTabrixBandInfo(TTabrixTemplParser* Parser, const TExcelWorksheet& Sheet, TTabrixBand* Band,
+                    TTabrixBand* HeaderBand, int Level);
+    ~TTabrixBandInfo();
+
+    TTabrixBandInfo(const TTabrixBandInfo&) = delete;
+    TTabrixBandInfo& operator=(const TTabrixBandInfo&) = delete;
+
+    // The text to write for template cell (Row, Col) when its row is output
+    // at report row OutRow. Raises ETabrixTemplParserError for a cell outside
+    // the band.
+    UnicodeString GetValue(int Row, int Col, int OutRow);
+    bool GetHasFields(int Row, int Col) const;
+    // The band's range on the sheet, checked: the spreadsheet takes it
+    // (else ETabrixError with the spreadsheet's message after a line break),
+    // it is one area, its corners are in order.
+    static TExcelRange CheckedRange(const TExcelWorksheet& Sheet, const TTabrixBand& Band);
+    void SetRowInterval(int OutRow);
+
+    // Fixed texts in row-major order; each entry knows its cell.
+    int AddCellStrValue(const UnicodeString& S, int Row, int Col);
+    const UnicodeString& GetCellStrValue(int Index) const;
+    int GetCellStrCount() const { return static_cast<int>(FCellStrValues.size()); }
+
+    // ---- totals
+    void AddAccFields(TTabrixCellParser& Cell);
+    TTabrixAccField* FindAccField(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
+                                  TTabrixAccType AccType) const;
+    AnsiString GetAccFieldValue(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
+                                TTabrixAccType AccType) const;
+    void Accumulate(TTabrixAccType AccType);
+    void ResetAccumulation();
+    // The formula (without "=") over the cell at RowOffset (from 0) and
+    // report column Col (from 1) of this band's outputs from the run
+    // StartInterval on, skipping its first SkipOutputs outputs; empty when
+    // there is none or it would break the limits of totals.h.
+    AnsiString GetBandRangeFormula(uint16_t RowOffset, uint16_t Col, TTabrixFieldFunc Func, uint16_t StartInterval,
+                                   uint16_t SkipOutputs) const;
+
+    // ---- what the band info holds
+    TTabrixTemplParser* Parser() const { return FParser; }
+    TTabrixBand* Band() const { return FBand; }
+    TTabrixBand* HeaderBand() const { return FHeaderBand; }
+    int Level() const { return FLevel; }
+    int RowCount() const { return FRowCount; }
+    int ColCount() const { return FColCount; }
+    TTabrixAccTypes AccTypes() const { return FAccTypes; }
+    int CellParserCount() const { return static_cast<int>(FCellParsers.size()); }
+    TTabrixCellParser& CellParser(int Index) const { return *FCellParsers[Index]; }
+    int AccFieldCount() const { return static_cast<int>(FAccFields.size()); }
+    TTabrixAccField& AccField(int Index) const { return *FAccFields[Index]; }
+    const std::vector<TTabrixRowInterval>& RowIntervals() const { return FRowIntervals; }
+    int32_t MasterCount() const { return FMasterCount; }
+    int32_t DetailCount() const { return FDetailCount; }
+
+private:
+    friend class TTabrixAccField;
+
+    struct TCellStr {
+        UnicodeString Text;
+        uint32_t Key;       // Row * 65536 + Col
+        bool MovesWithRow;  // a formula whose references follow the output row
+    };
+    // Where the text of a cell of the range comes from: a fixed text or a
+    // cell parser (the index, with the top bit telling which).
+    static constexpr uint32_t kParserBit = 0x80000000u;
+
+    void ReadCells(const TExcelWorksheet& Sheet, const AnsiString& First, const AnsiString& Last);
+    int CellIndex(int Row, int Col) const;
+
+    std::vector<std::unique_ptr<TTabrixAccField>> FAccFields;
+    int32_t FRowCount = 0;
+    std::vector<std::unique_ptr<TTabrixCellParser>> FCellParsers;
+    std::vector<TCellStr> FCellStrValues;
+    int32_t FLevel;
+    int32_t FColCount = 0;
+    TTabrixAccTypes FAccTypes;
+    TTabrixBand* FBand;
+    TTabrixTemplParser* FParser;
+    TTabrixBand* FHeaderBand;
+    std::vector<TTabrixRowInterval> FRowIntervals;
+    int32_t FMasterCount = 0;
+    int32_t FDetailCount = 0;
+
+    int FTop = 0, FLeft = 0;          // the range's top-left cell
+    std::vector<uint32_t> FCellMap;   // row-major over the range: FCellStrValues or FCellParsers index
+};
+
+}  // namespace tabrix

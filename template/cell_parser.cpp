@@ -1,0 +1,224 @@
+#include "template/cell_parser.h"
+
+#include "bands/band.h"
+#include "cells/renew_references.h"
+#include "platform/db/dataset.h"
+#include "platform/rtl/locale.h"
+#include "template/band_info.h"
+#include "template/templ_parser.h"
+
+namespace tabrix {
+
+bool TabrixTextMovesWithRow(std::u16string_view Text, char Sign) {
+    size_t i = 0;
+    while (i < Text.size() && Text[i] <= u' ') ++i;
+    if (i + 1 < Text.size() && Text[i] == static_cast<unsigned char>(Sign) && Text[i + 1] == u'=') return true;
+    return i < Text.size() && Text[i] == u'=';
+}
+
+namespace {
+
+TTabrixDataKind DataKindOf(TFieldType type) {
+    switch (type) {
+        case TFieldType::ftInteger:
+        case TFieldType::ftLargeint:
+            return TTabrixDataKind::Integer;
+        case TFieldType::ftFloat:
+        case TFieldType::ftCurrency:
+        case TFieldType::ftFMTBcd:
+            return TTabrixDataKind::Number;
+        case TFieldType::ftDate:
+        case TFieldType::ftTime:
+        case TFieldType::ftDateTime:
+            return TTabrixDataKind::DateTime;
+        case TFieldType::ftBoolean:
+            return TTabrixDataKind::Boolean;
+        default:
+            return TTabrixDataKind::Text;
+    }
+}
+
+bool IsTotalBand(TTabrixBandType t) { return t == tbxbtDetailFooter || t == tbxbtGroupFooter || t == tbxbtSummary; }
+bool IsDetailBand(TTabrixBandType t) { return t == tbxbtDetailData || t == tbxbtDetailFooter; }
+
+void AppendUtf8(UnicodeString& out, const AnsiString& text) {
+    // ASCII, the common case, needs no conversion buffer.
+    for (unsigned char c : text)
+        if (c >= 0x80) {
+            out += Utf8ToUnicode(text);
+            return;
+        }
+    out.append(text.begin(), text.end());
+}
+
+}  // namespace
+
+TTabrixCellParser::TTabrixCellParser(TTabrixBandInfo* BandInfo, const TTabrixFieldParser& FieldParser, int Row,
+                                     int Col)
+    : TTabrixFieldParser(BandInfo, BandInfo->Parser()->Owner().TemplFieldSign()), FCol(Col), FRow(Row) {
+    Assign(FieldParser);
+}
+
+void TTabrixCellParser::Assign(const TTabrixFieldParser& Source) {
+    TTabrixFieldParser::Assign(Source);
+    if (const auto* cell = dynamic_cast<const TTabrixCellParser*>(&Source)) {
+        FFieldAccTypes = cell->FFieldAccTypes;
+        FDataSets = cell->FDataSets;
+        FAccTypes = cell->FAccTypes;
+        FCol = cell->FCol;
+        FRow = cell->FRow;
+        FDSFieldNames = cell->FDSFieldNames;
+        FFieldUses = cell->FFieldUses;
+        FIsFormula = cell->FIsFormula;
+        FHasDataValue = cell->FHasDataValue;
+        FTextMoves = cell->FTextMoves;
+        return;
+    }
+    LoadFieldAndAccTypes();
+}
+
+void TTabrixCellParser::SetFieldString(const UnicodeString& S) {
+    TTabrixFieldParser::SetFieldString(S);
+    LoadFieldAndAccTypes();
+}
+
+void TTabrixCellParser::LoadFieldAndAccTypes() {
+    TTabrixBandInfo* info = GetBandInfo();
+    TTabrixTemplParser* parser = info->Parser();
+    ITabrixTemplOwner& owner = parser->Owner();
+    const TTabrixBandType type = info->Band()->BandType();
+    FFieldAccTypes.clear();
+    FDataSets.clear();
+    FDSFieldNames.clear();
+    FAccTypes.Clear();
+    for (int i = 0; i < GetCount(); ++i) {
+        const AnsiString& name = GetField(i);
+        TDataSet* dataSet = owner.FindFieldDataSet(name);
+        FDataSets.push_back(dataSet);
+        if (dataSet) {
+            const size_t dot = name.rfind('.');
+            FDSFieldNames.push_back(dot == AnsiString::npos ? name : name.substr(dot + 1));
+        } else {
+            FDSFieldNames.push_back(name);
+        }
+        int accType = -1;
+        if (GetFunc(i) != TTabrixFieldFunc::ffNone) {
+            if (!IsTotalBand(type)) {
+                // Outside footers and the summary a total is the plain value.
+                SetFunc(i, TTabrixFieldFunc::ffNone);
+            } else {
+                const bool detail = (dataSet && dataSet == owner.TemplDetailDataSet()) || IsDetailBand(type) ||
+                                    parser->FindFieldInDetailData(dataSet, name);
+                const TTabrixAccType t = detail ? xatDetail : xatMaster;
+                accType = t;
+                FAccTypes.Include(t);
+            }
+        }
+        FFieldAccTypes.push_back(accType);
+    }
+    LoadFieldUses();
+}
+
+void TTabrixCellParser::LoadFieldUses() {
+    const char sign = GetSign();
+    FIsFormula = !GetText(0).empty() && GetText(0).front() == u'=';
+    FHasDataValue = false;
+    FFieldUses.assign(GetCount(), TFieldUse{});
+    FTextMoves.assign(GetCount() + 1, false);
+    bool inString = false;  // the formula is inside a string constant after the pieces so far
+    for (int i = 0; i <= GetCount(); ++i) {
+        const UnicodeString& piece = GetText(i);
+        FTextMoves[i] = TabrixTextMovesWithRow(piece, sign);
+        for (char16_t c : piece)
+            if (c == u'"') inString = !inString;
+        if (i == GetCount()) break;
+        TFieldUse& use = FFieldUses[i];
+        use.InsideString = inString;
+        if (!FDataSets[i] || GetFunc(i) != TTabrixFieldFunc::ffNone) continue;
+        FHasDataValue = true;
+        if (const TField* field = FDataSets[i]->FindField(FDSFieldNames[i])) use.Kind = DataKindOf(field->DataType());
+        use.Numeric = use.Kind == TTabrixDataKind::Integer || use.Kind == TTabrixDataKind::Number;
+    }
+}
+
+TDataSet* TTabrixCellParser::GetDataSet(int Index) const {
+    if (Index < 0 || Index >= static_cast<int>(FDataSets.size())) RaiseListIndexError(Index);
+    return FDataSets[Index];
+}
+
+const AnsiString& TTabrixCellParser::GetDSFieldName(int Index) const {
+    if (Index < 0 || Index >= static_cast<int>(FDSFieldNames.size())) RaiseListIndexError(Index);
+    return FDSFieldNames[Index];
+}
+
+int TTabrixCellParser::GetFieldAccType(int Index) const {
+    if (Index < 0 || Index >= static_cast<int>(FFieldAccTypes.size())) RaiseListIndexError(Index);
+    return FFieldAccTypes[Index];
+}
+
+bool TTabrixCellParser::IsSingleField() const {
+    return GetCount() == 1 && GetText(0).empty() && GetText(1).empty();
+}
+
+UnicodeString TTabrixCellParser::GetCellValue(int OutRow) {
+    FOutRow = OutRow;
+    return GetResultString();
+}
+
+AnsiString TTabrixCellParser::GetValue(int Index) {
+    const TTabrixFieldFunc func = GetFunc(Index);
+    TDataSet* dataSet = GetDataSet(Index);
+    if (func != TTabrixFieldFunc::ffNone)
+        return GetBandInfo()->GetAccFieldValue(FDSFieldNames[Index], dataSet, func,
+                                               static_cast<TTabrixAccType>(FFieldAccTypes[Index]));
+    if (dataSet) return dataSet->FieldByName(FDSFieldNames[Index])->AsString();
+    Variant value;
+    GetBandInfo()->Parser()->OnGetValue()(this, GetField(Index), value);
+    return value.AsAnsiString();
+}
+
+void TTabrixCellParser::AppendValue(UnicodeString& Result, int Index) {
+    const AnsiString value = GetValue(Index);
+    const TFieldUse& use = FFieldUses[Index];
+    const bool dataValue = FDataSets[Index] && GetFunc(Index) == TTabrixFieldFunc::ffNone;
+    if (!FIsFormula || !dataValue || (use.Numeric && !use.InsideString)) {
+        AppendUtf8(Result, value);
+        return;
+    }
+    // A data value in a formula is a string constant: it cannot change the
+    // formula's structure.
+    TabrixAppendFormulaString(Result, Utf8ToUnicode(value), use.InsideString);
+}
+
+UnicodeString TTabrixCellParser::GetResultString() {
+    const char sign = GetSign();
+    const int shift = FOutRow - FRow;
+    UnicodeString result;
+    const int count = GetCount();
+    for (int i = 0; i <= count; ++i) {
+        if (FTextMoves[i] && shift != 0)
+            result += TabrixRenewCellReferences(GetText(i), shift, 0, sign);
+        else
+            result += GetText(i);
+        if (i < count) AppendValue(result, i);
+    }
+    const TFormatSettings& settings = FormatSettings();
+    if (IsSingleField()) {
+        if (GetFunc(0) != TTabrixFieldFunc::ffNone) {
+            // A total given as a formula text becomes a formula; a number stays one.
+            size_t first = 0;
+            while (first < result.size() && result[first] <= u' ') ++first;
+            if (first < result.size()) {
+                const unsigned char c = static_cast<unsigned char>(result[first] & 0xFF);
+                if (!(c >= '0' && c <= '9') && c != static_cast<unsigned char>(settings.DecimalSeparator))
+                    result.insert(result.begin(), u'=');
+            }
+            return result;
+        }
+    }
+    if (!FIsFormula && FHasDataValue)
+        TabrixMarkDataText(result, IsSingleField() ? FFieldUses[0].Kind : TTabrixDataKind::Text, settings);
+    return result;
+}
+
+}  // namespace tabrix

@@ -1,0 +1,267 @@
+#include "template/totals.h"
+
+#include "bands/band.h"
+#include "cells/cell_address.h"
+#include "cells/tabrix_error.h"
+#include "messages/messages.h"
+#include "platform/db/dataset.h"
+#include "platform/rtl/convert.h"
+#include "platform/rtl/format.h"
+#include "platform/rtl/locale.h"
+#include "template/band_info.h"
+#include "template/templ_parser.h"
+
+namespace tabrix {
+
+const char* TabrixEnglishFuncName(TTabrixFieldFunc Func) {
+    switch (Func) {
+        case TTabrixFieldFunc::ffSum:
+            return "SUM";
+        case TTabrixFieldFunc::ffAvg:
+            return "AVERAGE";
+        case TTabrixFieldFunc::ffMax:
+            return "MAX";
+        case TTabrixFieldFunc::ffMin:
+            return "MIN";
+        case TTabrixFieldFunc::ffCnt:
+            return "COUNT";
+        case TTabrixFieldFunc::ffNone:
+            break;
+    }
+    return "";
+}
+
+TTabrixFieldFunc TabrixCombineFuncs(TTabrixFieldFunc Func, TTabrixFieldFunc CellFunc) {
+    if (CellFunc == TTabrixFieldFunc::ffNone) return Func;
+    // Counts of inner groups are added up.
+    if (Func == TTabrixFieldFunc::ffCnt && CellFunc == TTabrixFieldFunc::ffCnt) return TTabrixFieldFunc::ffSum;
+    // An average of averages would weigh the groups, not the records.
+    if (Func == TTabrixFieldFunc::ffAvg) return TTabrixFieldFunc::ffNone;
+    return Func == CellFunc ? Func : TTabrixFieldFunc::ffNone;
+}
+
+// ---- accumulator
+
+void TTabrixAccField::Accumulate() {
+    const int32_t n = FAccType == xatDetail ? FBandInfo->FDetailCount : FBandInfo->FMasterCount;
+    double v = 0;
+    if (FFunc != TTabrixFieldFunc::ffCnt) {
+        if (FSourceDataSet) {
+            v = FSourceDataSet->FieldByName(FSourceField)->AsFloat();
+        } else {
+            Variant value;
+            FBandInfo->Parser()->OnGetValue()(this, FSourceField, value);
+            v = value.IsEmpty() || value.IsNull() ? 0 : value.AsDouble();
+        }
+    }
+    switch (FFunc) {
+        case TTabrixFieldFunc::ffSum:
+            FValue += v;
+            break;
+        case TTabrixFieldFunc::ffAvg:
+            FValue = (FValue * (n - 1) + v) / n;
+            break;
+        case TTabrixFieldFunc::ffMax:
+            if (FValue < v || n == 1) FValue = v;
+            break;
+        case TTabrixFieldFunc::ffMin:
+            if (FValue > v || n == 1) FValue = v;
+            break;
+        case TTabrixFieldFunc::ffCnt:
+            FValue = n;
+            break;
+        case TTabrixFieldFunc::ffNone:
+            break;
+    }
+}
+
+AnsiString TTabrixAccField::GetValue() const {
+    if (FFormulaBandInfo) {
+        AnsiString formula =
+            FFormulaBandInfo->GetBandRangeFormula(static_cast<uint16_t>(FFormulaRowOffset),
+                                                  static_cast<uint16_t>(FFormulaCol), FFormulaFunc, FStartInterval,
+                                                  FSkipOutputs);
+        if (!formula.empty()) return formula;
+    }
+    return FloatToStr(static_cast<double>(FValue), FormatSettings());
+}
+
+void TTabrixAccField::ResetAccumulation() {
+    if (FFormulaBandInfo && !FFormulaBandInfo->RowIntervals().empty()) {
+        const auto& intervals = FFormulaBandInfo->RowIntervals();
+        FStartInterval = static_cast<uint16_t>(intervals.size() - 1);
+        FSkipOutputs = static_cast<uint16_t>(intervals.back().Extra + 1);
+    }
+    FValue = 0;
+}
+
+// ---- the totals of a band info
+
+void TTabrixBandInfo::AddAccFields(TTabrixCellParser& Cell) {
+    for (int i = 0; i < Cell.GetCount(); ++i) {
+        const int accType = Cell.GetFieldAccType(i);
+        if (accType < 0) continue;
+        const auto type = static_cast<TTabrixAccType>(accType);
+        if (FindAccField(Cell.GetDSFieldName(i), Cell.GetDataSet(i), Cell.GetFunc(i), type)) continue;
+        auto acc = std::make_unique<TTabrixAccField>(this);
+        acc->FSourceDataSet = Cell.GetDataSet(i);
+        acc->FSourceField = acc->FSourceDataSet ? Cell.GetDSFieldName(i) : Cell.GetField(i);
+        acc->FAccType = type;
+        acc->FFunc = Cell.GetFunc(i);
+        TTabrixBandInfo* formulaInfo = nullptr;
+        TTabrixCellParser* formulaCell = nullptr;
+        TTabrixFieldFunc formulaFunc = TTabrixFieldFunc::ffNone;
+        if (FParser->Owner().TemplTotalsAsFormula() &&
+            FParser->FindDetailForSumFields(acc->FSourceField, acc->FSourceDataSet, FLevel, type, acc->FFunc,
+                                            formulaInfo, formulaCell, formulaFunc)) {
+            acc->FFormulaBandInfo = formulaInfo;
+            acc->FFormulaFunc = formulaFunc;
+            acc->FFormulaCol = formulaCell->Col() - formulaInfo->Band()->GetRangeLeft() + 1;
+            acc->FFormulaRowOffset = formulaCell->Row() - formulaInfo->Band()->GetRangeTop();
+        }
+        FAccFields.push_back(std::move(acc));
+    }
+}
+
+TTabrixAccField* TTabrixBandInfo::FindAccField(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
+                                               TTabrixAccType) const {
+    for (const auto& acc : FAccFields)
+        if (acc->FSourceDataSet == DataSet && acc->FFunc == Func && AnsiSameText(acc->FSourceField, Name))
+            return acc.get();
+    return nullptr;
+}
+
+AnsiString TTabrixBandInfo::GetAccFieldValue(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
+                                             TTabrixAccType AccType) const {
+    const TTabrixAccField* acc = FindAccField(Name, DataSet, Func, AccType);
+    if (!acc) throw ETabrixError(Format(STotalFieldNotFound, {Name}));
+    return acc->GetValue();
+}
+
+void TTabrixBandInfo::Accumulate(TTabrixAccType AccType) {
+    if (AccType == xatMaster)
+        ++FMasterCount;
+    else
+        ++FDetailCount;
+    if (!FAccTypes.Contains(AccType)) return;
+    for (const auto& acc : FAccFields)
+        if (acc->FAccType == AccType) acc->Accumulate();
+}
+
+void TTabrixBandInfo::ResetAccumulation() {
+    FMasterCount = 0;
+    FDetailCount = 0;
+    if (FAccTypes.Empty()) return;
+    for (const auto& acc : FAccFields) acc->ResetAccumulation();
+}
+
+namespace {
+
+constexpr std::string_view kGroupMark = "####";
+
+// Collects references into groups of kTabrixRefsPerGroup, each finished
+// group as "####(refs)" in the list.
+class TRefGroups {
+public:
+    explicit TRefGroups(char sep) : FSep(sep) {}
+
+    void Add(const AnsiString& ref) {
+        if (!FGroup.empty()) {
+            if (FSeps == kTabrixRefsPerGroup - 1) {
+                FinishGroup();
+            } else {
+                FGroup += FSep;
+                ++FSeps;
+            }
+        }
+        FGroup += ref;
+    }
+    // Appends to the reference added last (one contiguous range).
+    void Extend(const AnsiString& text) { FGroup += text; }
+
+    AnsiString& List() { return FList; }
+    AnsiString& Group() { return FGroup; }
+    int Groups() const { return FGroups; }
+    char Sep() const { return FSep; }
+    void CountLastGroup() { ++FGroups; }
+
+private:
+    void FinishGroup() {
+        if (!FList.empty()) FList += FSep;
+        FList += kGroupMark;
+        FList += '(';
+        FList += FGroup;
+        FList += ')';
+        ++FGroups;
+        FGroup.clear();
+        FSeps = 0;
+    }
+
+    char FSep;
+    AnsiString FList, FGroup;
+    int FSeps = 0, FGroups = 0;
+};
+
+AnsiString ReplaceMarks(const AnsiString& list, const AnsiString& name) {
+    AnsiString out;
+    out.reserve(list.size());
+    size_t from = 0;
+    for (size_t at = list.find(kGroupMark); at != AnsiString::npos; at = list.find(kGroupMark, from)) {
+        out.append(list, from, at - from);
+        out += name;
+        from = at + kGroupMark.size();
+    }
+    out.append(list, from, AnsiString::npos);
+    return out;
+}
+
+AnsiString Call(const AnsiString& name, const AnsiString& args) { return name + "(" + args + ")"; }
+
+}  // namespace
+
+AnsiString TTabrixBandInfo::GetBandRangeFormula(uint16_t RowOffset, uint16_t Col, TTabrixFieldFunc Func,
+                                                uint16_t StartInterval, uint16_t SkipOutputs) const {
+    if (FRowIntervals.empty()) return {};
+    if (StartInterval >= FRowIntervals.size()) throw EAssertionFailed(SBandInfoBadRowIdx);
+
+    TRefGroups refs(FormatSettings().ListSeparator);
+    auto addRun = [&](int first, int extra) {
+        if (first == 0) return;
+        refs.Add(TabrixGetRange(first + RowOffset, Col));
+        if (extra <= 0) return;
+        if (RowOffset == 0 && FRowCount == 1) {
+            refs.Extend(":" + TabrixGetRange(first + extra, Col));
+            return;
+        }
+        for (int k = 1; k <= extra; ++k) refs.Add(TabrixGetRange(first + k * FRowCount + RowOffset, Col));
+    };
+    const TTabrixRowInterval& start = FRowIntervals[StartInterval];
+    if (SkipOutputs <= start.Extra) addRun(start.First + SkipOutputs * FRowCount, start.Extra - SkipOutputs);
+    for (size_t i = StartInterval + 1u; i < FRowIntervals.size(); ++i)
+        addRun(FRowIntervals[i].First, FRowIntervals[i].Extra);
+
+    if (!refs.Group().empty()) refs.CountLastGroup();
+    AnsiString result;
+    if (!refs.List().empty()) {
+        if (refs.Groups() > kTabrixMaxFormulaGroups) return {};
+        AnsiString& list = refs.List();
+        if (!refs.Group().empty()) list += refs.Sep() + Call(AnsiString(kGroupMark), refs.Group());
+        if (Func == TTabrixFieldFunc::ffAvg) {
+            const AnsiString sum = FParser->GetFuncName(TTabrixFieldFunc::ffSum);
+            const AnsiString count = FParser->GetFuncName(TTabrixFieldFunc::ffCnt);
+            result = Call(sum, ReplaceMarks(list, sum)) + " / " + Call(sum, ReplaceMarks(list, count));
+        } else {
+            const AnsiString name = FParser->GetFuncName(Func);
+            // Counts of the groups are added up.
+            const AnsiString outer =
+                Func == TTabrixFieldFunc::ffCnt ? FParser->GetFuncName(TTabrixFieldFunc::ffSum) : name;
+            result = Call(outer, ReplaceMarks(list, name));
+        }
+    } else if (!refs.Group().empty()) {
+        result = Call(FParser->GetFuncName(Func), refs.Group());
+    }
+    if (result.size() > kTabrixMaxFormulaLength) return {};
+    return result;
+}
+
+}  // namespace tabrix
