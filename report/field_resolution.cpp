@@ -23,7 +23,8 @@ TDataSet* OwnedDataSet(const TComponent* Owner, const AnsiString& Name) {
     if (!found) return nullptr;
     auto* dataSet = dynamic_cast<TDataSet*>(found);
     if (!dataSet)
-        throw EConvertError(Format("%s.%s is a %s, not a data set", {Owner->Name(), found->Name(), found->ClassName()}));
+        throw EConvertError(
+            Format("%s.%s is a %s, not a data set", {Owner->Name(), found->Name(), found->ClassName()}));
     return dataSet;
 }
 

@@ -124,8 +124,8 @@ private:
     int32_t FMasterCount = 0;
     int32_t FDetailCount = 0;
 
-    int FTop = 0, FLeft = 0;          // the range's top-left cell
-    std::vector<uint32_t> FCellMap;   // row-major over the range: FCellStrValues or FCellParsers index
+    int FTop = 0, FLeft = 0;         // the range's top-left cell
+    std::vector<uint32_t> FCellMap;  // row-major over the range: FCellStrValues or FCellParsers index
 };
 
 }  // namespace tabrix

@@ -53,8 +53,7 @@ void AppendUtf8(UnicodeString& out, const AnsiString& text) {
 
 }  // namespace
 
-TTabrixCellParser::TTabrixCellParser(TTabrixBandInfo* BandInfo, const TTabrixFieldParser& FieldParser, int Row,
-                                     int Col)
+TTabrixCellParser::TTabrixCellParser(TTabrixBandInfo* BandInfo, const TTabrixFieldParser& FieldParser, int Row, int Col)
     : TTabrixFieldParser(BandInfo, BandInfo->Parser()->Owner().TemplFieldSign()), FCol(Col), FRow(Row) {
     Assign(FieldParser);
 }
@@ -156,9 +155,7 @@ int TTabrixCellParser::GetFieldAccType(int Index) const {
     return FFieldAccTypes[Index];
 }
 
-bool TTabrixCellParser::IsSingleField() const {
-    return GetCount() == 1 && GetText(0).empty() && GetText(1).empty();
-}
+bool TTabrixCellParser::IsSingleField() const { return GetCount() == 1 && GetText(0).empty() && GetText(1).empty(); }
 
 UnicodeString TTabrixCellParser::GetCellValue(int OutRow) {
     FOutRow = OutRow;

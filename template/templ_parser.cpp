@@ -98,9 +98,8 @@ private:
     TExcelRange FCell;
 };
 
-constexpr TTabrixFieldFunc kFormulaFuncs[] = {TTabrixFieldFunc::ffSum, TTabrixFieldFunc::ffAvg,
-                                              TTabrixFieldFunc::ffMax, TTabrixFieldFunc::ffMin,
-                                              TTabrixFieldFunc::ffCnt};
+constexpr TTabrixFieldFunc kFormulaFuncs[] = {TTabrixFieldFunc::ffSum, TTabrixFieldFunc::ffAvg, TTabrixFieldFunc::ffMax,
+                                              TTabrixFieldFunc::ffMin, TTabrixFieldFunc::ffCnt};
 
 }  // namespace
 

@@ -77,10 +77,9 @@ void TTabrixAccField::Accumulate() {
 
 AnsiString TTabrixAccField::GetValue() const {
     if (FFormulaBandInfo) {
-        AnsiString formula =
-            FFormulaBandInfo->GetBandRangeFormula(static_cast<uint16_t>(FFormulaRowOffset),
-                                                  static_cast<uint16_t>(FFormulaCol), FFormulaFunc, FStartInterval,
-                                                  FSkipOutputs);
+        AnsiString formula = FFormulaBandInfo->GetBandRangeFormula(static_cast<uint16_t>(FFormulaRowOffset),
+                                                                   static_cast<uint16_t>(FFormulaCol), FFormulaFunc,
+                                                                   FStartInterval, FSkipOutputs);
         if (!formula.empty()) return formula;
     }
     return FloatToStr(static_cast<double>(FValue), FormatSettings());
