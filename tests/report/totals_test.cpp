@@ -74,8 +74,7 @@ TEST_F(Totals, GroupFormulasCoverTheirOwnGroupAndTheSummaryTheFooterCells) {
     const char16_t* summary[3] = {u"#SUM(Qty)", u"#MAX(Price)", u"#COUNT(ID)"};
     Build(kOrders, footer, summary);
     // North: header 1, masters 2-3, footer 4; South: header 5, master 6, footer 7.
-    EXPECT_EQ(Run(), (std::vector<std::string>{"=SUM(A2:A3)|=MAX(B2:B3)|=COUNT(C2:C3)",
-                                               "=SUM(A6)|=MAX(B6)|=COUNT(C6)",
+    EXPECT_EQ(Run(), (std::vector<std::string>{"=SUM(A2:A3)|=MAX(B2:B3)|=COUNT(C2:C3)", "=SUM(A6)|=MAX(B6)|=COUNT(C6)",
                                                "=SUM(A4,A7)|=MAX(B4,B7)|=SUM(C4,C7)"}))
         << "counts of the groups are added up";
 }
