@@ -70,7 +70,15 @@ public:
                                   TTabrixAccType AccType) const;
     AnsiString GetAccFieldValue(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
                                 TTabrixAccType AccType) const;
-    void Accumulate(TTabrixAccType AccType);
+    // Counts the record; the totals of that type add it. Every band info
+    // counts, so this runs for all of them after every record: kept inline.
+    void Accumulate(TTabrixAccType AccType) {
+        if (AccType == xatMaster)
+            ++FMasterCount;
+        else
+            ++FDetailCount;
+        if (FAccTypes.Contains(AccType)) AccumulateTotals(AccType);
+    }
     void ResetAccumulation();
     // The formula (without "=") over the cell at RowOffset (from 0) and
     // report column Col (from 1) of this band's outputs from the run
@@ -109,6 +117,7 @@ private:
 
     void ReadCells(const TExcelWorksheet& Sheet, const AnsiString& First, const AnsiString& Last);
     int CellIndex(int Row, int Col) const;
+    void AccumulateTotals(TTabrixAccType AccType);
 
     std::vector<std::unique_ptr<TTabrixAccField>> FAccFields;
     int32_t FRowCount = 0;

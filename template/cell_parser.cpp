@@ -71,6 +71,8 @@ void TTabrixCellParser::Assign(const TTabrixFieldParser& Source) {
         FIsFormula = cell->FIsFormula;
         FHasDataValue = cell->FHasDataValue;
         FTextMoves = cell->FTextMoves;
+        FSingleField = cell->FSingleField;
+        FFieldCache.assign(FDataSets.size(), TFieldRef{});
         return;
     }
     LoadFieldAndAccTypes();
@@ -123,6 +125,8 @@ void TTabrixCellParser::LoadFieldUses() {
     FIsFormula = !GetText(0).empty() && GetText(0).front() == u'=';
     FHasDataValue = false;
     FFieldUses.assign(GetCount(), TFieldUse{});
+    FFieldCache.assign(GetCount(), TFieldRef{});
+    FSingleField = GetCount() == 1 && GetText(0).empty() && GetText(1).empty();
     FTextMoves.assign(GetCount() + 1, false);
     bool inString = false;  // the formula is inside a string constant after the pieces so far
     for (int i = 0; i <= GetCount(); ++i) {
@@ -155,7 +159,19 @@ int TTabrixCellParser::GetFieldAccType(int Index) const {
     return FFieldAccTypes[Index];
 }
 
-bool TTabrixCellParser::IsSingleField() const { return GetCount() == 1 && GetText(0).empty() && GetText(1).empty(); }
+bool TTabrixCellParser::IsSingleField() const { return FSingleField; }
+
+TField* TTabrixCellParser::DataSetField(int Index) {
+    TDataSet* dataSet = FDataSets[Index];
+    const TFieldRef& cached = FFieldCache[Index];
+    // Still the data set's field at its place: then it is alive and current.
+    // (The cached pointer is only compared, never followed, before that.)
+    const std::vector<TField*>& fields = dataSet->Fields();
+    if (cached.Field && cached.Index < fields.size() && fields[cached.Index] == cached.Field) return cached.Field;
+    TField* field = dataSet->FieldByName(FDSFieldNames[Index]);
+    FFieldCache[Index] = {field, static_cast<size_t>(field->Index())};
+    return field;
+}
 
 UnicodeString TTabrixCellParser::GetCellValue(int OutRow) {
     FOutRow = OutRow;
@@ -168,7 +184,7 @@ AnsiString TTabrixCellParser::GetValue(int Index) {
     if (func != TTabrixFieldFunc::ffNone)
         return GetBandInfo()->GetAccFieldValue(FDSFieldNames[Index], dataSet, func,
                                                static_cast<TTabrixAccType>(FFieldAccTypes[Index]));
-    if (dataSet) return dataSet->FieldByName(FDSFieldNames[Index])->AsString();
+    if (dataSet) return DataSetField(Index)->AsString();
     Variant value;
     GetBandInfo()->Parser()->OnGetValue()(this, GetField(Index), value);
     return value.AsAnsiString();
@@ -191,6 +207,7 @@ UnicodeString TTabrixCellParser::GetResultString() {
     const char sign = GetSign();
     const int shift = FOutRow - FRow;
     UnicodeString result;
+    result.reserve(32);
     const int count = GetCount();
     for (int i = 0; i <= count; ++i) {
         if (FTextMoves[i] && shift != 0)

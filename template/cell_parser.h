@@ -76,6 +76,7 @@ private:
     };
     void LoadFieldUses();
     void AppendValue(UnicodeString& Result, int Index);
+    TField* DataSetField(int Index);
 
     TTabrixAccTypes FAccTypes;
     int32_t FCol;
@@ -85,6 +86,14 @@ private:
     int32_t FRow;
 
     std::vector<AnsiString> FDSFieldNames;
+    // The data set field last read for each field (null until read): the
+    // lookup by name is done again only when the data set's fields changed.
+    struct TFieldRef {
+        TField* Field = nullptr;
+        size_t Index = 0;  // its place in the data set's fields
+    };
+    std::vector<TFieldRef> FFieldCache;
+    bool FSingleField = false;
     std::vector<TFieldUse> FFieldUses;
     bool FIsFormula = false;     // the template cell is a formula
     bool FHasDataValue = false;  // a plain data set value takes part

@@ -137,12 +137,7 @@ AnsiString TTabrixBandInfo::GetAccFieldValue(const AnsiString& Name, const TData
     return acc->GetValue();
 }
 
-void TTabrixBandInfo::Accumulate(TTabrixAccType AccType) {
-    if (AccType == xatMaster)
-        ++FMasterCount;
-    else
-        ++FDetailCount;
-    if (!FAccTypes.Contains(AccType)) return;
+void TTabrixBandInfo::AccumulateTotals(TTabrixAccType AccType) {
     for (const auto& acc : FAccFields)
         if (acc->FAccType == AccType) acc->Accumulate();
 }
