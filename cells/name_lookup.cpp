@@ -31,9 +31,8 @@ void TabrixFindStrParts(const AnsiString& Name, AnsiString& Form, AnsiString& Da
     Field = Trim(Field);
 }
 
-namespace {
-
-TDataSet* DataSetOf(TComponent* module, const AnsiString& DataSetName) {
+TDataSet* TabrixFindOwnedDataSet(const TComponent* module, const AnsiString& DataSetName) {
+    if (!module) return nullptr;
     TComponent* found = module->FindComponent(DataSetName);
     if (!found) return nullptr;
     auto* dataSet = dynamic_cast<TDataSet*>(found);
@@ -43,15 +42,14 @@ TDataSet* DataSetOf(TComponent* module, const AnsiString& DataSetName) {
     return dataSet;
 }
 
-}  // namespace
-
 TDataSet* TabrixFindDSInForms(const AnsiString& FormName, const AnsiString& DataSetName) {
     TApplication& app = Application();
     for (int i = 0; i < app.DataModuleCount(); ++i)
         if (AnsiCompareText(app.DataModules(i)->Name(), FormName) == 0)
-            return DataSetOf(app.DataModules(i), DataSetName);
+            return TabrixFindOwnedDataSet(app.DataModules(i), DataSetName);
     for (int i = 0; i < app.FormCount(); ++i)
-        if (AnsiCompareText(app.Forms(i)->Name(), FormName) == 0) return DataSetOf(app.Forms(i), DataSetName);
+        if (AnsiCompareText(app.Forms(i)->Name(), FormName) == 0)
+            return TabrixFindOwnedDataSet(app.Forms(i), DataSetName);
     return nullptr;
 }
 

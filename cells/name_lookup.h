@@ -7,6 +7,7 @@
 
 namespace tabrix {
 
+class TComponent;
 class TDataSet;
 
 // Splits a reference name into its parts, each trimmed; the parts a name
@@ -19,6 +20,11 @@ void TabrixFindStrParts(const AnsiString& Name, AnsiString& Form, AnsiString& Da
 // module of that name ends the search). None when there is no such module
 // or it has no such component; EConvertError when the component is no
 // data set.
+// The component named DataSetName (ignoring case) among those Owner owns, as
+// a data set; none when Owner is none or owns no such component,
+// EConvertError when the component is no data set.
+TDataSet* TabrixFindOwnedDataSet(const TComponent* Owner, const AnsiString& DataSetName);
+
 TDataSet* TabrixFindDSInForms(const AnsiString& FormName, const AnsiString& DataSetName);
 
 }  // namespace tabrix

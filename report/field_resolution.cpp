@@ -15,23 +15,10 @@ namespace tabrix {
 
 namespace {
 
-// The component named Name among those of Owner, as a data set; null when
-// there is none, EConvertError when it is no data set.
-TDataSet* OwnedDataSet(const TComponent* Owner, const AnsiString& Name) {
-    if (!Owner) return nullptr;
-    TComponent* found = Owner->FindComponent(Name);
-    if (!found) return nullptr;
-    auto* dataSet = dynamic_cast<TDataSet*>(found);
-    if (!dataSet)
-        throw EConvertError(
-            Format("%s.%s is a %s, not a data set", {Owner->Name(), found->Name(), found->ClassName()}));
-    return dataSet;
-}
-
 // The data set named by the form and data set parts of a reference, or null.
 TDataSet* NamedDataSet(const TComponent* Owner, const AnsiString& Form, const AnsiString& DataSet) {
     if (!Form.empty()) return TabrixFindDSInForms(Form, DataSet);
-    if (!DataSet.empty()) return OwnedDataSet(Owner, DataSet);
+    if (!DataSet.empty()) return TabrixFindOwnedDataSet(Owner, DataSet);
     return nullptr;
 }
 

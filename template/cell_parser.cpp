@@ -194,12 +194,13 @@ void TTabrixCellParser::AppendValue(UnicodeString& Result, int Index) {
     const AnsiString value = GetValue(Index);
     const TFieldUse& use = FFieldUses[Index];
     const bool dataValue = FDataSets[Index] && GetFunc(Index) == TTabrixFieldFunc::ffNone;
-    if (!FIsFormula || !dataValue || (use.Numeric && !use.InsideString)) {
+    if (!FIsFormula || !dataValue || (use.Numeric && !use.InsideString && !value.empty())) {
         AppendUtf8(Result, value);
         return;
     }
     // A data value in a formula is a string constant: it cannot change the
-    // formula's structure.
+    // formula's structure. So is an empty number, which would leave a hole
+    // ("=*2") that fails the whole block's write.
     TabrixAppendFormulaString(Result, Utf8ToUnicode(value), use.InsideString);
 }
 

@@ -51,11 +51,21 @@ struct TBench {
             for (int c = 1; c <= kColumns; ++c) {
                 std::u16string text;
                 switch (c % 5) {
-                    case 0: text = totals ? u"#SUM(Qty)" : u"#Qty"; break;
-                    case 1: text = u"Label " + Utf8ToUnicode(std::to_string(c)); break;
-                    case 2: text = u"=A" + Utf8ToUnicode(std::to_string(row)) + u"*2"; break;
-                    case 3: text = totals ? u"#MAX(Price)" : u"#Name"; break;
-                    default: text = u"Price: #Price"; break;
+                    case 0:
+                        text = totals ? u"#SUM(Qty)" : u"#Qty";
+                        break;
+                    case 1:
+                        text = u"Label " + Utf8ToUnicode(std::to_string(c));
+                        break;
+                    case 2:
+                        text = u"=A" + Utf8ToUnicode(std::to_string(row)) + u"*2";
+                        break;
+                    case 3:
+                        text = totals ? u"#MAX(Price)" : u"#Name";
+                        break;
+                    default:
+                        text = u"Price: #Price";
+                        break;
                 }
                 cells(row, c) = Variant(UnicodeString(text));
             }
@@ -110,7 +120,8 @@ void BM_BandOutputs(benchmark::State& state) {
         bench.Orders->First();
         for (int i = 0; i < kOutputs; ++i) {
             if (row > 60000) row = 1;
-            for (int c = 1; c <= kColumns; ++c) chars += parser->GetValue(bench.Master, nullptr, masterRow, c, row).size();
+            for (int c = 1; c <= kColumns; ++c)
+                chars += parser->GetValue(bench.Master, nullptr, masterRow, c, row).size();
             parser->SetOutputRow(bench.Master, nullptr, row++);
             parser->Accumulate(xatMaster);
             bench.Orders->Next();
@@ -128,8 +139,8 @@ void BM_BandOutputs(benchmark::State& state) {
         }
     }
     benchmark::DoNotOptimize(chars);
-    state.counters["ns_per_cell"] =
-        benchmark::Counter(static_cast<double>(cells) * 1e-9, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["ns_per_cell"] = benchmark::Counter(static_cast<double>(cells) * 1e-9,
+                                                       benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
     state.counters["ns_per_output"] = benchmark::Counter(static_cast<double>(outputs) * 1e-9,
                                                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }

@@ -40,7 +40,8 @@ protected:
         }
         const std::string file = Folder + "report.xlsx";
         report.SaveAs(file);
-        const std::string cmd = "/usr/bin/python3 '" TABRIX_SOURCE_DIR "/tests/report/read_cells.py' '" + file + "' 2>&1";
+        const std::string cmd =
+            "/usr/bin/python3 '" TABRIX_SOURCE_DIR "/tests/report/read_cells.py' '" + file + "' 2>&1";
         std::string out;
         FILE* p = ::popen(cmd.c_str(), "r");
         char buf[4096];
@@ -74,9 +75,20 @@ std::string Repr(const std::string& s) {
 }
 
 TEST_F(DataText, TextValuesThatTypedInputWouldMisreadArriveAsTheExactText) {
-    const std::vector<std::string> misread = {
-        "=HYPERLINK(\"http://x\",\"y\")", "=1+1", "@SUM(A1)", "+abc", "-abc", "'quoted", "00123",
-        "4111111111111111111", "TRUE", "1/2/2024", "50%", " 12", "1E5", "(5)"};
+    const std::vector<std::string> misread = {"=HYPERLINK(\"http://x\",\"y\")",
+                                              "=1+1",
+                                              "@SUM(A1)",
+                                              "+abc",
+                                              "-abc",
+                                              "'quoted",
+                                              "00123",
+                                              "4111111111111111111",
+                                              "TRUE",
+                                              "1/2/2024",
+                                              "50%",
+                                              " 12",
+                                              "1E5",
+                                              "(5)"};
     std::string csv = "Name\n";
     for (const auto& v : misread) {
         std::string quoted = "\"";
@@ -135,7 +147,7 @@ TEST_F(DataText, InGermanTextThatReadsBackTheSameIsStillANumber) {
 }
 
 TEST_F(DataText, ADataValueInAFormulaIsANumberOrAStringConstant) {
-    TMemTable* t = Table("T", "Price,Name\n-5,\"1)+EVIL(\"\n2.5,\"a\"\"b\"\n");
+    TMemTable* t = Table("T", "Price,Name\n-5,\"1)+EVIL(\"\n2.5,\"a\"\"b\"\n,\n");
     Report->SetDataSet(t);
     TTabrixBand* band = AddBand(tbxbtMasterData, "A1:C1");
     Cells({{"A1", u"#=#Price*2"}, {"B1", u"#=LEN(#Name)"}, {"C1", u"=\"Dear #Name\""}});
@@ -147,6 +159,8 @@ TEST_F(DataText, ADataValueInAFormulaIsANumberOrAStringConstant) {
     EXPECT_EQ(cells["A2"], (TRead{"f", "'=2.5*2'"}));
     EXPECT_EQ(cells["B2"], (TRead{"f", "'=LEN(\"a\"\"b\")'"}));
     EXPECT_EQ(cells["C2"], (TRead{"f", "'=\"Dear a\"\"b\"'"}));
+    EXPECT_EQ(cells["A3"], (TRead{"f", "'=\"\"*2'"})) << "an empty number keeps the formula whole";
+    EXPECT_EQ(cells["B3"], (TRead{"f", "'=LEN(\"\")'"}));
 }
 
 TEST_F(DataText, ACellBuiltFromSeveralDataValuesIsMarkedAsAWhole) {

@@ -169,6 +169,30 @@ TEST_F(TemplParser, AFooterOfTwoHeadersHasTwoBandInfos) {
     EXPECT_EQ(b.RowIntervals().size(), 1u);
 }
 
+TEST_F(TemplParser, ABlankBandRangeIsRefusedByTheBandInfo) {
+    TTabrixBand* band = AddBand(tbxbtMasterData, "A1:A1");
+    TTabrixTemplParser& p = Parse();
+    band->SetRange("  ");
+    try {
+        TTabrixBandInfo info(&p, *Sheet, band, nullptr, 0);
+        ADD_FAILURE();
+    } catch (const ETabrixTemplParserError& e) {
+        EXPECT_EQ(e.Message(), Format(SBandRangeEmpty, {"MasterData"}));
+    }
+}
+
+TEST_F(TemplParser, TheFunctionNameCellIsRightOfEveryBandAndClearedAgain) {
+    AddBand(tbxbtMasterData, "B2:C3");
+    AddBand(tbxbtTitle, "A1:A1");
+    Cells({{"C1", u"left alone"}, {"D1", u"scratch"}});
+    TTabrixTemplParser& p = Parse();
+    EXPECT_EQ(UnicodeToUtf8(Sheet->Range("D1").FormulaLocal().AsUnicodeString()), "");
+    EXPECT_EQ(UnicodeToUtf8(Sheet->Range("C1").FormulaLocal().AsUnicodeString()), "left alone");
+    for (TTabrixFieldFunc f : {TTabrixFieldFunc::ffSum, TTabrixFieldFunc::ffAvg, TTabrixFieldFunc::ffMax,
+                               TTabrixFieldFunc::ffMin, TTabrixFieldFunc::ffCnt})
+        EXPECT_EQ(p.GetFuncName(f), TabrixEnglishFuncName(f)) << "the engine's native names are the English ones";
+}
+
 TEST_F(TemplParser, NoBandsGiveNoColumnsAndTheScratchCellIsClearedAgain) {
     Cell("B1", u"keep");
     TTabrixTemplParser& p = Parse();
