@@ -258,3 +258,66 @@ TEST_F(RangeFormulas, AMissingTotalIsAnInternalError) {
 
 }  // namespace
 }  // namespace tabrix::testing
+
+namespace tabrix::testing {
+namespace {
+
+// Master/detail: which counter drives a total, and formulas over the
+// detail footer cells.
+using MasterDetailTotals = TTemplFixture;
+
+TEST_F(MasterDetailTotals, TotalsOfDetailFieldsCountDetailRecords) {
+    TMemTable* orders = Table("Orders", "Id,Region,Qty\n1,N,2\n2,N,3\n");
+    TMemTable* lines = Table("Lines", "OrderId,Amount\n1,10\n1,20\n2,5\n");
+    auto* src = new TDataSource(Module.get());
+    src->SetDataSet(orders);
+    lines->Close();
+    lines->SetMasterSource(src);
+    lines->SetMasterFields("Id");
+    lines->SetDetailFields("OrderId");
+    lines->Open();
+    Report->SetDataSet(orders);
+    Report->SetDetailDataSet(lines);
+    Report->OnGetFieldValue = [](TComponent*, const AnsiString&, Variant& value) { value = Variant(1); };
+    TTabrixGroupHeaderBand* group = AddGroup("A1:C1", "A5:C5");
+    group->SetFieldName("Region");
+    TTabrixBand* master = AddBand(tbxbtMasterData, "A2:C2");
+    TTabrixBand* detail = AddBand(tbxbtDetailData, "A3:C3");
+    TTabrixBand* detailFooter = AddBand(tbxbtDetailFooter, "A4:C4");
+    Cells({{"A2", u"#Qty"},
+           {"A3", u"#Amount"},
+           {"B3", u"#Bonus"},
+           {"A4", u"#SUM(Amount)"},
+           {"B4", u"#COUNT(Lines.Amount)"},
+           {"A5", u"#SUM(Amount)"},
+           {"B5", u"#SUM(Qty)"},
+           {"C5", u"#SUM(Bonus)"}});
+    TTabrixTemplParser& p = Parse();
+    const TTabrixCellParser& a5 = p.FindBandInfo(group->Footer(), group).CellParser(0);
+    EXPECT_EQ(a5.GetFieldAccType(0), xatDetail) << "a field of the detail data set";
+    EXPECT_EQ(p.FindBandInfo(group->Footer(), group).CellParser(1).GetFieldAccType(0), xatMaster);
+    EXPECT_EQ(p.FindBandInfo(group->Footer(), group).CellParser(2).GetFieldAccType(0), xatDetail)
+        << "a user field shown in the detail data band";
+    EXPECT_EQ(p.FindBandInfo(detailFooter, nullptr).CellParser(1).GetFieldAccType(0), xatDetail);
+
+    int row = 1;
+    Put(group, row++);
+    for (orders->First(); !orders->Eof(); orders->Next()) {
+        Put(master, row++);
+        p.Accumulate(xatMaster);
+        for (lines->First(); !lines->Eof(); lines->Next()) {
+            Put(detail, row++);
+            p.Accumulate(xatDetail);
+        }
+        const std::string footer = Put(detailFooter, row);
+        EXPECT_EQ(footer, row == 5 ? "=SUM(A3:A4)|=COUNT(A3:A4)|" : "=SUM(A7)|=COUNT(A7)|") << row;
+        ++row;
+        p.ResetAccumulation(detailFooter, nullptr);
+    }
+    // Group: master 2, details 3-4, footer 5, master 6, detail 7, footer 8; group footer 9.
+    EXPECT_EQ(Output(group->Footer(), row, group), "=SUM(A5,A8)|=SUM(A2,A6)|=SUM(B3:B4,B7)")
+        << "a user field shown alone in a data cell is summed there too";
+}
+
+}  // namespace
+}  // namespace tabrix::testing
