@@ -176,6 +176,16 @@ TEST_F(DataText, ACellBuiltFromSeveralDataValuesIsMarkedAsAWhole) {
     EXPECT_EQ(cells["B2"], (TRead{"s", "'Name: =1'"}));
 }
 
+TEST_F(DataText, AnApostropheOfTheTemplateTextItselfIsKept) {
+    TMemTable* t = Table("T", "Code\nABC\n");
+    Report->SetDataSet(t);
+    TTabrixBand* band = AddBand(tbxbtMasterData, "A1:A1");
+    Cell("A1", u"''s #Code");  // the text "'s #Code"
+    Parse();
+    std::map<std::string, TRead> cells = WriteAndRead(band, t);
+    EXPECT_EQ(cells["A1"], (TRead{"s", "\"'s ABC\""}));
+}
+
 TEST_F(DataText, UserFieldsTheDictionaryAndTotalsStayTypedInput) {
     TMemTable* t = Table("T", "Qty\n2\n");
     Report->SetDataSet(t);
