@@ -16,44 +16,44 @@ namespace tabrix {
 namespace {
 
 // The data set named by the form and data set parts of a reference, or null.
-TDataSet* NamedDataSet(const TComponent* Owner, const AnsiString& Form, const AnsiString& DataSet) {
-    if (!Form.empty()) return TabrixFindDSInForms(Form, DataSet);
-    if (!DataSet.empty()) return TabrixFindOwnedDataSet(Owner, DataSet);
+TDataSet* NamedDataSet(const TComponent* owner, const AnsiString& form, const AnsiString& dataSet) {
+    if (!form.empty()) return TabrixFindDSInForms(form, dataSet);
+    if (!dataSet.empty()) return TabrixFindOwnedDataSet(owner, dataSet);
     return nullptr;
 }
 
 // A published object property by name; null when the class has none.
-TPersistent* ObjectProp(const TPersistent& Instance, const char* Name) {
-    const TPropInfo* info = GetPropInfo(Instance, Name);
+TPersistent* ObjectProp(const TPersistent& instance, const char* name) {
+    const TPropInfo* info = GetPropInfo(instance, name);
     if (!info || (info->Kind != TTypeKind::tkComponent && info->Kind != TTypeKind::tkClass)) return nullptr;
-    return GetObjectProp(Instance, Name);
+    return GetObjectProp(instance, name);
 }
 
-// Whether Candidate follows Master as its detail: through a data source
+// Whether candidate follows master as its detail: through a data source
 // (MasterSource of a table, DataSource of a query) or as the nested table
-// of one of Master's fields (DataSetField).
-bool IsDetailOf(const TDataSet& Candidate, const TDataSet* Master) {
+// of one of master's fields (DataSetField).
+bool IsDetailOf(const TDataSet& candidate, const TDataSet* master) {
     for (const char* link : {"MasterSource", "DataSource"})
-        if (const auto* source = dynamic_cast<const TDataSource*>(ObjectProp(Candidate, link)))
-            if (source->DataSet() == Master) return true;
-    if (const auto* field = dynamic_cast<const TDataSetField*>(ObjectProp(Candidate, "DataSetField")))
-        return field->DataSet() == Master;
+        if (const auto* source = dynamic_cast<const TDataSource*>(ObjectProp(candidate, link)))
+            if (source->DataSet() == master) return true;
+    if (const auto* field = dynamic_cast<const TDataSetField*>(ObjectProp(candidate, "DataSetField")))
+        return field->DataSet() == master;
     return false;
 }
 
 // A data set's fields are known once it is open.
-TField* FindFieldOpening(TDataSet* DataSet, const AnsiString& Name) {
-    if (!DataSet) return nullptr;
-    if (!DataSet->Active()) DataSet->Open();
-    return DataSet->FindField(Name);
+TField* FindFieldOpening(TDataSet* dataSet, const AnsiString& name) {
+    if (!dataSet) return nullptr;
+    if (!dataSet->Active()) dataSet->Open();
+    return dataSet->FindField(name);
 }
 
 }  // namespace
 
-TDataSet* TTabrix::FindFieldDataSet(const AnsiString& Name) {
-    if (FDictionary->FindField(Name)) return nullptr;  // a user field
+TDataSet* TTabrix::FindFieldDataSet(const AnsiString& name) {
+    if (FDictionary->FindField(name)) return nullptr;  // a user field
     AnsiString form, dataSetName, field;
-    TabrixFindStrParts(Name, form, dataSetName, field);
+    TabrixFindStrParts(name, form, dataSetName, field);
     const AnsiString key = AnsiUpperCase(form + "." + dataSetName);
     TDataSet* result = nullptr;
     if (auto cached = FDataSetCache.find(key); cached != FDataSetCache.end()) {
@@ -62,42 +62,42 @@ TDataSet* TTabrix::FindFieldDataSet(const AnsiString& Name) {
         result = NamedDataSet(Owner(), form, dataSetName);
         if (result) {
             FDataSetCache.emplace(key, result);
-        } else if (FindFieldOpening(FDataSet, Name)) {
+        } else if (FindFieldOpening(FDataSet, name)) {
             // A field whose own name has a dot ("Address.City"); not cached,
             // as the key would hide fields of that name in other data sets.
             result = FDataSet;
-        } else if (FindFieldOpening(FDetailDataSet, Name)) {
+        } else if (FindFieldOpening(FDetailDataSet, name)) {
             result = FDetailDataSet;
         }
     }
     if (result && !FindFieldOpening(result, field))
-        throw ETabrixError(Format(SFieldNotFoundInTable, {Name, result->Name()}));
+        throw ETabrixError(Format(SFieldNotFoundInTable, {name, result->Name()}));
     return result;
 }
 
-void TTabrix::GetUserFieldValue(const void*, const AnsiString& Field, Variant& Value) {
-    Value.Clear();
-    if (const TTabrixField* field = FDictionary->FindField(Field)) {
-        Value = Variant(field->ValueAsString());
+void TTabrix::GetUserFieldValue(const void*, const AnsiString& field, Variant& value) {
+    value.Clear();
+    if (const TTabrixField* item = FDictionary->FindField(field)) {
+        value = Variant(item->ValueAsString());
         return;
     }
-    if (OnGetFieldValue) OnGetFieldValue(this, Field, Value);
-    if (Value.IsEmpty()) throw ETabrixError(Format(SFieldNotFoundInTables, {Field}));
+    if (OnGetFieldValue) OnGetFieldValue(this, field, value);
+    if (value.IsEmpty()) throw ETabrixError(Format(SFieldNotFoundInTables, {field}));
 }
 
-TDataSet* TTabrix::FindDetailDataSetInTempl(const AnsiString& Range) {
+TDataSet* TTabrix::FindDetailDataSetInTempl(const AnsiString& range) {
     if (!FTemplWorksheet) return nullptr;
-    return FindDetailDataSetInTempl(*FTemplWorksheet, Range);
+    return FindDetailDataSetInTempl(*FTemplWorksheet, range);
 }
 
-TDataSet* TTabrix::FindDetailDataSetInTempl(const TExcelWorksheet& Sheet, const AnsiString& Range) {
-    if (!FDataSet || Trim(Range).empty()) return nullptr;
-    const AnsiString first = TabrixGetRangeFirst(Range), last = TabrixGetRangeLast(Range);
+TDataSet* TTabrix::FindDetailDataSetInTempl(const TExcelWorksheet& sheet, const AnsiString& range) {
+    if (!FDataSet || Trim(range).empty()) return nullptr;
+    const AnsiString first = TabrixGetRangeFirst(range), last = TabrixGetRangeLast(range);
     const int row1 = TabrixGetRangeRow(first), col1 = TabrixGetRangeColumn(first);
     const int row2 = TabrixGetRangeRow(last), col2 = TabrixGetRangeColumn(last);
     if (row1 > row2 || col1 > col2) return nullptr;
     // The band in one read, not a round trip per cell.
-    const TVariantArray2D texts = Sheet.Range(first, last).FormulaArray();
+    const TVariantArray2D texts = sheet.Range(first, last).FormulaArray();
     TTabrixFieldParser parser(FieldSign);
     AnsiString form, dataSetName, field;
     for (int r = texts.RowLow(); r <= texts.RowHigh(); ++r)

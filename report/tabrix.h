@@ -163,23 +163,23 @@ public:
     AnsiString FieldAsString(const AnsiString& FieldName) override;
 
     // ---- data set and field resolution (field_resolution.cpp)
-    // The data set that supplies the field reference Name ("Field",
+    // The data set that supplies the field reference name ("Field",
     // "DataSet.Field", "Form.DataSet.Field"), opened; null for a user field
     // (a dictionary name, or a name no data set knows). Raises ETabrixError
     // when the data set found lacks the field.
-    TDataSet* FindFieldDataSet(const AnsiString& Name) override;
+    TDataSet* FindFieldDataSet(const AnsiString& name) override;
     // The data set referenced in the band range of the template sheet that
     // is linked to DataSet as its detail ("MasterSource", "DataSource" or
     // "DataSetField"), or null. The first form reads the build's template
     // sheet.
-    TDataSet* FindDetailDataSetInTempl(const AnsiString& Range);
-    TDataSet* FindDetailDataSetInTempl(const TExcelWorksheet& Sheet, const AnsiString& Range);
+    TDataSet* FindDetailDataSetInTempl(const AnsiString& range);
+    TDataSet* FindDetailDataSetInTempl(const TExcelWorksheet& sheet, const AnsiString& range);
     // The value callback of the template parser: the dictionary's value,
     // else what OnGetFieldValue gives; ETabrixError when neither gives one.
-    void GetUserFieldValue(const void* Sender, const AnsiString& Field, Variant& Value);
+    void GetUserFieldValue(const void* sender, const AnsiString& field, Variant& value);
     // The detail data set of the build (set by InitBandVars), or null.
     TDataSet* DetailDataSet() const { return FDetailDataSet; }
-    void SetDetailDataSet(TDataSet* Value) { FDetailDataSet = Value; }
+    void SetDetailDataSet(TDataSet* value) { FDetailDataSet = value; }
 
     // ---- what the template parser asks of the component
     char TemplFieldSign() const override { return FieldSign; }

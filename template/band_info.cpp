@@ -14,20 +14,20 @@ namespace tabrix {
 
 namespace {
 
-uint32_t CellKey(int Row, int Col) {
-    return (static_cast<uint32_t>(static_cast<uint16_t>(Row)) << 16) | static_cast<uint16_t>(Col);
+uint32_t CellKey(int row, int col) {
+    return (static_cast<uint32_t>(static_cast<uint16_t>(row)) << 16) | static_cast<uint16_t>(col);
 }
 
 }  // namespace
 
-TTabrixBandInfo::TTabrixBandInfo(TTabrixTemplParser* Parser, const TExcelWorksheet& Sheet, TTabrixBand* Band,
-                                 TTabrixBand* HeaderBand, int Level)
-    : FLevel(Level), FBand(Band), FParser(Parser), FHeaderBand(HeaderBand) {
-    if (Band->RangeIsBlank()) throw ETabrixTemplParserError(Format(SBandRangeEmpty, {Band->GetDisplayName()}));
-    const AnsiString& range = Band->Range();
+TTabrixBandInfo::TTabrixBandInfo(TTabrixTemplParser* parser, const TExcelWorksheet& sheet, TTabrixBand* band,
+                                 TTabrixBand* headerBand, int level)
+    : FLevel(level), FBand(band), FParser(parser), FHeaderBand(headerBand) {
+    if (band->RangeIsBlank()) throw ETabrixTemplParserError(Format(SBandRangeEmpty, {band->GetDisplayName()}));
+    const AnsiString& range = band->Range();
     const AnsiString first = TabrixGetRangeFirst(range);
     const AnsiString last = TabrixGetRangeLast(range);
-    ReadCells(Sheet, first, last);
+    ReadCells(sheet, first, last);
 }
 
 TTabrixBandInfo::~TTabrixBandInfo() {
@@ -36,13 +36,13 @@ TTabrixBandInfo::~TTabrixBandInfo() {
     FAccFields.clear();
 }
 
-TExcelRange TTabrixBandInfo::CheckedRange(const TExcelWorksheet& Sheet, const TTabrixBand& Band) {
-    const AnsiString& range = Band.Range();
-    const AnsiString name = Band.GetDisplayName();
+TExcelRange TTabrixBandInfo::CheckedRange(const TExcelWorksheet& sheet, const TTabrixBand& band) {
+    const AnsiString& range = band.Range();
+    const AnsiString name = band.GetDisplayName();
     const AnsiString first = TabrixGetRangeFirst(range), last = TabrixGetRangeLast(range);
     std::optional<TExcelRange> cells;
     try {
-        cells = Sheet.Range(first, last);
+        cells = sheet.Range(first, last);
     } catch (const Exception& e) {
         throw ETabrixError(Format(SBandWrongRange, {name, range}) + "\r\n" + e.Message());
     }
@@ -53,10 +53,10 @@ TExcelRange TTabrixBandInfo::CheckedRange(const TExcelWorksheet& Sheet, const TT
     return *cells;
 }
 
-void TTabrixBandInfo::ReadCells(const TExcelWorksheet& Sheet, const AnsiString& First, const AnsiString& Last) {
-    const TExcelRange cells = CheckedRange(Sheet, *FBand);
-    const int row1 = TabrixGetRangeRow(First), col1 = TabrixGetRangeColumn(First);
-    const int row2 = TabrixGetRangeRow(Last), col2 = TabrixGetRangeColumn(Last);
+void TTabrixBandInfo::ReadCells(const TExcelWorksheet& sheet, const AnsiString& first, const AnsiString& last) {
+    const TExcelRange cells = CheckedRange(sheet, *FBand);
+    const int row1 = TabrixGetRangeRow(first), col1 = TabrixGetRangeColumn(first);
+    const int row2 = TabrixGetRangeRow(last), col2 = TabrixGetRangeColumn(last);
     FTop = row1;
     FLeft = col1;
     FRowCount = row2 - row1 + 1;
@@ -92,46 +92,46 @@ void TTabrixBandInfo::ReadCells(const TExcelWorksheet& Sheet, const AnsiString& 
     }
 }
 
-int TTabrixBandInfo::AddCellStrValue(const UnicodeString& S, int Row, int Col) {
-    FCellStrValues.push_back({S, CellKey(Row, Col), TabrixTextMovesWithRow(S, FParser->Owner().TemplFieldSign())});
+int TTabrixBandInfo::AddCellStrValue(const UnicodeString& s, int row, int col) {
+    FCellStrValues.push_back({s, CellKey(row, col), TabrixTextMovesWithRow(s, FParser->Owner().TemplFieldSign())});
     return static_cast<int>(FCellStrValues.size()) - 1;
 }
 
-const UnicodeString& TTabrixBandInfo::GetCellStrValue(int Index) const {
-    if (Index < 0 || Index >= GetCellStrCount()) RaiseListIndexError(Index);
-    return FCellStrValues[Index].Text;
+const UnicodeString& TTabrixBandInfo::GetCellStrValue(int index) const {
+    if (index < 0 || index >= GetCellStrCount()) RaiseListIndexError(index);
+    return FCellStrValues[index].Text;
 }
 
-int TTabrixBandInfo::CellIndex(int Row, int Col) const {
-    const int r = Row - FTop, c = Col - FLeft;
+int TTabrixBandInfo::CellIndex(int row, int col) const {
+    const int r = row - FTop, c = col - FLeft;
     if (r < 0 || r >= FRowCount || c < 0 || c >= FColCount) return -1;
     return r * FColCount + c;
 }
 
-UnicodeString TTabrixBandInfo::GetValue(int Row, int Col, int OutRow) {
-    const int index = CellIndex(Row, Col);
-    if (index < 0) throw ETabrixTemplParserError(Format(SCellNotFound, {Row, Col}));
+UnicodeString TTabrixBandInfo::GetValue(int row, int col, int outRow) {
+    const int index = CellIndex(row, col);
+    if (index < 0) throw ETabrixTemplParserError(Format(SCellNotFound, {row, col}));
     const uint32_t entry = FCellMap[index];
-    if (entry & kParserBit) return FCellParsers[entry & ~kParserBit]->GetCellValue(OutRow);
+    if (entry & kParserBit) return FCellParsers[entry & ~kParserBit]->GetCellValue(outRow);
     const TCellStr& fixed = FCellStrValues[entry];
     if (!fixed.MovesWithRow) return fixed.Text;
-    return TabrixRenewCellReferences(fixed.Text, OutRow - Row, 0, FParser->Owner().TemplFieldSign());
+    return TabrixRenewCellReferences(fixed.Text, outRow - row, 0, FParser->Owner().TemplFieldSign());
 }
 
-bool TTabrixBandInfo::GetHasFields(int Row, int Col) const {
-    const int index = CellIndex(Row, Col);
+bool TTabrixBandInfo::GetHasFields(int row, int col) const {
+    const int index = CellIndex(row, col);
     return index >= 0 && (FCellMap[index] & kParserBit) != 0;
 }
 
-void TTabrixBandInfo::SetRowInterval(int OutRow) {
+void TTabrixBandInfo::SetRowInterval(int outRow) {
     if (!FRowIntervals.empty()) {
         TTabrixRowInterval& last = FRowIntervals.back();
-        if (OutRow == last.First + last.Extra + 1) {
+        if (outRow == last.First + last.Extra + 1) {
             ++last.Extra;
             return;
         }
     }
-    FRowIntervals.push_back({0, static_cast<uint16_t>(OutRow)});
+    FRowIntervals.push_back({0, static_cast<uint16_t>(outRow)});
 }
 
 }  // namespace tabrix

@@ -38,54 +38,54 @@ struct TTabrixRowInterval {
 class TTabrixBandInfo {
 public:
     // Reads and parses the band's range on the parser's template sheet;
-    // Level is the index of the band's header/footer pair (0 = title and
+    // level is the index of the band's header/footer pair (0 = title and
     // summary, then the groups outside in, master data, detail header and
     // footer, detail data).
-    TTabrixBandInfo(TTabrixTemplParser* Parser, const TExcelWorksheet& Sheet, TTabrixBand* Band,
-                    TTabrixBand* HeaderBand, int Level);
+    TTabrixBandInfo(TTabrixTemplParser* parser, const TExcelWorksheet& sheet, TTabrixBand* band,
+                    TTabrixBand* headerBand, int level);
     ~TTabrixBandInfo();
 
     TTabrixBandInfo(const TTabrixBandInfo&) = delete;
     TTabrixBandInfo& operator=(const TTabrixBandInfo&) = delete;
 
-    // The text to write for template cell (Row, Col) when its row is output
-    // at report row OutRow. Raises ETabrixTemplParserError for a cell outside
+    // The text to write for template cell (row, col) when its row is output
+    // at report row outRow. Raises ETabrixTemplParserError for a cell outside
     // the band.
-    UnicodeString GetValue(int Row, int Col, int OutRow);
-    bool GetHasFields(int Row, int Col) const;
+    UnicodeString GetValue(int row, int col, int outRow);
+    bool GetHasFields(int row, int col) const;
     // The band's range on the sheet, checked: the spreadsheet takes it
     // (else ETabrixError with the spreadsheet's message after a line break),
     // it is one area, its corners are in order.
-    static TExcelRange CheckedRange(const TExcelWorksheet& Sheet, const TTabrixBand& Band);
-    void SetRowInterval(int OutRow);
+    static TExcelRange CheckedRange(const TExcelWorksheet& sheet, const TTabrixBand& band);
+    void SetRowInterval(int outRow);
 
     // Fixed texts in row-major order; each entry knows its cell.
-    int AddCellStrValue(const UnicodeString& S, int Row, int Col);
-    const UnicodeString& GetCellStrValue(int Index) const;
+    int AddCellStrValue(const UnicodeString& s, int row, int col);
+    const UnicodeString& GetCellStrValue(int index) const;
     int GetCellStrCount() const { return static_cast<int>(FCellStrValues.size()); }
 
     // ---- totals
-    void AddAccFields(TTabrixCellParser& Cell);
-    TTabrixAccField* FindAccField(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
-                                  TTabrixAccType AccType) const;
-    AnsiString GetAccFieldValue(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
-                                TTabrixAccType AccType) const;
+    void AddAccFields(TTabrixCellParser& cell);
+    TTabrixAccField* FindAccField(const AnsiString& name, const TDataSet* dataSet, TTabrixFieldFunc func,
+                                  TTabrixAccType accType) const;
+    AnsiString GetAccFieldValue(const AnsiString& name, const TDataSet* dataSet, TTabrixFieldFunc func,
+                                TTabrixAccType accType) const;
     // Counts the record; the totals of that type add it. Every band info
     // counts, so this runs for all of them after every record: kept inline.
-    void Accumulate(TTabrixAccType AccType) {
-        if (AccType == xatMaster)
+    void Accumulate(TTabrixAccType accType) {
+        if (accType == xatMaster)
             ++FMasterCount;
         else
             ++FDetailCount;
-        if (FAccTypes.Contains(AccType)) AccumulateTotals(AccType);
+        if (FAccTypes.Contains(accType)) AccumulateTotals(accType);
     }
     void ResetAccumulation();
-    // The formula (without "=") over the cell at RowOffset (from 0) and
-    // report column Col (from 1) of this band's outputs from the run
-    // StartInterval on, skipping its first SkipOutputs outputs; empty when
+    // The formula (without "=") over the cell at rowOffset (from 0) and
+    // report column col (from 1) of this band's outputs from the run
+    // startInterval on, skipping its first skipOutputs outputs; empty when
     // there is none or it would break the limits of totals.h.
-    AnsiString GetBandRangeFormula(uint16_t RowOffset, uint16_t Col, TTabrixFieldFunc Func, uint16_t StartInterval,
-                                   uint16_t SkipOutputs) const;
+    AnsiString GetBandRangeFormula(uint16_t rowOffset, uint16_t col, TTabrixFieldFunc func, uint16_t startInterval,
+                                   uint16_t skipOutputs) const;
 
     // ---- what the band info holds
     TTabrixTemplParser* Parser() const { return FParser; }
@@ -96,9 +96,9 @@ public:
     int ColCount() const { return FColCount; }
     TTabrixAccTypes AccTypes() const { return FAccTypes; }
     int CellParserCount() const { return static_cast<int>(FCellParsers.size()); }
-    TTabrixCellParser& CellParser(int Index) const { return *FCellParsers[Index]; }
+    TTabrixCellParser& CellParser(int index) const { return *FCellParsers[index]; }
     int AccFieldCount() const { return static_cast<int>(FAccFields.size()); }
-    TTabrixAccField& AccField(int Index) const { return *FAccFields[Index]; }
+    TTabrixAccField& AccField(int index) const { return *FAccFields[index]; }
     const std::vector<TTabrixRowInterval>& RowIntervals() const { return FRowIntervals; }
     int32_t MasterCount() const { return FMasterCount; }
     int32_t DetailCount() const { return FDetailCount; }
@@ -108,16 +108,16 @@ private:
 
     struct TCellStr {
         UnicodeString Text;
-        uint32_t Key;       // Row * 65536 + Col
+        uint32_t Key;       // row * 65536 + col
         bool MovesWithRow;  // a formula whose references follow the output row
     };
     // Where the text of a cell of the range comes from: a fixed text or a
     // cell parser (the index, with the top bit telling which).
     static constexpr uint32_t kParserBit = 0x80000000u;
 
-    void ReadCells(const TExcelWorksheet& Sheet, const AnsiString& First, const AnsiString& Last);
-    int CellIndex(int Row, int Col) const;
-    void AccumulateTotals(TTabrixAccType AccType);
+    void ReadCells(const TExcelWorksheet& sheet, const AnsiString& first, const AnsiString& last);
+    int CellIndex(int row, int col) const;
+    void AccumulateTotals(TTabrixAccType accType);
 
     std::vector<std::unique_ptr<TTabrixAccField>> FAccFields;
     int32_t FRowCount = 0;

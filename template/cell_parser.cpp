@@ -9,11 +9,11 @@
 
 namespace tabrix {
 
-bool TabrixTextMovesWithRow(std::u16string_view Text, char Sign) {
+bool TabrixTextMovesWithRow(std::u16string_view text, char sign) {
     size_t i = 0;
-    while (i < Text.size() && Text[i] <= u' ') ++i;
-    if (i + 1 < Text.size() && Text[i] == static_cast<unsigned char>(Sign) && Text[i + 1] == u'=') return true;
-    return i < Text.size() && Text[i] == u'=';
+    while (i < text.size() && text[i] <= u' ') ++i;
+    if (i + 1 < text.size() && text[i] == static_cast<unsigned char>(sign) && text[i + 1] == u'=') return true;
+    return i < text.size() && text[i] == u'=';
 }
 
 namespace {
@@ -53,14 +53,14 @@ void AppendUtf8(UnicodeString& out, const AnsiString& text) {
 
 }  // namespace
 
-TTabrixCellParser::TTabrixCellParser(TTabrixBandInfo* BandInfo, const TTabrixFieldParser& FieldParser, int Row, int Col)
-    : TTabrixFieldParser(BandInfo, BandInfo->Parser()->Owner().TemplFieldSign()), FCol(Col), FRow(Row) {
-    Assign(FieldParser);
+TTabrixCellParser::TTabrixCellParser(TTabrixBandInfo* bandInfo, const TTabrixFieldParser& fieldParser, int row, int col)
+    : TTabrixFieldParser(bandInfo, bandInfo->Parser()->Owner().TemplFieldSign()), FCol(col), FRow(row) {
+    Assign(fieldParser);
 }
 
-void TTabrixCellParser::Assign(const TTabrixFieldParser& Source) {
-    TTabrixFieldParser::Assign(Source);
-    if (const auto* cell = dynamic_cast<const TTabrixCellParser*>(&Source)) {
+void TTabrixCellParser::Assign(const TTabrixFieldParser& source) {
+    TTabrixFieldParser::Assign(source);
+    if (const auto* cell = dynamic_cast<const TTabrixCellParser*>(&source)) {
         FFieldAccTypes = cell->FFieldAccTypes;
         FDataSets = cell->FDataSets;
         FAccTypes = cell->FAccTypes;
@@ -78,8 +78,8 @@ void TTabrixCellParser::Assign(const TTabrixFieldParser& Source) {
     LoadFieldAndAccTypes();
 }
 
-void TTabrixCellParser::SetFieldString(const UnicodeString& S) {
-    TTabrixFieldParser::SetFieldString(S);
+void TTabrixCellParser::SetFieldString(const UnicodeString& s) {
+    TTabrixFieldParser::SetFieldString(s);
     LoadFieldAndAccTypes();
 }
 
@@ -144,56 +144,56 @@ void TTabrixCellParser::LoadFieldUses() {
     }
 }
 
-TDataSet* TTabrixCellParser::GetDataSet(int Index) const {
-    if (Index < 0 || Index >= static_cast<int>(FDataSets.size())) RaiseListIndexError(Index);
-    return FDataSets[Index];
+TDataSet* TTabrixCellParser::GetDataSet(int index) const {
+    if (index < 0 || index >= static_cast<int>(FDataSets.size())) RaiseListIndexError(index);
+    return FDataSets[index];
 }
 
-const AnsiString& TTabrixCellParser::GetDSFieldName(int Index) const {
-    if (Index < 0 || Index >= static_cast<int>(FDSFieldNames.size())) RaiseListIndexError(Index);
-    return FDSFieldNames[Index];
+const AnsiString& TTabrixCellParser::GetDSFieldName(int index) const {
+    if (index < 0 || index >= static_cast<int>(FDSFieldNames.size())) RaiseListIndexError(index);
+    return FDSFieldNames[index];
 }
 
-int TTabrixCellParser::GetFieldAccType(int Index) const {
-    if (Index < 0 || Index >= static_cast<int>(FFieldAccTypes.size())) RaiseListIndexError(Index);
-    return FFieldAccTypes[Index];
+int TTabrixCellParser::GetFieldAccType(int index) const {
+    if (index < 0 || index >= static_cast<int>(FFieldAccTypes.size())) RaiseListIndexError(index);
+    return FFieldAccTypes[index];
 }
 
 bool TTabrixCellParser::IsSingleField() const { return FSingleField; }
 
-TField* TTabrixCellParser::DataSetField(int Index) {
-    TDataSet* dataSet = FDataSets[Index];
-    const TFieldRef& cached = FFieldCache[Index];
+TField* TTabrixCellParser::DataSetField(int index) {
+    TDataSet* dataSet = FDataSets[index];
+    const TFieldRef& cached = FFieldCache[index];
     // Still the data set's field at its place: then it is alive and current.
     // (The cached pointer is only compared, never followed, before that.)
     const std::vector<TField*>& fields = dataSet->Fields();
     if (cached.Field && cached.Index < fields.size() && fields[cached.Index] == cached.Field) return cached.Field;
-    TField* field = dataSet->FieldByName(FDSFieldNames[Index]);
-    FFieldCache[Index] = {field, static_cast<size_t>(field->Index())};
+    TField* field = dataSet->FieldByName(FDSFieldNames[index]);
+    FFieldCache[index] = {field, static_cast<size_t>(field->Index())};
     return field;
 }
 
-UnicodeString TTabrixCellParser::GetCellValue(int OutRow) {
-    FOutRow = OutRow;
+UnicodeString TTabrixCellParser::GetCellValue(int outRow) {
+    FOutRow = outRow;
     return GetResultString();
 }
 
-AnsiString TTabrixCellParser::GetValue(int Index) {
-    const TTabrixFieldFunc func = GetFunc(Index);
-    TDataSet* dataSet = GetDataSet(Index);
+AnsiString TTabrixCellParser::GetValue(int index) {
+    const TTabrixFieldFunc func = GetFunc(index);
+    TDataSet* dataSet = GetDataSet(index);
     if (func != TTabrixFieldFunc::ffNone)
-        return GetBandInfo()->GetAccFieldValue(FDSFieldNames[Index], dataSet, func,
-                                               static_cast<TTabrixAccType>(FFieldAccTypes[Index]));
-    if (dataSet) return DataSetField(Index)->AsString();
+        return GetBandInfo()->GetAccFieldValue(FDSFieldNames[index], dataSet, func,
+                                               static_cast<TTabrixAccType>(FFieldAccTypes[index]));
+    if (dataSet) return DataSetField(index)->AsString();
     Variant value;
-    GetBandInfo()->Parser()->OnGetValue()(this, GetField(Index), value);
+    GetBandInfo()->Parser()->OnGetValue()(this, GetField(index), value);
     return value.AsAnsiString();
 }
 
-void TTabrixCellParser::AppendValue(UnicodeString& Result, int Index) {
-    const AnsiString value = GetValue(Index);
-    const TFieldUse& use = FFieldUses[Index];
-    const bool dataValue = FDataSets[Index] && GetFunc(Index) == TTabrixFieldFunc::ffNone;
+void TTabrixCellParser::AppendValue(UnicodeString& Result, int index) {
+    const AnsiString value = GetValue(index);
+    const TFieldUse& use = FFieldUses[index];
+    const bool dataValue = FDataSets[index] && GetFunc(index) == TTabrixFieldFunc::ffNone;
     if (!FIsFormula || !dataValue || (use.Numeric && !use.InsideString && !value.empty())) {
         AppendUtf8(Result, value);
         return;

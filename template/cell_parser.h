@@ -37,46 +37,46 @@ class TTabrixBandInfo;
 // Whether a text is one that TabrixRenewCellReferences moves at all (after
 // blanks, "=" or the sign and "="): the other texts are the same at every
 // output row, so they are not renewed per output.
-bool TabrixTextMovesWithRow(std::u16string_view Text, char Sign);
+bool TabrixTextMovesWithRow(std::u16string_view text, char sign);
 
 class TTabrixCellParser : public TTabrixFieldParser {
 public:
-    // Copies the parse of FieldParser and resolves its fields; raises what
+    // Copies the parse of fieldParser and resolves its fields; raises what
     // the data set resolution raises.
-    TTabrixCellParser(TTabrixBandInfo* BandInfo, const TTabrixFieldParser& FieldParser, int Row, int Col);
+    TTabrixCellParser(TTabrixBandInfo* bandInfo, const TTabrixFieldParser& fieldParser, int row, int col);
 
-    void Assign(const TTabrixFieldParser& Source) override;
-    void SetFieldString(const UnicodeString& S) override;
+    void Assign(const TTabrixFieldParser& source) override;
+    void SetFieldString(const UnicodeString& s) override;
 
     TTabrixBandInfo* GetBandInfo() const { return static_cast<TTabrixBandInfo*>(Holder()); }
-    TDataSet* GetDataSet(int Index) const;
-    // The name under which field Index is read from its data set: the text
+    TDataSet* GetDataSet(int index) const;
+    // The name under which field index is read from its data set: the text
     // after the last "."; the whole reference for a user field.
-    const AnsiString& GetDSFieldName(int Index) const;
+    const AnsiString& GetDSFieldName(int index) const;
     // -1 for a field that is no total, else its TTabrixAccType.
-    int GetFieldAccType(int Index) const;
+    int GetFieldAccType(int index) const;
     TTabrixAccTypes GetAccTypes() const { return FAccTypes; }
     int Row() const { return FRow; }
     int Col() const { return FCol; }
     // Whether the cell is one field and nothing else.
     bool IsSingleField() const;
 
-    UnicodeString GetCellValue(int OutRow);
-    AnsiString GetValue(int Index) override;
+    UnicodeString GetCellValue(int outRow);
+    AnsiString GetValue(int index) override;
     UnicodeString GetResultString() override;
 
     void LoadFieldAndAccTypes();
 
 private:
-    // How field Index's value enters the text.
+    // How field index's value enters the text.
     struct TFieldUse {
         TTabrixDataKind Kind = TTabrixDataKind::Text;
         bool Numeric = false;       // inserted into a formula as a number
         bool InsideString = false;  // stands inside a string constant of the formula
     };
     void LoadFieldUses();
-    void AppendValue(UnicodeString& Result, int Index);
-    TField* DataSetField(int Index);
+    void AppendValue(UnicodeString& Result, int index);
+    TField* DataSetField(int index);
 
     TTabrixAccTypes FAccTypes;
     int32_t FCol;

@@ -35,13 +35,13 @@ bool IntegerTextFits(std::u16string_view text) {
 
 }  // namespace
 
-bool TabrixDataTextNeedsMark(std::u16string_view Text, TTabrixDataKind Kind, const TFormatSettings& Settings) {
-    if (Text.empty()) return false;
-    const char16_t first = Text.front();
+bool TabrixDataTextNeedsMark(std::u16string_view text, TTabrixDataKind kind, const TFormatSettings& settings) {
+    if (text.empty()) return false;
+    const char16_t first = text.front();
     if (first == u'=' || first == u'@' || first == kTabrixTextMark) return true;
-    switch (Kind) {
+    switch (kind) {
         case TTabrixDataKind::Integer:
-            return !IntegerTextFits(Text);
+            return !IntegerTextFits(text);
         case TTabrixDataKind::Number:
         case TTabrixDataKind::DateTime:
         case TTabrixDataKind::Boolean:
@@ -50,11 +50,11 @@ bool TabrixDataTextNeedsMark(std::u16string_view Text, TTabrixDataKind Kind, con
         case TTabrixDataKind::Text:
             break;
     }
-    if (!MayBeTyped(first, Settings)) return false;
+    if (!MayBeTyped(first, settings)) return false;
     thread_local xl::TTypedInput input;
     thread_local std::string utf8;
-    utf8 = UnicodeToUtf8(Text);
-    xl::ParseTypedInput(utf8, Settings, input);
+    utf8 = UnicodeToUtf8(text);
+    xl::ParseTypedInput(utf8, settings, input);
     switch (input.kind) {
         case xl::TTypedInput::Kind::Empty:
             return false;
@@ -63,7 +63,7 @@ bool TabrixDataTextNeedsMark(std::u16string_view Text, TTabrixDataKind Kind, con
             return first == u'+' || first == u'-';
         case xl::TTypedInput::Kind::Number:
             // Only a number whose text comes back unchanged is the value.
-            return FloatToStr(input.number, Settings) != utf8;
+            return FloatToStr(input.number, settings) != utf8;
         case xl::TTypedInput::Kind::Formula:
         case xl::TTypedInput::Kind::Boolean:
             return true;
@@ -71,19 +71,19 @@ bool TabrixDataTextNeedsMark(std::u16string_view Text, TTabrixDataKind Kind, con
     return true;
 }
 
-bool TabrixMarkDataText(UnicodeString& Text, TTabrixDataKind Kind, const TFormatSettings& Settings) {
-    if (!TabrixDataTextNeedsMark(Text, Kind, Settings)) return false;
-    Text.insert(Text.begin(), kTabrixTextMark);
+bool TabrixMarkDataText(UnicodeString& text, TTabrixDataKind kind, const TFormatSettings& settings) {
+    if (!TabrixDataTextNeedsMark(text, kind, settings)) return false;
+    text.insert(text.begin(), kTabrixTextMark);
     return true;
 }
 
-void TabrixAppendFormulaString(UnicodeString& Formula, std::u16string_view Value, bool InsideString) {
-    if (!InsideString) Formula += u'"';
-    for (char16_t c : Value) {
-        if (c == u'"') Formula += u'"';
-        Formula += c;
+void TabrixAppendFormulaString(UnicodeString& formula, std::u16string_view value, bool insideString) {
+    if (!insideString) formula += u'"';
+    for (char16_t c : value) {
+        if (c == u'"') formula += u'"';
+        formula += c;
     }
-    if (!InsideString) Formula += u'"';
+    if (!insideString) formula += u'"';
 }
 
 }  // namespace tabrix

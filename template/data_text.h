@@ -39,28 +39,28 @@ enum class TTabrixDataKind : uint8_t {
 // typed input's force-text mark
 inline constexpr char16_t kTabrixTextMark = u'\'';
 
-// Whether S begins with the force-text mark.
-inline bool TabrixIsMarkedText(std::u16string_view S) { return !S.empty() && S.front() == kTabrixTextMark; }
+// Whether s begins with the force-text mark.
+inline bool TabrixIsMarkedText(std::u16string_view s) { return !s.empty() && s.front() == kTabrixTextMark; }
 
-// The text a cell holds after S was typed: S without a leading mark.
-inline UnicodeString TabrixUnmarkText(std::u16string_view S) {
-    return UnicodeString(TabrixIsMarkedText(S) ? S.substr(1) : S);
+// The text a cell holds after s was typed: s without a leading mark.
+inline UnicodeString TabrixUnmarkText(std::u16string_view s) {
+    return UnicodeString(TabrixIsMarkedText(s) ? s.substr(1) : s);
 }
 
-// Whether typed input in the given locale would take Text, a cell text made
+// Whether typed input in the given locale would take text, a cell text made
 // from a data value of that kind, for something other than the value: a
 // formula (a leading "=", or "+", "-", "@" before something that is no
 // number), a number, date, percentage or Boolean that does not read back as
 // the same text, or a text losing its leading apostrophe.
-bool TabrixDataTextNeedsMark(std::u16string_view Text, TTabrixDataKind Kind, const TFormatSettings& Settings);
+bool TabrixDataTextNeedsMark(std::u16string_view text, TTabrixDataKind kind, const TFormatSettings& settings);
 
-// Puts the mark in front of Text when TabrixDataTextNeedsMark; returns
+// Puts the mark in front of text when TabrixDataTextNeedsMark; returns
 // whether it did.
-bool TabrixMarkDataText(UnicodeString& Text, TTabrixDataKind Kind, const TFormatSettings& Settings);
+bool TabrixMarkDataText(UnicodeString& text, TTabrixDataKind kind, const TFormatSettings& settings);
 
-// Appends Value to a formula text as a string constant: in double quotes with
+// Appends value to a formula text as a string constant: in double quotes with
 // every quote doubled, or, when the formula is already inside a string
-// constant at that place (InsideString), only with the quotes doubled.
-void TabrixAppendFormulaString(UnicodeString& Formula, std::u16string_view Value, bool InsideString);
+// constant at that place (insideString), only with the quotes doubled.
+void TabrixAppendFormulaString(UnicodeString& formula, std::u16string_view value, bool insideString);
 
 }  // namespace tabrix

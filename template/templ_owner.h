@@ -38,10 +38,10 @@ private:
     uint8_t FBits = 0;
 };
 
-// The value callback: puts the value of the user field FieldName (a field
-// without a data set) into Value, or raises. Sender is the cell parser or
+// The value callback: puts the value of the user field fieldName (a field
+// without a data set) into value, or raises. sender is the cell parser or
 // the total asking; the callback must not keep it.
-using TTabrixGetValueCallback = std::function<void(const void* Sender, const AnsiString& FieldName, Variant& Value)>;
+using TTabrixGetValueCallback = std::function<void(const void* sender, const AnsiString& fieldName, Variant& value)>;
 
 class ITabrixTemplOwner {
 public:
@@ -52,9 +52,9 @@ public:
     virtual bool TemplTotalsAsFormula() const = 0;
     // The bands whose ranges are parsed.
     virtual const TTabrixBands& TemplBands() const = 0;
-    // The data set that supplies the field reference Name (opened), or null
+    // The data set that supplies the field reference name (opened), or null
     // for a user field; raises when a named data set lacks the field.
-    virtual TDataSet* FindFieldDataSet(const AnsiString& Name) = 0;
+    virtual TDataSet* FindFieldDataSet(const AnsiString& name) = 0;
     // The detail data set of the report, or null.
     virtual TDataSet* TemplDetailDataSet() const = 0;
 };

@@ -11,12 +11,12 @@
 
 namespace tabrix {
 
-TTabrixTemplParser::TTabrixTemplParser(ITabrixTemplOwner& Owner, const TExcelWorksheet& Sheet,
-                                       TTabrixGetValueCallback OnGetValue)
-    : FHolder(Owner), FSheet(Sheet), FOnGetValue(std::move(OnGetValue)) {
+TTabrixTemplParser::TTabrixTemplParser(ITabrixTemplOwner& owner, const TExcelWorksheet& sheet,
+                                       TTabrixGetValueCallback onGetValue)
+    : FHolder(owner), FSheet(sheet), FOnGetValue(std::move(onGetValue)) {
     // The ranges are checked before anything reads them, so that a bad one is
     // reported as the band's range error with the spreadsheet's message.
-    const TTabrixBands& bands = Owner.TemplBands();
+    const TTabrixBands& bands = owner.TemplBands();
     for (int i = 0; i < bands.GetCount(); ++i)
         if (!bands.GetItem(i)->RangeIsBlank()) TTabrixBandInfo::CheckedRange(FSheet, *bands.GetItem(i));
     std::vector<TTabrixBand*> headers, footers;
@@ -40,9 +40,9 @@ TTabrixTemplParser::TTabrixTemplParser(ITabrixTemplOwner& Owner, const TExcelWor
 
 TTabrixTemplParser::~TTabrixTemplParser() = default;
 
-TTabrixBandInfo& TTabrixTemplParser::GetBandInfos(int Index) const {
-    if (Index < 0 || Index >= GetBandCount()) RaiseListIndexError(Index);
-    return *FBandInfos[Index];
+TTabrixBandInfo& TTabrixTemplParser::GetBandInfos(int index) const {
+    if (index < 0 || index >= GetBandCount()) RaiseListIndexError(index);
+    return *FBandInfos[index];
 }
 
 int TTabrixTemplParser::GetMaxColumn() const {
@@ -51,31 +51,31 @@ int TTabrixTemplParser::GetMaxColumn() const {
     return result;
 }
 
-TTabrixBandInfo& TTabrixTemplParser::FindBandInfo(const TTabrixBand* Band, const TTabrixBand* HeaderBand) {
-    if (FLastFound && FLastFound->Band() == Band && FLastFound->HeaderBand() == HeaderBand) return *FLastFound;
+TTabrixBandInfo& TTabrixTemplParser::FindBandInfo(const TTabrixBand* band, const TTabrixBand* headerBand) {
+    if (FLastFound && FLastFound->Band() == band && FLastFound->HeaderBand() == headerBand) return *FLastFound;
     for (const auto& info : FBandInfos)
-        if (info->Band() == Band && info->HeaderBand() == HeaderBand) {
+        if (info->Band() == band && info->HeaderBand() == headerBand) {
             FLastFound = info.get();
             return *info;
         }
-    throw ETabrixTemplParserError(Format(SBandNotFound, {Band ? Band->GetDisplayName() : AnsiString()}));
+    throw ETabrixTemplParserError(Format(SBandNotFound, {band ? band->GetDisplayName() : AnsiString()}));
 }
 
-UnicodeString TTabrixTemplParser::GetValue(const TTabrixBand* Band, const TTabrixBand* HeaderBand, int Row, int Col,
-                                           int OutRow) {
-    return FindBandInfo(Band, HeaderBand).GetValue(Row, Col, OutRow);
+UnicodeString TTabrixTemplParser::GetValue(const TTabrixBand* band, const TTabrixBand* headerBand, int row, int col,
+                                           int outRow) {
+    return FindBandInfo(band, headerBand).GetValue(row, col, outRow);
 }
 
-void TTabrixTemplParser::SetOutputRow(const TTabrixBand* Band, const TTabrixBand* HeaderBand, int OutRow) {
-    FindBandInfo(Band, HeaderBand).SetRowInterval(OutRow);
+void TTabrixTemplParser::SetOutputRow(const TTabrixBand* band, const TTabrixBand* headerBand, int outRow) {
+    FindBandInfo(band, headerBand).SetRowInterval(outRow);
 }
 
-void TTabrixTemplParser::ResetAccumulation(const TTabrixBand* Band, const TTabrixBand* HeaderBand) {
-    FindBandInfo(Band, HeaderBand).ResetAccumulation();
+void TTabrixTemplParser::ResetAccumulation(const TTabrixBand* band, const TTabrixBand* headerBand) {
+    FindBandInfo(band, headerBand).ResetAccumulation();
 }
 
-void TTabrixTemplParser::Accumulate(TTabrixAccType AccType) {
-    for (const auto& info : FBandInfos) info->Accumulate(AccType);
+void TTabrixTemplParser::Accumulate(TTabrixAccType accType) {
+    for (const auto& info : FBandInfos) info->Accumulate(accType);
 }
 
 namespace {
@@ -103,8 +103,8 @@ constexpr TTabrixFieldFunc kFormulaFuncs[] = {TTabrixFieldFunc::ffSum, TTabrixFi
 
 }  // namespace
 
-void TTabrixTemplParser::AddFuncNames(const AnsiString& Cell) {
-    TScratchCell scratch(FSheet.Range(Cell, Cell));
+void TTabrixTemplParser::AddFuncNames(const AnsiString& cell) {
+    TScratchCell scratch(FSheet.Range(cell, cell));
     for (TTabrixFieldFunc func : kFormulaFuncs) {
         const AnsiString english = TabrixEnglishFuncName(func);
         scratch.Cell().SetFormula(Variant("=" + english + "(A2)"));
@@ -115,9 +115,9 @@ void TTabrixTemplParser::AddFuncNames(const AnsiString& Cell) {
     }
 }
 
-AnsiString TTabrixTemplParser::GetFuncName(TTabrixFieldFunc Func) const {
-    if (Func == TTabrixFieldFunc::ffNone) return {};
-    const char* english = TabrixEnglishFuncName(Func);
+AnsiString TTabrixTemplParser::GetFuncName(TTabrixFieldFunc func) const {
+    if (func == TTabrixFieldFunc::ffNone) return {};
+    const char* english = TabrixEnglishFuncName(func);
     for (const auto& [name, native] : FFuncNames)
         if (name == english) return native;
     throw ETabrixError(Format(SNoNativeFuncName, {english}));
@@ -129,14 +129,14 @@ bool IsDetailBandType(TTabrixBandType t) { return t == tbxbtDetailData || t == t
 
 }  // namespace
 
-bool TTabrixTemplParser::FindFieldInDetailData(const TDataSet* DataSet, const AnsiString& Name) const {
+bool TTabrixTemplParser::FindFieldInDetailData(const TDataSet* dataSet, const AnsiString& name) const {
     for (const auto& info : FBandInfos) {
         const TTabrixBandType type = info->Band()->BandType();
         if (!IsDetailBandType(type)) continue;
         for (int c = 0; c < info->CellParserCount(); ++c) {
             const TTabrixCellParser& cell = info->CellParser(c);
             for (int i = 0; i < cell.GetCount(); ++i) {
-                if (cell.GetDataSet(i) != DataSet || !AnsiSameText(cell.GetDSFieldName(i), Name)) continue;
+                if (cell.GetDataSet(i) != dataSet || !AnsiSameText(cell.GetDSFieldName(i), name)) continue;
                 if (type == tbxbtDetailData || cell.GetFunc(i) != TTabrixFieldFunc::ffNone) return true;
             }
         }
@@ -144,29 +144,29 @@ bool TTabrixTemplParser::FindFieldInDetailData(const TDataSet* DataSet, const An
     return false;
 }
 
-bool TTabrixTemplParser::FindDetailForSumFields(const AnsiString& Name, const TDataSet* DataSet, int Level,
-                                                TTabrixAccType AccType, TTabrixFieldFunc Func,
-                                                TTabrixBandInfo*& BandInfo, TTabrixCellParser*& Cell,
-                                                TTabrixFieldFunc& FormulaFunc) const {
+bool TTabrixTemplParser::FindDetailForSumFields(const AnsiString& name, const TDataSet* dataSet, int level,
+                                                TTabrixAccType accType, TTabrixFieldFunc func,
+                                                TTabrixBandInfo*& bandInfo, TTabrixCellParser*& foundCell,
+                                                TTabrixFieldFunc& formulaFunc) const {
     for (auto it = FBandInfos.rbegin(); it != FBandInfos.rend(); ++it) {
         TTabrixBandInfo& info = **it;
-        if (info.Level() <= Level) continue;
+        if (info.Level() <= level) continue;
         const TTabrixBandType type = info.Band()->BandType();
         const bool dataMatch =
-            (type == tbxbtMasterData && AccType == xatMaster) || (type == tbxbtDetailData && AccType == xatDetail);
+            (type == tbxbtMasterData && accType == xatMaster) || (type == tbxbtDetailData && accType == xatDetail);
         const bool totalBand = type == tbxbtDetailFooter || type == tbxbtGroupFooter || type == tbxbtSummary;
-        if (!dataMatch && !(totalBand && info.AccTypes().Contains(AccType))) continue;
-        if (Func == TTabrixFieldFunc::ffAvg && !dataMatch) continue;  // no average of averages
+        if (!dataMatch && !(totalBand && info.AccTypes().Contains(accType))) continue;
+        if (func == TTabrixFieldFunc::ffAvg && !dataMatch) continue;  // no average of averages
         for (int c = 0; c < info.CellParserCount(); ++c) {
             TTabrixCellParser& cell = info.CellParser(c);
-            if (!cell.IsSingleField() || cell.GetDataSet(0) != DataSet || !AnsiSameText(cell.GetDSFieldName(0), Name))
+            if (!cell.IsSingleField() || cell.GetDataSet(0) != dataSet || !AnsiSameText(cell.GetDSFieldName(0), name))
                 continue;
             if (totalBand && cell.GetFunc(0) == TTabrixFieldFunc::ffNone) continue;
-            const TTabrixFieldFunc f = TabrixCombineFuncs(Func, cell.GetFunc(0));
+            const TTabrixFieldFunc f = TabrixCombineFuncs(func, cell.GetFunc(0));
             if (f == TTabrixFieldFunc::ffNone) continue;
-            BandInfo = &info;
-            Cell = &cell;
-            FormulaFunc = f;
+            bandInfo = &info;
+            foundCell = &cell;
+            formulaFunc = f;
             return true;
         }
     }

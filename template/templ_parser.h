@@ -13,7 +13,7 @@
 // (row 1), which is cleared again.
 //
 // Created once per build after the bands are final and the template sheet is
-// open; Owner and the sheet must outlive it. Rows and columns are template
+// open; owner and the sheet must outlive it. Rows and columns are template
 // sheet coordinates, report rows 1-based.
 //
 //   TTabrixTemplParser parser(report, templSheet, callback);
@@ -37,43 +37,43 @@ TABRIX_EXCEPTION_CLASS(ETabrixTemplParserError, Exception);
 
 class TTabrixTemplParser {
 public:
-    // Parses the whole template; OnGetValue supplies user fields and must be
+    // Parses the whole template; onGetValue supplies user fields and must be
     // given. Every failure propagates; nothing of the parse survives it.
-    TTabrixTemplParser(ITabrixTemplOwner& Owner, const TExcelWorksheet& Sheet, TTabrixGetValueCallback OnGetValue);
+    TTabrixTemplParser(ITabrixTemplOwner& owner, const TExcelWorksheet& sheet, TTabrixGetValueCallback onGetValue);
     ~TTabrixTemplParser();
 
     TTabrixTemplParser(const TTabrixTemplParser&) = delete;
     TTabrixTemplParser& operator=(const TTabrixTemplParser&) = delete;
 
     int GetBandCount() const { return static_cast<int>(FBandInfos.size()); }
-    TTabrixBandInfo& GetBandInfos(int Index) const;  // 0-based, list order
+    TTabrixBandInfo& GetBandInfos(int index) const;  // 0-based, list order
     // The widest band's column count; 0 without bands.
     int GetMaxColumn() const;
 
-    // The text for template cell (Row, Col) of Band when that row is output
-    // at report row OutRow. HeaderBand is the group header when Band is a
+    // The text for template cell (row, col) of band when that row is output
+    // at report row outRow. headerBand is the group header when band is a
     // group footer, else null.
-    UnicodeString GetValue(const TTabrixBand* Band, const TTabrixBand* HeaderBand, int Row, int Col, int OutRow);
-    // The band was output starting at report row OutRow.
-    void SetOutputRow(const TTabrixBand* Band, const TTabrixBand* HeaderBand, int OutRow);
-    void ResetAccumulation(const TTabrixBand* Band, const TTabrixBand* HeaderBand);
-    void Accumulate(TTabrixAccType AccType);
+    UnicodeString GetValue(const TTabrixBand* band, const TTabrixBand* headerBand, int row, int col, int outRow);
+    // The band was output starting at report row outRow.
+    void SetOutputRow(const TTabrixBand* band, const TTabrixBand* headerBand, int outRow);
+    void ResetAccumulation(const TTabrixBand* band, const TTabrixBand* headerBand);
+    void Accumulate(TTabrixAccType accType);
 
     // ---- native function names
-    void AddFuncNames(const AnsiString& Cell);
+    void AddFuncNames(const AnsiString& cell);
     // Raises ETabrixError when the spreadsheet gave no name for it.
-    AnsiString GetFuncName(TTabrixFieldFunc Func) const;
+    AnsiString GetFuncName(TTabrixFieldFunc func) const;
 
     // ---- resolution steps of the cell parsers and totals
-    bool FindFieldInDetailData(const TDataSet* DataSet, const AnsiString& Name) const;
-    bool FindDetailForSumFields(const AnsiString& Name, const TDataSet* DataSet, int Level, TTabrixAccType AccType,
-                                TTabrixFieldFunc Func, TTabrixBandInfo*& BandInfo, TTabrixCellParser*& Cell,
-                                TTabrixFieldFunc& FormulaFunc) const;
+    bool FindFieldInDetailData(const TDataSet* dataSet, const AnsiString& name) const;
+    bool FindDetailForSumFields(const AnsiString& name, const TDataSet* dataSet, int level, TTabrixAccType accType,
+                                TTabrixFieldFunc func, TTabrixBandInfo*& bandInfo, TTabrixCellParser*& foundCell,
+                                TTabrixFieldFunc& formulaFunc) const;
 
     ITabrixTemplOwner& Owner() const { return FHolder; }
     const TTabrixGetValueCallback& OnGetValue() const { return FOnGetValue; }
-    // The band info of (Band, HeaderBand); raises ETabrixTemplParserError.
-    TTabrixBandInfo& FindBandInfo(const TTabrixBand* Band, const TTabrixBand* HeaderBand);
+    // The band info of (band, headerBand); raises ETabrixTemplParserError.
+    TTabrixBandInfo& FindBandInfo(const TTabrixBand* band, const TTabrixBand* headerBand);
 
 private:
     std::vector<std::unique_ptr<TTabrixBandInfo>> FBandInfos;

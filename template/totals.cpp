@@ -13,8 +13,8 @@
 
 namespace tabrix {
 
-const char* TabrixEnglishFuncName(TTabrixFieldFunc Func) {
-    switch (Func) {
+const char* TabrixEnglishFuncName(TTabrixFieldFunc func) {
+    switch (func) {
         case TTabrixFieldFunc::ffSum:
             return "SUM";
         case TTabrixFieldFunc::ffAvg:
@@ -31,13 +31,13 @@ const char* TabrixEnglishFuncName(TTabrixFieldFunc Func) {
     return "";
 }
 
-TTabrixFieldFunc TabrixCombineFuncs(TTabrixFieldFunc Func, TTabrixFieldFunc CellFunc) {
-    if (CellFunc == TTabrixFieldFunc::ffNone) return Func;
+TTabrixFieldFunc TabrixCombineFuncs(TTabrixFieldFunc func, TTabrixFieldFunc cellFunc) {
+    if (cellFunc == TTabrixFieldFunc::ffNone) return func;
     // Counts of inner groups are added up.
-    if (Func == TTabrixFieldFunc::ffCnt && CellFunc == TTabrixFieldFunc::ffCnt) return TTabrixFieldFunc::ffSum;
+    if (func == TTabrixFieldFunc::ffCnt && cellFunc == TTabrixFieldFunc::ffCnt) return TTabrixFieldFunc::ffSum;
     // An average of averages would weigh the groups, not the records.
-    if (Func == TTabrixFieldFunc::ffAvg) return TTabrixFieldFunc::ffNone;
-    return Func == CellFunc ? Func : TTabrixFieldFunc::ffNone;
+    if (func == TTabrixFieldFunc::ffAvg) return TTabrixFieldFunc::ffNone;
+    return func == cellFunc ? func : TTabrixFieldFunc::ffNone;
 }
 
 // ---- accumulator
@@ -96,17 +96,17 @@ void TTabrixAccField::ResetAccumulation() {
 
 // ---- the totals of a band info
 
-void TTabrixBandInfo::AddAccFields(TTabrixCellParser& Cell) {
-    for (int i = 0; i < Cell.GetCount(); ++i) {
-        const int accType = Cell.GetFieldAccType(i);
+void TTabrixBandInfo::AddAccFields(TTabrixCellParser& cell) {
+    for (int i = 0; i < cell.GetCount(); ++i) {
+        const int accType = cell.GetFieldAccType(i);
         if (accType < 0) continue;
         const auto type = static_cast<TTabrixAccType>(accType);
-        if (FindAccField(Cell.GetDSFieldName(i), Cell.GetDataSet(i), Cell.GetFunc(i), type)) continue;
+        if (FindAccField(cell.GetDSFieldName(i), cell.GetDataSet(i), cell.GetFunc(i), type)) continue;
         auto acc = std::make_unique<TTabrixAccField>(this);
-        acc->FSourceDataSet = Cell.GetDataSet(i);
-        acc->FSourceField = acc->FSourceDataSet ? Cell.GetDSFieldName(i) : Cell.GetField(i);
+        acc->FSourceDataSet = cell.GetDataSet(i);
+        acc->FSourceField = acc->FSourceDataSet ? cell.GetDSFieldName(i) : cell.GetField(i);
         acc->FAccType = type;
-        acc->FFunc = Cell.GetFunc(i);
+        acc->FFunc = cell.GetFunc(i);
         TTabrixBandInfo* formulaInfo = nullptr;
         TTabrixCellParser* formulaCell = nullptr;
         TTabrixFieldFunc formulaFunc = TTabrixFieldFunc::ffNone;
@@ -122,24 +122,24 @@ void TTabrixBandInfo::AddAccFields(TTabrixCellParser& Cell) {
     }
 }
 
-TTabrixAccField* TTabrixBandInfo::FindAccField(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
+TTabrixAccField* TTabrixBandInfo::FindAccField(const AnsiString& name, const TDataSet* dataSet, TTabrixFieldFunc func,
                                                TTabrixAccType) const {
     for (const auto& acc : FAccFields)
-        if (acc->FSourceDataSet == DataSet && acc->FFunc == Func && AnsiSameText(acc->FSourceField, Name))
+        if (acc->FSourceDataSet == dataSet && acc->FFunc == func && AnsiSameText(acc->FSourceField, name))
             return acc.get();
     return nullptr;
 }
 
-AnsiString TTabrixBandInfo::GetAccFieldValue(const AnsiString& Name, const TDataSet* DataSet, TTabrixFieldFunc Func,
-                                             TTabrixAccType AccType) const {
-    const TTabrixAccField* acc = FindAccField(Name, DataSet, Func, AccType);
-    if (!acc) throw ETabrixError(Format(STotalFieldNotFound, {Name}));
+AnsiString TTabrixBandInfo::GetAccFieldValue(const AnsiString& name, const TDataSet* dataSet, TTabrixFieldFunc func,
+                                             TTabrixAccType accType) const {
+    const TTabrixAccField* acc = FindAccField(name, dataSet, func, accType);
+    if (!acc) throw ETabrixError(Format(STotalFieldNotFound, {name}));
     return acc->GetValue();
 }
 
-void TTabrixBandInfo::AccumulateTotals(TTabrixAccType AccType) {
+void TTabrixBandInfo::AccumulateTotals(TTabrixAccType accType) {
     for (const auto& acc : FAccFields)
-        if (acc->FAccType == AccType) acc->Accumulate();
+        if (acc->FAccType == accType) acc->Accumulate();
 }
 
 void TTabrixBandInfo::ResetAccumulation() {
@@ -213,25 +213,25 @@ AnsiString Call(const AnsiString& name, const AnsiString& args) { return name + 
 
 }  // namespace
 
-AnsiString TTabrixBandInfo::GetBandRangeFormula(uint16_t RowOffset, uint16_t Col, TTabrixFieldFunc Func,
-                                                uint16_t StartInterval, uint16_t SkipOutputs) const {
+AnsiString TTabrixBandInfo::GetBandRangeFormula(uint16_t rowOffset, uint16_t col, TTabrixFieldFunc func,
+                                                uint16_t startInterval, uint16_t skipOutputs) const {
     if (FRowIntervals.empty()) return {};
-    if (StartInterval >= FRowIntervals.size()) throw EAssertionFailed(SBandInfoBadRowIdx);
+    if (startInterval >= FRowIntervals.size()) throw EAssertionFailed(SBandInfoBadRowIdx);
 
     TRefGroups refs(FormatSettings().ListSeparator);
     auto addRun = [&](int first, int extra) {
         if (first == 0) return;
-        refs.Add(TabrixGetRange(first + RowOffset, Col));
+        refs.Add(TabrixGetRange(first + rowOffset, col));
         if (extra <= 0) return;
-        if (RowOffset == 0 && FRowCount == 1) {
-            refs.Extend(":" + TabrixGetRange(first + extra, Col));
+        if (rowOffset == 0 && FRowCount == 1) {
+            refs.Extend(":" + TabrixGetRange(first + extra, col));
             return;
         }
-        for (int k = 1; k <= extra; ++k) refs.Add(TabrixGetRange(first + k * FRowCount + RowOffset, Col));
+        for (int k = 1; k <= extra; ++k) refs.Add(TabrixGetRange(first + k * FRowCount + rowOffset, col));
     };
-    const TTabrixRowInterval& start = FRowIntervals[StartInterval];
-    if (SkipOutputs <= start.Extra) addRun(start.First + SkipOutputs * FRowCount, start.Extra - SkipOutputs);
-    for (size_t i = StartInterval + 1u; i < FRowIntervals.size(); ++i)
+    const TTabrixRowInterval& start = FRowIntervals[startInterval];
+    if (skipOutputs <= start.Extra) addRun(start.First + skipOutputs * FRowCount, start.Extra - skipOutputs);
+    for (size_t i = startInterval + 1u; i < FRowIntervals.size(); ++i)
         addRun(FRowIntervals[i].First, FRowIntervals[i].Extra);
 
     if (!refs.Group().empty()) refs.CountLastGroup();
@@ -240,19 +240,19 @@ AnsiString TTabrixBandInfo::GetBandRangeFormula(uint16_t RowOffset, uint16_t Col
         if (refs.Groups() > kTabrixMaxFormulaGroups) return {};
         AnsiString& list = refs.List();
         if (!refs.Group().empty()) list += refs.Sep() + Call(AnsiString(kGroupMark), refs.Group());
-        if (Func == TTabrixFieldFunc::ffAvg) {
+        if (func == TTabrixFieldFunc::ffAvg) {
             const AnsiString sum = FParser->GetFuncName(TTabrixFieldFunc::ffSum);
             const AnsiString count = FParser->GetFuncName(TTabrixFieldFunc::ffCnt);
             result = Call(sum, ReplaceMarks(list, sum)) + " / " + Call(sum, ReplaceMarks(list, count));
         } else {
-            const AnsiString name = FParser->GetFuncName(Func);
+            const AnsiString name = FParser->GetFuncName(func);
             // Counts of the groups are added up.
             const AnsiString outer =
-                Func == TTabrixFieldFunc::ffCnt ? FParser->GetFuncName(TTabrixFieldFunc::ffSum) : name;
+                func == TTabrixFieldFunc::ffCnt ? FParser->GetFuncName(TTabrixFieldFunc::ffSum) : name;
             result = Call(outer, ReplaceMarks(list, name));
         }
     } else if (!refs.Group().empty()) {
-        result = Call(FParser->GetFuncName(Func), refs.Group());
+        result = Call(FParser->GetFuncName(func), refs.Group());
     }
     if (result.size() > kTabrixMaxFormulaLength) return {};
     return result;

@@ -33,16 +33,16 @@ inline constexpr size_t kTabrixMaxFormulaLength = 1023;
 
 // The spreadsheet's English name of a field function ("AVERAGE" for ffAvg),
 // empty for ffNone.
-const char* TabrixEnglishFuncName(TTabrixFieldFunc Func);
+const char* TabrixEnglishFuncName(TTabrixFieldFunc func);
 
-// The function a range formula applies over cells that show CellFunc when
-// the total is Func; ffNone when no formula over such cells is built.
-TTabrixFieldFunc TabrixCombineFuncs(TTabrixFieldFunc Func, TTabrixFieldFunc CellFunc);
+// The function a range formula applies over cells that show cellFunc when
+// the total is func; ffNone when no formula over such cells is built.
+TTabrixFieldFunc TabrixCombineFuncs(TTabrixFieldFunc func, TTabrixFieldFunc cellFunc);
 
 class TTabrixAccField {
 public:
-    // Owned by BandInfo; everything else zero or empty.
-    explicit TTabrixAccField(TTabrixBandInfo* BandInfo) : FBandInfo(BandInfo) {}
+    // Owned by bandInfo; everything else zero or empty.
+    explicit TTabrixAccField(TTabrixBandInfo* bandInfo) : FBandInfo(bandInfo) {}
 
     TTabrixAccField(const TTabrixAccField&) = delete;
     TTabrixAccField& operator=(const TTabrixAccField&) = delete;
