@@ -6,9 +6,12 @@
 #include <stdio.h>
 
 #include <map>
+#include <random>
 
+#include "platform/rtl/convert.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/locale.h"
+#include "platform/spreadsheet/worksheet.h"
 #include "template/data_text.h"
 #include "tests/report/templ_fixture.h"
 
@@ -229,6 +232,43 @@ TEST(DataTextRule, WhatIsMarkedByKind) {
         UnicodeString text = c.Text;
         EXPECT_EQ(TabrixMarkDataText(text, c.Kind, FormatSettings()), c.Marked) << UnicodeToUtf8(c.Text);
         EXPECT_EQ(text, c.Marked ? u"'" + UnicodeString(c.Text) : UnicodeString(c.Text));
+    }
+}
+
+// Random texts of the characters typed input cares about, written marked
+// as needed: the cell then holds the text itself, or a number whose text is
+// exactly the given one.
+TEST(DataTextRule, AMarkedTextAlwaysKeepsItsValue) {
+    for (const char* locale : {"C", "de_DE.UTF-8"}) {
+        TFormatSettings settings = TFormatSettings::FromLocale(locale);
+        if (std::string(locale) != "C") {
+            settings.DecimalSeparator = ',';
+            settings.ThousandSeparator = '.';
+            settings.ListSeparator = ';';
+        }
+        TFormatSettingsScope scope(settings);
+        TExcelApplication app = TExcelApplication::Create();
+        TExcelWorksheet sheet = app.Workbooks().Add().Worksheets().Item(1);
+        std::mt19937 random(20261208);
+        const std::string alphabet = "0123456789+-=@'.,:/%E() TRUEfalse$x";
+        for (int i = 0; i < 3000; ++i) {
+            std::string text;
+            const int length = 1 + static_cast<int>(random() % 8);
+            for (int k = 0; k < length; ++k) text += alphabet[random() % alphabet.size()];
+            UnicodeString typed = Utf8ToUnicode(text);
+            TabrixMarkDataText(typed, TTabrixDataKind::Text, FormatSettings());
+            ASSERT_EQ(UnicodeToUtf8(TabrixUnmarkText(typed)), text) << "the value before the mark";
+            sheet.Cells(1, 1).SetFormulaLocal(Variant(typed));
+            const xl::TCell* cell = sheet.Model().FindCell(1, 1);
+            ASSERT_NE(cell, nullptr) << text;
+            if (cell->Kind == xl::TCellKind::String)
+                EXPECT_EQ(std::string(sheet.Model().StringOf(*cell)), text) << locale;
+            else if (cell->Kind == xl::TCellKind::Number)
+                EXPECT_EQ(FloatToStr(cell->Number, FormatSettings()), text) << locale;
+            else
+                ADD_FAILURE() << "\"" << text << "\" became a cell of kind " << static_cast<int>(cell->Kind);
+        }
+        app.Quit();
     }
 }
 
