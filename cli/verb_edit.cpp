@@ -75,8 +75,8 @@ void EditTemplate(const TEditOptions& o) {
         guard.Release();
         std::printf(
             "The spreadsheet program ended at once; if it still edits %s, store the template afterwards with:\n"
-            "  tabrix template store %s --from %s\n",
-            copy.c_str(), o.Form.c_str(), copy.c_str());
+            "  tabrix template store %s --report %s --from %s\n",
+            copy.c_str(), o.Form.c_str(), report.Name().c_str(), copy.c_str());
         return;
     }
     std::printf("The template was not changed; %s stays as it was\n", o.Form.c_str());

@@ -182,7 +182,7 @@ class EditCommand : public CommandLine {
 protected:
     void SetUp() override {
         CommandLine::SetUp();
-        TRun store = Tabrix("template store example/sales.tfm --from example/sales.xlsx");
+        TRun store = Tabrix("template store example/sales.tfm --report Report --from example/sales.xlsx");
         ASSERT_EQ(store.Status, 0) << store.Output;
         Form = Example + "sales.tfm";
     }
@@ -192,7 +192,7 @@ protected:
         WriteFileBytes(script, "#!/bin/sh\necho \"$1\" > '" + Folder + "viewed'\n" + body + "\n");
         ::chmod(script.c_str(), 0755);
         return Shell("TABRIX_VIEWER='" + script + "' TMPDIR='" + TempDir + "' '" + TABRIX_EXE +
-                     "' edit example/sales.tfm");
+                     "' edit example/sales.tfm --report Report");
     }
     std::string Viewed() { return Trim(ReadFileBytes(Folder + "viewed")); }
     static ino_t Inode(const std::string& file) {
@@ -225,7 +225,7 @@ TEST_F(EditCommand, AChangedWorkbookIsStoredBackAndTheFormStillReadsAndRuns) {
     std::sort(left.begin(), left.end());
     EXPECT_EQ(left, (Lines{"sales.db", "sales.tfm", "sales.xlsx"})) << "nothing half-written beside the form";
 
-    TRun extract = Tabrix("template extract example/sales.tfm -o edited.xlsx");
+    TRun extract = Tabrix("template extract example/sales.tfm --report Report -o edited.xlsx");
     ASSERT_EQ(extract.Status, 0) << extract.Output;
     EXPECT_NE(ReadWithOpenpyxl(Folder + "edited.xlsx").find("Notes: edited in the program"), std::string::npos);
     TRun run = Tabrix("run example/sales.tfm -o report.xlsx");
@@ -245,7 +245,8 @@ TEST_F(EditCommand, AnUnchangedWorkbookLeavesTheFormAlone) {
     TRun quick = Edit("");
     ASSERT_EQ(quick.Status, 0) << quick.Output;
     EXPECT_EQ(ReadFileBytes(Form), before);
-    EXPECT_NE(quick.Output.find("tabrix template store example/sales.tfm --from " + Viewed()), std::string::npos)
+    EXPECT_NE(quick.Output.find("tabrix template store example/sales.tfm --report Report --from " + Viewed()),
+              std::string::npos)
         << quick.Output;
     EXPECT_TRUE(FileExists(Viewed()));
 }
@@ -271,7 +272,7 @@ TEST_F(EditCommand, ATemplateFileIsOpenedItselfAndTheFormIsNotWritten) {
 TEST_F(EditCommand, AProgramThatCannotStartIsAnError) {
     std::string before = ReadFileBytes(Form);
     TRun edit = Shell("TABRIX_VIEWER='" + Folder + "no-such-program' TMPDIR='" + TempDir + "' '" + TABRIX_EXE +
-                      "' edit example/sales.tfm");
+                      "' edit example/sales.tfm --report Report");
     EXPECT_NE(edit.Status, 0);
     EXPECT_NE(edit.Output.find("Cannot start the viewer"), std::string::npos) << edit.Output;
     EXPECT_EQ(ReadFileBytes(Form), before);
