@@ -6,7 +6,6 @@
 #include "cells/tabrix_error.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
-#include "platform/ui/msgbox.h"
 
 namespace tabrix {
 
@@ -147,13 +146,7 @@ std::string TTabrixBands::GetNamePath() const {
 
 ITabrixBandsDataSource* TTabrixBands::DataSource() const { return dynamic_cast<ITabrixBandsDataSource*>(FOwner); }
 
-void TTabrixBands::RaiseError(const AnsiString& Message) const {
-    if (FOwner && FOwner->HasState(csDesigning)) {
-        ShowErrorBox(Message);
-        return;
-    }
-    throw ETabrixError(Message);
-}
+void TTabrixBands::RaiseError(const AnsiString& Message) const { TabrixRaiseError(FOwner, Message); }
 
 void TTabrixBands::Assign(const TPersistent* Source) {
     auto* src = dynamic_cast<const TTabrixBands*>(Source);
