@@ -162,27 +162,27 @@ bool AppendRenewedLineRange(std::u16string_view first, std::u16string_view last,
 
 }  // namespace
 
-UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffset, int ColOffset, char Sign) {
-    const char16_t sign = static_cast<unsigned char>(Sign);
+UnicodeString TabrixRenewCellReferences(std::u16string_view formula, int rowOffset, int colOffset, char fieldSign) {
+    const char16_t sign = static_cast<unsigned char>(fieldSign);
     const size_t body =
-        (RowOffset == 0 && ColOffset == 0) ? std::u16string_view::npos : FormulaBodyStart(Formula, sign);
-    if (body == std::u16string_view::npos) return UnicodeString(Formula);
+        (rowOffset == 0 && colOffset == 0) ? std::u16string_view::npos : FormulaBodyStart(formula, sign);
+    if (body == std::u16string_view::npos) return UnicodeString(formula);
     // A sign that is itself a name, quote or bracket character cannot mark a
     // field reference apart from the formula's own syntax.
     const bool signMarksFields = !IsNameChar(sign) && sign != u'"' && sign != u'\'' && sign != u'[' && sign != u']';
 
     UnicodeString out;
-    out.reserve(Formula.size() + 8);
-    out.append(Formula.substr(0, body));
-    const size_t n = Formula.size();
+    out.reserve(formula.size() + 8);
+    out.append(formula.substr(0, body));
+    const size_t n = formula.size();
     size_t nameStart = std::u16string_view::npos;
     bool nameForeign = false;
     auto finishName = [&](size_t end) {
         if (nameStart == std::u16string_view::npos) return;
-        const std::u16string_view name = Formula.substr(nameStart, end - nameStart);
+        const std::u16string_view name = formula.substr(nameStart, end - nameStart);
         if (nameForeign)
             out += name;
-        else if (!AppendMovedReference(name, RowOffset, ColOffset, out))
+        else if (!AppendMovedReference(name, rowOffset, colOffset, out))
             out += name;
         nameStart = std::u16string_view::npos;
         nameForeign = false;
@@ -190,14 +190,14 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
 
     size_t i = body;
     while (i < n) {
-        const char16_t c = Formula[i];
+        const char16_t c = formula[i];
         if (c == u'"' || c == u'\'') {
             // A string constant, or a sheet name in apostrophes: copied
             // through its closing quote (a doubled quote reopens it at once).
             finishName(i);
-            const size_t close = Formula.find(c, i + 1);
+            const size_t close = formula.find(c, i + 1);
             const size_t stop = close == std::u16string_view::npos ? n : close + 1;
-            out += Formula.substr(i, stop - i);
+            out += formula.substr(i, stop - i);
             i = stop;
             continue;
         }
@@ -206,12 +206,12 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             finishName(i);
             size_t k = i + 1;
             for (int depth = 1; k < n && depth > 0; ++k) {
-                if (Formula[k] == u'[')
+                if (formula[k] == u'[')
                     ++depth;
-                else if (Formula[k] == u']')
+                else if (formula[k] == u']')
                     --depth;
             }
-            out += Formula.substr(i, k - i);
+            out += formula.substr(i, k - i);
             i = k;
             continue;
         }
@@ -220,16 +220,16 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             // sign); the field's name is data, not a reference.
             finishName(i);
             size_t k = i;
-            while (k < n && Formula[k] == sign) ++k;
+            while (k < n && formula[k] == sign) ++k;
             const bool field = (k - i) % 2 == 1;
             size_t end = k;
-            if (field && k < n && field_syntax::IsQuote(Formula[k])) {
-                const size_t close = Formula.find(Formula[k], k + 1);
+            if (field && k < n && field_syntax::IsQuote(formula[k])) {
+                const size_t close = formula.find(formula[k], k + 1);
                 end = close == std::u16string_view::npos ? n : close + 1;
             } else if (field) {
-                end = field_syntax::NameEnd(Formula, k);
+                end = field_syntax::NameEnd(formula, k);
             }
-            out += Formula.substr(i, end - i);
+            out += formula.substr(i, end - i);
             i = end;
             continue;
         }
@@ -241,10 +241,10 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
         }
         if (c == u':' && nameStart != std::u16string_view::npos && !nameForeign) {
             size_t j = i + 1;
-            while (j < n && IsNameChar(Formula[j])) ++j;
-            if (j > i + 1 && (j == n || !IsForeign(Formula[j])) &&
-                AppendRenewedLineRange(Formula.substr(nameStart, i - nameStart), Formula.substr(i + 1, j - i - 1),
-                                       RowOffset, ColOffset, out)) {
+            while (j < n && IsNameChar(formula[j])) ++j;
+            if (j > i + 1 && (j == n || !IsForeign(formula[j])) &&
+                AppendRenewedLineRange(formula.substr(nameStart, i - nameStart), formula.substr(i + 1, j - i - 1),
+                                       rowOffset, colOffset, out)) {
                 nameStart = std::u16string_view::npos;
                 i = j;
                 continue;
