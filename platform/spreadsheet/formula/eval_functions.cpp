@@ -517,7 +517,7 @@ TValue SingleIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
     TConditional acc;
     ForEachMatch(e, {range}, {criterion}, &values,
                  [&](int dr, int dc) { acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc)); });
-    if (kind == TIfKind::Average) return acc.Count ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
+    if (kind == TIfKind::Average) return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
     return NumResult(acc.Sum);
 }
 TValue SumIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Sum); }
@@ -557,7 +557,7 @@ TValue MultiIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
         case TIfKind::Sum:
             return NumResult(acc.Sum);
         case TIfKind::Average:
-            return acc.Count ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
+            return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
         case TIfKind::Min:
             return TValue::Num(acc.Any ? acc.Min : 0);
         case TIfKind::Max:
@@ -1347,7 +1347,7 @@ TValue TimePart(TEvaluator& e, const TFormulaNode& call, int which) {
     if (!Num(e, call, 0, s, err)) return err;
     if (s < 0) return TValue::Err(kNum);
     const long secs = std::lround((s - std::floor(s)) * 86400) % 86400;
-    return TValue::Num(which == 0 ? secs / 3600 : which == 1 ? (secs / 60) % 60 : secs % 60);
+    return TValue::Num(static_cast<double>(which == 0 ? secs / 3600 : which == 1 ? (secs / 60) % 60 : secs % 60));
 }
 TValue Hour(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 0); }
 TValue Minute(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 1); }
