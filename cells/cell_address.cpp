@@ -18,7 +18,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 }  // namespace
 
 AnsiString TabrixGetRange(int row, int column) {
-    if (column < 1 || column > cells_detail::kMaxAddressColumn) throw ETabrixError(Format(SWrongColumn, {column}));
+    if (column < 1 || column > kMaxAddressColumn) throw ETabrixError(Format(SWrongColumn, {column}));
     AnsiString result;
     cells_detail::AppendColumnLetters(column, result);
     char digits[16];

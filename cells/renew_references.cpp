@@ -4,13 +4,11 @@
 
 #include "cells/column_letters.h"
 #include "cells/field_syntax.h"
+#include "cells/report_limits.h"
 
 namespace tabrix {
 
 namespace {
-
-constexpr int kMaxRow = 65535;
-constexpr int kMaxColumn = 256;  // IV
 
 constexpr bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 constexpr bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
@@ -56,18 +54,18 @@ bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset
     size_t digits = name.size();
     while (digits > 0 && IsDigit(name[digits - 1])) --digits;
     if (digits == 0 || digits == name.size()) return false;
-    // Row value with leading zeros skipped; anything past 65535 (including
+    // Row value with leading zeros skipped; anything past kReportMaxRow (including
     // values too long for any integer) is no row of the sheet.
     int64_t row = 0;
     for (size_t k = digits; k < name.size(); ++k) {
         row = row * 10 + (name[k] - u'0');
-        if (row > kMaxRow) return false;
+        if (row > kReportMaxRow) return false;
     }
     const size_t p = digits - 1;  // last character that is not a digit
     const bool rowAbsolute = name[p] == u'$';
     if (!rowAbsolute) {
         row += rowOffset;
-        if (row < 1 || row > kMaxRow) return false;
+        if (row < 1 || row > kReportMaxRow) return false;
     }
     const std::u16string_view colPart = name.substr(0, rowAbsolute ? p : p + 1);
     if (colPart.empty()) return false;
@@ -76,10 +74,10 @@ bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset
     const std::u16string_view letters = colPart.substr(colAbsolute ? 1 : 0);
     if (letters.empty() || letters.size() > 2) return false;
     int64_t col = ColumnOf(letters);
-    if (col < 1 || col > kMaxColumn) return false;
+    if (col < 1 || col > kReportMaxColumn) return false;
     if (!colAbsolute) {
         col += colOffset;
-        if (col < 1 || col > kMaxColumn) return false;
+        if (col < 1 || col > kReportMaxColumn) return false;
     }
 
     if (colAbsolute)
@@ -110,14 +108,14 @@ TLineRef ParseLine(std::u16string_view s) {
     if (rest.empty()) return ref;
     if (IsLetter(rest[0])) {
         const int col = rest.size() <= 2 ? ColumnOf(rest) : 0;
-        if (col >= 1 && col <= kMaxColumn) ref = {TLineKind::Column, ref.Absolute, col};
+        if (col >= 1 && col <= kReportMaxColumn) ref = {TLineKind::Column, ref.Absolute, col};
         return ref;
     }
     int64_t row = 0;
     for (char16_t c : rest) {
         if (!IsDigit(c)) return ref;
         row = row * 10 + (c - u'0');
-        if (row > kMaxRow) return ref;
+        if (row > kReportMaxRow) return ref;
     }
     if (row >= 1) ref = {TLineKind::Row, ref.Absolute, static_cast<int>(row)};
     return ref;
@@ -131,7 +129,7 @@ bool AppendMovedLine(std::u16string_view text, const TLineRef& ref, int offset, 
         return true;
     }
     const int64_t moved = int64_t(ref.Value) + offset;
-    if (moved < 1 || moved > (ref.Kind == TLineKind::Column ? kMaxColumn : kMaxRow)) return false;
+    if (moved < 1 || moved > (ref.Kind == TLineKind::Column ? kReportMaxColumn : kReportMaxRow)) return false;
     if (ref.Kind == TLineKind::Column)
         cells_detail::AppendColumnLetters(static_cast<int>(moved), out);
     else

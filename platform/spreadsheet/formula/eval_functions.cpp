@@ -12,6 +12,7 @@
 #include "platform/spreadsheet/formula/ascii.h"
 #include "platform/spreadsheet/formula/eval_internal.h"
 #include "platform/spreadsheet/formula/typed_input.h"
+#include "platform/spreadsheet/limits.h"
 
 namespace tabrix::xl::eval {
 
@@ -1017,7 +1018,7 @@ TValue Rept(TEvaluator& e, const TFormulaNode& call) {
     double n = 0;
     TValue err;
     if (!Str(e, call, 0, s, err) || !Num(e, call, 1, n, err)) return err;
-    if (n < 0 || n > 32767 || s.size() * std::size_t(n) > 32767) return TValue::Err(kValue);
+    if (n < 0 || n > double(kMaxCellChars) || s.size() * std::size_t(n) > kMaxCellChars) return TValue::Err(kValue);
     std::string out;
     for (int i = 0; i < int(n); ++i) out += s;
     return TextResult(std::move(out));
@@ -1041,7 +1042,7 @@ TValue Substitute(TEvaluator& e, const TFormulaNode& call) {
         out.append(s, pos, hit - pos);
         out += (nth == 0 || seen == ToInt(nth)) ? to : from;
         pos = hit + from.size();
-        if (out.size() > 4 * 32767) return TValue::Err(kValue);
+        if (out.size() > 4 * kMaxCellChars) return TValue::Err(kValue);  // UTF-8 bytes of the longest text
     }
     out.append(s, pos, std::string::npos);
     return TextResult(std::move(out));
