@@ -5,17 +5,12 @@
 #include "cells/column_letters.h"
 #include "cells/tabrix_error.h"
 #include "messages/messages.h"
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/format.h"
 
 namespace tabrix {
 
-namespace {
-
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
+namespace {}  // namespace
 
 AnsiString TabrixGetRange(int row, int column) {
     if (column < 1 || column > kMaxAddressColumn) throw ETabrixError(Format(SWrongColumn, {column}));
@@ -30,15 +25,15 @@ AnsiString TabrixGetRange(int row, int column) {
 int TabrixGetRangeColumn(std::string_view cell) {
     std::string_view s = cell;
     if (!s.empty() && s.front() == '$') s.remove_prefix(1);
-    if (s.empty() || !IsUpperLetter(UpperAscii(s[0]))) throw ETabrixError(Format(SWrongRange, {cell}));
-    int column = UpperAscii(s[0]) - 'A' + 1;
-    if (s.size() > 1 && IsUpperLetter(UpperAscii(s[1]))) column = column * 26 + (UpperAscii(s[1]) - 'A' + 1);
+    if (s.empty() || !ascii::IsUpperLetter(ascii::Upper(s[0]))) throw ETabrixError(Format(SWrongRange, {cell}));
+    int column = ascii::Upper(s[0]) - 'A' + 1;
+    if (s.size() > 1 && ascii::IsUpperLetter(ascii::Upper(s[1]))) column = column * 26 + (ascii::Upper(s[1]) - 'A' + 1);
     return column;
 }
 
 int TabrixGetRangeRow(std::string_view cell) {
     size_t first = 0;
-    while (first < cell.size() && !IsDigit(cell[first])) ++first;
+    while (first < cell.size() && !ascii::IsDigit(cell[first])) ++first;
     if (first == cell.size()) throw ETabrixError(Format(SRowNotDefined, {cell}));
     // Plain decimal digits to the end: no sign, no hex, no blanks.
     int row = 0;

@@ -5,15 +5,13 @@
 #include "cells/column_letters.h"
 #include "cells/field_syntax.h"
 #include "cells/report_limits.h"
+#include "platform/rtl/ascii.h"
 
 namespace tabrix {
 
 namespace {
 
-constexpr bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-constexpr bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-constexpr char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; }
-constexpr bool IsNameChar(char16_t c) { return c == u'$' || IsDigit(c) || IsLetter(c); }
+constexpr bool IsNameChar(char16_t c) { return c == u'$' || ascii::IsDigit(c) || ascii::IsLetter(c); }
 // Letters of other scripts belong to the name they touch: the spreadsheet
 // reads "ÄA1" as one defined name, so such a name is never a reference.
 constexpr bool IsForeign(char16_t c) { return c >= 0x80; }
@@ -34,8 +32,8 @@ size_t FormulaBodyStart(std::u16string_view formula, char16_t sign) {
 int ColumnOf(std::u16string_view letters) {
     int col = 0;
     for (char16_t c : letters) {
-        if (!IsLetter(c)) return 0;
-        col = col * 26 + (Upper(c) - u'A' + 1);
+        if (!ascii::IsLetter(c)) return 0;
+        col = col * 26 + (ascii::Upper(c) - u'A' + 1);
     }
     return col;
 }
@@ -52,7 +50,7 @@ void AppendRow(int row, UnicodeString& out) {
 // `name` holds ASCII name characters.
 bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset, UnicodeString& out) {
     size_t digits = name.size();
-    while (digits > 0 && IsDigit(name[digits - 1])) --digits;
+    while (digits > 0 && ascii::IsDigit(name[digits - 1])) --digits;
     if (digits == 0 || digits == name.size()) return false;
     // Row value with leading zeros skipped; anything past kReportMaxRow (including
     // values too long for any integer) is no row of the sheet.
@@ -106,14 +104,14 @@ TLineRef ParseLine(std::u16string_view s) {
     ref.Absolute = !s.empty() && s[0] == u'$';
     const std::u16string_view rest = s.substr(ref.Absolute ? 1 : 0);
     if (rest.empty()) return ref;
-    if (IsLetter(rest[0])) {
+    if (ascii::IsLetter(rest[0])) {
         const int col = rest.size() <= 2 ? ColumnOf(rest) : 0;
         if (col >= 1 && col <= kReportMaxColumn) ref = {TLineKind::Column, ref.Absolute, col};
         return ref;
     }
     int64_t row = 0;
     for (char16_t c : rest) {
-        if (!IsDigit(c)) return ref;
+        if (!ascii::IsDigit(c)) return ref;
         row = row * 10 + (c - u'0');
         if (row > kReportMaxRow) return ref;
     }

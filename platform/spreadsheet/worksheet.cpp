@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/rtl/ascii.h"
 #include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/workbook.h"
 
@@ -27,13 +28,6 @@ auto CellLess = [](const TCell& c, int column) { return c.Column < column; };
 double LineHeight(double fontSize) {
     double h = fontSize * 1.31 + 0.6;
     return std::round(h / 0.75) * 0.75;
-}
-
-size_t CodePoints(std::string_view s) {
-    size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
 }
 
 }  // namespace
@@ -218,7 +212,7 @@ void TWorksheet::SetFormula(int row, int column, std::string_view englishText) {
 }
 
 void TWorksheet::SetFormula(int row, int column, TCellFormula formula) {
-    if (CodePoints(formula.Text) > kMaxFormulaChars)
+    if (ascii::CharCount(formula.Text) > kMaxFormulaChars)
         ThrowAt(row, column, fmt::format("a formula holds at most {} characters", kMaxFormulaChars));
     TCell& c = Slot(row, column);
     ReleaseFormula(c, row);
@@ -357,7 +351,8 @@ void TWorksheet::AutoFitRow(int row) {
                 while (true) {
                     size_t nl = text.find('\n', start);
                     std::string_view para = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-                    lines += std::max(1, static_cast<int>(std::ceil(static_cast<double>(CodePoints(para)) / perLine)));
+                    lines +=
+                        std::max(1, static_cast<int>(std::ceil(static_cast<double>(ascii::CharCount(para)) / perLine)));
                     if (nl == std::string_view::npos) break;
                     start = nl + 1;
                 }

@@ -7,9 +7,9 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/strings.h"
-#include "platform/spreadsheet/formula/ascii.h"
 #include "platform/spreadsheet/formula/eval_internal.h"
 #include "platform/spreadsheet/formula/typed_input.h"
 #include "platform/spreadsheet/limits.h"

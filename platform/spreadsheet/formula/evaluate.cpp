@@ -2,7 +2,7 @@
 // conversions between values as the spreadsheet makes them.
 
 #include "platform/spreadsheet/formula/evaluate.h"
-#include "platform/spreadsheet/formula/ascii.h"
+#include "platform/rtl/ascii.h"
 
 #include <charconv>
 #include <cmath>

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <string>
 
-#include "platform/spreadsheet/formula/ascii.h"
+#include "platform/rtl/ascii.h"
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/functions.h"
 #include "platform/spreadsheet/limits.h"

@@ -42,8 +42,9 @@ TEST(EngineLimits, RowHeightUpToTheLimit) {
     TWorksheet& sheet = book->Sheet(0);
     sheet.SetRowHeight(3, kMaxRowHeightPoints);
     EXPECT_DOUBLE_EQ(sheet.RowHeight(3), 409);
-    EXPECT_NE(testing::RaisedMessage([&] { sheet.SetRowHeight(4, kMaxRowHeightPoints + 0.25); })
-                  .find("between 0 and 409 points"),
+    EXPECT_NE(testing::RaisedMessage([&] {
+                  sheet.SetRowHeight(4, kMaxRowHeightPoints + 0.25);
+              }).find("between 0 and 409 points"),
               std::string::npos);
 }
 
@@ -54,9 +55,9 @@ TEST(EngineLimits, NestingUpToTheLimit) {
     const int deepest = (kMaxFormulaNesting - 1) / 2;
     const TFormulaDialect en = TFormulaDialect::English();
     EXPECT_EQ(testing::RaisedMessage<EFormulaError>([&] { ParseFormula(nested(deepest), en); }), "no error");
-    EXPECT_NE(testing::RaisedMessage<EFormulaError>([&] { ParseFormula(nested(deepest + 1), en); })
-                  .find("nested too deeply"),
-              std::string::npos);
+    EXPECT_NE(
+        testing::RaisedMessage<EFormulaError>([&] { ParseFormula(nested(deepest + 1), en); }).find("nested too deeply"),
+        std::string::npos);
 }
 
 }  // namespace
