@@ -18,6 +18,7 @@ fuzz: build
 # numbers, so that CTest's summary closes the run.
 check:
 	scripts/check-format
+	scripts/check-layers
 
 format:
 	scripts/check-format --fix

@@ -42,14 +42,14 @@ const TClassInfo& TTabrixBand::StaticClassInfo() {
     return info;
 }
 
-TTabrixBand::TTabrixBand(TTabrixBands* Bands, TTabrixBandType BandType) : FBandType(BandType) { SetBands(Bands); }
+TTabrixBand::TTabrixBand(TTabrixBands* bands, TTabrixBandType bandType) : FBandType(bandType) { SetBands(bands); }
 
 TTabrixBand::~TTabrixBand() { TTabrixBand::SetBands(nullptr); }
 
-void TTabrixBand::SetBands(TTabrixBands* Value) {
-    if (Value == FBands) return;
+void TTabrixBand::SetBands(TTabrixBands* value) {
+    if (value == FBands) return;
     if (FBands) FBands->RemoveItem(this);
-    if (Value) Value->InsertItem(this);
+    if (value) value->InsertItem(this);
 }
 
 bool TTabrixBand::RangeIsBlank() const { return Trim(FRange).empty(); }
@@ -66,23 +66,23 @@ int TTabrixBand::GetIndex() const {
     return -1;
 }
 
-void TTabrixBand::CompareTypes(const TTabrixBand& Other, int& Result) const {
-    if (FBandType > Other.FBandType)
-        Result = 1;
-    else if (FBandType < Other.FBandType)
-        Result = -1;
+void TTabrixBand::CompareTypes(const TTabrixBand& other, int& result) const {
+    if (FBandType > other.FBandType)
+        result = 1;
+    else if (FBandType < other.FBandType)
+        result = -1;
     else
-        Result = 0;
+        result = 0;
 }
 
-int TTabrixBand::Compare(const TTabrixBand& Other) const {
+int TTabrixBand::Compare(const TTabrixBand& other) const {
     int result;
-    CompareTypes(Other, result);
+    CompareTypes(other, result);
     return result;
 }
 
-bool TTabrixBand::IsEqual(const TTabrixBand& Other) const {
-    return FBandType == Other.FBandType && FRange == Other.FRange;
+bool TTabrixBand::IsEqual(const TTabrixBand& other) const {
+    return FBandType == other.FBandType && FRange == other.FRange;
 }
 
 AnsiString TTabrixBand::GetDisplayName() const { return TabrixBandTypeName(FBandType); }
@@ -94,20 +94,20 @@ std::string TTabrixBand::GetNamePath() const {
     return ClassName();
 }
 
-void TTabrixBand::ReadBandType(TReader& Reader) { FBandType = static_cast<TTabrixBandType>(Reader.ReadInteger32()); }
-void TTabrixBand::WriteBandType(TWriter& Writer) { Writer.WriteInteger(FBandType); }
+void TTabrixBand::ReadBandType(TReader& reader) { FBandType = static_cast<TTabrixBandType>(reader.ReadInteger32()); }
+void TTabrixBand::WriteBandType(TWriter& writer) { writer.WriteInteger(FBandType); }
 
-void TTabrixBand::DefineProperties(TFiler& Filer) {
-    Filer.DefineProperty(
+void TTabrixBand::DefineProperties(TFiler& filer) {
+    filer.DefineProperty(
         "BandType", [this](TReader& r) { ReadBandType(r); }, [this](TWriter& w) { WriteBandType(w); }, true);
 }
 
-void TTabrixBand::Assign(const TPersistent* Source) {
-    if (auto* src = dynamic_cast<const TTabrixBand*>(Source)) {
+void TTabrixBand::Assign(const TPersistent* source) {
+    if (auto* src = dynamic_cast<const TTabrixBand*>(source)) {
         FRange = src->FRange;
         return;
     }
-    TPersistent::Assign(Source);
+    TPersistent::Assign(source);
 }
 
 // ---- TTabrixGroupBand
@@ -117,7 +117,7 @@ const TClassInfo& TTabrixGroupBand::StaticClassInfo() {
     return info;
 }
 
-TTabrixGroupBand::TTabrixGroupBand(TTabrixBands* Bands, TTabrixBandType BandType) : TTabrixBand(Bands, BandType) {
+TTabrixGroupBand::TTabrixGroupBand(TTabrixBands* bands, TTabrixBandType bandType) : TTabrixBand(bands, bandType) {
     FGroupID = GetNextGroupId();
 }
 
@@ -131,36 +131,36 @@ int TTabrixGroupBand::GetNextGroupId() const {
     return v;
 }
 
-int TTabrixGroupBand::Compare(const TTabrixBand& Other) const {
+int TTabrixGroupBand::Compare(const TTabrixBand& other) const {
     int result;
-    CompareTypes(Other, result);
+    CompareTypes(other, result);
     if (result != 0) return result;
-    auto* other = dynamic_cast<const TTabrixGroupBand*>(&Other);
-    if (!other) return 0;
-    if (other->FGroupID < FGroupID) return 1;
-    if (other->FGroupID > FGroupID) return -1;
+    auto* same = dynamic_cast<const TTabrixGroupBand*>(&other);
+    if (!same) return 0;
+    if (same->FGroupID < FGroupID) return 1;
+    if (same->FGroupID > FGroupID) return -1;
     return 0;
 }
 
-bool TTabrixGroupBand::IsEqual(const TTabrixBand& Other) const {
-    auto* other = dynamic_cast<const TTabrixGroupBand*>(&Other);
-    return other && TTabrixBand::IsEqual(Other) && FGroupID == other->FGroupID;
+bool TTabrixGroupBand::IsEqual(const TTabrixBand& other) const {
+    auto* same = dynamic_cast<const TTabrixGroupBand*>(&other);
+    return same && TTabrixBand::IsEqual(other) && FGroupID == same->FGroupID;
 }
 
 AnsiString TTabrixGroupBand::GetDisplayName() const { return TTabrixBand::GetDisplayName() + IntToStr(FGroupID); }
 
-void TTabrixGroupBand::ReadGroupID(TReader& Reader) { FGroupID = Reader.ReadInteger32(); }
-void TTabrixGroupBand::WriteGroupID(TWriter& Writer) { Writer.WriteInteger(FGroupID); }
+void TTabrixGroupBand::ReadGroupID(TReader& reader) { FGroupID = reader.ReadInteger32(); }
+void TTabrixGroupBand::WriteGroupID(TWriter& writer) { writer.WriteInteger(FGroupID); }
 
-void TTabrixGroupBand::DefineProperties(TFiler& Filer) {
-    TTabrixBand::DefineProperties(Filer);
-    Filer.DefineProperty(
+void TTabrixGroupBand::DefineProperties(TFiler& filer) {
+    TTabrixBand::DefineProperties(filer);
+    filer.DefineProperty(
         "GroupID", [this](TReader& r) { ReadGroupID(r); }, [this](TWriter& w) { WriteGroupID(w); }, true);
 }
 
-void TTabrixGroupBand::Assign(const TPersistent* Source) {
-    TTabrixBand::Assign(Source);
-    if (auto* src = dynamic_cast<const TTabrixGroupBand*>(Source)) FGroupID = src->FGroupID;
+void TTabrixGroupBand::Assign(const TPersistent* source) {
+    TTabrixBand::Assign(source);
+    if (auto* src = dynamic_cast<const TTabrixGroupBand*>(source)) FGroupID = src->FGroupID;
 }
 
 // ---- TTabrixGroupHeaderBand
@@ -177,27 +177,27 @@ const TClassInfo& TTabrixGroupHeaderBand::StaticClassInfo() {
     return info;
 }
 
-TTabrixGroupHeaderBand::TTabrixGroupHeaderBand(TTabrixBands* Bands) : TTabrixGroupBand(Bands, tbxbtGroupHeader) {}
+TTabrixGroupHeaderBand::TTabrixGroupHeaderBand(TTabrixBands* bands) : TTabrixGroupBand(bands, tbxbtGroupHeader) {}
 
 // Leaves the collection while still a header, so that its footer is unlinked.
 TTabrixGroupHeaderBand::~TTabrixGroupHeaderBand() { TTabrixBand::SetBands(nullptr); }
 
-void TTabrixGroupHeaderBand::SetFooter(TTabrixGroupFooterBand* Value) {
-    if (!Bands() || (Value && Value->Bands() != Bands())) {
-        const TTabrixBands* reporter = Bands() ? Bands() : (Value ? Value->Bands() : nullptr);
+void TTabrixGroupHeaderBand::SetFooter(TTabrixGroupFooterBand* value) {
+    if (!Bands() || (value && value->Bands() != Bands())) {
+        const TTabrixBands* reporter = Bands() ? Bands() : (value ? value->Bands() : nullptr);
         if (reporter) reporter->RaiseError(SFooterInOtherBands);
         return;
     }
     TTabrixGroupFooterBand* old = FFooter;
-    FFooter = Value;
+    FFooter = value;
     if (old) Bands()->RearrangeItem(old);
-    if (Value) Bands()->RearrangeItem(Value);
+    if (value) Bands()->RearrangeItem(value);
 }
 
 AnsiString TTabrixGroupHeaderBand::GetFooterBand() const { return FFooter ? FooterName(*FFooter) : AnsiString(); }
 
-void TTabrixGroupHeaderBand::SetFooterBand(const AnsiString& Value) {
-    AnsiString name = Trim(Value);
+void TTabrixGroupHeaderBand::SetFooterBand(const AnsiString& value) {
+    AnsiString name = Trim(value);
     if (name.empty()) {
         SetFooter(nullptr);
         return;
@@ -228,18 +228,18 @@ AnsiString TTabrixGroupHeaderBand::CalcGroupExpr() {
     return result;
 }
 
-bool TTabrixGroupHeaderBand::IsEqual(const TTabrixBand& Other) const {
-    auto* other = dynamic_cast<const TTabrixGroupHeaderBand*>(&Other);
-    if (!other || !TTabrixGroupBand::IsEqual(Other)) return false;
+bool TTabrixGroupHeaderBand::IsEqual(const TTabrixBand& other) const {
+    auto* same = dynamic_cast<const TTabrixGroupHeaderBand*>(&other);
+    if (!same || !TTabrixGroupBand::IsEqual(other)) return false;
     // The handler is compared by what identifies it in a form: its method name.
-    bool sameHandler = static_cast<bool>(OnCalcExpression) == static_cast<bool>(other->OnCalcExpression) &&
-                       OnCalcExpression.MethodName == other->OnCalcExpression.MethodName;
-    return FFooter == other->FFooter && FFieldName == other->FFieldName && sameHandler;
+    bool sameHandler = static_cast<bool>(OnCalcExpression) == static_cast<bool>(same->OnCalcExpression) &&
+                       OnCalcExpression.MethodName == same->OnCalcExpression.MethodName;
+    return FFooter == same->FFooter && FFieldName == same->FFieldName && sameHandler;
 }
 
-void TTabrixGroupHeaderBand::Assign(const TPersistent* Source) {
-    TTabrixGroupBand::Assign(Source);
-    if (auto* src = dynamic_cast<const TTabrixGroupHeaderBand*>(Source)) {
+void TTabrixGroupHeaderBand::Assign(const TPersistent* source) {
+    TTabrixGroupBand::Assign(source);
+    if (auto* src = dynamic_cast<const TTabrixGroupHeaderBand*>(source)) {
         FCaseInsensitiveCompare = src->FCaseInsensitiveCompare;
         FFieldName = src->FFieldName;
         OnCalcExpression = src->OnCalcExpression;
@@ -255,7 +255,7 @@ const TClassInfo& TTabrixGroupFooterBand::StaticClassInfo() {
     return info;
 }
 
-TTabrixGroupFooterBand::TTabrixGroupFooterBand(TTabrixBands* Bands) : TTabrixGroupBand(Bands, tbxbtGroupFooter) {}
+TTabrixGroupFooterBand::TTabrixGroupFooterBand(TTabrixBands* bands) : TTabrixGroupBand(bands, tbxbtGroupFooter) {}
 
 // Leaves the collection while still a footer, so that its headers are unlinked.
 TTabrixGroupFooterBand::~TTabrixGroupFooterBand() { TTabrixBand::SetBands(nullptr); }
@@ -270,20 +270,20 @@ TTabrixGroupHeaderBand* TTabrixGroupFooterBand::GetLastHeaderBand() const {
     return result;
 }
 
-int TTabrixGroupFooterBand::Compare(const TTabrixBand& Other) const {
-    if (&Other == this) return 0;
+int TTabrixGroupFooterBand::Compare(const TTabrixBand& other) const {
+    if (&other == this) return 0;
     int result;
-    CompareTypes(Other, result);
+    CompareTypes(other, result);
     if (result != 0) return result;
-    auto* other = dynamic_cast<const TTabrixGroupFooterBand*>(&Other);
-    if (!other) return 0;
+    auto* same = dynamic_cast<const TTabrixGroupFooterBand*>(&other);
+    if (!same) return 0;
     auto ownIds = [&] {
-        if (other->GroupID() > GroupID()) return -1;
-        if (other->GroupID() < GroupID()) return 1;
+        if (same->GroupID() > GroupID()) return -1;
+        if (same->GroupID() < GroupID()) return 1;
         return 0;
     };
     TTabrixGroupHeaderBand* hS = GetLastHeaderBand();
-    TTabrixGroupHeaderBand* hO = other->GetLastHeaderBand();
+    TTabrixGroupHeaderBand* hO = same->GetLastHeaderBand();
     if (hS && hO) {
         if (hO->GroupID() < hS->GroupID()) return -1;
         if (hO->GroupID() > hS->GroupID()) return 1;

@@ -23,14 +23,14 @@ class TTabrixBand : public TPersistent {
     TABRIX_CLASS(TTabrixBand)
 public:
     // Inserts the band into Bands (when given), which then owns it.
-    TTabrixBand(TTabrixBands* Bands, TTabrixBandType BandType);
+    TTabrixBand(TTabrixBands* bands, TTabrixBandType bandType);
     ~TTabrixBand() override;
 
     TTabrixBands* Bands() const { return FBands; }
     TTabrixBandType BandType() const { return FBandType; }
     int ID() const { return FID; }
     const AnsiString& Range() const { return FRange; }
-    void SetRange(const AnsiString& Value) { FRange = Value; }
+    void SetRange(const AnsiString& value) { FRange = value; }
 
     // Rows and columns of the range's corners (1-based); 0 for a blank
     // range. A malformed range raises the cell-address errors.
@@ -45,28 +45,28 @@ public:
     // Moves the band to another collection (or none): removed from the old
     // one, which clears its links, inserted into the new one with a new ID.
     // Ownership moves with it; with none the caller owns the band.
-    virtual void SetBands(TTabrixBands* Value);
+    virtual void SetBands(TTabrixBands* value);
     // Band order: -1, 0 or 1.
-    virtual int Compare(const TTabrixBand& Other) const;
-    // Whether the band streams as Other does (inherited forms).
-    virtual bool IsEqual(const TTabrixBand& Other) const;
+    virtual int Compare(const TTabrixBand& other) const;
+    // Whether the band streams as other does (inherited forms).
+    virtual bool IsEqual(const TTabrixBand& other) const;
     virtual AnsiString GetDisplayName() const;
 
     TPersistent* GetOwner() const override;
     std::string GetNamePath() const override;
-    void DefineProperties(TFiler& Filer) override;
+    void DefineProperties(TFiler& filer) override;
     // Takes over another band's settings (Range, and for bands of the same
     // class their group settings); the footer link is the collection's
     // business (TTabrixBands::Assign).
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
 
 protected:
-    void CompareTypes(const TTabrixBand& Other, int& Result) const;
+    void CompareTypes(const TTabrixBand& other, int& result) const;
 
 private:
     friend class TTabrixBands;
-    void ReadBandType(TReader& Reader);
-    void WriteBandType(TWriter& Writer);
+    void ReadBandType(TReader& reader);
+    void WriteBandType(TWriter& writer);
 
     TTabrixBands* FBands = nullptr;
     TTabrixBandType FBandType;
@@ -77,50 +77,50 @@ private:
 class TTabrixGroupBand : public TTabrixBand {
     TABRIX_CLASS(TTabrixGroupBand)
 public:
-    TTabrixGroupBand(TTabrixBands* Bands, TTabrixBandType BandType);
+    TTabrixGroupBand(TTabrixBands* bands, TTabrixBandType bandType);
 
     int GroupID() const { return FGroupID; }
-    void SetGroupID(int Value) { FGroupID = Value; }
+    void SetGroupID(int value) { FGroupID = value; }
     // One more than the greatest GroupID of this band's type in its collection.
     int GetNextGroupId() const;
 
-    int Compare(const TTabrixBand& Other) const override;
-    bool IsEqual(const TTabrixBand& Other) const override;
+    int Compare(const TTabrixBand& other) const override;
+    bool IsEqual(const TTabrixBand& other) const override;
     AnsiString GetDisplayName() const override;
-    void DefineProperties(TFiler& Filer) override;
-    void Assign(const TPersistent* Source) override;
+    void DefineProperties(TFiler& filer) override;
+    void Assign(const TPersistent* source) override;
 
 private:
     friend class TTabrixBands;
-    void ReadGroupID(TReader& Reader);
-    void WriteGroupID(TWriter& Writer);
+    void ReadGroupID(TReader& reader);
+    void WriteGroupID(TWriter& writer);
 
     int FGroupID = 0;
 };
 
 // Asked for the group value when the header names no field.
-using TTabrixCalcExpressionEvent = TEvent<void(TTabrixBand* Sender, AnsiString& GroupValue)>;
+using TTabrixCalcExpressionEvent = TEvent<void(TTabrixBand* sender, AnsiString& groupValue)>;
 
 class TTabrixGroupHeaderBand : public TTabrixGroupBand {
     TABRIX_CLASS(TTabrixGroupHeaderBand)
 public:
-    explicit TTabrixGroupHeaderBand(TTabrixBands* Bands);
+    explicit TTabrixGroupHeaderBand(TTabrixBands* bands);
     ~TTabrixGroupHeaderBand() override;
 
     bool CaseInsensitiveCompare() const { return FCaseInsensitiveCompare; }
-    void SetCaseInsensitiveCompare(bool Value) { FCaseInsensitiveCompare = Value; }
+    void SetCaseInsensitiveCompare(bool value) { FCaseInsensitiveCompare = value; }
     const AnsiString& FieldName() const { return FFieldName; }
-    void SetFieldName(const AnsiString& Value) { FFieldName = Value; }
+    void SetFieldName(const AnsiString& value) { FFieldName = value; }
 
     TTabrixGroupFooterBand* Footer() const { return FFooter; }
     // Links a footer of the same collection (or none). A footer of another
     // collection fails with "Assigned footer band has different Bands
     // property value": raised, or shown while the report is being designed.
-    void SetFooter(TTabrixGroupFooterBand* Value);
+    void SetFooter(TTabrixGroupFooterBand* value);
     // The footer's name ("GroupFooter2"), empty when none.
     AnsiString GetFooterBand() const;
     // Links the footer of that name (trimmed, ignoring case); empty unlinks.
-    void SetFooterBand(const AnsiString& Value);
+    void SetFooterBand(const AnsiString& value);
 
     // The group value of the current record: the field's text, or what
     // OnCalcExpression gives, or "".
@@ -128,8 +128,8 @@ public:
 
     TTabrixCalcExpressionEvent OnCalcExpression;
 
-    bool IsEqual(const TTabrixBand& Other) const override;
-    void Assign(const TPersistent* Source) override;
+    bool IsEqual(const TTabrixBand& other) const override;
+    void Assign(const TPersistent* source) override;
 
 private:
     friend class TTabrixBands;
@@ -141,13 +141,13 @@ private:
 class TTabrixGroupFooterBand : public TTabrixGroupBand {
     TABRIX_CLASS(TTabrixGroupFooterBand)
 public:
-    explicit TTabrixGroupFooterBand(TTabrixBands* Bands);
+    explicit TTabrixGroupFooterBand(TTabrixBands* bands);
     ~TTabrixGroupFooterBand() override;
 
     // The last header of the collection that links this footer, or none.
     TTabrixGroupHeaderBand* GetLastHeaderBand() const;
 
-    int Compare(const TTabrixBand& Other) const override;
+    int Compare(const TTabrixBand& other) const override;
     // "GroupFooter2", with " - GH1, 3" when headers 1 and 3 link it.
     AnsiString GetDisplayName() const override;
 };

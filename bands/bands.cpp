@@ -6,7 +6,6 @@
 #include "cells/tabrix_error.h"
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/format.h"
-#include "platform/ui/msgbox.h"
 
 namespace tabrix {
 
@@ -15,97 +14,97 @@ const TClassInfo& TTabrixBands::StaticClassInfo() {
     return info;
 }
 
-TTabrixBands::TTabrixBands(TComponent* Owner) : FOwner(Owner) { DesignNotification(this, TOperation::opInsert); }
+TTabrixBands::TTabrixBands(TComponent* owner) : FOwner(owner) { DesignNotification(this, TOperation::opInsert); }
 
 TTabrixBands::~TTabrixBands() {
     Clear();
     DesignNotification(this, TOperation::opRemove);
 }
 
-void TTabrixBands::DesignNotification(TPersistent* Object, TOperation Operation) const {
+void TTabrixBands::DesignNotification(TPersistent* object, TOperation operation) const {
     if (!FOwner) return;
-    if (IDesigner* designer = FOwner->FindRootDesigner()) designer->Notification(Object, Operation);
+    if (IDesigner* designer = FOwner->FindRootDesigner()) designer->Notification(object, operation);
 }
 
-TTabrixBand* TTabrixBands::GetItem(int Index) const {
-    if (Index < 0 || Index >= GetCount()) RaiseListIndexError(Index);
-    return FList[static_cast<size_t>(Index)].get();
+TTabrixBand* TTabrixBands::GetItem(int index) const {
+    if (index < 0 || index >= GetCount()) RaiseListIndexError(index);
+    return FList[static_cast<size_t>(index)].get();
 }
 
-TTabrixBand* TTabrixBands::AddBand(TTabrixBandType BandType) {
+TTabrixBand* TTabrixBands::AddBand(TTabrixBandType bandType) {
     // The band constructors insert the band, and the list takes it over.
-    switch (BandType) {
+    switch (bandType) {
         case tbxbtGroupHeader:
             return new TTabrixGroupHeaderBand(this);
         case tbxbtGroupFooter:
             return new TTabrixGroupFooterBand(this);
         default:
-            return new TTabrixBand(this, BandType);
+            return new TTabrixBand(this, bandType);
     }
 }
 
 // Taken before unlinking: unlinking re-sorts the list.
-std::vector<TTabrixGroupHeaderBand*> TTabrixBands::HeadersOf(const TTabrixBand* Footer) const {
+std::vector<TTabrixGroupHeaderBand*> TTabrixBands::HeadersOf(const TTabrixBand* footer) const {
     std::vector<TTabrixGroupHeaderBand*> result;
     for (const auto& b : FList)
         if (b->BandType() == tbxbtGroupHeader)
-            if (auto* header = dynamic_cast<TTabrixGroupHeaderBand*>(b.get()); header && header->Footer() == Footer)
+            if (auto* header = dynamic_cast<TTabrixGroupHeaderBand*>(b.get()); header && header->Footer() == footer)
                 result.push_back(header);
     return result;
 }
 
-void TTabrixBands::InsertItem(TTabrixBand* Band) {
+void TTabrixBands::InsertItem(TTabrixBand* band) {
     auto pos =
-        std::find_if(FList.begin(), FList.end(), [Band](const auto& b) { return b->FBandType > Band->FBandType; });
-    FList.emplace(pos, Band);
-    Band->FBands = this;
-    Band->FID = FNextID++;
-    DesignNotification(Band, TOperation::opInsert);
+        std::find_if(FList.begin(), FList.end(), [band](const auto& b) { return b->FBandType > band->FBandType; });
+    FList.emplace(pos, band);
+    band->FBands = this;
+    band->FID = FNextID++;
+    DesignNotification(band, TOperation::opInsert);
 }
 
-void TTabrixBands::RemoveItem(TTabrixBand* Band) {
-    if (Band->FBandType == tbxbtGroupFooter) {
-        for (TTabrixGroupHeaderBand* header : HeadersOf(Band)) header->SetFooter(nullptr);
-    } else if (Band->FBandType == tbxbtGroupHeader) {
-        if (auto* header = dynamic_cast<TTabrixGroupHeaderBand*>(Band)) header->SetFooter(nullptr);
+void TTabrixBands::RemoveItem(TTabrixBand* band) {
+    if (band->FBandType == tbxbtGroupFooter) {
+        for (TTabrixGroupHeaderBand* header : HeadersOf(band)) header->SetFooter(nullptr);
+    } else if (band->FBandType == tbxbtGroupHeader) {
+        if (auto* header = dynamic_cast<TTabrixGroupHeaderBand*>(band)) header->SetFooter(nullptr);
     }
-    auto it = std::find_if(FList.begin(), FList.end(), [Band](const auto& b) { return b.get() == Band; });
+    auto it = std::find_if(FList.begin(), FList.end(), [band](const auto& b) { return b.get() == band; });
     if (it != FList.end()) {
         (void)it->release();  // ownership goes back to whoever removes the band
         FList.erase(it);
     }
-    Band->FBands = nullptr;
-    DesignNotification(Band, TOperation::opRemove);
+    band->FBands = nullptr;
+    DesignNotification(band, TOperation::opRemove);
 }
 
-void TTabrixBands::MoveItem(int From, int To) {
-    std::unique_ptr<TTabrixBand> band = std::move(FList[static_cast<size_t>(From)]);
-    FList.erase(FList.begin() + From);
-    FList.insert(FList.begin() + To, std::move(band));
+void TTabrixBands::MoveItem(int from, int to) {
+    std::unique_ptr<TTabrixBand> band = std::move(FList[static_cast<size_t>(from)]);
+    FList.erase(FList.begin() + from);
+    FList.insert(FList.begin() + to, std::move(band));
 }
 
-void TTabrixBands::RearrangeItem(TTabrixBand* Band) {
-    int p = Band->GetIndex();
+void TTabrixBands::RearrangeItem(TTabrixBand* band) {
+    int p = band->GetIndex();
     if (p < 0) return;
     for (int i = 0; i < p; ++i)
-        if (Band->Compare(*GetItem(i)) < 0) {
+        if (band->Compare(*GetItem(i)) < 0) {
             MoveItem(p, i);
             return;
         }
     for (int i = GetCount() - 1; i > p; --i)
-        if (Band->Compare(*GetItem(i)) > 0) {
+        if (band->Compare(*GetItem(i)) > 0) {
             MoveItem(p, i);
             return;
         }
 }
 
-void TTabrixBands::Deleting(TTabrixBand* Band) {
-    if (Band->BandType() != tbxbtGroupFooter) return;
-    for (TTabrixGroupHeaderBand* header : HeadersOf(Band)) header->SetFooter(nullptr);
+void TTabrixBands::Deleting(TTabrixBand* band) {
+    if (band->BandType() != tbxbtGroupFooter) return;
+    for (TTabrixGroupHeaderBand* header : HeadersOf(band)) header->SetFooter(nullptr);
 }
 
-void TTabrixBands::Delete(int Index) {
-    TTabrixBand* band = GetItem(Index);
+void TTabrixBands::Delete(int index) {
+    TTabrixBand* band = GetItem(index);
     Deleting(band);
     delete band;  // its destructor takes it out of the list
 }
@@ -114,21 +113,21 @@ void TTabrixBands::Clear() {
     while (!FList.empty()) delete FList.back().get();
 }
 
-TTabrixBand* TTabrixBands::FindItemID(int ID) const {
+TTabrixBand* TTabrixBands::FindItemID(int id) const {
     for (const auto& b : FList)
-        if (b->ID() == ID) return b.get();
+        if (b->ID() == id) return b.get();
     return nullptr;
 }
 
-TTabrixBand* TTabrixBands::GetNotEmptyBand(TTabrixBandType BandType) const {
+TTabrixBand* TTabrixBands::GetNotEmptyBand(TTabrixBandType bandType) const {
     for (const auto& b : FList)
-        if (b->BandType() == BandType && !b->RangeIsBlank()) return b.get();
+        if (b->BandType() == bandType && !b->RangeIsBlank()) return b.get();
     return nullptr;
 }
 
-int TTabrixBands::GetBandCount(TTabrixBandType BandType) const {
+int TTabrixBands::GetBandCount(TTabrixBandType bandType) const {
     return static_cast<int>(
-        std::count_if(FList.begin(), FList.end(), [BandType](const auto& b) { return b->BandType() == BandType; }));
+        std::count_if(FList.begin(), FList.end(), [bandType](const auto& b) { return b->BandType() == bandType; }));
 }
 
 AnsiString TTabrixBands::GetPropName() const {
@@ -147,18 +146,12 @@ std::string TTabrixBands::GetNamePath() const {
 
 ITabrixBandsDataSource* TTabrixBands::DataSource() const { return dynamic_cast<ITabrixBandsDataSource*>(FOwner); }
 
-void TTabrixBands::RaiseError(const AnsiString& Message) const {
-    if (FOwner && FOwner->HasState(csDesigning)) {
-        ShowErrorBox(Message);
-        return;
-    }
-    throw ETabrixError(Message);
-}
+void TTabrixBands::RaiseError(const AnsiString& message) const { TabrixRaiseError(FOwner, message); }
 
-void TTabrixBands::Assign(const TPersistent* Source) {
-    auto* src = dynamic_cast<const TTabrixBands*>(Source);
+void TTabrixBands::Assign(const TPersistent* source) {
+    auto* src = dynamic_cast<const TTabrixBands*>(source);
     if (!src) {
-        TPersistent::Assign(Source);
+        TPersistent::Assign(source);
         return;
     }
     if (src == this) return;
@@ -177,10 +170,10 @@ void TTabrixBands::Assign(const TPersistent* Source) {
     }
 }
 
-void TTabrixBands::LoadBandsInfo(bool IncludeEmptyHeaders, std::vector<TTabrixBand*>& Headers,
+void TTabrixBands::LoadBandsInfo(bool includeEmptyHeaders, std::vector<TTabrixBand*>& Headers,
                                  std::vector<TTabrixBand*>& Footers, std::vector<int>& HeaderRowCounts,
-                                 std::vector<int>& FooterRowCounts, AnsiString& RightColumn,
-                                 AnsiString& WidestColumns) const {
+                                 std::vector<int>& FooterRowCounts, AnsiString& rightColumn,
+                                 AnsiString& widestColumns) const {
     Headers.clear();
     Footers.clear();
     HeaderRowCounts.clear();
@@ -213,7 +206,7 @@ void TTabrixBands::LoadBandsInfo(bool IncludeEmptyHeaders, std::vector<TTabrixBa
         if (!header) continue;
         TTabrixBand* h = header->RangeIsBlank() ? nullptr : header;
         TTabrixBand* f = header->Footer() && !header->Footer()->RangeIsBlank() ? header->Footer() : nullptr;
-        if (f && IncludeEmptyHeaders) h = header;
+        if (f && includeEmptyHeaders) h = header;
         addPair(h, f);
     }
     auto letters = [](int column) {
@@ -221,8 +214,8 @@ void TTabrixBands::LoadBandsInfo(bool IncludeEmptyHeaders, std::vector<TTabrixBa
         cell.pop_back();  // the row digit
         return cell;
     };
-    RightColumn = letters(r);
-    WidestColumns = letters(w);
+    rightColumn = letters(r);
+    widestColumns = letters(w);
     addPair(GetNotEmptyBand(tbxbtMasterData), nullptr);
     addPair(GetNotEmptyBand(tbxbtDetailHeader), GetNotEmptyBand(tbxbtDetailFooter));
     addPair(GetNotEmptyBand(tbxbtDetailData), nullptr);

@@ -8,37 +8,37 @@
 
 namespace tabrix {
 
-bool TTabrixBands::HasDataAgainst(const TPersistent* Ancestor) const {
-    auto* ancestor = dynamic_cast<const TTabrixBands*>(Ancestor);
-    if (!ancestor) return GetCount() > 0;
-    if (ancestor->GetCount() != GetCount()) return true;
+bool TTabrixBands::HasDataAgainst(const TPersistent* ancestor) const {
+    auto* bands = dynamic_cast<const TTabrixBands*>(ancestor);
+    if (!bands) return GetCount() > 0;
+    if (bands->GetCount() != GetCount()) return true;
     for (int i = 0; i < GetCount(); ++i)
-        if (!GetItem(i)->IsEqual(*ancestor->GetItem(i))) return true;
+        if (!GetItem(i)->IsEqual(*bands->GetItem(i))) return true;
     return false;
 }
 
-void TTabrixBands::DefineProperties(TFiler& Filer) {
-    bool hasData = HasDataAgainst(Filer.Ancestor());
-    Filer.DefineProperty(
+void TTabrixBands::DefineProperties(TFiler& filer) {
+    bool hasData = HasDataAgainst(filer.Ancestor());
+    filer.DefineProperty(
         "BandCount", [this](TReader& r) { ReadBandCount(r); }, [this](TWriter& w) { WriteBandCount(w); }, hasData);
-    Filer.DefineProperty(
+    filer.DefineProperty(
         "GroupHeaderBandCount", [this](TReader& r) { ReadGroupHeaderBandCount(r); },
         [this](TWriter& w) { WriteGroupHeaderBandCount(w); }, hasData && GetBandCount(tbxbtGroupHeader) > 0);
-    Filer.DefineProperty(
+    filer.DefineProperty(
         "GroupFooterBandCount", [this](TReader& r) { ReadGroupFooterBandCount(r); },
         [this](TWriter& w) { WriteGroupFooterBandCount(w); }, hasData && GetBandCount(tbxbtGroupFooter) > 0);
-    Filer.DefineProperty(
+    filer.DefineProperty(
         "Items", [this](TReader& r) { ReadItems(r); }, [this](TWriter& w) { WriteItems(w); }, hasData);
 }
 
-void TTabrixBands::ReadBandCount(TReader& Reader) { FBandCount = Reader.ReadInteger32(); }
-void TTabrixBands::ReadGroupHeaderBandCount(TReader& Reader) { FGroupHeaderBandCount = Reader.ReadInteger32(); }
-void TTabrixBands::ReadGroupFooterBandCount(TReader& Reader) { FGroupFooterBandCount = Reader.ReadInteger32(); }
-void TTabrixBands::WriteBandCount(TWriter& Writer) { Writer.WriteInteger(GetCount()); }
-void TTabrixBands::WriteGroupHeaderBandCount(TWriter& Writer) { Writer.WriteInteger(GetBandCount(tbxbtGroupHeader)); }
-void TTabrixBands::WriteGroupFooterBandCount(TWriter& Writer) { Writer.WriteInteger(GetBandCount(tbxbtGroupFooter)); }
+void TTabrixBands::ReadBandCount(TReader& reader) { FBandCount = reader.ReadInteger32(); }
+void TTabrixBands::ReadGroupHeaderBandCount(TReader& reader) { FGroupHeaderBandCount = reader.ReadInteger32(); }
+void TTabrixBands::ReadGroupFooterBandCount(TReader& reader) { FGroupFooterBandCount = reader.ReadInteger32(); }
+void TTabrixBands::WriteBandCount(TWriter& writer) { writer.WriteInteger(GetCount()); }
+void TTabrixBands::WriteGroupHeaderBandCount(TWriter& writer) { writer.WriteInteger(GetBandCount(tbxbtGroupHeader)); }
+void TTabrixBands::WriteGroupFooterBandCount(TWriter& writer) { writer.WriteInteger(GetBandCount(tbxbtGroupFooter)); }
 
-void TTabrixBands::WriteItems(TWriter& Writer) {
+void TTabrixBands::WriteItems(TWriter& writer) {
     // Footers before headers, so that every FooterBand read back finds its footer.
     std::vector<TTabrixBand*> order;
     for (const auto& b : FList)
@@ -48,30 +48,30 @@ void TTabrixBands::WriteItems(TWriter& Writer) {
     for (const auto& b : FList)
         if (b->BandType() == tbxbtGroupHeader) order.push_back(b.get());
 
-    TPersistent* ancestor = Writer.Ancestor();
-    Writer.SetAncestor(nullptr);  // bands are written whole
-    Writer.WriteValue(TValueType::vaCollection);
+    TPersistent* ancestor = writer.Ancestor();
+    writer.SetAncestor(nullptr);  // bands are written whole
+    writer.WriteValue(TValueType::vaCollection);
     for (TTabrixBand* band : order) {
-        Writer.WriteListBegin();
-        Writer.WriteProperties(*band);
-        Writer.WriteListEnd();
+        writer.WriteListBegin();
+        writer.WriteProperties(*band);
+        writer.WriteListEnd();
     }
-    Writer.WriteListEnd();
-    Writer.SetAncestor(ancestor);
+    writer.WriteListEnd();
+    writer.SetAncestor(ancestor);
 }
 
 namespace {
 bool IsGroupType(int type) { return type == tbxbtGroupHeader || type == tbxbtGroupFooter; }
 }  // namespace
 
-void TTabrixBands::ReadItems(TReader& Reader) {
+void TTabrixBands::ReadItems(TReader& reader) {
     Clear();
-    Reader.ExpectValue(TValueType::vaCollection);
+    reader.ExpectValue(TValueType::vaCollection);
     const int plainCount = FBandCount - FGroupHeaderBandCount - FGroupFooterBandCount;
     const AnsiString prefix = GetPropName() + ".";
     int i = 0;
-    while (!Reader.EndOfList()) {
-        if (Reader.NextValue() == TValueType::vaInt) Reader.ReadInteger();
+    while (!reader.EndOfList()) {
+        if (reader.NextValue() == TValueType::vaInt) reader.ReadInteger();
         TTabrixBand* band;
         if (i < plainCount)
             band = AddBand(tbxbtTitle);
@@ -83,16 +83,16 @@ void TTabrixBands::ReadItems(TReader& Reader) {
             throw ETabrixError(SErrorReadingBandsTooMany);
         auto* groupBand = dynamic_cast<TTabrixGroupBand*>(band);
 
-        Reader.ReadListBegin();
-        while (!Reader.EndOfList()) {
-            AnsiString name = Reader.ReadStr();
+        reader.ReadListBegin();
+        while (!reader.EndOfList()) {
+            AnsiString name = reader.ReadStr();
             if (name.compare(0, prefix.size(), prefix) != 0)
                 throw ETabrixError(Format(SErrorReadingBandsUnknownProp, {name}));
             AnsiString valueName = name.substr(prefix.size());
             if (const TPropInfo* prop = band->ClassInfo().FindProperty(valueName)) {
-                Reader.ReadPropValue(*band, *prop);
+                reader.ReadPropValue(*band, *prop);
             } else if (SameText(valueName, "BandType")) {
-                int type = Reader.ReadInteger32();
+                int type = reader.ReadInteger32();
                 // A plain band cannot become a group band nor a group band
                 // change its type: the classes would not match the types.
                 if (type < 0 || type >= kTabrixBandTypeCount || IsGroupType(type) != (groupBand != nullptr) ||
@@ -100,12 +100,12 @@ void TTabrixBands::ReadItems(TReader& Reader) {
                     throw ETabrixError(Format(SErrorReadingBandsWrongType, {type}));
                 band->FBandType = static_cast<TTabrixBandType>(type);
             } else if (groupBand && SameText(valueName, "GroupID")) {
-                groupBand->SetGroupID(Reader.ReadInteger32());
+                groupBand->SetGroupID(reader.ReadInteger32());
             } else {
                 throw ETabrixError(Format(SErrorReadingBandsUnknownProp, {name}));
             }
         }
-        Reader.ReadListEnd();
+        reader.ReadListEnd();
         if (!groupBand) {
             // A plain band goes after the bands of its type read before it,
             // so that bands of one type keep their written order.
@@ -118,7 +118,7 @@ void TTabrixBands::ReadItems(TReader& Reader) {
         RearrangeItem(band);
         ++i;
     }
-    Reader.ReadListEnd();
+    reader.ReadListEnd();
 }
 
 }  // namespace tabrix

@@ -5,59 +5,54 @@
 #include "cells/column_letters.h"
 #include "cells/tabrix_error.h"
 #include "messages/messages.h"
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/format.h"
 
 namespace tabrix {
 
-namespace {
+namespace {}  // namespace
 
-char UpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-bool IsUpperLetter(char c) { return c >= 'A' && c <= 'Z'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-}  // namespace
-
-AnsiString TabrixGetRange(int Row, int Column) {
-    if (Column < 1 || Column > cells_detail::kMaxAddressColumn) throw ETabrixError(Format(SWrongColumn, {Column}));
+AnsiString TabrixGetRange(int row, int column) {
+    if (column < 1 || column > kMaxAddressColumn) throw ETabrixError(Format(SWrongColumn, {column}));
     AnsiString result;
-    cells_detail::AppendColumnLetters(Column, result);
+    cells_detail::AppendColumnLetters(column, result);
     char digits[16];
-    const auto r = std::to_chars(digits, digits + sizeof digits, Row);
+    const auto r = std::to_chars(digits, digits + sizeof digits, row);
     result.append(digits, r.ptr);
     return result;
 }
 
-int TabrixGetRangeColumn(std::string_view Cell) {
-    std::string_view s = Cell;
+int TabrixGetRangeColumn(std::string_view cell) {
+    std::string_view s = cell;
     if (!s.empty() && s.front() == '$') s.remove_prefix(1);
-    if (s.empty() || !IsUpperLetter(UpperAscii(s[0]))) throw ETabrixError(Format(SWrongRange, {Cell}));
-    int column = UpperAscii(s[0]) - 'A' + 1;
-    if (s.size() > 1 && IsUpperLetter(UpperAscii(s[1]))) column = column * 26 + (UpperAscii(s[1]) - 'A' + 1);
+    if (s.empty() || !ascii::IsUpperLetter(ascii::Upper(s[0]))) throw ETabrixError(Format(SWrongRange, {cell}));
+    int column = ascii::Upper(s[0]) - 'A' + 1;
+    if (s.size() > 1 && ascii::IsUpperLetter(ascii::Upper(s[1]))) column = column * 26 + (ascii::Upper(s[1]) - 'A' + 1);
     return column;
 }
 
-int TabrixGetRangeRow(std::string_view Cell) {
+int TabrixGetRangeRow(std::string_view cell) {
     size_t first = 0;
-    while (first < Cell.size() && !IsDigit(Cell[first])) ++first;
-    if (first == Cell.size()) throw ETabrixError(Format(SRowNotDefined, {Cell}));
+    while (first < cell.size() && !ascii::IsDigit(cell[first])) ++first;
+    if (first == cell.size()) throw ETabrixError(Format(SRowNotDefined, {cell}));
     // Plain decimal digits to the end: no sign, no hex, no blanks.
     int row = 0;
-    const char* begin = Cell.data() + first;
-    const char* end = Cell.data() + Cell.size();
+    const char* begin = cell.data() + first;
+    const char* end = cell.data() + cell.size();
     const auto r = std::from_chars(begin, end, row, 10);
-    if (r.ec != std::errc() || r.ptr != end) throw ETabrixError(Format(SWrongRange, {Cell}));
+    if (r.ec != std::errc() || r.ptr != end) throw ETabrixError(Format(SWrongRange, {cell}));
     return row;
 }
 
-AnsiString TabrixGetRangeFirst(std::string_view Range) {
-    const size_t colon = Range.find(':');
-    return AnsiString(colon == std::string_view::npos ? Range : Range.substr(0, colon));
+AnsiString TabrixGetRangeFirst(std::string_view range) {
+    const size_t colon = range.find(':');
+    return AnsiString(colon == std::string_view::npos ? range : range.substr(0, colon));
 }
 
-AnsiString TabrixGetRangeLast(std::string_view Range) {
-    const size_t colon = Range.find(':');
-    if (colon == std::string_view::npos || colon + 1 == Range.size()) return AnsiString(Range);
-    return AnsiString(Range.substr(colon + 1));
+AnsiString TabrixGetRangeLast(std::string_view range) {
+    const size_t colon = range.find(':');
+    if (colon == std::string_view::npos || colon + 1 == range.size()) return AnsiString(range);
+    return AnsiString(range.substr(colon + 1));
 }
 
 }  // namespace tabrix

@@ -10,20 +10,20 @@ namespace tabrix {
 
 // The address of a cell, upper case and without "$": row 3, column 28 is
 // "AB3". A column outside 1..702 raises ETabrixError.
-AnsiString TabrixGetRange(int Row, int Column);
+AnsiString TabrixGetRange(int row, int column);
 
 // The column of a cell address: one leading "$" is skipped, letters may be
 // lower case, a third letter and anything after it is not looked at.
-int TabrixGetRangeColumn(std::string_view Cell);
+int TabrixGetRangeColumn(std::string_view cell);
 
 // The row: the whole text from the first digit on, as a decimal integer.
-int TabrixGetRangeRow(std::string_view Cell);
+int TabrixGetRangeRow(std::string_view cell);
 
 // The text before the first colon, or the whole range when it has none.
-AnsiString TabrixGetRangeFirst(std::string_view Range);
+AnsiString TabrixGetRangeFirst(std::string_view range);
 
 // The text after the first colon (further colons included), or the whole
 // range when it has no colon or the colon is its last character.
-AnsiString TabrixGetRangeLast(std::string_view Range);
+AnsiString TabrixGetRangeLast(std::string_view range);
 
 }  // namespace tabrix

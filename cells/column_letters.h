@@ -5,9 +5,9 @@
 
 #include <string>
 
-namespace tabrix::cells_detail {
+#include "cells/report_limits.h"
 
-inline constexpr int kMaxAddressColumn = 26 * 26 + 26;  // ZZ
+namespace tabrix::cells_detail {
 
 template <class CharT>
 void AppendColumnLetters(int column, std::basic_string<CharT>& out) {

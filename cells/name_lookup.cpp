@@ -8,32 +8,32 @@
 
 namespace tabrix {
 
-void TabrixFindStrParts(const AnsiString& Name, AnsiString& Form, AnsiString& DataSet, AnsiString& Field) {
-    Form.clear();
-    DataSet.clear();
-    size_t dot = Name.find('.');
+void TabrixFindStrParts(const AnsiString& name, AnsiString& form, AnsiString& dataSet, AnsiString& field) {
+    form.clear();
+    dataSet.clear();
+    size_t dot = name.find('.');
     if (dot == AnsiString::npos) {
-        Field = Trim(Name);
+        field = Trim(name);
         return;
     }
-    auto bad = [&] { return ETabrixError(Format(SBadFieldName, {Name})); };
-    DataSet = Name.substr(0, dot);
-    if (dot + 1 == Name.size()) throw bad();
-    Field = Name.substr(dot + 1);
-    if (size_t second = Field.find('.'); second != AnsiString::npos) {
-        Form = Trim(DataSet);
-        DataSet = Field.substr(0, second);
-        if (second + 1 == Field.size()) throw bad();
-        Field = Field.substr(second + 1);
-        if (Field.find('.') != AnsiString::npos) throw bad();
+    auto bad = [&] { return ETabrixError(Format(SBadFieldName, {name})); };
+    dataSet = name.substr(0, dot);
+    if (dot + 1 == name.size()) throw bad();
+    field = name.substr(dot + 1);
+    if (size_t second = field.find('.'); second != AnsiString::npos) {
+        form = Trim(dataSet);
+        dataSet = field.substr(0, second);
+        if (second + 1 == field.size()) throw bad();
+        field = field.substr(second + 1);
+        if (field.find('.') != AnsiString::npos) throw bad();
     }
-    DataSet = Trim(DataSet);
-    Field = Trim(Field);
+    dataSet = Trim(dataSet);
+    field = Trim(field);
 }
 
-TDataSet* TabrixFindOwnedDataSet(const TComponent* module, const AnsiString& DataSetName) {
+TDataSet* TabrixFindOwnedDataSet(const TComponent* module, const AnsiString& dataSetName) {
     if (!module) return nullptr;
-    TComponent* found = module->FindComponent(DataSetName);
+    TComponent* found = module->FindComponent(dataSetName);
     if (!found) return nullptr;
     auto* dataSet = dynamic_cast<TDataSet*>(found);
     if (!dataSet)
@@ -42,14 +42,14 @@ TDataSet* TabrixFindOwnedDataSet(const TComponent* module, const AnsiString& Dat
     return dataSet;
 }
 
-TDataSet* TabrixFindDSInForms(const AnsiString& FormName, const AnsiString& DataSetName) {
+TDataSet* TabrixFindDSInForms(const AnsiString& formName, const AnsiString& dataSetName) {
     TApplication& app = Application();
     for (int i = 0; i < app.DataModuleCount(); ++i)
-        if (AnsiCompareText(app.DataModules(i)->Name(), FormName) == 0)
-            return TabrixFindOwnedDataSet(app.DataModules(i), DataSetName);
+        if (AnsiCompareText(app.DataModules(i)->Name(), formName) == 0)
+            return TabrixFindOwnedDataSet(app.DataModules(i), dataSetName);
     for (int i = 0; i < app.FormCount(); ++i)
-        if (AnsiCompareText(app.Forms(i)->Name(), FormName) == 0)
-            return TabrixFindOwnedDataSet(app.Forms(i), DataSetName);
+        if (AnsiCompareText(app.Forms(i)->Name(), formName) == 0)
+            return TabrixFindOwnedDataSet(app.Forms(i), dataSetName);
     return nullptr;
 }
 

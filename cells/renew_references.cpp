@@ -4,18 +4,14 @@
 
 #include "cells/column_letters.h"
 #include "cells/field_syntax.h"
+#include "cells/report_limits.h"
+#include "platform/rtl/ascii.h"
 
 namespace tabrix {
 
 namespace {
 
-constexpr int kMaxRow = 65535;
-constexpr int kMaxColumn = 256;  // IV
-
-constexpr bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
-constexpr bool IsLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
-constexpr char16_t Upper(char16_t c) { return (c >= u'a' && c <= u'z') ? char16_t(c - u'a' + u'A') : c; }
-constexpr bool IsNameChar(char16_t c) { return c == u'$' || IsDigit(c) || IsLetter(c); }
+constexpr bool IsNameChar(char16_t c) { return c == u'$' || ascii::IsDigit(c) || ascii::IsLetter(c); }
 // Letters of other scripts belong to the name they touch: the spreadsheet
 // reads "ÄA1" as one defined name, so such a name is never a reference.
 constexpr bool IsForeign(char16_t c) { return c >= 0x80; }
@@ -36,8 +32,8 @@ size_t FormulaBodyStart(std::u16string_view formula, char16_t sign) {
 int ColumnOf(std::u16string_view letters) {
     int col = 0;
     for (char16_t c : letters) {
-        if (!IsLetter(c)) return 0;
-        col = col * 26 + (Upper(c) - u'A' + 1);
+        if (!ascii::IsLetter(c)) return 0;
+        col = col * 26 + (ascii::Upper(c) - u'A' + 1);
     }
     return col;
 }
@@ -54,20 +50,20 @@ void AppendRow(int row, UnicodeString& out) {
 // `name` holds ASCII name characters.
 bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset, UnicodeString& out) {
     size_t digits = name.size();
-    while (digits > 0 && IsDigit(name[digits - 1])) --digits;
+    while (digits > 0 && ascii::IsDigit(name[digits - 1])) --digits;
     if (digits == 0 || digits == name.size()) return false;
-    // Row value with leading zeros skipped; anything past 65535 (including
+    // Row value with leading zeros skipped; anything past kReportMaxRow (including
     // values too long for any integer) is no row of the sheet.
     int64_t row = 0;
     for (size_t k = digits; k < name.size(); ++k) {
         row = row * 10 + (name[k] - u'0');
-        if (row > kMaxRow) return false;
+        if (row > kReportMaxRow) return false;
     }
     const size_t p = digits - 1;  // last character that is not a digit
     const bool rowAbsolute = name[p] == u'$';
     if (!rowAbsolute) {
         row += rowOffset;
-        if (row < 1 || row > kMaxRow) return false;
+        if (row < 1 || row > kReportMaxRow) return false;
     }
     const std::u16string_view colPart = name.substr(0, rowAbsolute ? p : p + 1);
     if (colPart.empty()) return false;
@@ -76,10 +72,10 @@ bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset
     const std::u16string_view letters = colPart.substr(colAbsolute ? 1 : 0);
     if (letters.empty() || letters.size() > 2) return false;
     int64_t col = ColumnOf(letters);
-    if (col < 1 || col > kMaxColumn) return false;
+    if (col < 1 || col > kReportMaxColumn) return false;
     if (!colAbsolute) {
         col += colOffset;
-        if (col < 1 || col > kMaxColumn) return false;
+        if (col < 1 || col > kReportMaxColumn) return false;
     }
 
     if (colAbsolute)
@@ -108,16 +104,16 @@ TLineRef ParseLine(std::u16string_view s) {
     ref.Absolute = !s.empty() && s[0] == u'$';
     const std::u16string_view rest = s.substr(ref.Absolute ? 1 : 0);
     if (rest.empty()) return ref;
-    if (IsLetter(rest[0])) {
+    if (ascii::IsLetter(rest[0])) {
         const int col = rest.size() <= 2 ? ColumnOf(rest) : 0;
-        if (col >= 1 && col <= kMaxColumn) ref = {TLineKind::Column, ref.Absolute, col};
+        if (col >= 1 && col <= kReportMaxColumn) ref = {TLineKind::Column, ref.Absolute, col};
         return ref;
     }
     int64_t row = 0;
     for (char16_t c : rest) {
-        if (!IsDigit(c)) return ref;
+        if (!ascii::IsDigit(c)) return ref;
         row = row * 10 + (c - u'0');
-        if (row > kMaxRow) return ref;
+        if (row > kReportMaxRow) return ref;
     }
     if (row >= 1) ref = {TLineKind::Row, ref.Absolute, static_cast<int>(row)};
     return ref;
@@ -131,7 +127,7 @@ bool AppendMovedLine(std::u16string_view text, const TLineRef& ref, int offset, 
         return true;
     }
     const int64_t moved = int64_t(ref.Value) + offset;
-    if (moved < 1 || moved > (ref.Kind == TLineKind::Column ? kMaxColumn : kMaxRow)) return false;
+    if (moved < 1 || moved > (ref.Kind == TLineKind::Column ? kReportMaxColumn : kReportMaxRow)) return false;
     if (ref.Kind == TLineKind::Column)
         cells_detail::AppendColumnLetters(static_cast<int>(moved), out);
     else
@@ -162,27 +158,27 @@ bool AppendRenewedLineRange(std::u16string_view first, std::u16string_view last,
 
 }  // namespace
 
-UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffset, int ColOffset, char Sign) {
-    const char16_t sign = static_cast<unsigned char>(Sign);
+UnicodeString TabrixRenewCellReferences(std::u16string_view formula, int rowOffset, int colOffset, char fieldSign) {
+    const char16_t sign = static_cast<unsigned char>(fieldSign);
     const size_t body =
-        (RowOffset == 0 && ColOffset == 0) ? std::u16string_view::npos : FormulaBodyStart(Formula, sign);
-    if (body == std::u16string_view::npos) return UnicodeString(Formula);
+        (rowOffset == 0 && colOffset == 0) ? std::u16string_view::npos : FormulaBodyStart(formula, sign);
+    if (body == std::u16string_view::npos) return UnicodeString(formula);
     // A sign that is itself a name, quote or bracket character cannot mark a
     // field reference apart from the formula's own syntax.
     const bool signMarksFields = !IsNameChar(sign) && sign != u'"' && sign != u'\'' && sign != u'[' && sign != u']';
 
     UnicodeString out;
-    out.reserve(Formula.size() + 8);
-    out.append(Formula.substr(0, body));
-    const size_t n = Formula.size();
+    out.reserve(formula.size() + 8);
+    out.append(formula.substr(0, body));
+    const size_t n = formula.size();
     size_t nameStart = std::u16string_view::npos;
     bool nameForeign = false;
     auto finishName = [&](size_t end) {
         if (nameStart == std::u16string_view::npos) return;
-        const std::u16string_view name = Formula.substr(nameStart, end - nameStart);
+        const std::u16string_view name = formula.substr(nameStart, end - nameStart);
         if (nameForeign)
             out += name;
-        else if (!AppendMovedReference(name, RowOffset, ColOffset, out))
+        else if (!AppendMovedReference(name, rowOffset, colOffset, out))
             out += name;
         nameStart = std::u16string_view::npos;
         nameForeign = false;
@@ -190,14 +186,14 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
 
     size_t i = body;
     while (i < n) {
-        const char16_t c = Formula[i];
+        const char16_t c = formula[i];
         if (c == u'"' || c == u'\'') {
             // A string constant, or a sheet name in apostrophes: copied
             // through its closing quote (a doubled quote reopens it at once).
             finishName(i);
-            const size_t close = Formula.find(c, i + 1);
+            const size_t close = formula.find(c, i + 1);
             const size_t stop = close == std::u16string_view::npos ? n : close + 1;
-            out += Formula.substr(i, stop - i);
+            out += formula.substr(i, stop - i);
             i = stop;
             continue;
         }
@@ -206,12 +202,12 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             finishName(i);
             size_t k = i + 1;
             for (int depth = 1; k < n && depth > 0; ++k) {
-                if (Formula[k] == u'[')
+                if (formula[k] == u'[')
                     ++depth;
-                else if (Formula[k] == u']')
+                else if (formula[k] == u']')
                     --depth;
             }
-            out += Formula.substr(i, k - i);
+            out += formula.substr(i, k - i);
             i = k;
             continue;
         }
@@ -220,16 +216,16 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
             // sign); the field's name is data, not a reference.
             finishName(i);
             size_t k = i;
-            while (k < n && Formula[k] == sign) ++k;
+            while (k < n && formula[k] == sign) ++k;
             const bool field = (k - i) % 2 == 1;
             size_t end = k;
-            if (field && k < n && field_syntax::IsQuote(Formula[k])) {
-                const size_t close = Formula.find(Formula[k], k + 1);
+            if (field && k < n && field_syntax::IsQuote(formula[k])) {
+                const size_t close = formula.find(formula[k], k + 1);
                 end = close == std::u16string_view::npos ? n : close + 1;
             } else if (field) {
-                end = field_syntax::NameEnd(Formula, k);
+                end = field_syntax::NameEnd(formula, k);
             }
-            out += Formula.substr(i, end - i);
+            out += formula.substr(i, end - i);
             i = end;
             continue;
         }
@@ -241,10 +237,10 @@ UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffs
         }
         if (c == u':' && nameStart != std::u16string_view::npos && !nameForeign) {
             size_t j = i + 1;
-            while (j < n && IsNameChar(Formula[j])) ++j;
-            if (j > i + 1 && (j == n || !IsForeign(Formula[j])) &&
-                AppendRenewedLineRange(Formula.substr(nameStart, i - nameStart), Formula.substr(i + 1, j - i - 1),
-                                       RowOffset, ColOffset, out)) {
+            while (j < n && IsNameChar(formula[j])) ++j;
+            if (j > i + 1 && (j == n || !IsForeign(formula[j])) &&
+                AppendRenewedLineRange(formula.substr(nameStart, i - nameStart), formula.substr(i + 1, j - i - 1),
+                                       rowOffset, colOffset, out)) {
                 nameStart = std::u16string_view::npos;
                 i = j;
                 continue;

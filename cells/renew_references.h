@@ -11,10 +11,10 @@
 
 namespace tabrix {
 
-// Formula is a cell text; only a text beginning with "=" (or with Sign and
+// formula is a cell text; only a text beginning with "=" (or with fieldSign and
 // "=") after trimming is treated, and only when an offset is not 0. A
 // reference whose moved row or column would leave 1..65535 or 1..256 (A..IV)
 // is kept unchanged, row and column together.
-UnicodeString TabrixRenewCellReferences(std::u16string_view Formula, int RowOffset, int ColOffset, char Sign);
+UnicodeString TabrixRenewCellReferences(std::u16string_view formula, int rowOffset, int colOffset, char fieldSign);
 
 }  // namespace tabrix

@@ -12,8 +12,8 @@ constexpr const char* kTempPrefix = "TBR";
 
 AnsiString TabrixGetTempDir() { return TempFolder(); }
 
-AnsiString TabrixGetTempFileName(const AnsiString& Dir) {
-    return CreateUniqueTempFile(IncludeTrailingPathDelimiter(Dir), kTempPrefix);
+AnsiString TabrixGetTempFileName(const AnsiString& dir) {
+    return CreateUniqueTempFile(IncludeTrailingPathDelimiter(dir), kTempPrefix);
 }
 
 AnsiString TabrixGetTempFName() { return TabrixGetTempFileName(TabrixGetTempDir()); }

@@ -1,11 +1,31 @@
 # Shared build rules: one static library per layer, one GoogleTest binary per
 # test folder, one libFuzzer binary per fuzz target.
 
-set(TABRIX_WARNINGS -Wall -Wextra)
+# -Wshadow and -Wconversion keep a renamed parameter from hiding a local and
+# a narrowing from passing unseen. clang's -Wconversion also takes in the
+# sign conversions, which gcc keeps apart and the tree does not follow.
+set(TABRIX_WARNINGS -Wall -Wextra -Wshadow -Wconversion)
+if(CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  list(APPEND TABRIX_WARNINGS -Wno-sign-conversion)
+endif()
+
+# A target of the project that a library, test, fuzzer or benchmark depends
+# on must be defined before it: the layers join the build in the order of
+# TABRIX_LAYERS, so a missing one is a missing folder or a dependency on a
+# higher layer. Either stops the configure step with the names.
+function(tabrix_require_targets name)
+  foreach(dep IN LISTS ARGN)
+    if(dep MATCHES "^tabrix" AND NOT TARGET ${dep})
+      message(FATAL_ERROR "${name} depends on ${dep}, which is not defined: its folder is missing, or it is "
+                          "a higher layer than ${name} (the order is TABRIX_LAYERS in CMakeLists.txt)")
+    endif()
+  endforeach()
+endfunction()
 
 # tabrix_library(NAME SOURCES... [DEPS libs...])
 function(tabrix_library name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  tabrix_require_targets(${name} ${ARG_DEPS})
   add_library(${name} STATIC ${ARG_SOURCES})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_compile_options(${name} PRIVATE ${TABRIX_WARNINGS})
@@ -19,6 +39,7 @@ endfunction()
 # every discovered test (FIXTURES_REQUIRED, ENVIRONMENT, ...).
 function(tabrix_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS;PROPERTIES" ${ARGN})
+  tabrix_require_targets(${name} ${ARG_DEPS})
   add_executable(${name} ${ARG_SOURCES})
   target_compile_options(${name} PRIVATE ${TABRIX_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
@@ -34,10 +55,11 @@ endfunction()
 # build-fuzz/fuzz/fuzz_NAME; seeds in fuzz/corpus/NAME (scripts/fuzz runs it).
 function(tabrix_fuzzer name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  tabrix_require_targets(fuzz_${name} ${ARG_DEPS})
   add_executable(fuzz_${name} ${ARG_SOURCES})
   target_include_directories(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR})
   target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPS})
-  target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  target_compile_options(fuzz_${name} PRIVATE ${TABRIX_WARNINGS} -fsanitize=fuzzer)
   target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   set_target_properties(fuzz_${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/fuzz)
 endfunction()
@@ -50,6 +72,7 @@ set(TABRIX_BENCH_OUTPUT ${PROJECT_BINARY_DIR}/bench)
 # build/bench/bench_NAME (built with the project, never run by the tests).
 function(tabrix_bench name)
   cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  tabrix_require_targets(bench_${name} ${ARG_DEPS})
   add_executable(bench_${name} ${ARG_SOURCES})
   target_compile_options(bench_${name} PRIVATE ${TABRIX_WARNINGS})
   target_include_directories(bench_${name} PRIVATE ${PROJECT_SOURCE_DIR})

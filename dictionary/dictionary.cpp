@@ -15,14 +15,14 @@ const TClassInfo& TTabrixField::StaticClassInfo() {
     return info;
 }
 
-void TTabrixField::Assign(const TPersistent* Source) {
-    if (auto* src = dynamic_cast<const TTabrixField*>(Source)) {
+void TTabrixField::Assign(const TPersistent* source) {
+    if (auto* src = dynamic_cast<const TTabrixField*>(source)) {
         FFieldName = src->FFieldName;
         FValueAsString = src->FValueAsString;
         Changed(false);
         return;
     }
-    TCollectionItem::Assign(Source);
+    TCollectionItem::Assign(source);
 }
 
 const TClassInfo& TTabrixDictionary::StaticClassInfo() {
@@ -30,20 +30,20 @@ const TClassInfo& TTabrixDictionary::StaticClassInfo() {
     return info;
 }
 
-TTabrixDictionary::TTabrixDictionary(TComponent* Owner)
-    : TCollection(TTabrixField::StaticClassInfo(), Owner), FOwner(Owner) {}
+TTabrixDictionary::TTabrixDictionary(TComponent* owner)
+    : TCollection(TTabrixField::StaticClassInfo(), owner), FOwner(owner) {}
 
-TTabrixField* TTabrixDictionary::FindField(std::string_view Name) const {
+TTabrixField* TTabrixDictionary::FindField(std::string_view name) const {
     for (int i = 0; i < Count(); ++i) {
         TTabrixField* field = GetItem(i);
-        if (AnsiCompareText(field->FieldName(), Name) == 0) return field;
+        if (AnsiCompareText(field->FieldName(), name) == 0) return field;
     }
     return nullptr;
 }
 
-TTabrixField* TTabrixDictionary::FieldByName(std::string_view Name) const {
-    TTabrixField* field = FindField(Name);
-    if (!field) throw ETabrixError(Format(SDictFieldNotFound, {Name}));
+TTabrixField* TTabrixDictionary::FieldByName(std::string_view name) const {
+    TTabrixField* field = FindField(name);
+    if (!field) throw ETabrixError(Format(SDictFieldNotFound, {name}));
     return field;
 }
 

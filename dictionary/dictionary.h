@@ -14,17 +14,17 @@ namespace tabrix {
 class TTabrixField : public TCollectionItem {
     TABRIX_CLASS(TTabrixField)
 public:
-    explicit TTabrixField(TCollection* Collection = nullptr) : TCollectionItem(Collection) {}
+    explicit TTabrixField(TCollection* collection = nullptr) : TCollectionItem(collection) {}
 
     const AnsiString& FieldName() const { return FFieldName; }
-    void SetFieldName(const AnsiString& Value) { FFieldName = Value; }
+    void SetFieldName(const AnsiString& value) { FFieldName = value; }
     const AnsiString& ValueAsString() const { return FValueAsString; }
-    void SetValueAsString(const AnsiString& Value) { FValueAsString = Value; }
+    void SetValueAsString(const AnsiString& value) { FValueAsString = value; }
 
     // FieldName, unchanged.
     std::string GetDisplayName() const override { return FFieldName; }
     // Takes over another field's name and value.
-    void Assign(const TPersistent* Source) override;
+    void Assign(const TPersistent* source) override;
 
 private:
     AnsiString FFieldName;
@@ -34,18 +34,18 @@ private:
 class TTabrixDictionary : public TCollection {
     TABRIX_CLASS(TTabrixDictionary)
 public:
-    explicit TTabrixDictionary(TComponent* Owner);
+    explicit TTabrixDictionary(TComponent* owner);
 
     TComponent* Owner() const { return FOwner; }
     TTabrixField* Add() { return static_cast<TTabrixField*>(TCollection::Add()); }
-    TTabrixField* GetItem(int Index) const { return static_cast<TTabrixField*>(Items(Index)); }
-    void SetItem(int Index, const TTabrixField* Field) { TCollection::SetItem(Index, Field); }
+    TTabrixField* GetItem(int index) const { return static_cast<TTabrixField*>(Items(index)); }
+    void SetItem(int index, const TTabrixField* field) { TCollection::SetItem(index, field); }
 
     // The first field whose name equals Name ignoring case (locale-aware, no
     // trimming), or none.
-    TTabrixField* FindField(std::string_view Name) const;
+    TTabrixField* FindField(std::string_view name) const;
     // FindField, or ETabrixError "The field "<Name>" is not found in the dictionary. ".
-    TTabrixField* FieldByName(std::string_view Name) const;
+    TTabrixField* FieldByName(std::string_view name) const;
 
 private:
     TComponent* FOwner;

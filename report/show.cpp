@@ -30,31 +30,82 @@ void Quietly(F&& step) {
     } catch (const std::exception&) {}
 }
 
-// The hour-glass for the lifetime of the object (when asked for), and the
-// remembered cursor back afterwards.
-class THourCursor {
-public:
-    explicit THourCursor(bool show) {
-        if (show) Screen().SetCursor(crHourGlass);
-    }
-
-private:
-    TCursorRestorer FRestore;  // remembers before the constructor body runs
-};
-
-bool IsStoredTemplateCopy(const AnsiString& TemplateFileName) {
-    return SameText(ExtractFileExt(TemplateFileName), ".TMP");
+bool IsStoredTemplateCopy(const AnsiString& templateFileName) {
+    return SameText(ExtractFileExt(templateFileName), ".TMP");
 }
 
 }  // namespace
 
-void TTabrix::Show(const AnsiString& FileName) {
+// What every build holds for its lifetime: the hour-glass (when asked for)
+// with the remembered cursor put back afterwards, and the automation
+// references, dropped when the build ends however it ends.
+class TTabrix::TBuildScope {
+public:
+    explicit TBuildScope(TTabrix& report) : FReport(report) {
+        if (report.Options.Contains(tbxoHourCursor)) Screen().SetCursor(crHourGlass);
+    }
+    ~TBuildScope() { FReport.ReleaseReferences(); }
+    TBuildScope(const TBuildScope&) = delete;
+    TBuildScope& operator=(const TBuildScope&) = delete;
+
+private:
+    TTabrix& FReport;
+    TCursorRestorer FRestore;  // remembers before the constructor body runs
+};
+
+// The template's side of a build: the application is non-interactive and
+// the template open (read-only) between Open and Finish. Finish closes it,
+// drops a stored template's temporary copy and gives the application back
+// its interactivity; a build that fails before Finish gets the same steps
+// from the destructor, each one quietly, so the build's error stays the one
+// reported.
+class TTabrix::TTemplateScope {
+public:
+    TTemplateScope(TTabrix& report, const AnsiString& templateFileName)
+        : FReport(report), FFileName(templateFileName) {}
+    ~TTemplateScope() {
+        if (FFinished) return;
+        if (FOpen) {
+            Quietly([&] { CloseTemplate(); });
+            DropStoredCopy();
+        }
+        Quietly([&] { Interactive(); });
+    }
+    TTemplateScope(const TTemplateScope&) = delete;
+    TTemplateScope& operator=(const TTemplateScope&) = delete;
+
+    void Open() {
+        FReport.FExcelApp->SetInteractive(false);
+        FReport.FTemplWorkbook = FReport.OpenTemplate(FFileName);
+        FOpen = true;
+    }
+    void Finish() {
+        FFinished = true;
+        CloseTemplate();
+        DropStoredCopy();
+        Interactive();
+    }
+
+private:
+    void CloseTemplate() { FReport.FTemplWorkbook->Close(false); }
+    void DropStoredCopy() {
+        if (FReport.StoreInDFM && IsStoredTemplateCopy(FFileName)) DeleteFileAt(FFileName);
+    }
+    void Interactive() { FReport.FExcelApp->SetInteractive(true); }
+
+    TTabrix& FReport;
+    AnsiString FFileName;
+    bool FOpen = false;
+    bool FFinished = false;
+};
+
+void TTabrix::Show(const AnsiString& fileName) {
     AnsiString templateFileName = GetTemplateFileName();
     // A temporary copy of the stored template is removed by the build once
     // it has been opened; this guard also removes it when the build fails
     // before that.
     TTempFileGuard storedCopy(StoreInDFM ? templateFileName : AnsiString());
-    ShowOnTemplate(templateFileName, FileName);
+    ShowOnTemplate(templateFileName, fileName);
 }
 
 void TTabrix::ReleaseReferences() {
@@ -65,8 +116,8 @@ void TTabrix::ReleaseReferences() {
     FExcelApp.reset();
 }
 
-AnsiString TTabrix::WorkingCopyName(const AnsiString& SaveName, const AnsiString& TemplateFileName) {
-    if (!SaveName.empty() || !OnGetReportFileName) return TabrixGetTempFName();
+AnsiString TTabrix::WorkingCopyName(const AnsiString& saveName, const AnsiString& templateFileName) {
+    if (!saveName.empty() || !OnGetReportFileName) return TabrixGetTempFName();
     AnsiString name;
     OnGetReportFileName(this, name);
     // Only the name counts: folder parts ("..", "/", "\\") could place the
@@ -79,8 +130,8 @@ AnsiString TTabrix::WorkingCopyName(const AnsiString& SaveName, const AnsiString
         // The engine writes Office Open XML: the name gets the template's
         // own extension (a stored template's temporary copy says nothing,
         // so .xlsx), never .xls, which spreadsheet programs warn about.
-        AnsiString ext = ExtractFileExt(TemplateFileName);
-        if (ext.empty() || IsStoredTemplateCopy(TemplateFileName)) ext = ".xlsx";
+        AnsiString ext = ExtractFileExt(templateFileName);
+        if (ext.empty() || IsStoredTemplateCopy(templateFileName)) ext = ".xlsx";
         name += ext;
     }
     return IncludeTrailingPathDelimiter(TabrixGetTempDir()) + name;
@@ -114,8 +165,56 @@ void TTabrix::CheckSubReportChain() const {
     }
 }
 
-// Steps shared by ShowOnTemplate and BuildSheet once the template sheet is
-// chosen: the events around the sheet build, then the rest of the chain.
+void TTabrix::CopyTemplate(const AnsiString& templateFileName, const AnsiString& saveName,
+                           TTempFileGuard& workingCopy) {
+    if (Trim(templateFileName).empty() || !FileExists(templateFileName))
+        throw ETabrixError(Format(SFileNotExists, {templateFileName}));
+    AnsiString copyName = WorkingCopyName(saveName, templateFileName);
+    workingCopy.Reset(copyName);
+    if (!CopyFileTo(templateFileName, copyName, false)) throw ETabrixError(Format(SErrorCreatingFile, {copyName}));
+}
+
+void TTabrix::StartApplication() {
+    try {
+        FExcelApp = TExcelApplication::Create();
+    } catch (const std::exception& e) {
+        throw ETabrixError(Format(SErrorCreatingExcelApp, {MessageOf(e)}));
+    }
+}
+
+TExcelWorkbook TTabrix::OpenTemplate(const AnsiString& templateFileName) {
+    TWorkbookOpenArgs args;
+    args.UpdateLinks = 0;
+    args.ReadOnly = true;
+    args.Format = 4;
+    args.Password = "";
+    args.WriteResPassword = "";
+    args.IgnoreReadOnlyRecommended = true;
+    args.Origin = 2;
+    args.AddToMru = false;
+    try {
+        return FExcelApp->Workbooks().Open(templateFileName, args);
+    } catch (const std::exception& e) {
+        throw ETabrixError(Format(SErrorOpeningTemplate, {templateFileName, MessageOf(e)}));
+    }
+}
+
+int TTabrix::BeginSheetBuild() {
+    int sheetIndex = SelectTemplSheet();
+    FDataSetCache.clear();
+    if (OnBeforeBuild) OnBeforeBuild(this);
+    return sheetIndex;
+}
+
+// Steps shared by ShowOnTemplate and BuildSheet once the report workbook is
+// there: the report sheet, the events around its build, then the rest of
+// the chain.
+void TTabrix::BuildReportSheet(int sheetIndex) {
+    FReportWorksheet = FReportWorkbook->Worksheets().Item(sheetIndex);
+    FReportWorksheet->Activate();
+    BuildChain();
+}
+
 void TTabrix::BuildChain() {
     if (FDataSet) {
         FDataSet->Open();
@@ -124,6 +223,27 @@ void TTabrix::BuildChain() {
     MakeReport();
     if (OnAfterBuild) OnAfterBuild(this, *FReportWorksheet, FCurRow - 1, FReportColCount);
     if (FSubReport) FSubReport->BuildSheet(*FTemplWorkbook, *FReportWorkbook);
+}
+
+void TTabrix::BuildFromTemplate(const AnsiString& templateFileName, TTempFileGuard& workingCopy) {
+    TTemplateScope templ(*this, templateFileName);
+    templ.Open();
+    int sheetIndex = BeginSheetBuild();
+    FReportWorkbook = FExcelApp->Workbooks().Add(workingCopy.Name());
+    DeleteFileAt(workingCopy.Release());  // in memory now
+    BuildReportSheet(sheetIndex);
+    templ.Finish();
+}
+
+void TTabrix::Deliver(const AnsiString& saveName) {
+    if (!saveName.empty()) {
+        FReportWorkbook->Close(true, saveName);
+        FTemplWorksheet.reset();
+        FExcelApp->Quit();
+    } else {
+        FExcelApp->SetUserControl(true);
+        FExcelApp->SetVisible(true);
+    }
 }
 
 void TTabrix::HandleBuildError() {
@@ -145,120 +265,35 @@ bool TTabrix::RefuseNestedBuild() {
     return true;
 }
 
-void TTabrix::ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiString& FileName) {
+void TTabrix::ShowOnTemplate(const AnsiString& templateFileName, const AnsiString& fileName) {
     if (RefuseNestedBuild()) return;
-    AnsiString saveName = ExpandApplicationFileName(FileName);
-    THourCursor cursor(Options.Contains(tbxoHourCursor));
-    struct TRelease {
-        TTabrix* Self;
-        ~TRelease() { Self->ReleaseReferences(); }
-    } release{this};
+    AnsiString saveName = ExpandApplicationFileName(fileName);
+    TBuildScope scope(*this);
     // The engine holds the report in memory once it is created, so the
     // working copy is removed at the latest when the build ends.
     TTempFileGuard workingCopy;
-
     try {
         CheckSubReportChain();
-        if (Trim(TemplateFileName).empty() || !FileExists(TemplateFileName))
-            throw ETabrixError(Format(SFileNotExists, {TemplateFileName}));
-
-        AnsiString copyName = WorkingCopyName(saveName, TemplateFileName);
-        workingCopy.Reset(copyName);
-        if (!CopyFileTo(TemplateFileName, copyName, false)) throw ETabrixError(Format(SErrorCreatingFile, {copyName}));
-
-        try {
-            FExcelApp = TExcelApplication::Create();
-        } catch (const std::exception& e) {
-            throw ETabrixError(Format(SErrorCreatingExcelApp, {MessageOf(e)}));
-        }
-
-        bool templateOpen = false;
-        // Steps that run whether the build succeeded or not, before the
-        // error handler: close the template, drop a stored template's
-        // copy, give the application back its interactivity.
-        auto finish = [&](bool rethrowing) {
-            auto closeTemplate = [&] { FTemplWorkbook->Close(false); };
-            auto dropStoredCopy = [&] {
-                if (StoreInDFM && IsStoredTemplateCopy(TemplateFileName)) DeleteFileAt(TemplateFileName);
-            };
-            auto interactive = [&] { FExcelApp->SetInteractive(true); };
-            if (rethrowing) {
-                if (templateOpen) {
-                    Quietly(closeTemplate);
-                    dropStoredCopy();
-                }
-                Quietly(interactive);
-            } else {
-                closeTemplate();
-                dropStoredCopy();
-                interactive();
-            }
-        };
-
-        try {
-            FExcelApp->SetInteractive(false);
-            try {
-                TWorkbookOpenArgs args;
-                args.UpdateLinks = 0;
-                args.ReadOnly = true;
-                args.Format = 4;
-                args.Password = "";
-                args.WriteResPassword = "";
-                args.IgnoreReadOnlyRecommended = true;
-                args.Origin = 2;
-                args.AddToMru = false;
-                FTemplWorkbook = FExcelApp->Workbooks().Open(TemplateFileName, args);
-            } catch (const std::exception& e) {
-                throw ETabrixError(Format(SErrorOpeningTemplate, {TemplateFileName, MessageOf(e)}));
-            }
-            templateOpen = true;
-
-            int sheetIndex = SelectTemplSheet();
-            FDataSetCache.clear();
-            if (OnBeforeBuild) OnBeforeBuild(this);
-            FReportWorkbook = FExcelApp->Workbooks().Add(copyName);
-            DeleteFileAt(workingCopy.Release());  // in memory now
-            FReportWorksheet = FReportWorkbook->Worksheets().Item(sheetIndex);
-            FReportWorksheet->Activate();
-            BuildChain();
-        } catch (...) {
-            finish(true);
-            throw;
-        }
-        finish(false);
-
-        if (!saveName.empty()) {
-            FReportWorkbook->Close(true, saveName);
-            FTemplWorksheet.reset();
-            FExcelApp->Quit();
-        } else {
-            FExcelApp->SetUserControl(true);
-            FExcelApp->SetVisible(true);
-        }
+        CopyTemplate(templateFileName, saveName, workingCopy);
+        StartApplication();
+        BuildFromTemplate(templateFileName, workingCopy);
+        Deliver(saveName);
     } catch (const std::exception& e) {
         HandleBuildError();
         RaiseError(MessageOf(e));
     }
 }
 
-void TTabrix::BuildSheet(const TExcelWorkbook& TemplWorkbook, const TExcelWorkbook& ReportWorkbook) {
+void TTabrix::BuildSheet(const TExcelWorkbook& templWorkbook, const TExcelWorkbook& reportWorkbook) {
     if (RefuseNestedBuild()) return;
-    THourCursor cursor(Options.Contains(tbxoHourCursor));
-    struct TRelease {
-        TTabrix* Self;
-        ~TRelease() { Self->ReleaseReferences(); }
-    } release{this};
+    TBuildScope scope(*this);
     try {
         CheckSubReportChain();
-        FExcelApp = TemplWorkbook.Application();
-        FTemplWorkbook = TemplWorkbook;
-        int sheetIndex = SelectTemplSheet();
-        FDataSetCache.clear();
-        if (OnBeforeBuild) OnBeforeBuild(this);
-        FReportWorkbook = ReportWorkbook;
-        FReportWorksheet = FReportWorkbook->Worksheets().Item(sheetIndex);
-        FReportWorksheet->Activate();
-        BuildChain();
+        FExcelApp = templWorkbook.Application();
+        FTemplWorkbook = templWorkbook;
+        int sheetIndex = BeginSheetBuild();
+        FReportWorkbook = reportWorkbook;
+        BuildReportSheet(sheetIndex);
     } catch (const std::exception& e) {
         RaiseError(MessageOf(e));
     }

@@ -31,16 +31,16 @@ int32_t GetLength(const std::string& block) {
 
 }  // namespace
 
-void TTabrix::DefineProperties(TFiler& Filer) {
-    TComponent::DefineProperties(Filer);
-    Filer.DefineBinaryProperty(
+void TTabrix::DefineProperties(TFiler& filer) {
+    TComponent::DefineProperties(filer);
+    filer.DefineBinaryProperty(
         "XLTemplate", [this](const std::string& block) { ReadXLTemplate(block); }, [this] { return WriteXLTemplate(); },
-        XLTemplateHasData(Filer.Ancestor()));
+        XLTemplateHasData(filer.Ancestor()));
 }
 
-bool TTabrix::XLTemplateHasData(const TPersistent* Ancestor) const {
-    if (const auto* ancestor = dynamic_cast<const TTabrix*>(Ancestor))
-        return ancestor->FTemplSize != FTemplSize || ancestor->FTemplData != FTemplData;
+bool TTabrix::XLTemplateHasData(const TPersistent* ancestor) const {
+    if (const auto* other = dynamic_cast<const TTabrix*>(ancestor))
+        return other->FTemplSize != FTemplSize || other->FTemplData != FTemplData;
     return FTemplSize > 0;
 }
 
@@ -52,55 +52,50 @@ std::string TTabrix::WriteXLTemplate() const {
     return block;
 }
 
-void TTabrix::ReadXLTemplate(const std::string& Block) {
+void TTabrix::ReadXLTemplate(const std::string& block) {
     FTemplData.clear();
     FTemplSize = 0;
-    if (Block.size() < kLengthSize) {
+    if (block.size() < kLengthSize) {
         RaiseError(Format("XLTemplate of %s: the block has %d bytes, too short for its length field",
-                          {Name(), static_cast<int>(Block.size())}));
+                          {Name(), static_cast<int>(block.size())}));
         return;
     }
-    int32_t size = GetLength(Block);
+    int32_t size = GetLength(block);
     if (size < 1) return;
-    size_t available = Block.size() - kLengthSize;
+    size_t available = block.size() - kLengthSize;
     if (available < static_cast<size_t>(size)) {
         // A truncated block: nothing of it stays stored.
         RaiseError(Format("XLTemplate of %s: the block holds %d bytes of a template of %d bytes",
                           {Name(), static_cast<int>(available), static_cast<int>(size)}));
         return;
     }
-    FTemplData.assign(Block, kLengthSize, static_cast<size_t>(size));
+    FTemplData.assign(block, kLengthSize, static_cast<size_t>(size));
     FTemplSize = size;
 }
 
-void TTabrix::LoadStoredTemplateFromFile(const AnsiString& FileName) {
+void TTabrix::LoadStoredTemplateFromFile(const AnsiString& fileName) {
     FreeStoredTemplate();
-    std::string bytes = ReadFileBytes(FileName);  // file errors pass on; nothing is stored then
+    std::string bytes = ReadFileBytes(fileName);  // file errors pass on; nothing is stored then
     if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
         throw EReadError(
-            Format("%s: %d MiB is too large for a stored template", {FileName, static_cast<int>(bytes.size() >> 20)}));
+            Format("%s: %d MiB is too large for a stored template", {fileName, static_cast<int>(bytes.size() >> 20)}));
     FTemplData = std::move(bytes);
     FTemplSize = static_cast<int32_t>(FTemplData.size());
     FTemplate.clear();
     StoreInDFM = true;
 }
 
-void TTabrix::SaveStoredTemplateToFile(const AnsiString& FileName) {
-    WriteFileBytes(FileName, std::string_view(FTemplData.data(), static_cast<size_t>(FTemplSize)));
+void TTabrix::SaveStoredTemplateToFile(const AnsiString& fileName) {
+    WriteFileBytes(fileName, std::string_view(FTemplData.data(), static_cast<size_t>(FTemplSize)));
 }
 
-void TTabrix::SaveStoredTemplateToTmpFile(AnsiString& FileName) {
-    FileName.clear();
+void TTabrix::SaveStoredTemplateToTmpFile(AnsiString& fileName) {
+    fileName.clear();
     if (!StoreInDFM) return;
     if (FTemplSize <= 0) throw ETabrixError(SNoTemplateInDFM);
-    FileName = TabrixGetTempFName();
-    try {
-        SaveStoredTemplateToFile(FileName);
-    } catch (...) {
-        DeleteFileAt(FileName);  // no half-written temporary file stays behind
-        FileName.clear();
-        throw;
-    }
+    TTempFileGuard written(TabrixGetTempFName());  // no half-written temporary file stays behind
+    SaveStoredTemplateToFile(written.Name());
+    fileName = written.Release();
 }
 
 void TTabrix::FreeStoredTemplate() {
@@ -124,10 +119,10 @@ AnsiString TTabrix::GetTemplateFileName() {
     return result;
 }
 
-void TTabrix::SetTemplate(const AnsiString& Value) {
-    if (Trim(Value) == Trim(FTemplate)) return;
+void TTabrix::SetTemplate(const AnsiString& value) {
+    if (Trim(value) == Trim(FTemplate)) return;
     StoreInDFM = false;
-    FTemplate = Value;
+    FTemplate = value;
     TemplSheet.clear();
 }
 

@@ -1,7 +1,6 @@
 #include "report/tabrix.h"
 
 #include "platform/db/field.h"
-#include "platform/ui/msgbox.h"
 
 namespace tabrix {
 
@@ -48,8 +47,8 @@ const TClassInfo& TTabrix::StaticClassInfo() {
 
 void RegisterTabrixClasses() { RegisterClass(TTabrix::StaticClassInfo()); }
 
-TTabrix::TTabrix(TComponent* AOwner)
-    : TComponent(AOwner),
+TTabrix::TTabrix(TComponent* owner)
+    : TComponent(owner),
       FBands(std::make_unique<TTabrixBands>(this)),
       FDictionary(std::make_unique<TTabrixDictionary>(this)) {
     _Version = kTabrixVersion;
@@ -67,39 +66,39 @@ TTabrix::~TTabrix() {
     FDataSetCache.clear();
 }
 
-void TTabrix::SetDataSet(TDataSet* Value) {
-    if (Value == FDataSet) return;
+void TTabrix::SetDataSet(TDataSet* value) {
+    if (value == FDataSet) return;
     if (FDataSet) RemoveFreeNotification(FDataSet);
-    FDataSet = Value;
-    if (Value) FreeNotification(Value);
+    FDataSet = value;
+    if (value) FreeNotification(value);
 }
 
-void TTabrix::SetSubReport(TTabrix* Value) {
-    if (Value == FSubReport || Value == this) return;
+void TTabrix::SetSubReport(TTabrix* value) {
+    if (value == FSubReport || value == this) return;
     if (FSubReport) RemoveFreeNotification(FSubReport);
-    FSubReport = Value;
-    if (Value) FreeNotification(Value);
+    FSubReport = value;
+    if (value) FreeNotification(value);
 }
 
-void TTabrix::SetFieldSignText(const AnsiString& Value) {
+void TTabrix::SetFieldSignText(const AnsiString& value) {
     // A one-character property: the form holds one character; an empty
     // value keeps the sign, as no field reference could be marked by it.
-    if (!Value.empty()) FieldSign = Value[0];
+    if (!value.empty()) FieldSign = value[0];
 }
 
-void TTabrix::Notification(TComponent* AComponent, TOperation Operation) {
-    TComponent::Notification(AComponent, Operation);
-    if (Operation != TOperation::opRemove) return;
-    if (AComponent == FDataSet) FDataSet = nullptr;
-    if (AComponent == FDetailDataSet) FDetailDataSet = nullptr;
-    std::erase_if(FDataSetCache, [&](const auto& entry) { return entry.second == AComponent; });
-    if (AComponent == FSubReport) SetSubReport(nullptr);
+void TTabrix::Notification(TComponent* component, TOperation operation) {
+    TComponent::Notification(component, operation);
+    if (operation != TOperation::opRemove) return;
+    if (component == FDataSet) FDataSet = nullptr;
+    if (component == FDetailDataSet) FDetailDataSet = nullptr;
+    std::erase_if(FDataSetCache, [&](const auto& entry) { return entry.second == component; });
+    if (component == FSubReport) SetSubReport(nullptr);
 }
 
-void TTabrix::Assign(const TPersistent* Source) {
-    const auto* src = dynamic_cast<const TTabrix*>(Source);
+void TTabrix::Assign(const TPersistent* source) {
+    const auto* src = dynamic_cast<const TTabrix*>(source);
     if (!src) {
-        TComponent::Assign(Source);
+        TComponent::Assign(source);
         return;
     }
     FBands->Assign(src->FBands.get());
@@ -108,14 +107,8 @@ void TTabrix::Assign(const TPersistent* Source) {
     TemplSheet = src->TemplSheet;
 }
 
-void TTabrix::RaiseError(const AnsiString& Msg) {
-    if (HasState(csDesigning)) {
-        ShowErrorBox(Msg);
-        return;
-    }
-    throw ETabrixError(Msg);
-}
+void TTabrix::RaiseError(const AnsiString& msg) { TabrixRaiseError(this, msg); }
 
-AnsiString TTabrix::FieldAsString(const AnsiString& FieldName) { return FDataSet->FieldByName(FieldName)->AsString(); }
+AnsiString TTabrix::FieldAsString(const AnsiString& fieldName) { return FDataSet->FieldByName(fieldName)->AsString(); }
 
 }  // namespace tabrix

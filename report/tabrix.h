@@ -25,6 +25,7 @@
 #include "dictionary/tabrix_dictionary.h"
 #include "platform/classes/classes.h"
 #include "platform/db/dataset.h"
+#include "platform/rtl/files.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/variant.h"
 #include "template/templ_owner.h"
@@ -67,16 +68,16 @@ private:
     uint8_t FBits = 0;
 };
 
-// Event types; Sender is always the component.
-using TNotifyEvent = void(TComponent* Sender);
-using TTabrixAfterBuildEvent = void(TComponent* Sender, TExcelWorksheet Report, int RowCount, int ColCount);
-using TTabrixGetReportFileName = void(TComponent* Sender, AnsiString& FileName);
-using TTabrixCheckEofEvent = void(TComponent* Sender, bool& Eof);
-using TTabrixGetFieldValueEvent = void(TComponent* Sender, const AnsiString& Field, Variant& Value);
-using TTabrixSetCellValueEvent = void(TComponent* Sender, TTabrixBand* Band, int RowInTemplate, int RowInReport,
-                                      int ColumnInReport, Variant& CellValue);
-using TTabrixFormatCellEvent = void(TComponent* Sender, TTabrixBand* Band, int RowInTemplate, int RowInReport,
-                                    int ColumnInReport, TExcelWorksheet Report, const Variant& CellValue);
+// Event types; sender is always the component.
+using TNotifyEvent = void(TComponent* sender);
+using TTabrixAfterBuildEvent = void(TComponent* sender, TExcelWorksheet report, int rowCount, int colCount);
+using TTabrixGetReportFileName = void(TComponent* sender, AnsiString& fileName);
+using TTabrixCheckEofEvent = void(TComponent* sender, bool& eof);
+using TTabrixGetFieldValueEvent = void(TComponent* sender, const AnsiString& field, Variant& value);
+using TTabrixSetCellValueEvent = void(TComponent* sender, TTabrixBand* band, int rowInTemplate, int rowInReport,
+                                      int columnInReport, Variant& cellValue);
+using TTabrixFormatCellEvent = void(TComponent* sender, TTabrixBand* band, int rowInTemplate, int rowInReport,
+                                    int columnInReport, TExcelWorksheet report, const Variant& cellValue);
 
 // The component's version text (_Version).
 inline constexpr const char* kTabrixVersion = "Tabrix 1.0";
@@ -84,26 +85,26 @@ inline constexpr const char* kTabrixVersion = "Tabrix 1.0";
 class TTabrix : public TComponent, public ITabrixBandsDataSource, public ITabrixTemplOwner {
     TABRIX_CLASS(TTabrix)
 public:
-    explicit TTabrix(TComponent* AOwner = nullptr);
+    explicit TTabrix(TComponent* owner = nullptr);
     ~TTabrix() override;
 
     // ---- published properties
     TTabrixBands* Bands() const { return FBands.get(); }
-    void SetBands(const TTabrixBands* Value) { FBands->Assign(Value); }
+    void SetBands(const TTabrixBands* value) { FBands->Assign(value); }
     TDataSet* DataSet() const { return FDataSet; }
-    void SetDataSet(TDataSet* Value);
+    void SetDataSet(TDataSet* value);
     TTabrixDictionary* Dictionary() const { return FDictionary.get(); }
-    void SetDictionary(const TTabrixDictionary* Value) { FDictionary->Assign(Value); }
+    void SetDictionary(const TTabrixDictionary* value) { FDictionary->Assign(value); }
     char FieldSign = '#';
     TTabrixOptions Options = TTabrixOptions::FromBits(TTabrixOptions::kAll);
     bool StoreInDFM = false;
     TTabrix* SubReport() const { return FSubReport; }
     // A component can't be its own sub-report: that value is ignored.
-    void SetSubReport(TTabrix* Value);
+    void SetSubReport(TTabrix* value);
     const AnsiString& Template() const { return FTemplate; }
     // A changed name (compared trimmed) switches StoreInDFM off and clears
     // TemplSheet; the stored bytes stay.
-    void SetTemplate(const AnsiString& Value);
+    void SetTemplate(const AnsiString& value);
     AnsiString TemplSheet;
     AnsiString Title;
     AnsiString _Version;
@@ -121,26 +122,27 @@ public:
     TEvent<TTabrixGetReportFileName> OnGetReportFileName;
 
     // ---- building
-    // ShowOnTemplate(GetTemplateFileName(), FileName).
-    void Show(const AnsiString& FileName = {});
-    // The whole build on a template file. With a FileName the report is
+    // ShowOnTemplate(GetTemplateFileName(), fileName).
+    void Show(const AnsiString& fileName = {});
+    // The whole build on a template file. With a fileName the report is
     // saved there and the spreadsheet application ends; without one the
     // report is left to the user. Every failure reaches the caller as
     // ETabrixError (at design time: an error box).
-    void ShowOnTemplate(const AnsiString& TemplateFileName, const AnsiString& FileName);
+    void ShowOnTemplate(const AnsiString& templateFileName, const AnsiString& fileName);
     // This component's sheet inside the workbooks of the report that started
     // the build (the sub-report chain).
-    void BuildSheet(const TExcelWorkbook& TemplWorkbook, const TExcelWorkbook& ReportWorkbook);
+    void BuildSheet(const TExcelWorkbook& templWorkbook, const TExcelWorkbook& reportWorkbook);
     // The sheet build of the report sheet chosen by ShowOnTemplate/BuildSheet.
     void MakeReport();
 
-    // At design time an error box; otherwise raises ETabrixError(Msg).
-    void RaiseError(const AnsiString& Msg);
+    // At design time an error box; otherwise raises ETabrixError(msg)
+    // (TabrixRaiseError).
+    void RaiseError(const AnsiString& msg);
 
     // ---- stored template
-    void LoadStoredTemplateFromFile(const AnsiString& FileName);
-    void SaveStoredTemplateToFile(const AnsiString& FileName);
-    void SaveStoredTemplateToTmpFile(AnsiString& FileName);
+    void LoadStoredTemplateFromFile(const AnsiString& fileName);
+    void SaveStoredTemplateToFile(const AnsiString& fileName);
+    void SaveStoredTemplateToTmpFile(AnsiString& fileName);
     void FreeStoredTemplate();
     bool GetHasStoredTempl() const { return FTemplSize > 0; }
     // The stored bytes, exactly the workbook file's.
@@ -171,13 +173,13 @@ public:
     bool Building() const { return FExcelApp.has_value(); }
 
     // ---- framework
-    void Assign(const TPersistent* Source) override;
-    void Notification(TComponent* AComponent, TOperation Operation) override;
-    void DefineProperties(TFiler& Filer) override;
+    void Assign(const TPersistent* source) override;
+    void Notification(TComponent* component, TOperation operation) override;
+    void DefineProperties(TFiler& filer) override;
 
     // ---- what the bands ask of their owner (group values)
     bool HasDataSet() const override { return FDataSet != nullptr; }
-    AnsiString FieldAsString(const AnsiString& FieldName) override;
+    AnsiString FieldAsString(const AnsiString& fieldName) override;
 
     // ---- data set and field resolution (field_resolution.cpp)
     // The data set that supplies the field reference name ("Field",
@@ -207,24 +209,37 @@ public:
 private:
     // ---- published-property plumbing for the class registry
     AnsiString FieldSignText() const { return AnsiString(1, FieldSign); }
-    void SetFieldSignText(const AnsiString& Value);
+    void SetFieldSignText(const AnsiString& value);
     uint8_t OptionsBits() const { return Options.Bits(); }
-    void SetOptionsBits(uint8_t Value) { Options = TTabrixOptions::FromBits(Value); }
+    void SetOptionsBits(uint8_t value) { Options = TTabrixOptions::FromBits(value); }
     void SetHasStoredTemplReadOnly(bool) {}
 
     // ---- stored template streaming ("XLTemplate")
     std::string WriteXLTemplate() const;
-    void ReadXLTemplate(const std::string& Block);
-    bool XLTemplateHasData(const TPersistent* Ancestor) const;
+    void ReadXLTemplate(const std::string& block);
+    bool XLTemplateHasData(const TPersistent* ancestor) const;
 
-    // ---- build steps
-    AnsiString WorkingCopyName(const AnsiString& SaveName, const AnsiString& TemplateFileName);
-    int SelectTemplSheet();
-    void BuildChain();
-    void CheckSubReportChain() const;
+    // ---- build steps, in the order a build takes them
+    class TBuildScope;
+    class TTemplateScope;
     bool RefuseNestedBuild();
-    void ReleaseReferences();
+    void CheckSubReportChain() const;
+    // Copies the template into the working copy (workingCopy names it).
+    void CopyTemplate(const AnsiString& templateFileName, const AnsiString& saveName, TTempFileGuard& workingCopy);
+    AnsiString WorkingCopyName(const AnsiString& saveName, const AnsiString& templateFileName);
+    void StartApplication();
+    TExcelWorkbook OpenTemplate(const AnsiString& templateFileName);
+    void BuildFromTemplate(const AnsiString& templateFileName, TTempFileGuard& workingCopy);
+    // Chooses the template sheet and announces the build; returns the
+    // sheet's 1-based index, which is the report sheet's too.
+    int BeginSheetBuild();
+    int SelectTemplSheet();
+    void BuildReportSheet(int sheetIndex);
+    void BuildChain();
+    // Saves the report under saveName, or leaves it to the user.
+    void Deliver(const AnsiString& saveName);
     void HandleBuildError();
+    void ReleaseReferences();
 
     std::unique_ptr<TTabrixBands> FBands;
     TDataSet* FDataSet = nullptr;

@@ -7,21 +7,14 @@
 #include <vector>
 
 #include "platform/spreadsheet/formula/formula.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
 using namespace tabrix;
 using namespace tabrix::xl;
 
-TFormatSettings German() {
-    TFormatSettings s;
-    s.DecimalSeparator = ',';
-    s.ThousandSeparator = '.';
-    s.ListSeparator = ';';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "dd/mm/yyyy";
-    return s;
-}
+TFormatSettings German() { return tabrix::testing::GermanSettings(); }
 
 void TypedInput(benchmark::State& state, const char* text) {
     const TFormatSettings settings = German();

@@ -247,7 +247,7 @@ int main(int argc, char** argv) {
             writer = run == 0 ? s : std::min(writer, s);
         }
         const double ratio = best.Seconds / writer;
-        const double peakMiB = best.PeakKiB / 1024.0;
+        const double peakMiB = static_cast<double>(best.PeakKiB) / 1024.0;
         allMet = allMet && ratio <= 0.35 && peakMiB < 100;
         std::printf("%8d %10.0f %14.0f %7.2f %10.1f %12.2f\n", lines, best.Seconds * 1000, writer * 1000, ratio,
                     peakMiB, best.Seconds * 1000 / (lines / 1000.0));

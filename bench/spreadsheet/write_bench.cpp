@@ -237,8 +237,8 @@ int main(int argc, char** argv) {
         std::printf(
             "65534 x 10 cells: tabrix %.0f ms, libxlsxwriter %.0f ms, ratio %.2f (goal <= 0.50: %s); "
             "peak memory %.1f MiB (goal < 150: %s)\n",
-            gTabrixSeconds * 1000, gXlsxwriterSeconds * 1000, ratio, ratio <= 0.5 ? "met" : "missed", gPeakKiB / 1024.0,
-            gPeakKiB < 150 * 1024 ? "met" : "missed");
+            gTabrixSeconds * 1000, gXlsxwriterSeconds * 1000, ratio, ratio <= 0.5 ? "met" : "missed",
+            static_cast<double>(gPeakKiB) / 1024.0, gPeakKiB < 150 * 1024 ? "met" : "missed");
     }
     return 0;
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/spreadsheet/formula/formula.h"
+#include "tests/support/test_support.h"
 
 namespace {
 
@@ -48,15 +49,7 @@ public:
     }
 };
 
-TFormatSettings German() {
-    TFormatSettings s;
-    s.DecimalSeparator = ',';
-    s.ThousandSeparator = '.';
-    s.ListSeparator = ';';
-    s.DateSeparator = '.';
-    s.ShortDateFormat = "dd/mm/yyyy";
-    return s;
-}
+TFormatSettings German() { return tabrix::testing::GermanSettings(); }
 
 }  // namespace
 

@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/convert.h"
 #include "platform/rtl/format.h"
 #include "platform/rtl/strings.h"
@@ -24,7 +25,6 @@ struct TToken {
 };
 
 bool IsIdentStart(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'A' && c <= 'F') return c - 'A' + 10;
@@ -51,12 +51,14 @@ public:
         char c = FText[FPos];
         if (IsIdentStart(c)) {
             size_t start = FPos;
-            while (FPos < FText.size() && (IsIdentStart(FText[FPos]) || IsDigit(FText[FPos]) || FText[FPos] == '.'))
+            while (FPos < FText.size() &&
+                   (IsIdentStart(FText[FPos]) || ascii::IsDigit(FText[FPos]) || FText[FPos] == '.'))
                 ++FPos;
             FTok.Kind = TTok::Ident;
             FTok.Text = std::string(FText.substr(start, FPos - start));
-        } else if (IsDigit(c) || c == '$' ||
-                   (c == '-' && FPos + 1 < FText.size() && (IsDigit(FText[FPos + 1]) || FText[FPos + 1] == '$'))) {
+        } else if (ascii::IsDigit(c) || c == '$' ||
+                   (c == '-' && FPos + 1 < FText.size() &&
+                    (ascii::IsDigit(FText[FPos + 1]) || FText[FPos + 1] == '$'))) {
             Number();
         } else if (c == '\'' || c == '#') {
             String();
@@ -104,19 +106,19 @@ private:
             return;
         }
         bool isFloat = false;
-        while (FPos < FText.size() && IsDigit(FText[FPos])) ++FPos;
-        if (FPos + 1 < FText.size() && FText[FPos] == '.' && IsDigit(FText[FPos + 1])) {
+        while (FPos < FText.size() && ascii::IsDigit(FText[FPos])) ++FPos;
+        if (FPos + 1 < FText.size() && FText[FPos] == '.' && ascii::IsDigit(FText[FPos + 1])) {
             isFloat = true;
             ++FPos;
-            while (FPos < FText.size() && IsDigit(FText[FPos])) ++FPos;
+            while (FPos < FText.size() && ascii::IsDigit(FText[FPos])) ++FPos;
         }
         if (FPos < FText.size() && (FText[FPos] == 'e' || FText[FPos] == 'E')) {
             size_t p = FPos + 1;
             if (p < FText.size() && (FText[p] == '+' || FText[p] == '-')) ++p;
-            if (p < FText.size() && IsDigit(FText[p])) {
+            if (p < FText.size() && ascii::IsDigit(FText[p])) {
                 isFloat = true;
                 FPos = p;
-                while (FPos < FText.size() && IsDigit(FText[FPos])) ++FPos;
+                while (FPos < FText.size() && ascii::IsDigit(FText[FPos])) ++FPos;
             }
         }
         std::string_view num = FText.substr(start, FPos - start);
@@ -135,7 +137,7 @@ private:
             FTok.Kind = TTok::Int;
             FTok.Int = v;
         }
-        if (FPos < FText.size() && (IsIdentStart(FText[FPos]) || IsDigit(FText[FPos])))
+        if (FPos < FText.size() && (IsIdentStart(FText[FPos]) || ascii::IsDigit(FText[FPos])))
             Fail(FLine, Format("bad number %s", {std::string(num) + FText[FPos]}));
     }
 
@@ -176,7 +178,7 @@ private:
                 bool hex = FPos < FText.size() && FText[FPos] == '$';
                 if (hex) ++FPos;
                 while (FPos < FText.size() && digits < 8) {
-                    int d = hex ? HexDigit(FText[FPos]) : (IsDigit(FText[FPos]) ? FText[FPos] - '0' : -1);
+                    int d = hex ? HexDigit(FText[FPos]) : (ascii::IsDigit(FText[FPos]) ? FText[FPos] - '0' : -1);
                     if (d < 0) break;
                     cp = cp * (hex ? 16 : 10) + static_cast<uint32_t>(d);
                     ++FPos;

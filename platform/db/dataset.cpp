@@ -4,6 +4,7 @@
 
 #include "platform/db/datasource.h"
 #include "platform/db/db_errors.h"
+#include "platform/db/limits.h"
 
 namespace tabrix {
 
@@ -169,7 +170,7 @@ size_t TDataSet::Visible() const {
 
 bool TDataSet::HasRecord(size_t index) const {
     while (index >= Visible() && FSource && FStore == &FOwnStore) {
-        if (!FSource->Fetch(FOwnStore, 256)) FSource.reset();
+        if (!FSource->Fetch(FOwnStore, kFetchBatchRecords)) FSource.reset();
     }
     return index < Visible();
 }

@@ -8,6 +8,7 @@
 
 #include "platform/db/db_errors.h"
 #include "platform/db/iso_datetime.h"
+#include "platform/db/limits.h"
 #include "platform/db/text_position.h"
 #include "platform/db/type_guess.h"
 #include "platform/rtl/strings.h"
@@ -18,10 +19,6 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-// Arrays and objects nested deeper than this are refused before they are
-// read: reading, type learning and writing a value back as text all recurse.
-constexpr int kMaxDepth = 200;
-
 // Offset of the first bracket that opens one level too many, or npos.
 size_t TooDeepAt(std::string_view text) {
     int depth = 0;
@@ -31,7 +28,7 @@ size_t TooDeepAt(std::string_view text) {
             for (++i; i < text.size() && text[i] != '"'; ++i)
                 if (text[i] == '\\') ++i;
         } else if (c == '[' || c == '{') {
-            if (++depth > kMaxDepth) return i;
+            if (++depth > kMaxJsonDepth) return i;
         } else if (c == ']' || c == '}') {
             --depth;
         }
@@ -226,7 +223,7 @@ TRecordStore ReadJson(std::string_view text, const TDataFileSource& source) {
         db_errors::FileFormat(source.DataSetName, source.FileName, p.Line, p.Column, reason);
     };
     if (const size_t deep = TooDeepAt(text); deep != std::string_view::npos)
-        fail(deep, fmt::format("arrays and objects are nested more than {} deep", kMaxDepth));
+        fail(deep, fmt::format("arrays and objects are nested more than {} deep", kMaxJsonDepth));
     Json doc;
     try {
         doc = Json::parse(text.begin(), text.end());

@@ -273,15 +273,11 @@ const TClassInfo& TPgConnection::StaticClassInfo() {
 
 TPgConnection::TPgConnection(TComponent* owner) : TSQLConnection(owner) {}
 
-TPgConnection::~TPgConnection() {
-    DetachQueries();
-    FConn.reset();
-}
+// The queries go while the connection, a member, is still alive.
+TPgConnection::~TPgConnection() { DetachQueries(); }
 
 void TPgConnection::SetConnectionString(const std::string& value) {
-    if (value == FConnectionString) return;
-    CheckDisconnected("the connection string");
-    FConnectionString = value;
+    SetWhileDisconnected(FConnectionString, value, "the connection string");
 }
 
 std::string TPgConnection::DatabaseName() const {

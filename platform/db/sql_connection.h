@@ -61,6 +61,13 @@ protected:
     // their destructors, while their handles are still alive.
     void DetachQueries();
     void CheckDisconnected(const char* what) const;
+    // The setter of a property that names the database (what, as the error
+    // says it): refused while connected, nothing happens when it stays.
+    void SetWhileDisconnected(std::string& field, const std::string& value, const char* what) {
+        if (value == field) return;
+        CheckDisconnected(what);
+        field = value;
+    }
 
 private:
     friend class TSQLQuery;

@@ -1,5 +1,6 @@
 #include "platform/db/sql_params.h"
 
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix {
@@ -9,7 +10,7 @@ namespace {
 bool IsNameStart(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || static_cast<unsigned char>(c) >= 0x80;
 }
-bool IsNameChar(char c) { return IsNameStart(c) || (c >= '0' && c <= '9'); }
+bool IsNameChar(char c) { return IsNameStart(c) || ascii::IsDigit(c); }
 
 // Index just past a quoted run that starts at i with the quote character q
 // (a doubled quote stays inside).

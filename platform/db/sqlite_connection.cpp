@@ -283,16 +283,10 @@ const TClassInfo& TSQLiteConnection::StaticClassInfo() {
 
 TSQLiteConnection::TSQLiteConnection(TComponent* owner) : TSQLConnection(owner) {}
 
-TSQLiteConnection::~TSQLiteConnection() {
-    DetachQueries();
-    FDb.reset();
-}
+// The queries go while the handle, a member, is still alive.
+TSQLiteConnection::~TSQLiteConnection() { DetachQueries(); }
 
-void TSQLiteConnection::SetDatabase(const std::string& name) {
-    if (name == FDatabase) return;
-    CheckDisconnected("the database");
-    FDatabase = name;
-}
+void TSQLiteConnection::SetDatabase(const std::string& name) { SetWhileDisconnected(FDatabase, name, "the database"); }
 
 std::string TSQLiteConnection::FileName() const { return ExpandApplicationFileName(FDatabase); }
 

@@ -4,6 +4,7 @@
 #include <limits>
 
 #include "platform/db/iso_datetime.h"
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix {
@@ -13,13 +14,11 @@ namespace {
 // Texts longer than this, or holding a line break, make a memo.
 constexpr size_t kMaxStringLength = 255;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // Digits without a superfluous leading zero ("007" is a code, not 7).
 bool PlainDigits(std::string_view s) {
     if (s.empty()) return false;
     for (char c : s)
-        if (!IsDigit(c)) return false;
+        if (!ascii::IsDigit(c)) return false;
     return s.size() == 1 || s[0] != '0';
 }
 
@@ -38,18 +37,18 @@ bool TryParseCsvFloat(std::string_view text, double& value) {
     if (!s.empty() && s[0] == '-') s.remove_prefix(1);
     // Mantissa: plain digits, optionally "." and digits; then an optional exponent.
     size_t i = 0;
-    while (i < s.size() && IsDigit(s[i])) ++i;
+    while (i < s.size() && ascii::IsDigit(s[i])) ++i;
     if (!PlainDigits(s.substr(0, i))) return false;
     if (i < s.size() && s[i] == '.') {
         const size_t start = ++i;
-        while (i < s.size() && IsDigit(s[i])) ++i;
+        while (i < s.size() && ascii::IsDigit(s[i])) ++i;
         if (i == start) return false;
     }
     if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
         ++i;
         if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
         const size_t start = i;
-        while (i < s.size() && IsDigit(s[i])) ++i;
+        while (i < s.size() && ascii::IsDigit(s[i])) ++i;
         if (i == start) return false;
     }
     if (i != s.size()) return false;

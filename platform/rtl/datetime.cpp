@@ -7,6 +7,7 @@
 
 #include <fmt/format.h>
 
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/exceptions.h"
 
 namespace tabrix {
@@ -46,8 +47,6 @@ int64_t TimeMs(TDateTime value) {
     int64_t ms = static_cast<int64_t>(std::llround(frac * kMsPerDay));
     return ms >= 86400000 ? 86399999 : ms;
 }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 
@@ -215,7 +214,7 @@ bool TryStrToDate(std::string_view text, TDateTime& value, const TFormatSettings
             if (i >= text.size() || text[i] != settings.DateSeparator) return false;
             ++i;
         }
-        while (i < text.size() && IsDigit(text[i]) && digits[k] < 5) {
+        while (i < text.size() && ascii::IsDigit(text[i]) && digits[k] < 5) {
             parts[k] = parts[k] * 10 + (text[i] - '0');
             ++digits[k];
             ++i;
@@ -245,7 +244,7 @@ bool TryStrToTime(std::string_view text, TDateTime& value, const TFormatSettings
     while (i < text.size() && text[i] == ' ') ++i;
     while (count < 3) {
         int digits = 0;
-        while (i < text.size() && IsDigit(text[i]) && digits < 3) {
+        while (i < text.size() && ascii::IsDigit(text[i]) && digits < 3) {
             parts[count] = parts[count] * 10 + (text[i] - '0');
             ++digits;
             ++i;

@@ -5,6 +5,7 @@
 #include "platform/rtl/convert.h"
 #include "platform/rtl/datetime.h"
 #include "platform/spreadsheet/formula/formula.h"
+#include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/workbook.h"
 
 namespace tabrix::xl {
@@ -48,10 +49,12 @@ void TakeFormat(TWorksheet& sheet, int row, int column, std::string_view code) {
     sheet.SetStyle(row, column, styles.WithNumberFormat(xf, code));
 }
 
-double ToSerial(const TWorksheet& sheet, TDateTime value) { return sheet.Workbook().Date1904() ? value - 1462 : value; }
+double ToSerial(const TWorksheet& sheet, TDateTime value) {
+    return sheet.Workbook().Date1904() ? value - kDate1904Offset : value;
+}
 
 TDateTime FromSerial(const TWorksheet& sheet, double serial) {
-    return sheet.Workbook().Date1904() ? serial + 1462 : serial;
+    return sheet.Workbook().Date1904() ? serial + kDate1904Offset : serial;
 }
 
 }  // namespace

@@ -88,10 +88,10 @@ void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& targ
                 if (sameBook) {
                     target.SetSharedString(row, column, c.Cell.Index);
                 } else if (c.RichSource != UINT32_MAX) {
-                    TSharedStrings& from = sourceBook.Strings();
-                    target.SetSharedString(
-                        row, column,
-                        targetBook.Strings().AddRich(from.Text(c.RichSource), *from.RichXml(c.RichSource)));
+                    TSharedStrings& sourceStrings = sourceBook.Strings();
+                    target.SetSharedString(row, column,
+                                           targetBook.Strings().AddRich(sourceStrings.Text(c.RichSource),
+                                                                        *sourceStrings.RichXml(c.RichSource)));
                 } else {
                     target.SetString(row, column, sourceBook.Strings().Text(c.Cell.Index));
                 }

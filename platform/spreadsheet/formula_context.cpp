@@ -4,14 +4,12 @@
 
 #include "platform/rtl/strings.h"
 #include "platform/spreadsheet/formula/formula.h"
+#include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/workbook.h"
 
 namespace tabrix::xl {
 
 namespace {
-// Formulas that refer forward nest the evaluation; beyond this depth the
-// value is left for the spreadsheet to compute when it opens the file.
-constexpr int kMaxDepth = 200;
 // About a second of range visits.
 constexpr uint64_t kVisitBudget = 50'000'000;
 
@@ -83,7 +81,7 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
         f.Cached = TValue{};
         return;
     }
-    if (FInProgress.count(key) || FDepth >= kMaxDepth) return;  // a cycle, or too deep: no value
+    if (FInProgress.count(key) || FDepth >= kMaxEvaluationDepth) return;  // a cycle, or too deep: no value
     FInProgress.insert(key);
     ++FDepth;
     TWorksheet* saved = FCurrent;

@@ -11,6 +11,7 @@
 
 #include "platform/rtl/datetime.h"
 #include "platform/spreadsheet/formula/formula.h"
+#include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/workbook.h"
 #include "platform/spreadsheet/worksheet.h"
 #include "platform/spreadsheet/xml_parse.h"
@@ -65,7 +66,7 @@ bool ParseIsoDate(std::string_view s, bool date1904, double& serial) {
     TDateTime date;
     if (!TryEncodeDate(y, mo, d, date)) return false;
     serial = date + (h * 3600 + mi * 60 + sec) / 86400.0;
-    if (date1904) serial -= 1462;
+    if (date1904) serial -= kDate1904Offset;
     return true;
 }
 
@@ -237,7 +238,7 @@ private:
         pugi::xml_node fmt = ChildByLocalName(root, "sheetFormatPr");
         if (!fmt) return;
         double h = fmt.attribute("defaultRowHeight").as_double(0);
-        if (h > 0 && h <= 409) FSheet.FDefaultRowHeight = h;
+        if (h > 0 && h <= kMaxRowHeightPoints) FSheet.FDefaultRowHeight = h;
         double w = fmt.attribute("defaultColWidth").as_double(0);
         if (w > 0) {
             FSheet.FDefaultColumnWidth = w;
@@ -280,7 +281,7 @@ private:
             TRowProps props;
             if (pugi::xml_attribute ht = rowNode.attribute("ht")) {
                 double h = ht.as_double(-1);
-                if (h >= 0 && h <= 409) {
+                if (h >= 0 && h <= kMaxRowHeightPoints) {
                     props.Height = h;
                     props.HasHeight = true;
                 }

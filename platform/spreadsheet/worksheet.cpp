@@ -1,8 +1,12 @@
 #include "platform/spreadsheet/worksheet.h"
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <cmath>
 
+#include "platform/rtl/ascii.h"
+#include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/workbook.h"
 
 namespace tabrix::xl {
@@ -24,13 +28,6 @@ auto CellLess = [](const TCell& c, int column) { return c.Column < column; };
 double LineHeight(double fontSize) {
     double h = fontSize * 1.31 + 0.6;
     return std::round(h / 0.75) * 0.75;
-}
-
-size_t CodePoints(std::string_view s) {
-    size_t n = 0;
-    for (unsigned char c : s)
-        if ((c & 0xC0) != 0x80) ++n;
-    return n;
 }
 
 }  // namespace
@@ -170,20 +167,20 @@ void TWorksheet::SetNumber(int row, int column, double value) {
 }
 
 void TWorksheet::SetString(int row, int column, std::string_view utf8) {
-    if (CodePointsOver(utf8)) ThrowAt(row, column, "a cell holds at most 32,767 characters");
+    if (CodePointsOver(utf8)) ThrowAt(row, column, fmt::format("a cell holds at most {} characters", kMaxCellChars));
     SetSharedString(row, column, FWorkbook->Strings().Add(utf8));
 }
 
 // The limit counts UTF-16 units, as the spreadsheet does: characters
 // beyond the basic plane count twice.
 bool TWorksheet::CodePointsOver(std::string_view utf8) {
-    if (utf8.size() <= 32767) return false;
+    if (utf8.size() <= kMaxCellChars) return false;
     size_t units = 0;
     for (unsigned char c : utf8) {
         if ((c & 0xC0) == 0x80) continue;
         units += (c & 0xF8) == 0xF0 ? 2 : 1;
     }
-    return units > 32767;
+    return units > kMaxCellChars;
 }
 
 void TWorksheet::SetSharedString(int row, int column, uint32_t index) {
@@ -215,7 +212,8 @@ void TWorksheet::SetFormula(int row, int column, std::string_view englishText) {
 }
 
 void TWorksheet::SetFormula(int row, int column, TCellFormula formula) {
-    if (formula.Text.size() > 8192 * 3) ThrowAt(row, column, "a formula holds at most 8,192 characters");
+    if (ascii::CharCount(formula.Text) > kMaxFormulaChars)
+        ThrowAt(row, column, fmt::format("a formula holds at most {} characters", kMaxFormulaChars));
     TCell& c = Slot(row, column);
     ReleaseFormula(c, row);
     // Slot may have moved the row's cells; the index stays valid.
@@ -304,7 +302,8 @@ double TWorksheet::RowHeight(int row) const {
 }
 
 void TWorksheet::SetRowHeight(int row, double points) {
-    if (!(points >= 0 && points <= 409)) ThrowAt(row, 1, "a row height lies between 0 and 409 points");
+    if (!(points >= 0 && points <= kMaxRowHeightPoints))
+        ThrowAt(row, 1, fmt::format("a row height lies between 0 and {} points", kMaxRowHeightPoints));
     TRowProps p = RowProps(row);
     p.Height = std::round(points * 4) / 4;  // Excel keeps quarter points
     p.HasHeight = true;
@@ -352,12 +351,13 @@ void TWorksheet::AutoFitRow(int row) {
                 while (true) {
                     size_t nl = text.find('\n', start);
                     std::string_view para = text.substr(start, nl == std::string_view::npos ? nl : nl - start);
-                    lines += std::max(1, static_cast<int>(std::ceil(static_cast<double>(CodePoints(para)) / perLine)));
+                    lines +=
+                        std::max(1, static_cast<int>(std::ceil(static_cast<double>(ascii::CharCount(para)) / perLine)));
                     if (nl == std::string_view::npos) break;
                     start = nl + 1;
                 }
             }
-            height = std::max(height, std::min(409.0, line * lines));
+            height = std::max(height, std::min(kMaxRowHeightPoints, line * lines));
         }
     }
     TRowProps p = RowProps(row);

@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/xml_parse.h"
 
+#include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/worksheet.h"
 #include "platform/spreadsheet/xml_text.h"
 
@@ -10,9 +11,6 @@ struct TStringWriter : pugi::xml_writer {
     std::string Out;
     void write(const void* data, size_t size) override { Out.append(static_cast<const char*>(data), size); }
 };
-
-// Documents nest a few levels; anything far deeper is hostile.
-constexpr int kMaxXmlDepth = 256;
 
 int Depth(const pugi::xml_node& node, int limit) {
     int deepest = 0;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cells/tabrix_error.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix {
 namespace {
@@ -12,12 +13,7 @@ namespace {
 // The message of the ETabrixError that `f` raises, or "no error".
 template <class F>
 std::string ErrorOf(F f) {
-    try {
-        f();
-    } catch (const ETabrixError& e) {
-        return e.Message();
-    }
-    return "no error";
+    return tabrix::testing::RaisedMessage<ETabrixError>(f);
 }
 
 TEST(TabrixGetRange, BuildsOneAndTwoLetterColumns) {

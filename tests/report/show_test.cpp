@@ -16,6 +16,7 @@
 #include "platform/ui/cursor.h"
 #include "report/tabrix.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix {
 namespace {
@@ -49,12 +50,7 @@ protected:
 
     // Runs Show and returns the ETabrixError's text ("" when none).
     std::string ShowError(const std::string& fileName) {
-        try {
-            Report->Show(fileName);
-        } catch (const ETabrixError& e) {
-            return e.Message();
-        }
-        return {};
+        return tabrix::testing::RaisedMessage<ETabrixError>([&] { Report->Show(fileName); }, "");
     }
 
     std::unique_ptr<TComponent> Module;

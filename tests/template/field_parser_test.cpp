@@ -1,4 +1,5 @@
 #include "template/field_parser.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -29,12 +30,7 @@ Parsed Parse(const std::u16string& text, char sign = '#') {
 Parsed Parse(const std::string& utf8, char sign = '#') { return Parse(Utf8ToUnicode(utf8), sign); }
 
 std::string ErrorOf(const std::string& utf8) {
-    try {
-        Parse(utf8);
-    } catch (const ETabrixFieldParserError& e) {
-        return e.Message();
-    }
-    return "no error";
+    return tabrix::testing::RaisedMessage<ETabrixFieldParserError>([&] { Parse(utf8); });
 }
 
 std::string Result(const std::string& utf8) {

@@ -3,15 +3,12 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/rtl/locale.h"
+#include "platform/spreadsheet/limits.h"
 
 namespace tabrix::xl {
 
 // Says what is wrong, at which position (1-based character), in which formula.
 TABRIX_EXCEPTION_CLASS(EFormulaError, Exception);
-
-// Sheet limits of the xlsx format.
-inline constexpr int kMaxRows = 1048576;
-inline constexpr int kMaxColumns = 16384;
 
 struct TFormulaDialect {
     char ListSeparator = ',';

@@ -7,11 +7,12 @@
 #include <cstdlib>
 #include <unordered_map>
 
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/strings.h"
-#include "platform/spreadsheet/formula/ascii.h"
 #include "platform/spreadsheet/formula/eval_internal.h"
 #include "platform/spreadsheet/formula/typed_input.h"
+#include "platform/spreadsheet/limits.h"
 
 namespace tabrix::xl::eval {
 
@@ -517,7 +518,7 @@ TValue SingleIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
     TConditional acc;
     ForEachMatch(e, {range}, {criterion}, &values,
                  [&](int dr, int dc) { acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc)); });
-    if (kind == TIfKind::Average) return acc.Count ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
+    if (kind == TIfKind::Average) return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
     return NumResult(acc.Sum);
 }
 TValue SumIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Sum); }
@@ -557,7 +558,7 @@ TValue MultiIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
         case TIfKind::Sum:
             return NumResult(acc.Sum);
         case TIfKind::Average:
-            return acc.Count ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
+            return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
         case TIfKind::Min:
             return TValue::Num(acc.Any ? acc.Min : 0);
         case TIfKind::Max:
@@ -1017,7 +1018,7 @@ TValue Rept(TEvaluator& e, const TFormulaNode& call) {
     double n = 0;
     TValue err;
     if (!Str(e, call, 0, s, err) || !Num(e, call, 1, n, err)) return err;
-    if (n < 0 || n > 32767 || s.size() * std::size_t(n) > 32767) return TValue::Err(kValue);
+    if (n < 0 || n > double(kMaxCellChars) || s.size() * std::size_t(n) > kMaxCellChars) return TValue::Err(kValue);
     std::string out;
     for (int i = 0; i < int(n); ++i) out += s;
     return TextResult(std::move(out));
@@ -1041,7 +1042,7 @@ TValue Substitute(TEvaluator& e, const TFormulaNode& call) {
         out.append(s, pos, hit - pos);
         out += (nth == 0 || seen == ToInt(nth)) ? to : from;
         pos = hit + from.size();
-        if (out.size() > 4 * 32767) return TValue::Err(kValue);
+        if (out.size() > 4 * kMaxCellChars) return TValue::Err(kValue);  // UTF-8 bytes of the longest text
     }
     out.append(s, pos, std::string::npos);
     return TextResult(std::move(out));
@@ -1347,7 +1348,7 @@ TValue TimePart(TEvaluator& e, const TFormulaNode& call, int which) {
     if (!Num(e, call, 0, s, err)) return err;
     if (s < 0) return TValue::Err(kNum);
     const long secs = std::lround((s - std::floor(s)) * 86400) % 86400;
-    return TValue::Num(which == 0 ? secs / 3600 : which == 1 ? (secs / 60) % 60 : secs % 60);
+    return TValue::Num(static_cast<double>(which == 0 ? secs / 3600 : which == 1 ? (secs / 60) % 60 : secs % 60));
 }
 TValue Hour(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 0); }
 TValue Minute(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 1); }

@@ -2,7 +2,7 @@
 // conversions between values as the spreadsheet makes them.
 
 #include "platform/spreadsheet/formula/evaluate.h"
-#include "platform/spreadsheet/formula/ascii.h"
+#include "platform/rtl/ascii.h"
 
 #include <charconv>
 #include <cmath>
@@ -12,6 +12,7 @@
 #include "platform/spreadsheet/formula/eval_internal.h"
 #include "platform/spreadsheet/formula/functions.h"
 #include "platform/spreadsheet/formula/typed_input.h"
+#include "platform/spreadsheet/limits.h"
 
 namespace tabrix::xl {
 
@@ -35,8 +36,6 @@ namespace eval {
 
 namespace {
 
-// Names that refer to names stop here (a name defined through itself).
-constexpr int kMaxNameDepth = 8;
 // Cells one formula may hold in arrays at once (SUMPRODUCT over whole columns).
 constexpr double kMaxArrayCells = 1 << 21;
 
@@ -124,9 +123,8 @@ int Rank(const TCellValue& v) {
 }  // namespace
 
 TValue TextResult(std::string s) {
-    constexpr std::size_t kMaxChars = 32767;
-    if (s.size() > kMaxChars) {
-        if (ascii::CharCount(s) > kMaxChars) return TValue::Err(kValue);
+    if (s.size() > kMaxCellChars) {
+        if (ascii::CharCount(s) > kMaxCellChars) return TValue::Err(kValue);
     }
     return TValue::Str(std::move(s));
 }

@@ -1,6 +1,6 @@
 // Re-emitting a parsed formula in a dialect.
 
-#include "platform/spreadsheet/formula/ascii.h"
+#include "platform/rtl/ascii.h"
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/functions.h"
 

@@ -1,5 +1,5 @@
 #include "platform/spreadsheet/formula/lexer.h"
-#include "platform/spreadsheet/formula/ascii.h"
+#include "platform/rtl/ascii.h"
 
 #include <array>
 #include <cstring>

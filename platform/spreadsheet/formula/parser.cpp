@@ -2,24 +2,17 @@
 // validates what the lexer cannot see (brackets, operands, functions and
 // their argument counts, array constants).
 
+#include <fmt/format.h>
+
 #include <algorithm>
 #include <string>
 
-#include "platform/spreadsheet/formula/ascii.h"
+#include "platform/rtl/ascii.h"
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/functions.h"
+#include "platform/spreadsheet/limits.h"
 
 namespace tabrix::xl {
-
-namespace {
-
-// Deeper nesting than any workbook holds (the spreadsheet allows 64 levels of
-// calls); the limit keeps hostile input from exhausting the stack.
-constexpr int kMaxDepth = 200;
-// The spreadsheet's limit on the length of a formula, in characters.
-constexpr std::size_t kMaxFormulaChars = 8192;
-
-}  // namespace
 
 class TParser {
 public:
@@ -29,7 +22,8 @@ public:
     }
 
     TFormula Run() {
-        if (ascii::CharCount(F.FText) > kMaxFormulaChars) Fail("formula longer than 8192 characters", 0);
+        if (ascii::CharCount(F.FText) > kMaxFormulaChars)
+            Fail(fmt::format("formula longer than {} characters", kMaxFormulaChars), 0);
         Tokenize(F.FText, F.FDialect, F.FTokens);
         F.FNodes.reserve(F.FTokens.size() + 1);
         F.FChildren.reserve(F.FTokens.size());
@@ -120,7 +114,7 @@ private:
         int Levels;
         explicit TDepthGuard(TParser& p, std::size_t pos) : P(p), Levels(pos == ~std::size_t(0) ? 0 : 1) {
             P.FDepth += Levels;
-            if (P.FDepth > kMaxDepth) P.Fail("formula nested too deeply", pos);
+            if (P.FDepth > kMaxFormulaNesting) P.Fail("formula nested too deeply", pos);
         }
         ~TDepthGuard() { P.FDepth -= Levels; }
     };
@@ -238,7 +232,7 @@ private:
         int levels = 0;
         while (FPos < F.FTokens.size() && F.FTokens[FPos].Kind == TTokenKind::Operator &&
                Text(F.FTokens[FPos]) == "#") {
-            if (FDepth + levels + 2 > kMaxDepth) Fail("formula nested too deeply", F.FTokens[FPos].Pos);
+            if (FDepth + levels + 2 > kMaxFormulaNesting) Fail("formula nested too deeply", F.FTokens[FPos].Pos);
             levels += 2;
             const int tok = Take();
             operand = AddNode(TNodeKind::Spill, tok, {operand});

@@ -1,7 +1,7 @@
 // Typed input: what a spreadsheet makes of a text typed into a cell.
 
 #include "platform/spreadsheet/formula/typed_input.h"
-#include "platform/spreadsheet/formula/ascii.h"
+#include "platform/rtl/ascii.h"
 
 #include <charconv>
 #include <cmath>

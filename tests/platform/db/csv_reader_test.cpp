@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/rtl/exceptions.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix {
 namespace {
@@ -13,12 +14,7 @@ using ::testing::HasSubstr;
 const TDataFileSource kSource{"Items", "items.csv"};
 
 std::string ErrorOf(const std::string& text) {
-    try {
-        ReadCsv(text, kSource);
-    } catch (const EDatabaseError& e) {
-        return e.Message();
-    }
-    return "(no error)";
+    return tabrix::testing::RaisedMessage<EDatabaseError>([&] { ReadCsv(text, kSource); }, "(no error)");
 }
 
 TEST(CsvReader, QuotedFieldsHoldDelimitersQuotesAndLineBreaks) {

@@ -1,4 +1,5 @@
 #include "tests/platform/db/test_support.h"
+#include "tests/support/test_support.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -83,12 +84,7 @@ std::vector<std::string> MasterDetailLines(TDataSet& master, const std::string& 
 }
 
 std::string OpenError(TDataSet& dataSet) {
-    try {
-        dataSet.Open();
-    } catch (const EDatabaseError& e) {
-        return e.Message();
-    }
-    return "(no error)";
+    return tabrix::testing::RaisedMessage<EDatabaseError>([&] { dataSet.Open(); }, "(no error)");
 }
 
 }  // namespace tabrix::test

@@ -5,6 +5,7 @@
 #include "platform/spreadsheet/cell_text.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
@@ -13,13 +14,7 @@ class TypedCells : public ::testing::Test {
 protected:
     void SetUp() override {
         FBook = TWorkbook::FromBytes(test::TemplateWorkbookBytes(), "template.xlsx");
-        FGerman = TFormatSettings::Invariant();
-        FGerman.DecimalSeparator = ',';
-        FGerman.ThousandSeparator = '.';
-        FGerman.ListSeparator = ';';
-        FGerman.DateSeparator = '.';
-        FGerman.ShortDateFormat = "dd/mm/yyyy";
-        FGerman.LongTimeFormat = "hh:nn:ss";
+        FGerman = tabrix::testing::GermanSettings();
     }
     TWorksheet& Sheet() { return FBook->Sheet(0); }
     void Type(int row, int col, std::string_view text) {

@@ -1,7 +1,6 @@
 # Tests of the workbook model (tests/platform/spreadsheet/) and of the
 # automation face (tests/automation/).
-if(TARGET tabrix_spreadsheet)
-  find_package(pugixml REQUIRED)
+find_package(pugixml REQUIRED)
   tabrix_test(spreadsheet_engine_tests
     SOURCES
       ${CMAKE_CURRENT_LIST_DIR}/engine_fixture.cpp
@@ -10,5 +9,5 @@ if(TARGET tabrix_spreadsheet)
       ${CMAKE_CURRENT_LIST_DIR}/cell_text_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/copy_range_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/model_parts_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/limits_test.cpp
     DEPS tabrix_spreadsheet pugixml::pugixml)
-endif()

@@ -9,6 +9,7 @@
 #include "platform/spreadsheet/package/package.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
@@ -217,14 +218,7 @@ TEST(WorkbookSave, TemplateCopyBecomesAWorkbook) {
 }
 
 TEST(WorkbookErrors, BadInputGivesClearErrorsNamingWhatFailed) {
-    auto message = [](auto&& f) {
-        try {
-            f();
-        } catch (const Exception& e) {
-            return e.Message();
-        }
-        return std::string("no error");
-    };
+    auto message = [](auto&& f) { return tabrix::testing::RaisedMessage(f); };
     EXPECT_NE(message([] { TWorkbook::FromBytes("not a zip at all", "junk.xlsx"); }).find("junk.xlsx"),
               std::string::npos);
 

@@ -9,7 +9,7 @@
 
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/package/package.h"
-#include "tests/platform/spreadsheet/formula/test_settings.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
@@ -109,7 +109,7 @@ TEST_F(FormulaCorpus, EveryFormulaParsesAndComesBackUnchanged) {
 
 TEST_F(FormulaCorpus, GermanDialectRoundTrip) {
     const TFormulaDialect en = TFormulaDialect::English();
-    const TFormulaDialect de = TFormulaDialect::Local(test::GermanSettings());
+    const TFormulaDialect de = TFormulaDialect::Local(tabrix::testing::GermanSettings());
     for (const TCorpusFormula& f : *Formulas) {
         const std::string local = TranslateFormula(f.Text, en, de, Options(f));
         EXPECT_EQ(TranslateFormula(local, de, en, Options(f)), f.Text) << f.File << ": " << local;

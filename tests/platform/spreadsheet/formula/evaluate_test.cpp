@@ -5,7 +5,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/spreadsheet/formula/formula.h"
 #include "tests/platform/spreadsheet/formula/test_context.h"
-#include "tests/platform/spreadsheet/formula/test_settings.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
@@ -182,10 +182,10 @@ TEST_F(Evaluate, TextFunctionsCountCharacters) {
 }
 
 TEST_F(Evaluate, TextFormatsNumbersInTheLocale) {
-    TFormatSettingsScope us(test::UsSettings());
+    TFormatSettingsScope us(tabrix::testing::UsSettings());
     EXPECT_EQ(Text("TEXT(1234.567,\"#,##0.00\")"), "1,234.57");
     EXPECT_EQ(Text("TEXT(0.256,\"0.0%\")&TEXT(7,\"000\")&TEXT(-0.001,\"0.00\")"), "25.6%0070.00");
-    TFormatSettingsScope de(test::GermanSettings());
+    TFormatSettingsScope de(tabrix::testing::GermanSettings());
     EXPECT_EQ(Text("TEXT(1234.5,\"#,##0.00\")"), "1.234,50");
     // Date and time codes; names of months and days are the workbook's to write.
     EXPECT_EQ(Text("TEXT(DATE(2026,3,7)+TIME(9,5,30),\"dd.mm.yyyy hh:mm:ss\")"), "07.03.2026 09:05:30");

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/spreadsheet/formula/formula.h"
-#include "tests/platform/spreadsheet/formula/test_settings.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
@@ -136,7 +136,7 @@ TEST(FormulaLexer, LiteralsOperatorsAndBlanks) {
 }
 
 TEST(FormulaLexer, LocalDialectSeparators) {
-    const TFormulaDialect de = TFormulaDialect::Local(test::GermanSettings());
+    const TFormulaDialect de = TFormulaDialect::Local(tabrix::testing::GermanSettings());
     EXPECT_EQ(de.ListSeparator, ';');
     EXPECT_EQ(de.DecimalSeparator, ',');
     EXPECT_EQ(Kinds("SUM(1,5;A1)", de), "F(N,R)");

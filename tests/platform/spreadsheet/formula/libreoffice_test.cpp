@@ -12,7 +12,7 @@
 
 #include "platform/spreadsheet/formula/formula.h"
 #include "tests/platform/spreadsheet/formula/test_context.h"
-#include "tests/platform/spreadsheet/formula/test_settings.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
@@ -230,7 +230,7 @@ TEST(EvaluateLikeLibreOffice, SameValuesForTheSameFormulas) {
     }
     ASSERT_EQ(lo.size(), std::size(kFormulas) + std::size(kArrayFormulas));
 
-    TFormatSettingsScope us(test::UsSettings());
+    TFormatSettingsScope us(tabrix::testing::UsSettings());
     test::TMapContext ctx;
     for (const TInput& in : kInputs) {
         const TArea a = Tokenize(in.Address, TFormulaDialect::English())[0].Area;

@@ -1,22 +1,17 @@
 #include <gtest/gtest.h>
 
 #include "platform/spreadsheet/formula/formula.h"
-#include "tests/platform/spreadsheet/formula/test_settings.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
 
 const TFormulaDialect kEn = TFormulaDialect::English();
 
-TFormulaDialect German() { return TFormulaDialect::Local(test::GermanSettings()); }
+TFormulaDialect German() { return TFormulaDialect::Local(tabrix::testing::GermanSettings()); }
 
 std::string ParseError(std::string_view text, const TFormulaDialect& d = kEn) {
-    try {
-        ParseFormula(text, d);
-    } catch (const EFormulaError& e) {
-        return e.Message();
-    }
-    return "accepted";
+    return tabrix::testing::RaisedMessage<EFormulaError>([&] { ParseFormula(text, d); }, "accepted");
 }
 
 // The tree as a prefix expression, to check precedence and grouping.

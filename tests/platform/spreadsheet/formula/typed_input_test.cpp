@@ -2,15 +2,15 @@
 
 #include "platform/rtl/datetime.h"
 #include "platform/spreadsheet/formula/typed_input.h"
-#include "tests/platform/spreadsheet/formula/test_settings.h"
+#include "tests/support/test_support.h"
 
 namespace tabrix::xl {
 namespace {
 
 using Kind = TTypedInput::Kind;
 
-TTypedInput De(std::string_view s) { return ParseTypedInput(s, test::GermanSettings()); }
-TTypedInput Us(std::string_view s) { return ParseTypedInput(s, test::UsSettings()); }
+TTypedInput De(std::string_view s) { return ParseTypedInput(s, tabrix::testing::GermanSettings()); }
+TTypedInput Us(std::string_view s) { return ParseTypedInput(s, tabrix::testing::UsSettings()); }
 
 void ExpectNumber(const TTypedInput& in, double value, std::string_view format) {
     EXPECT_EQ(in.kind, Kind::Number) << in.text;
@@ -91,11 +91,11 @@ TEST(TypedInput, FormulasBooleansTextAndEmpty) {
 
 TEST(TypedInput, ReusedResultForgetsThePreviousValue) {
     TTypedInput in;
-    ParseTypedInput("12,5 %", test::GermanSettings(), in);
-    ParseTypedInput("7", test::GermanSettings(), in);
+    ParseTypedInput("12,5 %", tabrix::testing::GermanSettings(), in);
+    ParseTypedInput("7", tabrix::testing::GermanSettings(), in);
     EXPECT_EQ(in.kind, Kind::Number);
     EXPECT_EQ(in.numberFormat, "");
-    ParseTypedInput("abc", test::GermanSettings(), in);
+    ParseTypedInput("abc", tabrix::testing::GermanSettings(), in);
     EXPECT_EQ(in.number, 0);
     EXPECT_EQ(in.text, "abc");
 }

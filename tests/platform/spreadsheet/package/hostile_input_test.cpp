@@ -8,6 +8,7 @@
 
 #include "platform/rtl/files.h"
 #include "platform/spreadsheet/package/package.h"
+#include "tests/support/test_support.h"
 #include "zip_fixture.h"
 
 namespace tabrix::xl {
@@ -19,13 +20,10 @@ using test::StoredEntry;
 using ::testing::HasSubstr;
 
 std::string ErrorOf(const std::string& bytes, const TPackageLimits& limits = {}, const char* part = nullptr) {
-    try {
+    return tabrix::testing::RaisedMessage<EPackageError>([&] {
         const TPackage p = TPackage::FromBytes(bytes, "hostile.xlsx", limits);
         if (part) p.ReadPart(part);
-    } catch (const EPackageError& e) {
-        return e.Message();
-    }
-    return "no error";
+    });
 }
 
 TEST(HostileArchive, NotAZipAtAll) {
