@@ -19,10 +19,9 @@ std::atomic<uint64_t> GNextSerial{1};
 
 // Elements the schema puts before the rules after <sheetData>.
 bool PrecedesRules(std::string_view name) {
-    static constexpr std::string_view kBefore[] = {"sheetCalcPr",     "sheetProtection",  "protectedRanges",
-                                                   "scenarios",       "autoFilter",       "sortState",
-                                                   "dataConsolidate", "customSheetViews", "mergeCells",
-                                                   "phoneticPr",      "conditionalFormatting"};
+    static constexpr std::string_view kBefore[] = {
+        "sheetCalcPr",     "sheetProtection",  "protectedRanges", "scenarios",  "autoFilter",           "sortState",
+        "dataConsolidate", "customSheetViews", "mergeCells",      "phoneticPr", "conditionalFormatting"};
     return std::find(std::begin(kBefore), std::end(kBefore), name) != std::end(kBefore);
 }
 
@@ -85,8 +84,7 @@ std::string ShiftBody(const std::string& body, int dRow, int dCol) {
             try {
                 std::string moved = ShiftFormula(DecodeXmlEscapes(text.value()), DRow, DCol);
                 text.set_value(moved.c_str());
-            } catch (const Exception&) {
-            }
+            } catch (const Exception&) {}
             return true;
         }
     } walker;
@@ -177,7 +175,9 @@ void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>&
             if (it == made.end()) {
                 TRangeRule rule = source.FRules[copy.Rule];
                 rule.Ranges.clear();
+                // Its formulas move with the cells, as cell formulas do.
                 rule.Anchor = {rule.Anchor.Row + copy.DRow, rule.Anchor.Column + copy.DCol};
+                rule.Body = ShiftBody(rule.Body, copy.DRow, copy.DCol);
                 Changed(rule);
                 // Rules of a kind stay together, in the source's order after this sheet's own.
                 auto at = FRules.end();

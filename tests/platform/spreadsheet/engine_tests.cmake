@@ -10,5 +10,6 @@ if(TARGET tabrix_spreadsheet)
       ${CMAKE_CURRENT_LIST_DIR}/cell_text_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/copy_range_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/model_parts_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/range_rules_test.cpp
     DEPS tabrix_spreadsheet pugixml::pugixml)
 endif()
