@@ -79,11 +79,8 @@ TEST(RangeRules, ClearingCutsTheRectangleOutOfEveryRule) {
         TCellRect Cut;
         const char* Sqref;  // of the red-negative rule afterwards; "" when gone
     } cases[] = {
-        {{1, 1, 1048576, 16384}, ""},
-        {{4, 1, 6, 16384}, "B2:B3 B7:B9"},
-        {{2, 1, 3, 16384}, "B4:B9"},
-        {{5, 2, 5, 2}, "B2:B4 B6:B9"},
-        {{1, 3, 20, 5}, "B2:B9"},
+        {{1, 1, 1048576, 16384}, ""},  {{4, 1, 6, 16384}, "B2:B3 B7:B9"}, {{2, 1, 3, 16384}, "B4:B9"},
+        {{5, 2, 5, 2}, "B2:B4 B6:B9"}, {{1, 3, 20, 5}, "B2:B9"},
     };
     for (const TCase& c : cases) {
         auto book = TWorkbook::CreateBlank();
@@ -101,8 +98,8 @@ TEST(RangeRules, ClearingCutsTheRectangleOutOfEveryRule) {
         EXPECT_NE(xml.find(std::string("sqref=\"") + c.Sqref + "\""), std::string::npos) << xml;
         // The formula moves with the rule's first cell.
         TCellRect first;
-        ASSERT_TRUE(TryParseRect(std::string_view(c.Sqref).substr(0, std::string_view(c.Sqref).find_first_of(" :")),
-                                 first));
+        ASSERT_TRUE(
+            TryParseRect(std::string_view(c.Sqref).substr(0, std::string_view(c.Sqref).find_first_of(" :")), first));
         EXPECT_NE(xml.find("<formula>" + CellAddress(first.Top, first.Left) + "&lt;0</formula>"), std::string::npos)
             << xml;
     }
