@@ -69,7 +69,10 @@ void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& targ
     for (const TCellRect& m : source.MergedRanges())
         if (from.Contains(m)) merges.push_back({m.Top + dRow, m.Left + dCol, m.Bottom + dRow, m.Right + dCol});
 
+    std::vector<TRuleCopy> rules = source.Rules().Collect(from, dRow, dCol);
+
     target.Clear(dest);
+    target.Rules().Apply(source.Rules(), rules);
     for (TCopied& c : cells) {
         const int row = c.Row, column = c.Cell.Column;
         switch (c.Cell.Kind) {

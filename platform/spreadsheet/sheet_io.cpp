@@ -498,9 +498,12 @@ public:
         WriteSheetData();
         std::string_view tail = FSheet.FTail;
         size_t at = std::min(FSheet.FMergeInsertAt, tail.size());
+        size_t rulesAt = FSheet.FRules ? std::clamp(FSheet.FRules->InsertAt(), at, tail.size()) : tail.size();
         FOut.append(tail.substr(0, at));
         WriteMerges();
-        FOut.append(tail.substr(at));
+        FOut.append(tail.substr(at, rulesAt - at));
+        if (FSheet.FRules) FSheet.FRules->Write(FOut);
+        FOut.append(tail.substr(rulesAt));
         return std::move(FOut);
     }
 
@@ -747,6 +750,7 @@ void TWorksheet::Load(std::string_view xml) {
     FFormulas.clear();
     FFreeFormulas.clear();
     FMerges.clear();
+    FRules.reset();
     FExtras.clear();
     FColumns.clear();
     FHead.clear();

@@ -263,6 +263,7 @@ void TWorksheet::Clear(const TCellRect& rect) {
     CheckPosition(rect.Bottom, rect.Right);
     FModified = true;
     RemoveMergesIntersecting(rect);
+    Rules().Clear(rect);
     bool wholeRows = rect.Left == 1 && rect.Right == kMaxColumns;
     int bottom = std::min(rect.Bottom, LastRow());
     for (int row = rect.Top; row <= bottom; ++row) {
@@ -435,6 +436,11 @@ std::string_view TWorksheet::ExtraAttributes(int row, int column) const {
     auto it =
         std::lower_bound(FExtras.begin(), FExtras.end(), key, [](const auto& e, uint64_t k) { return e.first < k; });
     return it != FExtras.end() && it->first == key ? std::string_view(it->second) : std::string_view();
+}
+
+TSheetRules& TWorksheet::Rules() const {
+    if (!FRules) FRules = std::make_unique<TSheetRules>(FTail, FMergeInsertAt, FPrefix);
+    return *FRules;
 }
 
 }  // namespace tabrix::xl

@@ -12,12 +12,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
 #include "platform/spreadsheet/cell_address.h"
+#include "platform/spreadsheet/range_rules.h"
 
 namespace tabrix::xl {
 
@@ -185,6 +187,10 @@ public:
     // Sets or removes tabSelected on the sheet's first view (kept XML).
     void SetTabSelected(bool selected);
 
+    // The conditional formats and validations, cut from the kept XML when
+    // first asked for (the text written back is the same).
+    TSheetRules& Rules() const;
+
     // Attributes of a cell kept as read (cm, vm, ph); "" when none.
     std::string_view ExtraAttributes(int row, int column) const;
 
@@ -220,7 +226,8 @@ private:
     // cut out), and after it (with <mergeCells> cut out; MergeInsertAt is
     // where it goes back).
     std::string FHead;
-    std::string FTail;
+    mutable std::string FTail;  // the rules are cut from it on demand, see Rules()
+    mutable std::unique_ptr<TSheetRules> FRules;
     size_t FMergeInsertAt = 0;
     size_t FDimensionAt = std::string::npos;  // where <dimension> goes back into FHead
     std::string FPrefix;                      // namespace prefix of the sheet elements ("" or "x:")

@@ -252,5 +252,27 @@ TEST_F(Automation, AWorkbookAddedFromATemplateNoLongerNeedsTheFile) {
     EXPECT_EQ(saved->Sheet(0).Content(1, 1).Value.Text, "Title");
 }
 
+TEST_F(Automation, BandCopiesCarryTheTemplateRuleAndClearingTheReportSheetDropsItsOwn) {
+    TExcelWorkbook templ = OpenTemplate();
+    CopyFileTo(FTemplate, FFolder + "work.tmp.xlsx", false);
+    TExcelWorkbook report = FApp.Workbooks().Add(FFolder + "work.tmp.xlsx");
+    TExcelWorksheet sheet = report.Worksheets().Item(1);
+    // The report sheet's copy of the rule over C3:C4 goes with the clear.
+    sheet.UsedRange().Clear();
+    TExcelWorksheet tsheet = templ.Worksheets().Item(1);
+    // Rows 3:4 of the template to rows 1:2, then doubled within the report.
+    tsheet.Range("A3", "C4").Copy(sheet.Range("A1"));
+    for (int rows = 2; rows < 64; rows *= 2)
+        sheet.Range("A1", "C" + std::to_string(rows)).Copy(sheet.Range("A" + std::to_string(rows + 1)));
+    templ.Close(false);
+    report.Close(true, FFolder + "report.xlsx");
+
+    auto saved = xl::TWorkbook::Open(FFolder + "report.xlsx", true);
+    const auto& rules = saved->Sheet(0).Rules().Rules();
+    ASSERT_EQ(rules.size(), 1u);
+    ASSERT_EQ(rules[0].Ranges.size(), 1u);
+    EXPECT_EQ(rules[0].Ranges[0], (xl::TCellRect{1, 3, 64, 3}));
+}
+
 }  // namespace
 }  // namespace tabrix
