@@ -77,8 +77,8 @@ void FixedDigits(double v, int decimals, std::string& ip, std::string& fp) {
 }
 
 bool IsColorName(std::string_view s) {
-    static constexpr std::string_view kColors[] = {"BLACK", "BLUE",    "CYAN",  "GREEN",
-                                                   "MAGENTA", "RED", "WHITE", "YELLOW"};
+    static constexpr std::string_view kColors[] = {"BLACK",   "BLUE", "CYAN",  "GREEN",
+                                                   "MAGENTA", "RED",  "WHITE", "YELLOW"};
     for (std::string_view c : kColors)
         if (SameText(s, c)) return true;
     return s.size() > 5 && SameText(s.substr(0, 5), "COLOR");
@@ -300,8 +300,8 @@ bool ReadPattern(const std::vector<TPiece>& pieces, TPattern& p) {
 }
 
 // The integer digits laid over their placeholders, grouped when asked.
-bool LayInteger(const std::string& digits, const std::string& placeholders, bool grouped,
-                const TFormatSettings& fs, std::string& out) {
+bool LayInteger(const std::string& digits, const std::string& placeholders, bool grouped, const TFormatSettings& fs,
+                std::string& out) {
     std::string s = digits;
     const int missing = int(placeholders.size()) - int(s.size());
     std::string pad;
