@@ -42,8 +42,7 @@ TEST_F(DataTextReport, MisreadableValuesArriveAsTheirTextAndHandlersSeeThemUnmar
         app.Quit();
     }
     TMemTable names;
-    names.LoadFromCsv("Name,Qty\n\"=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",-5\n=1+1,2\n@SUM(A1),3\n00123,4\n",
-                      "Names");
+    names.LoadFromCsv("Name,Qty\n\"=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\",-5\n=1+1,2\n@SUM(A1),3\n00123,4\n", "Names");
     TTabrix report(nullptr);
     report.SetDataSet(&names);
     report.SetTemplate(templ);
