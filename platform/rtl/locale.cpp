@@ -79,6 +79,24 @@ char AsciiOr(const char* s, char fallback) {
     return (c < 0x80 && s[1] == '\0') ? s[0] : fallback;
 }
 
+// Month and day names of the locale; "C" keeps the English defaults.
+void ReadNames(locale_t time, TFormatSettings& s) {
+    static constexpr nl_item kMon[12] = {MON_1, MON_2, MON_3, MON_4,  MON_5,  MON_6,
+                                         MON_7, MON_8, MON_9, MON_10, MON_11, MON_12};
+    static constexpr nl_item kAbMon[12] = {ABMON_1, ABMON_2, ABMON_3, ABMON_4,  ABMON_5,  ABMON_6,
+                                           ABMON_7, ABMON_8, ABMON_9, ABMON_10, ABMON_11, ABMON_12};
+    static constexpr nl_item kDay[7] = {DAY_1, DAY_2, DAY_3, DAY_4, DAY_5, DAY_6, DAY_7};
+    static constexpr nl_item kAbDay[7] = {ABDAY_1, ABDAY_2, ABDAY_3, ABDAY_4, ABDAY_5, ABDAY_6, ABDAY_7};
+    const auto set = [&](std::string& to, nl_item item) {
+        const char* v = nl_langinfo_l(item, time);
+        if (v && *v) to = v;
+    };
+    for (int i = 0; i < 12; ++i)
+        set(s.LongMonthNames[std::size_t(i)], kMon[i]), set(s.ShortMonthNames[std::size_t(i)], kAbMon[i]);
+    for (int i = 0; i < 7; ++i)
+        set(s.LongDayNames[std::size_t(i)], kDay[i]), set(s.ShortDayNames[std::size_t(i)], kAbDay[i]);
+}
+
 std::optional<TFormatSettings>& Current() {
     static std::optional<TFormatSettings> settings;
     return settings;
@@ -105,7 +123,10 @@ TFormatSettings TFormatSettings::FromLocale(const std::string& name) {
     }
     if (numeric) {
         s.DecimalSeparator = AsciiOr(nl_langinfo_l(RADIXCHAR, numeric), '.');
-        s.ThousandSeparator = AsciiOr(nl_langinfo_l(THOUSEP, numeric), ' ');
+        // A locale without grouping (C, POSIX) says nothing; the spreadsheet
+        // then groups with the separator that is not the decimal one.
+        const char* group = nl_langinfo_l(THOUSEP, numeric);
+        s.ThousandSeparator = AsciiOr(group, group && *group ? ' ' : (s.DecimalSeparator == ',' ? '.' : ','));
         if (s.ThousandSeparator == s.DecimalSeparator) s.ThousandSeparator = ' ';
         freelocale(numeric);
     }
@@ -114,6 +135,7 @@ TFormatSettings TFormatSettings::FromLocale(const std::string& name) {
         char sep = '/';
         s.ShortDateFormat = DateFormatFromStrftime(nl_langinfo_l(D_FMT, time), sep);
         s.DateSeparator = sep;
+        ReadNames(time, s);
         freelocale(time);
     }
     return s;

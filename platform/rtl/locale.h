@@ -3,6 +3,7 @@
 // the environment's locale (LC_ALL / LC_NUMERIC / LC_TIME), replaceable for
 // tests and for programs that want fixed settings.
 
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -17,6 +18,16 @@ struct TFormatSettings {
     std::string ShortDateFormat = "mm/dd/yyyy";  // tokens d dd m mm yy yyyy; "/" is DateSeparator
     std::string LongTimeFormat = "h:mm:ss";
     std::string ShortTimeFormat = "h:mm";
+    // Names of months (January first) and days (Sunday first) in the user's
+    // language, UTF-8, for the number formats "mmm", "mmmm", "ddd" and "dddd".
+    std::array<std::string, 12> LongMonthNames = {"January",   "February", "March",    "April",
+                                                  "May",       "June",     "July",     "August",
+                                                  "September", "October",  "November", "December"};
+    std::array<std::string, 12> ShortMonthNames = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    std::array<std::string, 7> LongDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
+                                               "Thursday", "Friday", "Saturday"};
+    std::array<std::string, 7> ShortDayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 
     // Settings of a named POSIX locale ("de_DE.UTF-8"); "" is the
     // environment's. An unknown locale gives the settings of "C".

@@ -26,6 +26,11 @@ inline TFormatSettings GermanSettings() {
     s.ShortDateFormat = "dd/mm/yyyy";
     s.LongTimeFormat = "hh:nn:ss";
     s.ShortTimeFormat = "hh:nn";
+    s.LongMonthNames = {"Januar", "Februar", "März",      "April",   "Mai",      "Juni",
+                        "Juli",   "August",  "September", "Oktober", "November", "Dezember"};
+    s.ShortMonthNames = {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun", "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
+    s.LongDayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
+    s.ShortDayNames = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
     return s;
 }
 

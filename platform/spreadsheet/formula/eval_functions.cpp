@@ -11,6 +11,7 @@
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/strings.h"
 #include "platform/spreadsheet/formula/eval_internal.h"
+#include "platform/spreadsheet/formula/number_format.h"
 #include "platform/spreadsheet/formula/typed_input.h"
 #include "platform/spreadsheet/limits.h"
 
@@ -1152,10 +1153,8 @@ TValue Clean(TEvaluator& e, const TFormulaNode& call) {
     return TextResult(std::move(out));
 }
 
-// TEXT with plain number formats ("0", "0.00", "#,##0.00", "0%"); date and
-// other formats are left to the workbook.
-bool FormatDateCode(double serial, std::string_view format, std::string& out);
-
+// TEXT: the format code in the user's locale (German "0,00"); codes the
+// evaluator cannot be sure of are left to the workbook.
 TValue Text(TEvaluator& e, const TFormulaNode& call) {
     const TCellValue v = e.ScalarArg(call, 0);
     std::string format;
@@ -1165,51 +1164,13 @@ TValue Text(TEvaluator& e, const TFormulaNode& call) {
     if (format == "@") return TValue::Str(ToText(v));
     double x = 0;
     TCellValue bad;
-    if (!ToNumber(v, x, bad)) return TValue::Str(ToText(v));
-    if (SameText(format, "General")) return TValue::Str(NumberToText(x));
-    if (format.find_first_of("0#") == std::string::npos && format.find_first_of("dDmMyYhHsS") != std::string::npos) {
-        std::string out;
-        if (!FormatDateCode(x, format, out)) throw TNotEvaluated{};
-        return TValue::Str(std::move(out));
+    if (!ToNumber(v, x, bad)) {
+        // Text given to a format: the text section's "@" would place it, else it shows as it is.
+        if (format.find('@') != std::string::npos || format.find(';') != std::string::npos) throw TNotEvaluated{};
+        return TValue::Str(ToText(v));
     }
-    bool grouped = false, percent = false, point = false;
-    int decimals = 0, intZeros = 0;
-    for (char c : format) {
-        if (c == '%' && !percent)
-            percent = true;
-        else if (c == '.' && !point)
-            point = true;
-        else if (c == ',' && !point)
-            grouped = true;
-        else if (c == '0')
-            (point ? decimals : intZeros)++;
-        else if (c == '#' && !point)
-            continue;
-        else
-            throw TNotEvaluated{};
-    }
-    if (decimals > 30) throw TNotEvaluated{};
-    if (percent) x *= 100;
-    char buf[400];
-    std::snprintf(buf, sizeof buf, "%.*f", decimals, To15Digits(x));
-    std::string digits(buf);
-    std::string sign;
-    if (!digits.empty() && digits[0] == '-') sign = "-", digits.erase(0, 1);
-    std::size_t dot = digits.find('.');
-    std::string ip = digits.substr(0, dot), fp = dot == std::string::npos ? "" : digits.substr(dot + 1);
-    if (ip == "0" && intZeros == 0) ip.clear();
-    while (int(ip.size()) < intZeros) ip.insert(0, "0");
-    if (grouped)
-        for (int k = int(ip.size()) - 3; k > 0; k -= 3) ip.insert(std::size_t(k), ",");
-    std::string out = sign + ip;
-    if (decimals > 0) out += '.' + fp;
-    if (sign == "-" && out.find_first_not_of("-0.,") == std::string::npos) out.erase(0, 1);
-    if (percent) out += '%';
-    // The number format's separators are those of the locale.
-    const TFormatSettings& fs = FormatSettings();
-    for (char& c : out) c = c == '.' ? '\x01' : c;
-    for (char& c : out) c = c == ',' ? fs.ThousandSeparator : c;
-    for (char& c : out) c = c == '\x01' ? fs.DecimalSeparator : c;
+    std::string out;
+    if (!FormatNumberCode(x, format, FormatSettings(), out)) throw TNotEvaluated{};
     return TextResult(std::move(out));
 }
 
@@ -1231,89 +1192,6 @@ bool SerialToDate(double serial, int& y, int& m, int& d) {
     return true;
 }
 double DateToSerial(TDateTime d) { return d < 61 ? d - 1 : d; }
-
-// Date and time codes of a number format: d dd m mm yy yyyy h hh mm ss ("m"
-// after "h" or before "s" is minutes), with separators and "quoted" text.
-// Names of days and months and AM/PM are the locale's and left to the workbook.
-bool FormatDateCode(double serial, std::string_view format, std::string& out) {
-    if (serial < 0 || serial > 2958465.99999) return false;
-    const double total = std::round(serial * 86400);
-    const double dayPart = std::floor(total / 86400);
-    const long secs = long(total - dayPart * 86400);
-    int y = 0, mo = 0, d = 0;
-    if (!SerialToDate(dayPart, y, mo, d)) return false;
-    struct TPart {
-        char Letter;
-        int Count;
-        std::size_t Literal;
-    };
-    std::vector<TPart> parts;
-    std::vector<std::string> literals;
-    for (std::size_t i = 0; i < format.size();) {
-        const char c = ascii::Upper(format[i]);
-        if (c == 'D' || c == 'M' || c == 'Y' || c == 'H' || c == 'S') {
-            std::size_t j = i;
-            while (j < format.size() && ascii::Upper(format[j]) == c) ++j;
-            parts.push_back({c, int(j - i), 0});
-            i = j;
-        } else if (c == '"') {
-            const std::size_t close = format.find('"', i + 1);
-            if (close == std::string_view::npos) return false;
-            literals.emplace_back(format.substr(i + 1, close - i - 1));
-            parts.push_back({0, 0, literals.size() - 1});
-            i = close + 1;
-        } else if (std::string_view(" .,/-:").find(c) != std::string_view::npos) {
-            literals.emplace_back(1, c);
-            parts.push_back({0, 0, literals.size() - 1});
-            ++i;
-        } else {
-            return false;
-        }
-    }
-    const auto two = [&](long v, int count) {
-        if (count >= 2 && v < 10) out += '0';
-        out += std::to_string(v);
-    };
-    for (std::size_t k = 0; k < parts.size(); ++k) {
-        const TPart& p = parts[k];
-        if (p.Letter == 0) {
-            out += literals[p.Literal];
-            continue;
-        }
-        if (p.Count > 2 && p.Letter != 'Y') return false;
-        switch (p.Letter) {
-            case 'Y':
-                out += p.Count <= 2 ? (y % 100 < 10 ? "0" : "") + std::to_string(y % 100) : std::to_string(y);
-                break;
-            case 'D':
-                two(d, p.Count);
-                break;
-            case 'H':
-                two(secs / 3600, p.Count);
-                break;
-            case 'S':
-                two(secs % 60, p.Count);
-                break;
-            case 'M': {
-                // Minutes right after hours or right before seconds.
-                bool minutes = false;
-                for (std::size_t b = k; b-- > 0;)
-                    if (parts[b].Letter != 0) {
-                        minutes = parts[b].Letter == 'H';
-                        break;
-                    }
-                for (std::size_t a = k + 1; !minutes && a < parts.size(); ++a)
-                    if (parts[a].Letter != 0) {
-                        minutes = parts[a].Letter == 'S';
-                        break;
-                    }
-                two(minutes ? (secs / 60) % 60 : mo, p.Count);
-                break;
-            }
-        }
-    }
-    return true;
-}
 
 TValue DateFn(TEvaluator& e, const TFormulaNode& call) {
     double y = 0, m = 0, d = 0;
@@ -1403,6 +1281,41 @@ TValue Days(TEvaluator& e, const TFormulaNode& call) {
     TValue err;
     if (!Num(e, call, 0, a, err) || !Num(e, call, 1, b, err)) return err;
     return TValue::Num(std::floor(a) - std::floor(b));
+}
+
+// DATEDIF(start, end, unit): whole years "Y", months "M", days "D", or
+// months leaving out the years "YM". "MD" and "YD" are known to give odd
+// results in the spreadsheet itself and are left to the workbook.
+TValue DateDif(TEvaluator& e, const TFormulaNode& call) {
+    double a = 0, b = 0;
+    std::string unit;
+    TValue err;
+    if (!Num(e, call, 0, a, err) || !Num(e, call, 1, b, err) || !Str(e, call, 2, unit, err)) return err;
+    a = std::floor(a), b = std::floor(b);
+    if (a > b) return TValue::Err(kNum);
+    const std::string u = AnsiUpperCase(unit);
+    if (u == "D") return TValue::Num(b - a);
+    if (u != "Y" && u != "M" && u != "YM") {
+        if (u == "MD" || u == "YD") throw TNotEvaluated{};
+        return TValue::Err(kNum);
+    }
+    if (a < 61) throw TNotEvaluated{};  // months around the system's 29 February 1900
+    int y1 = 0, m1 = 0, d1 = 0, y2 = 0, m2 = 0, d2 = 0;
+    if (!SerialToDate(a, y1, m1, d1) || !SerialToDate(b, y2, m2, d2)) return TValue::Err(kNum);
+    int months = (y2 - y1) * 12 + (m2 - m1) - (d2 < d1 ? 1 : 0);
+    if (u == "Y") return TValue::Num(months / 12);
+    if (u == "M") return TValue::Num(months);
+    return TValue::Num(months % 12);
+}
+
+// ERROR.TYPE: the number of an error code; #N/A for what is no error.
+TValue ErrorType(TEvaluator& e, const TFormulaNode& call) {
+    const TCellValue v = e.ScalarArg(call, 0);
+    if (v.kind != Kind::Error) return TValue::Err(kNA);
+    static constexpr const char* kCodes[] = {kNull, kDiv0, kValue, kRef, kName, kNum, kNA};
+    for (std::size_t i = 0; i < std::size(kCodes); ++i)
+        if (v.text == kCodes[i]) return TValue::Num(double(i + 1));
+    throw TNotEvaluated{};  // codes of newer versions (#SPILL!, #CALC!)
 }
 
 // ---- lookup and reference ----
@@ -1705,6 +1618,8 @@ const std::unordered_map<std::string_view, THandler>& Handlers() {
         {"EDATE", EDate},
         {"EOMONTH", EOMonth},
         {"DAYS", Days},
+        {"DATEDIF", DateDif},
+        {"ERROR.TYPE", ErrorType},
         {"VLOOKUP", VLookup},
         {"HLOOKUP", HLookup},
         {"MATCH", Match},
@@ -1726,15 +1641,16 @@ bool TakesValues(std::string_view name) {
     static const std::unordered_map<std::string_view, bool> names = [] {
         std::unordered_map<std::string_view, bool> m;
         for (std::string_view n :
-             {"ABS",   "INT",        "TRUNC",   "ROUND",   "ROUNDUP",  "ROUNDDOWN", "MOD",       "QUOTIENT",  "POWER",
-              "SQRT",  "EXP",        "LN",      "LOG",     "LOG10",    "SIGN",      "SIN",       "COS",       "TAN",
-              "ATAN",  "ATAN2",      "RADIANS", "DEGREES", "EVEN",     "ODD",       "FACT",      "CEILING",   "FLOOR",
-              "LEN",   "LEFT",       "RIGHT",   "MID",     "UPPER",    "LOWER",     "PROPER",    "TRIM",      "CLEAN",
-              "REPT",  "SUBSTITUTE", "REPLACE", "FIND",    "SEARCH",   "EXACT",     "VALUE",     "TEXT",      "T",
-              "N",     "CHAR",       "CODE",    "ISBLANK", "ISNUMBER", "ISTEXT",    "ISNONTEXT", "ISLOGICAL", "ISERROR",
-              "ISERR", "ISNA",       "ISEVEN",  "ISODD",   "NOT",      "IFERROR",   "IFNA",      "DATE",      "YEAR",
-              "MONTH", "DAY",        "HOUR",    "MINUTE",  "SECOND",   "TIME",      "WEEKDAY",   "EDATE",     "EOMONTH",
-              "DAYS"})
+             {"ABS",     "INT",      "TRUNC",     "ROUND",     "ROUNDUP",   "ROUNDDOWN",  "MOD",     "QUOTIENT",
+              "POWER",   "SQRT",     "EXP",       "LN",        "LOG",       "LOG10",      "SIGN",    "SIN",
+              "COS",     "TAN",      "ATAN",      "ATAN2",     "RADIANS",   "DEGREES",    "EVEN",    "ODD",
+              "FACT",    "CEILING",  "FLOOR",     "LEN",       "LEFT",      "RIGHT",      "MID",     "UPPER",
+              "LOWER",   "PROPER",   "TRIM",      "CLEAN",     "REPT",      "SUBSTITUTE", "REPLACE", "FIND",
+              "SEARCH",  "EXACT",    "VALUE",     "TEXT",      "T",         "N",          "CHAR",    "CODE",
+              "ISBLANK", "ISNUMBER", "ISTEXT",    "ISNONTEXT", "ISLOGICAL", "ISERROR",    "ISERR",   "ISNA",
+              "ISEVEN",  "ISODD",    "NOT",       "IFERROR",   "IFNA",      "DATE",       "YEAR",    "MONTH",
+              "DAY",     "HOUR",     "MINUTE",    "SECOND",    "TIME",      "WEEKDAY",    "EDATE",   "EOMONTH",
+              "DAYS",    "DATEDIF",  "ERROR.TYPE"})
             m.emplace(n, true);
         return m;
     }();

@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -124,6 +125,12 @@ std::string NumberToText(double d);
 // ignoring case; empty counts as 0, "" or FALSE.
 int Compare(const TCellValue& a, const TCellValue& b);
 bool NumbersEqual(double a, double b);
+// Texts in the spreadsheet's collation: letters before accents, case ignored
+// ("Äpfel" < "c", "a" < "ä", "A" = "a"); <0, 0, >0.
+int CompareText(std::string_view a, std::string_view b);
+// a + b with the residue of the last digits dropped where the result is tiny
+// against its operands (0.1 + 0.2 - 0.3 gives 0), as spreadsheets add.
+double AddAsSpreadsheet(double a, double b);
 
 // The function library: false when the function is not implemented.
 bool CallFunction(TEvaluator& e, const TFormulaNode& call, std::string_view name, TValue& result);

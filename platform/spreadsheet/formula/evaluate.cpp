@@ -11,6 +11,7 @@
 #include "platform/rtl/strings.h"
 #include "platform/spreadsheet/formula/eval_internal.h"
 #include "platform/spreadsheet/formula/functions.h"
+#include "platform/spreadsheet/formula/number_format.h"
 #include "platform/spreadsheet/formula/typed_input.h"
 #include "platform/spreadsheet/limits.h"
 
@@ -64,10 +65,10 @@ TCellValue ApplyArithmetic(char op, const TCellValue& a, const TCellValue& b) {
     double r = 0;
     switch (op) {
         case '+':
-            r = x + y;
+            r = AddAsSpreadsheet(x, y);
             break;
         case '-':
-            r = x - y;
+            r = AddAsSpreadsheet(x, -y);
             break;
         case '*':
             r = x * y;
@@ -135,6 +136,15 @@ bool NumbersEqual(double a, double b) {
     return std::fabs(a - b) <= scale * 1e-15;
 }
 
+double AddAsSpreadsheet(double a, double b) {
+    // Operands of opposite signs equal to within 2^-48 of their size: what is
+    // left is the rounding of their binary forms, not a difference.
+    constexpr double kResidue = 1.0 / (16777216.0 * 16777216.0);
+    const double r = a + b;
+    if (((a < 0 && b > 0) || (a > 0 && b < 0)) && std::fabs(r) < std::fabs(a) * kResidue) return 0;
+    return r;
+}
+
 bool ToNumber(const TCellValue& v, double& out, TCellValue& err) {
     switch (v.kind) {
         case TCellValue::Kind::Empty:
@@ -191,24 +201,10 @@ bool ToBool(const TCellValue& v, bool& out, TCellValue& err) {
     return false;
 }
 
-// As the General format writes a number: up to 15 significant digits.
-std::string NumberToText(double d) {
-    if (d == 0) return "0";
-    char buf[40];
-    std::snprintf(buf, sizeof buf, "%.15G", d);
-    std::string s(buf);
-    const std::size_t e = s.find('E');
-    if (e != std::string::npos) {
-        // "1.50000000000000E+20" has no trailing zeros in the spreadsheet: "1.5E+20".
-        std::string mantissa = s.substr(0, e);
-        if (mantissa.find('.') != std::string::npos) {
-            while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
-            if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
-        }
-        s = mantissa + s.substr(e);
-    }
-    return s;
-}
+// As the General format writes a number, with the decimal separator of the
+// user's locale: texts made from numbers ("&", CONCATENATE, LEFT) read back
+// as the same number in criteria and VALUE.
+std::string NumberToText(double d) { return GeneralNumberText(d, FormatSettings().DecimalSeparator); }
 
 std::string ToText(const TCellValue& v) {
     switch (v.kind) {
@@ -248,10 +244,8 @@ int Compare(const TCellValue& a0, const TCellValue& b0) {
             return a->number < b->number ? -1 : 1;
         case TCellValue::Kind::Boolean:
             return int(a->boolean) - int(b->boolean);
-        case TCellValue::Kind::Text: {
-            const std::string x = AnsiUpperCase(a->text), y = AnsiUpperCase(b->text);
-            return x < y ? -1 : (x == y ? 0 : 1);
-        }
+        case TCellValue::Kind::Text:
+            return CompareText(a->text, b->text);
         default:
             return 0;
     }
