@@ -6,9 +6,9 @@
 #include <cstdio>
 #include <vector>
 
+#include "platform/rtl/ascii.h"
 #include "platform/rtl/datetime.h"
 #include "platform/rtl/strings.h"
-#include "platform/spreadsheet/formula/ascii.h"
 
 namespace tabrix::xl {
 
