@@ -15,11 +15,6 @@ namespace tabrix {
 
 namespace {
 
-AnsiString MessageOf(const std::exception& e) {
-    if (const auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
-    return e.what();
-}
-
 // An empty text of either string kind leaves the cell empty.
 void EmptyTextToUnassigned(Variant& value) {
     if (const AnsiString* a = value.AnsiStringPtr(); a && a->empty()) value.Clear();

@@ -15,12 +15,6 @@ namespace tabrix {
 
 namespace {
 
-// The text of whatever failed, as the caller gets it back.
-AnsiString MessageOf(const std::exception& e) {
-    if (const auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
-    return e.what();
-}
-
 // Runs a clean-up step of a failed build: a failure there must not replace
 // the error that ended the build.
 template <class F>

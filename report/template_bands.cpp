@@ -22,11 +22,6 @@ constexpr int kEmptyCellsEndRow = 5;
 // rows, and a used area that formats reach far down must not be read whole.
 constexpr int kScanBlockRows = 32;
 
-AnsiString MessageOf(const std::exception& e) {
-    if (const auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
-    return e.what();
-}
-
 bool IsStoredTemplateCopy(const TTabrix& report, const AnsiString& fileName) {
     return report.StoreInDFM && SameText(ExtractFileExt(fileName), ".TMP");
 }

@@ -55,6 +55,13 @@ std::string ExceptionText(const Exception& e);
 // kept in release builds since callers rely on the checks.
 void Assert(bool condition, const std::string& message);
 
+// The text of any failure as the caller gets it back: the message of one of
+// ours, what() of anything else.
+inline std::string MessageOf(const std::exception& e) {
+    if (const auto* ex = dynamic_cast<const Exception*>(&e)) return ex->Message();
+    return e.what();
+}
+
 // Raises EListError "List index out of bounds (index)", the platform lists'
 // error for an index outside 0..Count-1.
 [[noreturn]] void RaiseListIndexError(long long index);
