@@ -69,7 +69,7 @@ void AppendQuoted(std::string& out, std::string_view s) {
     out += '"';
 }
 
-void AppendValue(std::string& out, const xl::TValue& v) {
+void AppendValue(std::string& out, const xl::TStoredValue& v) {
     switch (v.Kind) {
         case xl::TCellKind::Number:
             out += "n ";

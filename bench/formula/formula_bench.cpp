@@ -47,21 +47,21 @@ BENCHMARK(Translate);
 class TColumn : public IFormulaContext {
 public:
     explicit TColumn(int rows) : FValues(std::size_t(rows)) {
-        for (int r = 0; r < rows; ++r) FValues[std::size_t(r)] = TCellValue::Number(r % 100);
+        for (int r = 0; r < rows; ++r) FValues[std::size_t(r)] = TScalar::Number(r % 100);
     }
-    TCellValue CellValue(std::string_view, int row, int col) override {
-        if (col != 1 || row < 1 || row > int(FValues.size())) return TCellValue{};
+    TScalar CellValue(std::string_view, int row, int col) override {
+        if (col != 1 || row < 1 || row > int(FValues.size())) return TScalar{};
         return FValues[std::size_t(row - 1)];
     }
     void ForEachCell(std::string_view, int row1, int col1, int row2, int col2,
-                     const std::function<bool(int, int, const TCellValue&)>& fn) override {
+                     const std::function<bool(int, int, const TScalar&)>& fn) override {
         if (col1 > 1 || col2 < 1) return;
         for (int r = std::max(row1, 1); r <= std::min(row2, int(FValues.size())); ++r)
             if (!fn(r, 1, FValues[std::size_t(r - 1)])) return;
     }
 
 private:
-    std::vector<TCellValue> FValues;
+    std::vector<TScalar> FValues;
 };
 
 void Evaluate(benchmark::State& state, const char* text) {

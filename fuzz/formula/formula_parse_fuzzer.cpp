@@ -17,25 +17,25 @@ using namespace tabrix::xl;
 
 class TSmallBook : public IFormulaContext {
 public:
-    TCellValue CellValue(std::string_view, int row, int col) override {
-        if (row > 4 || col > 4) return TCellValue{};
+    TScalar CellValue(std::string_view, int row, int col) override {
+        if (row > 4 || col > 4) return TScalar{};
         switch ((row + col) % 4) {
             case 0:
-                return TCellValue::Number(row * 1.5 - col);
+                return TScalar::Number(row * 1.5 - col);
             case 1:
-                return TCellValue::Text(row == 1 ? "12" : "ab*");
+                return TScalar::Text(row == 1 ? "12" : "ab*");
             case 2:
-                return TCellValue::Boolean(col % 2 == 0);
+                return TScalar::Boolean(col % 2 == 0);
             default:
-                return TCellValue{};
+                return TScalar{};
         }
     }
     void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
-                     const std::function<bool(int, int, const TCellValue&)>& fn) override {
+                     const std::function<bool(int, int, const TScalar&)>& fn) override {
         for (int r = std::max(row1, 1); r <= std::min(row2, 4); ++r)
             for (int c = std::max(col1, 1); c <= std::min(col2, 4); ++c) {
-                const TCellValue v = CellValue(sheet, r, c);
-                if (v.kind != TCellValue::Kind::Empty && !fn(r, c, v)) return;
+                const TScalar v = CellValue(sheet, r, c);
+                if (v.kind != TScalar::Kind::Empty && !fn(r, c, v)) return;
             }
     }
     bool ResolveName(std::string_view name, std::string& text) override {

@@ -13,10 +13,10 @@ namespace {
 // About a second of range visits.
 constexpr uint64_t kVisitBudget = 50'000'000;
 
-TValue ToValue(const TCellValue& v) {
-    TValue out;
+TStoredValue ToValue(const TScalar& v) {
+    TStoredValue out;
     switch (v.kind) {
-        case TCellValue::Kind::Number:
+        case TScalar::Kind::Number:
             if (std::isfinite(v.number)) {
                 out.Kind = TCellKind::Number;
                 out.Number = v.number;
@@ -25,36 +25,36 @@ TValue ToValue(const TCellValue& v) {
                 out.Text = "#NUM!";
             }
             break;
-        case TCellValue::Kind::Text:
+        case TScalar::Kind::Text:
             out.Kind = TCellKind::String;
             out.Text = v.text;
             break;
-        case TCellValue::Kind::Boolean:
+        case TScalar::Kind::Boolean:
             out.Kind = TCellKind::Boolean;
             out.Number = v.boolean ? 1 : 0;
             break;
-        case TCellValue::Kind::Error:
+        case TScalar::Kind::Error:
             if (!v.text.empty()) {
                 out.Kind = TCellKind::Error;
                 out.Text = v.text;
             }
             break;
-        case TCellValue::Kind::Empty:
+        case TScalar::Kind::Empty:
             break;
     }
     return out;
 }
 
-TCellValue FromValue(const TValue& v) {
+TScalar FromValue(const TStoredValue& v) {
     switch (v.Kind) {
         case TCellKind::Number:
-            return TCellValue::Number(v.Number);
+            return TScalar::Number(v.Number);
         case TCellKind::String:
-            return TCellValue::Text(v.Text);
+            return TScalar::Text(v.Text);
         case TCellKind::Boolean:
-            return TCellValue::Boolean(v.Number != 0);
+            return TScalar::Boolean(v.Number != 0);
         case TCellKind::Error:
-            return TCellValue::Error(v.Text);
+            return TScalar::Error(v.Text);
         default:
             return {};
     }
@@ -78,7 +78,7 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
     TCellFormula& f = sheet.FormulaOf(probe);
     if (FExhausted) {
         f.NeedsValue = false;
-        f.Cached = TValue{};
+        f.Cached = TStoredValue{};
         return;
     }
     if (FInProgress.count(key) || FDepth >= kMaxEvaluationDepth) return;  // a cycle, or too deep: no value
@@ -86,13 +86,13 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
     ++FDepth;
     TWorksheet* saved = FCurrent;
     FCurrent = &sheet;
-    TValue result;
+    TStoredValue result;
     try {
         TFormula parsed = ParseFormula(f.Text, TFormulaDialect::English(), TParseOptions{true, false});
         TEvaluateOptions options;
         options.ArrayFormula = f.Type == TCellFormula::TType::Array;  // element by element, as the spreadsheet does
         result = ToValue(EvaluateFormula(parsed, *this, row, column, options));
-        if (FExhausted) result = TValue{};  // computed from a cut-off range
+        if (FExhausted) result = TStoredValue{};  // computed from a cut-off range
     } catch (const Exception&) {
         // A formula the evaluator cannot read gets no cached value; the
         // spreadsheet computes it on load.
@@ -110,18 +110,18 @@ TWorksheet* TWorkbookFormulaContext::SheetNamed(std::string_view name) {
     return FBook.SheetForFormula(name);
 }
 
-TCellValue TWorkbookFormulaContext::ValueOf(TWorksheet& sheet, int row, const TCell& cell) {
+TScalar TWorkbookFormulaContext::ValueOf(TWorksheet& sheet, int row, const TCell& cell) {
     switch (cell.Kind) {
         case TCellKind::Empty:
             return {};
         case TCellKind::Number:
-            return TCellValue::Number(cell.Number);
+            return TScalar::Number(cell.Number);
         case TCellKind::Boolean:
-            return TCellValue::Boolean(cell.Number != 0);
+            return TScalar::Boolean(cell.Number != 0);
         case TCellKind::String:
-            return TCellValue::Text(std::string(sheet.StringOf(cell)));
+            return TScalar::Text(std::string(sheet.StringOf(cell)));
         case TCellKind::Error:
-            return TCellValue::Error(std::string(TWorksheet::ErrorCode(cell.Index)));
+            return TScalar::Error(std::string(TWorksheet::ErrorCode(cell.Index)));
         case TCellKind::Formula: {
             uint32_t index = cell.Index;
             int column = cell.Column;
@@ -130,24 +130,24 @@ TCellValue TWorkbookFormulaContext::ValueOf(TWorksheet& sheet, int row, const TC
             probe.Index = index;
             // A formula's result is never empty: no cached value means unknown
             // (a cycle, a function the evaluator lacks, a file without values).
-            const TValue& v = sheet.FormulaOf(probe).Cached;
-            if (v.Kind == TCellKind::Empty) return TCellValue::NotEvaluated();
+            const TStoredValue& v = sheet.FormulaOf(probe).Cached;
+            if (v.Kind == TCellKind::Empty) return TScalar::NotEvaluated();
             return FromValue(v);
         }
     }
     return {};
 }
 
-TCellValue TWorkbookFormulaContext::CellValue(std::string_view sheetName, int row, int col) {
+TScalar TWorkbookFormulaContext::CellValue(std::string_view sheetName, int row, int col) {
     TWorksheet* sheet = SheetNamed(sheetName);
-    if (!sheet) return TCellValue::Error("#REF!");
+    if (!sheet) return TScalar::Error("#REF!");
     const TCell* c = sheet->FindCell(row, col);
     if (!c) return {};
     return ValueOf(*sheet, row, *c);
 }
 
 void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, int col1, int row2, int col2,
-                                          const std::function<bool(int, int, const TCellValue&)>& fn) {
+                                          const std::function<bool(int, int, const TScalar&)>& fn) {
     TWorksheet* sheet = SheetNamed(sheetName);
     if (!sheet) return;
     int bottom = std::min(row2, sheet->LastRow());

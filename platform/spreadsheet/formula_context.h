@@ -21,14 +21,14 @@ public:
     // Gives every formula of the sheet that needs one its cached value.
     void ComputeSheet(TWorksheet& sheet);
 
-    TCellValue CellValue(std::string_view sheet, int row, int col) override;
+    TScalar CellValue(std::string_view sheet, int row, int col) override;
     void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
-                     const std::function<bool(int row, int col, const TCellValue&)>& fn) override;
+                     const std::function<bool(int row, int col, const TScalar&)>& fn) override;
     bool ResolveName(std::string_view name, std::string& englishFormulaText) override;
 
 private:
     TWorksheet* SheetNamed(std::string_view name);
-    TCellValue ValueOf(TWorksheet& sheet, int row, const TCell& cell);
+    TScalar ValueOf(TWorksheet& sheet, int row, const TCell& cell);
     void Compute(TWorksheet& sheet, int row, int column, uint32_t formulaIndex);
 
     TWorkbook& FBook;

@@ -342,7 +342,7 @@ private:
                                         std::move(extra));
         }
         std::string_view value = v.text().get();
-        TValue constant;
+        TStoredValue constant;
         if (type == "s") {
             int index = -1;
             if (!v || !ParseInt(value, index) || index < 0 || static_cast<uint32_t>(index) >= stringCount)
@@ -413,7 +413,7 @@ private:
         }
     }
 
-    void ReadFormula(const pugi::xml_node& f, int row, int column, TValue cached) {
+    void ReadFormula(const pugi::xml_node& f, int row, int column, TStoredValue cached) {
         TCellFormula formula;
         formula.Cached = std::move(cached);
         formula.Text = DecodeXmlEscapes(f.text().get());
@@ -644,7 +644,7 @@ private:
     }
 
     void WriteFormula(const TCellFormula& f, std::string_view extra, int row, int column) {
-        const TValue& v = f.Cached;
+        const TStoredValue& v = f.Cached;
         switch (v.Kind) {
             case TCellKind::String:
                 FOut += " t=\"str\"";
@@ -697,7 +697,7 @@ private:
         WriteCachedValue(v);
     }
 
-    void WriteCachedValue(const TValue& v) {
+    void WriteCachedValue(const TStoredValue& v) {
         switch (v.Kind) {
             case TCellKind::Number:
                 Open("v");

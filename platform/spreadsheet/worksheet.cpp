@@ -223,7 +223,7 @@ void TWorksheet::SetFormula(int row, int column, TCellFormula formula) {
     again.Index = index;
 }
 
-void TWorksheet::SetValue(int row, int column, const TValue& value) {
+void TWorksheet::SetValue(int row, int column, const TStoredValue& value) {
     switch (value.Kind) {
         case TCellKind::Empty:
             ClearContents(row, column);

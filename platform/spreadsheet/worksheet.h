@@ -31,12 +31,14 @@ class TWorkbook;
 
 enum class TCellKind : uint8_t { Empty, Number, String, Boolean, Error, Formula };
 
-// A plain value: a constant cell or a formula's cached result.
-struct TValue {
+// A value as the cell store keeps it: a constant cell or a formula's cached
+// result. The evaluator works with TScalar (formula/evaluate.h) and, inside
+// a formula, with TOperand (a scalar, a reference or an array).
+struct TStoredValue {
     TCellKind Kind = TCellKind::Empty;  // Empty, Number, String, Boolean or Error
     double Number = 0;                  // also the Boolean (0 or 1)
     std::string Text;                   // String: UTF-8; Error: its code ("#DIV/0!")
-    bool operator==(const TValue&) const = default;
+    bool operator==(const TStoredValue&) const = default;
 };
 
 struct TCellFormula {
@@ -45,7 +47,7 @@ struct TCellFormula {
     TType Type = TType::Normal;
     TCellRect ArrayRange;        // Array: the cells the formula fills
     std::string KeptAttributes;  // DataTable: the <f> attributes as read
-    TValue Cached;
+    TStoredValue Cached;
     bool NeedsValue = false;       // cached value to be computed at save
     bool AlwaysCalculate = false;  // ca="1"
     // A formula read as part of a shared group keeps it while its master
@@ -94,7 +96,7 @@ struct TRow {
 // What a cell holds, as a reader sees it.
 struct TCellContent {
     TCellKind Kind = TCellKind::Empty;
-    TValue Value;         // the constant, or the formula's cached value
+    TStoredValue Value;   // the constant, or the formula's cached value
     std::string Formula;  // English formula text without '=' (Kind Formula)
     uint32_t Style = 0;
 };
@@ -129,7 +131,7 @@ public:
     // Its cached value is computed at save.
     void SetFormula(int row, int column, std::string_view englishText);
     void SetFormula(int row, int column, TCellFormula formula);
-    void SetValue(int row, int column, const TValue& value);
+    void SetValue(int row, int column, const TStoredValue& value);
     void SetStyle(int row, int column, uint32_t style);
     // Removes the content and keeps the style.
     void ClearContents(int row, int column);

@@ -19,8 +19,8 @@ namespace tabrix::xl::eval {
 
 namespace {
 
-using Kind = TCellValue::Kind;
-using THandler = TValue (*)(TEvaluator&, const TFormulaNode&);
+using Kind = TScalar::Kind;
+using THandler = TOperand (*)(TEvaluator&, const TFormulaNode&);
 
 int Argc(const TFormulaNode& call) { return call.ChildCount; }
 
@@ -36,42 +36,42 @@ bool IsMissing(TEvaluator& e, const TFormulaNode& call, int i) {
 }
 
 // Numeric argument; false with err set when it is an error or no number.
-bool Num(TEvaluator& e, const TFormulaNode& call, int i, double& out, TValue& err) {
-    TCellValue bad;
+bool Num(TEvaluator& e, const TFormulaNode& call, int i, double& out, TOperand& err) {
+    TScalar bad;
     if (!ToNumber(e.ScalarArg(call, i), out, bad)) {
-        err = TValue::Of(bad);
+        err = TOperand::Of(bad);
         return false;
     }
     return true;
 }
-bool NumOr(TEvaluator& e, const TFormulaNode& call, int i, double def, double& out, TValue& err) {
+bool NumOr(TEvaluator& e, const TFormulaNode& call, int i, double def, double& out, TOperand& err) {
     if (IsMissing(e, call, i)) {
         out = def;
         return true;
     }
     return Num(e, call, i, out, err);
 }
-bool Str(TEvaluator& e, const TFormulaNode& call, int i, std::string& out, TValue& err) {
-    const TCellValue v = e.ScalarArg(call, i);
+bool Str(TEvaluator& e, const TFormulaNode& call, int i, std::string& out, TOperand& err) {
+    const TScalar v = e.ScalarArg(call, i);
     if (v.kind == Kind::Error) {
-        err = TValue::Of(v);
+        err = TOperand::Of(v);
         return false;
     }
     out = ToText(v);
     return true;
 }
-bool Bool(TEvaluator& e, const TFormulaNode& call, int i, bool& out, TValue& err) {
-    TCellValue bad;
+bool Bool(TEvaluator& e, const TFormulaNode& call, int i, bool& out, TOperand& err) {
+    TScalar bad;
     if (!ToBool(e.ScalarArg(call, i), out, bad)) {
-        err = TValue::Of(bad);
+        err = TOperand::Of(bad);
         return false;
     }
     return true;
 }
 
-TValue NumResult(double d) {
-    if (!std::isfinite(d)) return TValue::Err(kNum);
-    return TValue::Num(d);
+TOperand NumResult(double d) {
+    if (!std::isfinite(d)) return TOperand::Err(kNum);
+    return TOperand::Num(d);
 }
 
 // ---- numbers of aggregate arguments ----
@@ -81,23 +81,23 @@ TValue NumResult(double d) {
 // only numbers do (countA: every non-empty value, as COUNTA). Stops at the
 // first error, which it returns.
 template <class Fn>
-bool ForEachNumber(TEvaluator& e, const TFormulaNode& call, int from, Fn&& fn, TValue& err) {
+bool ForEachNumber(TEvaluator& e, const TFormulaNode& call, int from, Fn&& fn, TOperand& err) {
     for (int i = from; i < Argc(call); ++i) {
-        const TValue v = e.Eval(e.Arg(call, i));
-        if (v.type == TValue::Type::Scalar) {
+        const TOperand v = e.Eval(e.Arg(call, i));
+        if (v.type == TOperand::Type::Scalar) {
             double d = 0;
-            TCellValue bad;
+            TScalar bad;
             if (!ToNumber(v.scalar, d, bad)) {
-                err = TValue::Of(bad);
+                err = TOperand::Of(bad);
                 return false;
             }
             fn(d);
             continue;
         }
         bool ok = true;
-        e.ForEach(v, [&](const TCellValue& c) {
+        e.ForEach(v, [&](const TScalar& c) {
             if (c.kind == Kind::Error) {
-                err = TValue::Of(c);
+                err = TOperand::Of(c);
                 return ok = false;
             }
             if (c.kind == Kind::Number) fn(c.number);
@@ -108,97 +108,97 @@ bool ForEachNumber(TEvaluator& e, const TFormulaNode& call, int from, Fn&& fn, T
     return true;
 }
 
-bool Collect(TEvaluator& e, const TFormulaNode& call, int from, std::vector<double>& out, TValue& err) {
+bool Collect(TEvaluator& e, const TFormulaNode& call, int from, std::vector<double>& out, TOperand& err) {
     return ForEachNumber(
         e, call, from, [&](double d) { out.push_back(d); }, err);
 }
 
-TValue Sum(TEvaluator& e, const TFormulaNode& call) {
+TOperand Sum(TEvaluator& e, const TFormulaNode& call) {
     double s = 0;
-    TValue err;
+    TOperand err;
     if (!ForEachNumber(
             e, call, 0, [&](double d) { s += d; }, err))
         return err;
     return NumResult(s);
 }
-TValue Product(TEvaluator& e, const TFormulaNode& call) {
+TOperand Product(TEvaluator& e, const TFormulaNode& call) {
     double p = 1;
     int n = 0;
-    TValue err;
+    TOperand err;
     if (!ForEachNumber(
             e, call, 0, [&](double d) { p *= d, ++n; }, err))
         return err;
     return NumResult(n ? p : 0);
 }
-TValue SumSq(TEvaluator& e, const TFormulaNode& call) {
+TOperand SumSq(TEvaluator& e, const TFormulaNode& call) {
     double s = 0;
-    TValue err;
+    TOperand err;
     if (!ForEachNumber(
             e, call, 0, [&](double d) { s += d * d; }, err))
         return err;
     return NumResult(s);
 }
-TValue Average(TEvaluator& e, const TFormulaNode& call) {
+TOperand Average(TEvaluator& e, const TFormulaNode& call) {
     double s = 0;
     int n = 0;
-    TValue err;
+    TOperand err;
     if (!ForEachNumber(
             e, call, 0, [&](double d) { s += d, ++n; }, err))
         return err;
-    return n ? NumResult(s / n) : TValue::Err(kDiv0);
+    return n ? NumResult(s / n) : TOperand::Err(kDiv0);
 }
-TValue MinMax(TEvaluator& e, const TFormulaNode& call, bool max) {
+TOperand MinMax(TEvaluator& e, const TFormulaNode& call, bool max) {
     double m = 0;
     bool any = false;
-    TValue err;
+    TOperand err;
     if (!ForEachNumber(
             e, call, 0, [&](double d) { m = !any ? d : (max ? std::max(m, d) : std::min(m, d)), any = true; }, err))
         return err;
-    return TValue::Num(any ? m : 0);
+    return TOperand::Num(any ? m : 0);
 }
-TValue Min(TEvaluator& e, const TFormulaNode& call) { return MinMax(e, call, false); }
-TValue Max(TEvaluator& e, const TFormulaNode& call) { return MinMax(e, call, true); }
+TOperand Min(TEvaluator& e, const TFormulaNode& call) { return MinMax(e, call, false); }
+TOperand Max(TEvaluator& e, const TFormulaNode& call) { return MinMax(e, call, true); }
 
 // COUNT counts numbers (and numeric text given directly); COUNTA every non-empty value.
-TValue CountImpl(TEvaluator& e, const TFormulaNode& call, int from, bool countA) {
+TOperand CountImpl(TEvaluator& e, const TFormulaNode& call, int from, bool countA) {
     double n = 0;
     for (int i = from; i < Argc(call); ++i) {
-        const TValue v = e.Eval(e.Arg(call, i));
-        if (v.type == TValue::Type::Scalar) {
+        const TOperand v = e.Eval(e.Arg(call, i));
+        if (v.type == TOperand::Type::Scalar) {
             if (countA) {
                 ++n;
             } else {
                 double d = 0;
-                TCellValue bad;
+                TScalar bad;
                 if (v.scalar.kind != Kind::Error && ToNumber(v.scalar, d, bad)) ++n;
             }
             continue;
         }
-        e.ForEach(v, [&](const TCellValue& c) {
+        e.ForEach(v, [&](const TScalar& c) {
             if (countA ? c.kind != Kind::Empty : c.kind == Kind::Number) ++n;
             return true;
         });
     }
-    return TValue::Num(n);
+    return TOperand::Num(n);
 }
-TValue Count(TEvaluator& e, const TFormulaNode& call) { return CountImpl(e, call, 0, false); }
-TValue CountA(TEvaluator& e, const TFormulaNode& call) { return CountImpl(e, call, 0, true); }
+TOperand Count(TEvaluator& e, const TFormulaNode& call) { return CountImpl(e, call, 0, false); }
+TOperand CountA(TEvaluator& e, const TFormulaNode& call) { return CountImpl(e, call, 0, true); }
 
-double CellsOf(const TValue& v) {
+double CellsOf(const TOperand& v) {
     double n = 0;
     for (const TRect& r : v.areas) n += r.Size();
     return n;
 }
 
-TValue CountBlank(TEvaluator& e, const TFormulaNode& call) {
-    const TValue v = e.Eval(e.Arg(call, 0));
-    if (v.type != TValue::Type::Ref) return TValue::Err(kValue);
+TOperand CountBlank(TEvaluator& e, const TFormulaNode& call) {
+    const TOperand v = e.Eval(e.Arg(call, 0));
+    if (v.type != TOperand::Type::Ref) return TOperand::Err(kValue);
     double filled = 0;
-    e.ForEach(v, [&](const TCellValue& c) {
+    e.ForEach(v, [&](const TScalar& c) {
         if (!(c.kind == Kind::Empty || (c.kind == Kind::Text && c.text.empty()))) ++filled;
         return true;
     });
-    return TValue::Num(CellsOf(v) - filled);
+    return TOperand::Num(CellsOf(v) - filled);
 }
 
 // Sample (sample = true) or population variance.
@@ -213,36 +213,36 @@ bool Variance(const std::vector<double>& x, bool sample, double& var) {
     var = ss / double(sample ? n - 1 : n);
     return true;
 }
-TValue VarianceOf(TEvaluator& e, const TFormulaNode& call, int from, bool sample, bool root) {
+TOperand VarianceOf(TEvaluator& e, const TFormulaNode& call, int from, bool sample, bool root) {
     std::vector<double> x;
-    TValue err;
+    TOperand err;
     if (!Collect(e, call, from, x, err)) return err;
     double v = 0;
-    if (!Variance(x, sample, v)) return TValue::Err(kDiv0);
+    if (!Variance(x, sample, v)) return TOperand::Err(kDiv0);
     return NumResult(root ? std::sqrt(v) : v);
 }
-TValue StDev(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, true, true); }
-TValue StDevP(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, false, true); }
-TValue Var(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, true, false); }
-TValue VarP(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, false, false); }
+TOperand StDev(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, true, true); }
+TOperand StDevP(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, false, true); }
+TOperand Var(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, true, false); }
+TOperand VarP(TEvaluator& e, const TFormulaNode& c) { return VarianceOf(e, c, 0, false, false); }
 
-TValue Median(TEvaluator& e, const TFormulaNode& call) {
+TOperand Median(TEvaluator& e, const TFormulaNode& call) {
     std::vector<double> x;
-    TValue err;
+    TOperand err;
     if (!Collect(e, call, 0, x, err)) return err;
-    if (x.empty()) return TValue::Err(kNum);
+    if (x.empty()) return TOperand::Err(kNum);
     std::sort(x.begin(), x.end());
     const std::size_t n = x.size();
-    return TValue::Num(n % 2 ? x[n / 2] : (x[n / 2 - 1] + x[n / 2]) / 2);
+    return TOperand::Num(n % 2 ? x[n / 2] : (x[n / 2 - 1] + x[n / 2]) / 2);
 }
 
-TValue LargeSmall(TEvaluator& e, const TFormulaNode& call, bool large) {
+TOperand LargeSmall(TEvaluator& e, const TFormulaNode& call, bool large) {
     std::vector<double> x;
-    TValue err;
-    const TValue v = e.Eval(e.Arg(call, 0));
+    TOperand err;
+    const TOperand v = e.Eval(e.Arg(call, 0));
     bool ok = true;
-    e.ForEach(v, [&](const TCellValue& c) {
-        if (c.kind == Kind::Error) return ok = false, err = TValue::Of(c), false;
+    e.ForEach(v, [&](const TScalar& c) {
+        if (c.kind == Kind::Error) return ok = false, err = TOperand::Of(c), false;
         if (c.kind == Kind::Number) x.push_back(c.number);
         return true;
     });
@@ -250,16 +250,16 @@ TValue LargeSmall(TEvaluator& e, const TFormulaNode& call, bool large) {
     double k = 0;
     if (!Num(e, call, 1, k, err)) return err;
     const long kk = ToInt(std::ceil(k));
-    if (kk < 1 || std::size_t(kk) > x.size()) return TValue::Err(kNum);
+    if (kk < 1 || std::size_t(kk) > x.size()) return TOperand::Err(kNum);
     std::sort(x.begin(), x.end());
-    return TValue::Num(large ? x[x.size() - std::size_t(kk)] : x[std::size_t(kk) - 1]);
+    return TOperand::Num(large ? x[x.size() - std::size_t(kk)] : x[std::size_t(kk) - 1]);
 }
-TValue Large(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, true); }
-TValue Small(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, false); }
+TOperand Large(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, true); }
+TOperand Small(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, false); }
 
-TValue Subtotal(TEvaluator& e, const TFormulaNode& call) {
+TOperand Subtotal(TEvaluator& e, const TFormulaNode& call) {
     double fn = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, fn, err)) return err;
     const int code = ToInt(fn) % 100;
     // Rows hidden by a filter (codes 101-111) are beyond what the context tells.
@@ -285,19 +285,19 @@ TValue Subtotal(TEvaluator& e, const TFormulaNode& call) {
         case 9:
             break;
         default:
-            return TValue::Err(kValue);
+            return TOperand::Err(kValue);
     }
     if (!Collect(e, call, 1, x, err)) return err;
     double r = 0;
     switch (code) {
         case 1:
-            if (x.empty()) return TValue::Err(kDiv0);
+            if (x.empty()) return TOperand::Err(kDiv0);
             for (double d : x) r += d;
             return NumResult(r / double(x.size()));
         case 4:
-            return TValue::Num(x.empty() ? 0 : *std::max_element(x.begin(), x.end()));
+            return TOperand::Num(x.empty() ? 0 : *std::max_element(x.begin(), x.end()));
         case 5:
-            return TValue::Num(x.empty() ? 0 : *std::min_element(x.begin(), x.end()));
+            return TOperand::Num(x.empty() ? 0 : *std::min_element(x.begin(), x.end()));
         case 6:
             r = x.empty() ? 0 : 1;
             for (double d : x) r *= d;
@@ -308,18 +308,18 @@ TValue Subtotal(TEvaluator& e, const TFormulaNode& call) {
     }
 }
 
-TValue SumProduct(TEvaluator& e, const TFormulaNode& call) {
+TOperand SumProduct(TEvaluator& e, const TFormulaNode& call) {
     std::vector<TArray> arrays;
     for (int i = 0; i < Argc(call); ++i) arrays.push_back(e.ToArray(e.Eval(e.Arg(call, i), true)));
     const TArray& first = arrays.front();
     for (const TArray& a : arrays)
-        if (a.Rows != first.Rows || a.Cols != first.Cols) return TValue::Err(kValue);
+        if (a.Rows != first.Rows || a.Cols != first.Cols) return TOperand::Err(kValue);
     double s = 0;
     for (std::size_t k = 0; k < first.Cells.size(); ++k) {
         double p = 1;
         for (const TArray& a : arrays) {
-            const TCellValue& c = a.Cells[k];
-            if (c.kind == Kind::Error) return TValue::Of(c);
+            const TScalar& c = a.Cells[k];
+            if (c.kind == Kind::Error) return TOperand::Of(c);
             p *= c.kind == Kind::Number ? c.number : 0;
         }
         s += p;
@@ -352,13 +352,13 @@ bool WildcardMatch(std::string_view pattern, std::string_view text) {
 
 struct TCriterion {
     char Op = '=';
-    TCellValue Value;
+    TScalar Value;
     bool Wildcards = false;
     std::string Upper;  // Text criteria, upper case
 
-    explicit TCriterion(const TCellValue& c) {
+    explicit TCriterion(const TScalar& c) {
         if (c.kind != Kind::Text) {
-            Value = c.kind == Kind::Empty ? TCellValue::Number(0) : c;
+            Value = c.kind == Kind::Empty ? TScalar::Number(0) : c;
             return;
         }
         std::string_view s = c.text;
@@ -376,17 +376,17 @@ struct TCriterion {
             Op = '=', s.remove_prefix(1);
         const TTypedInput in = ParseTypedInput(s, FormatSettings());
         if (!s.empty() && in.kind == TTypedInput::Kind::Number) {
-            Value = TCellValue::Number(in.number);
+            Value = TScalar::Number(in.number);
         } else if (in.kind == TTypedInput::Kind::Boolean) {
-            Value = TCellValue::Boolean(in.boolean);
+            Value = TScalar::Boolean(in.boolean);
         } else {
-            Value = TCellValue::Text(std::string(s));
+            Value = TScalar::Text(std::string(s));
             Upper = AnsiUpperCase(s);
             Wildcards = (Op == '=' || Op == 'n') && Upper.find_first_of("*?~") != std::string::npos;
         }
     }
 
-    bool Equal(const TCellValue& cell) const {
+    bool Equal(const TScalar& cell) const {
         if (Value.kind == Kind::Text) {
             if (Value.text.empty()) return cell.kind == Kind::Empty || (cell.kind == Kind::Text && cell.text.empty());
             if (cell.kind != Kind::Text) return false;
@@ -404,7 +404,7 @@ struct TCriterion {
         return cell.kind == Value.kind && cell == Value;
     }
 
-    bool Matches(const TCellValue& cell) const {
+    bool Matches(const TScalar& cell) const {
         switch (Op) {
             case '=':
                 return Equal(cell);
@@ -420,11 +420,11 @@ struct TCriterion {
             }
         }
     }
-    bool MatchesEmpty() const { return Matches(TCellValue{}); }
+    bool MatchesEmpty() const { return Matches(TScalar{}); }
 };
 
-bool SingleArea(const TValue& v, TRect& r) {
-    if (v.type != TValue::Type::Ref || v.areas.size() != 1) return false;
+bool SingleArea(const TOperand& v, TRect& r) {
+    if (v.type != TOperand::Type::Ref || v.areas.size() != 1) return false;
     r = v.areas.front();
     return true;
 }
@@ -433,7 +433,7 @@ bool SingleArea(const TValue& v, TRect& r) {
 struct TConditional {
     double Sum = 0, Count = 0, Min = 0, Max = 0;
     bool Any = false;
-    void Add(const TCellValue& v) {
+    void Add(const TScalar& v) {
         if (v.kind != Kind::Number) return;
         Sum += v.number, ++Count;
         Min = Any ? std::min(Min, v.number) : v.number;
@@ -459,7 +459,7 @@ bool ForEachMatch(TEvaluator& e, const std::vector<TRect>& ranges, const std::ve
     // Walk the non-empty cells of a range whose criterion needs a value.
     for (std::size_t k = 0; k < ranges.size(); ++k) {
         if (criteria[k].MatchesEmpty()) continue;
-        e.ForEachCell(ranges[k], [&](int row, int col, const TCellValue& c) {
+        e.ForEachCell(ranges[k], [&](int row, int col, const TScalar& c) {
             const int dr = row - ranges[k].Row1, dc = col - ranges[k].Col1;
             if (criteria[k].Matches(c) && allMatch(dr, dc, k)) hit(dr, dc);
             return true;
@@ -468,7 +468,7 @@ bool ForEachMatch(TEvaluator& e, const std::vector<TRect>& ranges, const std::ve
     }
     // Every criterion takes empty cells: walk the values, or every position of a small range.
     if (valueRange != nullptr) {
-        e.ForEachCell(*valueRange, [&](int row, int col, const TCellValue&) {
+        e.ForEachCell(*valueRange, [&](int row, int col, const TScalar&) {
             const int dr = row - valueRange->Row1, dc = col - valueRange->Col1;
             if (dr < first.Rows() && dc < first.Cols() && allMatch(dr, dc, std::size_t(-1))) hit(dr, dc);
             return true;
@@ -485,65 +485,65 @@ bool ForEachMatch(TEvaluator& e, const std::vector<TRect>& ranges, const std::ve
 enum class TIfKind { Sum, Count, Average, Min, Max };
 
 // SUMIF(range, criterion, [sum_range]), COUNTIF(range, criterion), AVERAGEIF(...).
-TValue SingleIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
+TOperand SingleIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
     TRect range;
-    if (!SingleArea(e.Eval(e.Arg(call, 0)), range)) return TValue::Err(kValue);
-    const TCellValue crit = e.ScalarArg(call, 1);
-    if (crit.kind == Kind::Error) return TValue::Of(crit);
+    if (!SingleArea(e.Eval(e.Arg(call, 0)), range)) return TOperand::Err(kValue);
+    const TScalar crit = e.ScalarArg(call, 1);
+    if (crit.kind == Kind::Error) return TOperand::Of(crit);
     const TCriterion criterion(crit);
     if (kind == TIfKind::Count) {
         if (criterion.MatchesEmpty()) {
             double misses = 0;
-            e.ForEachCell(range, [&](int, int, const TCellValue& c) {
+            e.ForEachCell(range, [&](int, int, const TScalar& c) {
                 misses += !criterion.Matches(c);
                 return true;
             });
-            return TValue::Num(range.Size() - misses);
+            return TOperand::Num(range.Size() - misses);
         }
         double n = 0;
-        e.ForEachCell(range, [&](int, int, const TCellValue& c) {
+        e.ForEachCell(range, [&](int, int, const TScalar& c) {
             n += criterion.Matches(c);
             return true;
         });
-        return TValue::Num(n);
+        return TOperand::Num(n);
     }
     TRect values = range;
     if (!IsMissing(e, call, 2)) {
         TRect given;
-        if (!SingleArea(e.Eval(e.Arg(call, 2)), given)) return TValue::Err(kValue);
+        if (!SingleArea(e.Eval(e.Arg(call, 2)), given)) return TOperand::Err(kValue);
         // The sum range takes the criteria range's shape from its top-left cell.
         values =
             TRect{given.Sheet, given.Row1, given.Col1, given.Row1 + range.Rows() - 1, given.Col1 + range.Cols() - 1};
-        if (values.Row2 > kMaxRows || values.Col2 > kMaxColumns) return TValue::Err(kRef);
+        if (values.Row2 > kMaxRows || values.Col2 > kMaxColumns) return TOperand::Err(kRef);
     }
     TConditional acc;
     ForEachMatch(e, {range}, {criterion}, &values,
                  [&](int dr, int dc) { acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc)); });
-    if (kind == TIfKind::Average) return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
+    if (kind == TIfKind::Average) return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TOperand::Err(kDiv0);
     return NumResult(acc.Sum);
 }
-TValue SumIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Sum); }
-TValue CountIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Count); }
-TValue AverageIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Average); }
+TOperand SumIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Sum); }
+TOperand CountIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Count); }
+TOperand AverageIf(TEvaluator& e, const TFormulaNode& c) { return SingleIf(e, c, TIfKind::Average); }
 
 // SUMIFS(values, range1, criterion1, ...), COUNTIFS(range1, criterion1, ...), ...
-TValue MultiIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
+TOperand MultiIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
     const int first = kind == TIfKind::Count ? 0 : 1;
-    if ((Argc(call) - first) % 2 != 0) return TValue::Err(kValue);
+    if ((Argc(call) - first) % 2 != 0) return TOperand::Err(kValue);
     TRect values;
-    if (first == 1 && !SingleArea(e.Eval(e.Arg(call, 0)), values)) return TValue::Err(kValue);
+    if (first == 1 && !SingleArea(e.Eval(e.Arg(call, 0)), values)) return TOperand::Err(kValue);
     std::vector<TRect> ranges;
     std::vector<TCriterion> criteria;
     for (int i = first; i < Argc(call); i += 2) {
         TRect r;
-        if (!SingleArea(e.Eval(e.Arg(call, i)), r)) return TValue::Err(kValue);
-        const TCellValue c = e.ScalarArg(call, i + 1);
-        if (c.kind == Kind::Error) return TValue::Of(c);
+        if (!SingleArea(e.Eval(e.Arg(call, i)), r)) return TOperand::Err(kValue);
+        const TScalar c = e.ScalarArg(call, i + 1);
+        if (c.kind == Kind::Error) return TOperand::Of(c);
         ranges.push_back(r);
         criteria.emplace_back(c);
     }
     if (first == 1 && (values.Rows() != ranges[0].Rows() || values.Cols() != ranges[0].Cols()))
-        return TValue::Err(kValue);
+        return TOperand::Err(kValue);
     TConditional acc;
     double count = 0;
     if (!ForEachMatch(e, ranges, criteria, first == 1 ? &values : nullptr, [&](int dr, int dc) {
@@ -552,126 +552,126 @@ TValue MultiIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
             else
                 acc.Add(e.Cell(values.Sheet, values.Row1 + dr, values.Col1 + dc));
         }))
-        return TValue::Err(kValue);
+        return TOperand::Err(kValue);
     switch (kind) {
         case TIfKind::Count:
-            return TValue::Num(count);
+            return TOperand::Num(count);
         case TIfKind::Sum:
             return NumResult(acc.Sum);
         case TIfKind::Average:
-            return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TValue::Err(kDiv0);
+            return acc.Count != 0 ? NumResult(acc.Sum / acc.Count) : TOperand::Err(kDiv0);
         case TIfKind::Min:
-            return TValue::Num(acc.Any ? acc.Min : 0);
+            return TOperand::Num(acc.Any ? acc.Min : 0);
         case TIfKind::Max:
-            return TValue::Num(acc.Any ? acc.Max : 0);
+            return TOperand::Num(acc.Any ? acc.Max : 0);
     }
-    return TValue::Err(kValue);
+    return TOperand::Err(kValue);
 }
-TValue SumIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Sum); }
-TValue CountIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Count); }
-TValue AverageIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Average); }
-TValue MaxIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Max); }
-TValue MinIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Min); }
+TOperand SumIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Sum); }
+TOperand CountIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Count); }
+TOperand AverageIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Average); }
+TOperand MaxIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Max); }
+TOperand MinIfs(TEvaluator& e, const TFormulaNode& c) { return MultiIf(e, c, TIfKind::Min); }
 
 // ---- logic ----
 
 // IF over an array of conditions picks element by element.
-TValue IfArray(TEvaluator& e, const TFormulaNode& call, const TValue& condition) {
+TOperand IfArray(TEvaluator& e, const TFormulaNode& call, const TOperand& condition) {
     const TArray c = e.ToArray(condition);
     const TArray yes = e.ToArray(e.Eval(e.Arg(call, 1)));
-    const TArray no = Argc(call) < 3 ? TArray{1, 1, {TCellValue::Boolean(false)}} : e.ToArray(e.Eval(e.Arg(call, 2)));
+    const TArray no = Argc(call) < 3 ? TArray{1, 1, {TScalar::Boolean(false)}} : e.ToArray(e.Eval(e.Arg(call, 2)));
     TArray r;
     r.Rows = std::max({c.Rows, yes.Rows, no.Rows});
     r.Cols = std::max({c.Cols, yes.Cols, no.Cols});
     e.SpendArrayCells(double(r.Rows) * r.Cols);
-    const auto at = [](const TArray& m, int i, int j) -> TCellValue {
+    const auto at = [](const TArray& m, int i, int j) -> TScalar {
         const int ii = m.Rows == 1 ? 0 : i, jj = m.Cols == 1 ? 0 : j;
-        if (ii >= m.Rows || jj >= m.Cols) return TCellValue::Error(kNA);
+        if (ii >= m.Rows || jj >= m.Cols) return TScalar::Error(kNA);
         return m.At(ii, jj);
     };
     for (int i = 0; i < r.Rows; ++i)
         for (int j = 0; j < r.Cols; ++j) {
             bool b = false;
-            TCellValue bad;
-            const TCellValue ci = at(c, i, j);
+            TScalar bad;
+            const TScalar ci = at(c, i, j);
             if (!ToBool(ci, b, bad))
                 r.Cells.push_back(bad);
             else
                 r.Cells.push_back(at(b ? yes : no, i, j));
         }
-    return TValue::Arr(std::move(r));
+    return TOperand::Arr(std::move(r));
 }
 
-TValue If(TEvaluator& e, const TFormulaNode& call) {
+TOperand If(TEvaluator& e, const TFormulaNode& call) {
     if (e.ArrayMode) {
-        const TValue condition = e.Eval(e.Arg(call, 0));
-        const bool multi = condition.type == TValue::Type::Array ||
-                           (condition.type == TValue::Type::Ref &&
+        const TOperand condition = e.Eval(e.Arg(call, 0));
+        const bool multi = condition.type == TOperand::Type::Array ||
+                           (condition.type == TOperand::Type::Ref &&
                             (condition.areas.size() != 1 || condition.areas.front().Size() > 1));
         if (multi) return IfArray(e, call, condition);
         bool cond = false;
-        TCellValue bad;
-        if (!ToBool(e.Scalar(condition), cond, bad)) return TValue::Of(bad);
+        TScalar bad;
+        if (!ToBool(e.Scalar(condition), cond, bad)) return TOperand::Of(bad);
         if (cond) return e.Eval(e.Arg(call, 1));
-        return Argc(call) < 3 ? TValue::Bool(false) : e.Eval(e.Arg(call, 2));
+        return Argc(call) < 3 ? TOperand::Bool(false) : e.Eval(e.Arg(call, 2));
     }
     bool cond = false;
-    TValue err;
+    TOperand err;
     if (!Bool(e, call, 0, cond, err)) return err;
     if (cond) return e.Eval(e.Arg(call, 1));
-    if (Argc(call) < 3) return TValue::Bool(false);
+    if (Argc(call) < 3) return TOperand::Bool(false);
     return e.Eval(e.Arg(call, 2));
 }
-TValue IfError(TEvaluator& e, const TFormulaNode& call) {
-    TValue v = e.Eval(e.Arg(call, 0));
-    const TCellValue s = e.Scalar(v);
+TOperand IfError(TEvaluator& e, const TFormulaNode& call) {
+    TOperand v = e.Eval(e.Arg(call, 0));
+    const TScalar s = e.Scalar(v);
     if (s.kind == Kind::Error) return e.Eval(e.Arg(call, 1));
     return v;
 }
-TValue IfNa(TEvaluator& e, const TFormulaNode& call) {
-    TValue v = e.Eval(e.Arg(call, 0));
-    const TCellValue s = e.Scalar(v);
+TOperand IfNa(TEvaluator& e, const TFormulaNode& call) {
+    TOperand v = e.Eval(e.Arg(call, 0));
+    const TScalar s = e.Scalar(v);
     if (s.kind == Kind::Error && s.text == kNA) return e.Eval(e.Arg(call, 1));
     return v;
 }
-TValue Ifs(TEvaluator& e, const TFormulaNode& call) {
-    if (Argc(call) % 2) return TValue::Err(kValue);
+TOperand Ifs(TEvaluator& e, const TFormulaNode& call) {
+    if (Argc(call) % 2) return TOperand::Err(kValue);
     for (int i = 0; i < Argc(call); i += 2) {
         bool cond = false;
-        TValue err;
+        TOperand err;
         if (!Bool(e, call, i, cond, err)) return err;
         if (cond) return e.Eval(e.Arg(call, i + 1));
     }
-    return TValue::Err(kNA);
+    return TOperand::Err(kNA);
 }
-TValue Switch(TEvaluator& e, const TFormulaNode& call) {
-    const TCellValue v = e.ScalarArg(call, 0);
-    if (v.kind == Kind::Error) return TValue::Of(v);
+TOperand Switch(TEvaluator& e, const TFormulaNode& call) {
+    const TScalar v = e.ScalarArg(call, 0);
+    if (v.kind == Kind::Error) return TOperand::Of(v);
     int i = 1;
     for (; i + 1 < Argc(call); i += 2) {
-        const TCellValue c = e.ScalarArg(call, i);
-        if (c.kind == Kind::Error) return TValue::Of(c);
+        const TScalar c = e.ScalarArg(call, i);
+        if (c.kind == Kind::Error) return TOperand::Of(c);
         if (c.kind == v.kind && Compare(v, c) == 0) return e.Eval(e.Arg(call, i + 1));
     }
-    return i < Argc(call) ? e.Eval(e.Arg(call, i)) : TValue::Err(kNA);
+    return i < Argc(call) ? e.Eval(e.Arg(call, i)) : TOperand::Err(kNA);
 }
 
 // AND, OR, XOR: Booleans and numbers count, text in references is skipped.
-TValue Logical(TEvaluator& e, const TFormulaNode& call, char op) {
+TOperand Logical(TEvaluator& e, const TFormulaNode& call, char op) {
     int trues = 0, seen = 0;
     for (int i = 0; i < Argc(call); ++i) {
-        const TValue v = e.Eval(e.Arg(call, i));
-        if (v.type == TValue::Type::Scalar) {
+        const TOperand v = e.Eval(e.Arg(call, i));
+        if (v.type == TOperand::Type::Scalar) {
             bool b = false;
-            TCellValue bad;
-            if (!ToBool(v.scalar, b, bad)) return TValue::Of(bad);
+            TScalar bad;
+            if (!ToBool(v.scalar, b, bad)) return TOperand::Of(bad);
             trues += b, ++seen;
             continue;
         }
-        TValue err;
+        TOperand err;
         bool ok = true;
-        e.ForEach(v, [&](const TCellValue& c) {
-            if (c.kind == Kind::Error) return err = TValue::Of(c), ok = false;
+        e.ForEach(v, [&](const TScalar& c) {
+            if (c.kind == Kind::Error) return err = TOperand::Of(c), ok = false;
             if (c.kind == Kind::Number || c.kind == Kind::Boolean) {
                 trues += c.kind == Kind::Number ? c.number != 0 : c.boolean;
                 ++seen;
@@ -680,64 +680,64 @@ TValue Logical(TEvaluator& e, const TFormulaNode& call, char op) {
         });
         if (!ok) return err;
     }
-    if (seen == 0) return TValue::Err(kValue);
-    if (op == '&') return TValue::Bool(trues == seen);
-    if (op == '|') return TValue::Bool(trues > 0);
-    return TValue::Bool(trues % 2 == 1);
+    if (seen == 0) return TOperand::Err(kValue);
+    if (op == '&') return TOperand::Bool(trues == seen);
+    if (op == '|') return TOperand::Bool(trues > 0);
+    return TOperand::Bool(trues % 2 == 1);
 }
-TValue And(TEvaluator& e, const TFormulaNode& c) { return Logical(e, c, '&'); }
-TValue Or(TEvaluator& e, const TFormulaNode& c) { return Logical(e, c, '|'); }
-TValue Xor(TEvaluator& e, const TFormulaNode& c) { return Logical(e, c, '^'); }
-TValue Not(TEvaluator& e, const TFormulaNode& call) {
+TOperand And(TEvaluator& e, const TFormulaNode& c) { return Logical(e, c, '&'); }
+TOperand Or(TEvaluator& e, const TFormulaNode& c) { return Logical(e, c, '|'); }
+TOperand Xor(TEvaluator& e, const TFormulaNode& c) { return Logical(e, c, '^'); }
+TOperand Not(TEvaluator& e, const TFormulaNode& call) {
     bool b = false;
-    TValue err;
+    TOperand err;
     if (!Bool(e, call, 0, b, err)) return err;
-    return TValue::Bool(!b);
+    return TOperand::Bool(!b);
 }
-TValue True(TEvaluator&, const TFormulaNode&) { return TValue::Bool(true); }
-TValue False(TEvaluator&, const TFormulaNode&) { return TValue::Bool(false); }
+TOperand True(TEvaluator&, const TFormulaNode&) { return TOperand::Bool(true); }
+TOperand False(TEvaluator&, const TFormulaNode&) { return TOperand::Bool(false); }
 
 // ---- information ----
 
-TValue IsKind(TEvaluator& e, const TFormulaNode& call, int what) {
-    const TCellValue v = e.ScalarArg(call, 0);
+TOperand IsKind(TEvaluator& e, const TFormulaNode& call, int what) {
+    const TScalar v = e.ScalarArg(call, 0);
     switch (what) {
         case 0:
-            return TValue::Bool(v.kind == Kind::Empty);
+            return TOperand::Bool(v.kind == Kind::Empty);
         case 1:
-            return TValue::Bool(v.kind == Kind::Number);
+            return TOperand::Bool(v.kind == Kind::Number);
         case 2:
-            return TValue::Bool(v.kind == Kind::Text);
+            return TOperand::Bool(v.kind == Kind::Text);
         case 3:
-            return TValue::Bool(v.kind != Kind::Text);
+            return TOperand::Bool(v.kind != Kind::Text);
         case 4:
-            return TValue::Bool(v.kind == Kind::Boolean);
+            return TOperand::Bool(v.kind == Kind::Boolean);
         case 5:
-            return TValue::Bool(v.kind == Kind::Error);
+            return TOperand::Bool(v.kind == Kind::Error);
         case 6:
-            return TValue::Bool(v.kind == Kind::Error && v.text != kNA);
+            return TOperand::Bool(v.kind == Kind::Error && v.text != kNA);
         default:
-            return TValue::Bool(v.kind == Kind::Error && v.text == kNA);
+            return TOperand::Bool(v.kind == Kind::Error && v.text == kNA);
     }
 }
-TValue IsBlank(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 0); }
-TValue IsNumber(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 1); }
-TValue IsText(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 2); }
-TValue IsNonText(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 3); }
-TValue IsLogical(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 4); }
-TValue IsError(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 5); }
-TValue IsErr(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 6); }
-TValue IsNa(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 7); }
-TValue Na(TEvaluator&, const TFormulaNode&) { return TValue::Err(kNA); }
-TValue IsEvenOdd(TEvaluator& e, const TFormulaNode& call, bool even) {
+TOperand IsBlank(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 0); }
+TOperand IsNumber(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 1); }
+TOperand IsText(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 2); }
+TOperand IsNonText(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 3); }
+TOperand IsLogical(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 4); }
+TOperand IsError(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 5); }
+TOperand IsErr(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 6); }
+TOperand IsNa(TEvaluator& e, const TFormulaNode& c) { return IsKind(e, c, 7); }
+TOperand Na(TEvaluator&, const TFormulaNode&) { return TOperand::Err(kNA); }
+TOperand IsEvenOdd(TEvaluator& e, const TFormulaNode& call, bool even) {
     double d = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, d, err)) return err;
     const bool isEven = std::fmod(std::trunc(d), 2) == 0;
-    return TValue::Bool(isEven == even);
+    return TOperand::Bool(isEven == even);
 }
-TValue IsEven(TEvaluator& e, const TFormulaNode& c) { return IsEvenOdd(e, c, true); }
-TValue IsOdd(TEvaluator& e, const TFormulaNode& c) { return IsEvenOdd(e, c, false); }
+TOperand IsEven(TEvaluator& e, const TFormulaNode& c) { return IsEvenOdd(e, c, true); }
+TOperand IsOdd(TEvaluator& e, const TFormulaNode& c) { return IsEvenOdd(e, c, false); }
 
 // ---- arithmetic ----
 
@@ -753,12 +753,12 @@ double To15Digits(double d) {
 
 enum class TRoundMode { Nearest, Up, Down };
 
-TValue RoundImpl(TEvaluator& e, const TFormulaNode& call, TRoundMode mode) {
+TOperand RoundImpl(TEvaluator& e, const TFormulaNode& call, TRoundMode mode) {
     double x = 0, digits = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, x, err) || !Num(e, call, 1, digits, err)) return err;
     const int d = ToInt(digits);
-    if (d > 15 || d < -15) return TValue::Num(d > 0 ? x : 0);
+    if (d > 15 || d < -15) return TOperand::Num(d > 0 ? x : 0);
     const double p = Pow10(std::abs(d));
     double scaled = To15Digits(d >= 0 ? x * p : x / p);
     switch (mode) {
@@ -774,14 +774,14 @@ TValue RoundImpl(TEvaluator& e, const TFormulaNode& call, TRoundMode mode) {
     }
     return NumResult(d >= 0 ? scaled / p : scaled * p);
 }
-TValue Round(TEvaluator& e, const TFormulaNode& c) { return RoundImpl(e, c, TRoundMode::Nearest); }
-TValue RoundUp(TEvaluator& e, const TFormulaNode& c) { return RoundImpl(e, c, TRoundMode::Up); }
-TValue RoundDown(TEvaluator& e, const TFormulaNode& c) { return RoundImpl(e, c, TRoundMode::Down); }
+TOperand Round(TEvaluator& e, const TFormulaNode& c) { return RoundImpl(e, c, TRoundMode::Nearest); }
+TOperand RoundUp(TEvaluator& e, const TFormulaNode& c) { return RoundImpl(e, c, TRoundMode::Up); }
+TOperand RoundDown(TEvaluator& e, const TFormulaNode& c) { return RoundImpl(e, c, TRoundMode::Down); }
 
 template <double (*Fn)(double)>
-TValue Unary(TEvaluator& e, const TFormulaNode& call) {
+TOperand Unary(TEvaluator& e, const TFormulaNode& call) {
     double x = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, x, err)) return err;
     return NumResult(Fn(x));
 }
@@ -815,63 +815,63 @@ double FnFact(double x) {
     return r;
 }
 
-TValue Trunc(TEvaluator& e, const TFormulaNode& call) {
+TOperand Trunc(TEvaluator& e, const TFormulaNode& call) {
     double x = 0, d = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, x, err) || !NumOr(e, call, 1, 0, d, err)) return err;
     const double p = Pow10(std::clamp(ToInt(d), -300, 300));
     return NumResult(std::trunc(To15Digits(x * p)) / p);
 }
-TValue Mod(TEvaluator& e, const TFormulaNode& call) {
+TOperand Mod(TEvaluator& e, const TFormulaNode& call) {
     double a = 0, b = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, a, err) || !Num(e, call, 1, b, err)) return err;
-    if (b == 0) return TValue::Err(kDiv0);
+    if (b == 0) return TOperand::Err(kDiv0);
     return NumResult(a - b * std::floor(a / b));
 }
-TValue Quotient(TEvaluator& e, const TFormulaNode& call) {
+TOperand Quotient(TEvaluator& e, const TFormulaNode& call) {
     double a = 0, b = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, a, err) || !Num(e, call, 1, b, err)) return err;
-    if (b == 0) return TValue::Err(kDiv0);
+    if (b == 0) return TOperand::Err(kDiv0);
     return NumResult(std::trunc(a / b));
 }
-TValue Power(TEvaluator& e, const TFormulaNode& call) {
+TOperand Power(TEvaluator& e, const TFormulaNode& call) {
     double a = 0, b = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, a, err) || !Num(e, call, 1, b, err)) return err;
-    if (a == 0 && b <= 0) return TValue::Err(b == 0 ? kNum : kDiv0);
+    if (a == 0 && b <= 0) return TOperand::Err(b == 0 ? kNum : kDiv0);
     return NumResult(std::pow(a, b));
 }
-TValue Log(TEvaluator& e, const TFormulaNode& call) {
+TOperand Log(TEvaluator& e, const TFormulaNode& call) {
     double x = 0, base = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, x, err) || !NumOr(e, call, 1, 10, base, err)) return err;
-    if (x <= 0 || base <= 0) return TValue::Err(kNum);
-    if (base == 1) return TValue::Err(kDiv0);
+    if (x <= 0 || base <= 0) return TOperand::Err(kNum);
+    if (base == 1) return TOperand::Err(kDiv0);
     return NumResult(std::log(x) / std::log(base));
 }
-TValue Pi(TEvaluator&, const TFormulaNode&) { return TValue::Num(M_PI); }
-TValue Atan2(TEvaluator& e, const TFormulaNode& call) {
+TOperand Pi(TEvaluator&, const TFormulaNode&) { return TOperand::Num(M_PI); }
+TOperand Atan2(TEvaluator& e, const TFormulaNode& call) {
     double x = 0, y = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, x, err) || !Num(e, call, 1, y, err)) return err;
-    if (x == 0 && y == 0) return TValue::Err(kDiv0);
+    if (x == 0 && y == 0) return TOperand::Err(kDiv0);
     return NumResult(std::atan2(y, x));
 }
 // CEILING and FLOOR to a multiple with the sign rules of the classic functions.
-TValue CeilingFloor(TEvaluator& e, const TFormulaNode& call, bool ceiling) {
+TOperand CeilingFloor(TEvaluator& e, const TFormulaNode& call, bool ceiling) {
     double x = 0, m = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, x, err) || !Num(e, call, 1, m, err)) return err;
-    if (m == 0) return ceiling ? TValue::Num(0) : (x == 0 ? TValue::Num(0) : TValue::Err(kDiv0));
-    if (x > 0 && m < 0) return TValue::Err(kNum);
+    if (m == 0) return ceiling ? TOperand::Num(0) : (x == 0 ? TOperand::Num(0) : TOperand::Err(kDiv0));
+    if (x > 0 && m < 0) return TOperand::Err(kNum);
     const double q = To15Digits(x / m);
     const double n = ceiling == (m > 0 || x >= 0) ? std::ceil(q) : std::floor(q);
     return NumResult((x < 0 && m < 0) ? (ceiling ? std::floor(q) : std::ceil(q)) * m : n * m);
 }
-TValue Ceiling(TEvaluator& e, const TFormulaNode& c) { return CeilingFloor(e, c, true); }
-TValue Floor(TEvaluator& e, const TFormulaNode& c) { return CeilingFloor(e, c, false); }
+TOperand Ceiling(TEvaluator& e, const TFormulaNode& c) { return CeilingFloor(e, c, true); }
+TOperand Floor(TEvaluator& e, const TFormulaNode& c) { return CeilingFloor(e, c, false); }
 
 // ---- text (UTF-8, counted in characters) ----
 
@@ -892,46 +892,46 @@ std::string_view CharSubstr(std::string_view s, std::size_t from, std::size_t co
     return s.substr(a, b - a);
 }
 
-TValue Len(TEvaluator& e, const TFormulaNode& call) {
+TOperand Len(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err)) return err;
-    return TValue::Num(double(CharLength(s)));
+    return TOperand::Num(double(CharLength(s)));
 }
-TValue LeftRight(TEvaluator& e, const TFormulaNode& call, bool left) {
+TOperand LeftRight(TEvaluator& e, const TFormulaNode& call, bool left) {
     std::string s;
     double n = 1;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err) || !NumOr(e, call, 1, 1, n, err)) return err;
-    if (n < 0) return TValue::Err(kValue);
+    if (n < 0) return TOperand::Err(kValue);
     const std::size_t len = CharLength(s), k = std::min<std::size_t>(len, std::size_t(n));
-    return TValue::Str(std::string(left ? CharSubstr(s, 0, k) : CharSubstr(s, len - k, k)));
+    return TOperand::Str(std::string(left ? CharSubstr(s, 0, k) : CharSubstr(s, len - k, k)));
 }
-TValue Left(TEvaluator& e, const TFormulaNode& c) { return LeftRight(e, c, true); }
-TValue Right(TEvaluator& e, const TFormulaNode& c) { return LeftRight(e, c, false); }
-TValue Mid(TEvaluator& e, const TFormulaNode& call) {
+TOperand Left(TEvaluator& e, const TFormulaNode& c) { return LeftRight(e, c, true); }
+TOperand Right(TEvaluator& e, const TFormulaNode& c) { return LeftRight(e, c, false); }
+TOperand Mid(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
     double start = 0, n = 0;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err) || !Num(e, call, 1, start, err) || !Num(e, call, 2, n, err)) return err;
-    if (start < 1 || n < 0) return TValue::Err(kValue);
-    return TValue::Str(std::string(CharSubstr(s, std::size_t(ToInt(start)) - 1, std::size_t(ToInt(n)))));
+    if (start < 1 || n < 0) return TOperand::Err(kValue);
+    return TOperand::Str(std::string(CharSubstr(s, std::size_t(ToInt(start)) - 1, std::size_t(ToInt(n)))));
 }
-TValue Upper(TEvaluator& e, const TFormulaNode& call) {
+TOperand Upper(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err)) return err;
-    return TValue::Str(AnsiUpperCase(s));
+    return TOperand::Str(AnsiUpperCase(s));
 }
-TValue Lower(TEvaluator& e, const TFormulaNode& call) {
+TOperand Lower(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err)) return err;
-    return TValue::Str(AnsiLowerCase(s));
+    return TOperand::Str(AnsiLowerCase(s));
 }
-TValue Proper(TEvaluator& e, const TFormulaNode& call) {
+TOperand Proper(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err)) return err;
     std::string out;
     bool start = true;
@@ -946,9 +946,9 @@ TValue Proper(TEvaluator& e, const TFormulaNode& call) {
     }
     return TextResult(std::move(out));
 }
-TValue Trim(TEvaluator& e, const TFormulaNode& call) {
+TOperand Trim(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err)) return err;
     // Blanks at both ends go, runs of blanks inside become one.
     std::string out;
@@ -959,11 +959,11 @@ TValue Trim(TEvaluator& e, const TFormulaNode& call) {
     if (!out.empty() && out.back() == ' ') out.pop_back();
     return TextResult(std::move(out));
 }
-TValue Concatenate(TEvaluator& e, const TFormulaNode& call) {
+TOperand Concatenate(TEvaluator& e, const TFormulaNode& call) {
     std::string out;
     for (int i = 0; i < Argc(call); ++i) {
         std::string s;
-        TValue err;
+        TOperand err;
         if (!Str(e, call, i, s, err)) return err;
         out += s;
     }
@@ -971,12 +971,12 @@ TValue Concatenate(TEvaluator& e, const TFormulaNode& call) {
 }
 // CONCAT and TEXTJOIN take ranges whole.
 bool JoinValues(TEvaluator& e, const TFormulaNode& call, int from, std::string_view sep, bool skipEmpty,
-                std::string& out, TValue& err) {
+                std::string& out, TOperand& err) {
     bool first = true, ok = true;
     for (int i = from; i < Argc(call); ++i) {
-        const TValue v = e.Eval(e.Arg(call, i));
-        const auto add = [&](const TCellValue& c) {
-            if (c.kind == Kind::Error) return err = TValue::Of(c), ok = false;
+        const TOperand v = e.Eval(e.Arg(call, i));
+        const auto add = [&](const TScalar& c) {
+            if (c.kind == Kind::Error) return err = TOperand::Of(c), ok = false;
             const std::string t = ToText(c);
             if (skipEmpty && t.empty()) return true;
             if (!first) out += sep;
@@ -984,9 +984,9 @@ bool JoinValues(TEvaluator& e, const TFormulaNode& call, int from, std::string_v
             first = false;
             return true;
         };
-        if (v.type == TValue::Type::Scalar)
+        if (v.type == TOperand::Type::Scalar)
             add(v.scalar);
-        else if (v.type == TValue::Type::Array)
+        else if (v.type == TOperand::Type::Array)
             e.ForEach(v, add);
         else {
             // Every cell in order, empty ones too (TEXTJOIN may keep them).
@@ -1000,39 +1000,39 @@ bool JoinValues(TEvaluator& e, const TFormulaNode& call, int from, std::string_v
     }
     return true;
 }
-TValue Concat(TEvaluator& e, const TFormulaNode& call) {
+TOperand Concat(TEvaluator& e, const TFormulaNode& call) {
     std::string out;
-    TValue err;
+    TOperand err;
     if (!JoinValues(e, call, 0, "", false, out, err)) return err;
     return TextResult(std::move(out));
 }
-TValue TextJoin(TEvaluator& e, const TFormulaNode& call) {
+TOperand TextJoin(TEvaluator& e, const TFormulaNode& call) {
     std::string sep, out;
     bool skip = false;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, sep, err) || !Bool(e, call, 1, skip, err)) return err;
     if (!JoinValues(e, call, 2, sep, skip, out, err)) return err;
     return TextResult(std::move(out));
 }
-TValue Rept(TEvaluator& e, const TFormulaNode& call) {
+TOperand Rept(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
     double n = 0;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err) || !Num(e, call, 1, n, err)) return err;
-    if (n < 0 || n > double(kMaxCellChars) || s.size() * std::size_t(n) > kMaxCellChars) return TValue::Err(kValue);
+    if (n < 0 || n > double(kMaxCellChars) || s.size() * std::size_t(n) > kMaxCellChars) return TOperand::Err(kValue);
     std::string out;
     for (int i = 0; i < int(n); ++i) out += s;
     return TextResult(std::move(out));
 }
-TValue Substitute(TEvaluator& e, const TFormulaNode& call) {
+TOperand Substitute(TEvaluator& e, const TFormulaNode& call) {
     std::string s, from, to;
     double nth = 0;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err) || !Str(e, call, 1, from, err) || !Str(e, call, 2, to, err) ||
         !NumOr(e, call, 3, 0, nth, err))
         return err;
-    if (!IsMissing(e, call, 3) && nth < 1) return TValue::Err(kValue);
-    if (from.empty()) return TValue::Str(s);
+    if (!IsMissing(e, call, 3) && nth < 1) return TOperand::Err(kValue);
+    if (from.empty()) return TOperand::Str(s);
     std::string out;
     std::size_t pos = 0;
     int seen = 0;
@@ -1043,29 +1043,29 @@ TValue Substitute(TEvaluator& e, const TFormulaNode& call) {
         out.append(s, pos, hit - pos);
         out += (nth == 0 || seen == ToInt(nth)) ? to : from;
         pos = hit + from.size();
-        if (out.size() > 4 * kMaxCellChars) return TValue::Err(kValue);  // UTF-8 bytes of the longest text
+        if (out.size() > 4 * kMaxCellChars) return TOperand::Err(kValue);  // UTF-8 bytes of the longest text
     }
     out.append(s, pos, std::string::npos);
     return TextResult(std::move(out));
 }
-TValue Replace(TEvaluator& e, const TFormulaNode& call) {
+TOperand Replace(TEvaluator& e, const TFormulaNode& call) {
     std::string s, with;
     double start = 0, n = 0;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err) || !Num(e, call, 1, start, err) || !Num(e, call, 2, n, err) ||
         !Str(e, call, 3, with, err))
         return err;
-    if (start < 1 || n < 0) return TValue::Err(kValue);
+    if (start < 1 || n < 0) return TOperand::Err(kValue);
     const std::size_t a = ByteOffset(s, std::size_t(ToInt(start)) - 1);
     const std::size_t b = a + ByteOffset(std::string_view(s).substr(a), std::size_t(ToInt(n)));
     return TextResult(s.substr(0, a) + with + s.substr(b));
 }
-TValue FindSearch(TEvaluator& e, const TFormulaNode& call, bool search) {
+TOperand FindSearch(TEvaluator& e, const TFormulaNode& call, bool search) {
     std::string what, in;
     double start = 1;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, what, err) || !Str(e, call, 1, in, err) || !NumOr(e, call, 2, 1, start, err)) return err;
-    if (start < 1 || std::size_t(ToInt(start)) > CharLength(in) + 1) return TValue::Err(kValue);
+    if (start < 1 || std::size_t(ToInt(start)) > CharLength(in) + 1) return TOperand::Err(kValue);
     if (search) {
         what = AnsiUpperCase(what);
         in = AnsiUpperCase(in);
@@ -1074,42 +1074,42 @@ TValue FindSearch(TEvaluator& e, const TFormulaNode& call, bool search) {
             const std::size_t len = CharLength(in);
             for (std::size_t k = std::size_t(ToInt(start)) - 1; k <= len; ++k) {
                 const std::string_view rest = std::string_view(in).substr(ByteOffset(in, k));
-                if (WildcardMatch(what + "*", rest)) return TValue::Num(double(k + 1));
+                if (WildcardMatch(what + "*", rest)) return TOperand::Num(double(k + 1));
             }
-            return TValue::Err(kValue);
+            return TOperand::Err(kValue);
         }
     }
     const std::size_t from = ByteOffset(in, std::size_t(ToInt(start)) - 1);
     const std::size_t hit = in.find(what, from);
-    if (hit == std::string::npos) return TValue::Err(kValue);
-    return TValue::Num(double(CharLength(std::string_view(in).substr(0, hit)) + 1));
+    if (hit == std::string::npos) return TOperand::Err(kValue);
+    return TOperand::Num(double(CharLength(std::string_view(in).substr(0, hit)) + 1));
 }
-TValue Find(TEvaluator& e, const TFormulaNode& c) { return FindSearch(e, c, false); }
-TValue Search(TEvaluator& e, const TFormulaNode& c) { return FindSearch(e, c, true); }
-TValue Exact(TEvaluator& e, const TFormulaNode& call) {
+TOperand Find(TEvaluator& e, const TFormulaNode& c) { return FindSearch(e, c, false); }
+TOperand Search(TEvaluator& e, const TFormulaNode& c) { return FindSearch(e, c, true); }
+TOperand Exact(TEvaluator& e, const TFormulaNode& call) {
     std::string a, b;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, a, err) || !Str(e, call, 1, b, err)) return err;
-    return TValue::Bool(a == b);
+    return TOperand::Bool(a == b);
 }
-TValue Value(TEvaluator& e, const TFormulaNode& call) {
-    const TCellValue v = e.ScalarArg(call, 0);
-    if (v.kind == Kind::Error) return TValue::Of(v);
-    if (v.kind == Kind::Number) return TValue::Of(v);
+TOperand Value(TEvaluator& e, const TFormulaNode& call) {
+    const TScalar v = e.ScalarArg(call, 0);
+    if (v.kind == Kind::Error) return TOperand::Of(v);
+    if (v.kind == Kind::Number) return TOperand::Of(v);
     const TTypedInput in = ParseTypedInput(ToText(v), FormatSettings());
-    if (in.kind != TTypedInput::Kind::Number) return TValue::Err(kValue);
-    return TValue::Num(in.number);
+    if (in.kind != TTypedInput::Kind::Number) return TOperand::Err(kValue);
+    return TOperand::Num(in.number);
 }
-TValue T(TEvaluator& e, const TFormulaNode& call) {
-    const TCellValue v = e.ScalarArg(call, 0);
-    if (v.kind == Kind::Error) return TValue::Of(v);
-    return TValue::Str(v.kind == Kind::Text ? v.text : std::string());
+TOperand T(TEvaluator& e, const TFormulaNode& call) {
+    const TScalar v = e.ScalarArg(call, 0);
+    if (v.kind == Kind::Error) return TOperand::Of(v);
+    return TOperand::Str(v.kind == Kind::Text ? v.text : std::string());
 }
-TValue N(TEvaluator& e, const TFormulaNode& call) {
-    const TCellValue v = e.ScalarArg(call, 0);
-    if (v.kind == Kind::Error) return TValue::Of(v);
-    if (v.kind == Kind::Number) return TValue::Of(v);
-    return TValue::Num(v.kind == Kind::Boolean && v.boolean ? 1 : 0);
+TOperand N(TEvaluator& e, const TFormulaNode& call) {
+    const TScalar v = e.ScalarArg(call, 0);
+    if (v.kind == Kind::Error) return TOperand::Of(v);
+    if (v.kind == Kind::Number) return TOperand::Of(v);
+    return TOperand::Num(v.kind == Kind::Boolean && v.boolean ? 1 : 0);
 }
 void AppendUtf8(std::string& out, unsigned cp) {
     if (cp < 0x80)
@@ -1122,11 +1122,11 @@ void AppendUtf8(std::string& out, unsigned cp) {
         out += char(0xF0 | (cp >> 18)), out += char(0x80 | ((cp >> 12) & 0x3F)), out += char(0x80 | ((cp >> 6) & 0x3F)),
             out += char(0x80 | (cp & 0x3F));
 }
-TValue Char(TEvaluator& e, const TFormulaNode& call) {
+TOperand Char(TEvaluator& e, const TFormulaNode& call) {
     double n = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, n, err)) return err;
-    if (n < 1 || n > 255) return TValue::Err(kValue);
+    if (n < 1 || n > 255) return TOperand::Err(kValue);
     // Codes above 127 are those of the Windows code page 1252 in the spreadsheet;
     // its Latin-1 part is shared, the 0x80-0x9F block is left to the workbook.
     if (n >= 0x80 && n < 0xA0) throw TNotEvaluated{};
@@ -1134,18 +1134,18 @@ TValue Char(TEvaluator& e, const TFormulaNode& call) {
     AppendUtf8(out, unsigned(n));
     return TextResult(std::move(out));
 }
-TValue Code(TEvaluator& e, const TFormulaNode& call) {
+TOperand Code(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err)) return err;
-    if (s.empty()) return TValue::Err(kValue);
+    if (s.empty()) return TOperand::Err(kValue);
     const unsigned char c = static_cast<unsigned char>(s[0]);
-    if (c < 0x80) return TValue::Num(c);
+    if (c < 0x80) return TOperand::Num(c);
     throw TNotEvaluated{};
 }
-TValue Clean(TEvaluator& e, const TFormulaNode& call) {
+TOperand Clean(TEvaluator& e, const TFormulaNode& call) {
     std::string s;
-    TValue err;
+    TOperand err;
     if (!Str(e, call, 0, s, err)) return err;
     std::string out;
     for (char c : s)
@@ -1155,19 +1155,19 @@ TValue Clean(TEvaluator& e, const TFormulaNode& call) {
 
 // TEXT: the format code in the user's locale (German "0,00"); codes the
 // evaluator cannot be sure of are left to the workbook.
-TValue Text(TEvaluator& e, const TFormulaNode& call) {
-    const TCellValue v = e.ScalarArg(call, 0);
+TOperand Text(TEvaluator& e, const TFormulaNode& call) {
+    const TScalar v = e.ScalarArg(call, 0);
     std::string format;
-    TValue err;
-    if (v.kind == Kind::Error) return TValue::Of(v);
+    TOperand err;
+    if (v.kind == Kind::Error) return TOperand::Of(v);
     if (!Str(e, call, 1, format, err)) return err;
-    if (format == "@") return TValue::Str(ToText(v));
+    if (format == "@") return TOperand::Str(ToText(v));
     double x = 0;
-    TCellValue bad;
+    TScalar bad;
     if (!ToNumber(v, x, bad)) {
         // Text given to a format: the text section's "@" would place it, else it shows as it is.
         if (format.find('@') != std::string::npos || format.find(';') != std::string::npos) throw TNotEvaluated{};
-        return TValue::Str(ToText(v));
+        return TOperand::Str(ToText(v));
     }
     std::string out;
     if (!FormatNumberCode(x, format, FormatSettings(), out)) throw TNotEvaluated{};
@@ -1193,128 +1193,128 @@ bool SerialToDate(double serial, int& y, int& m, int& d) {
 }
 double DateToSerial(TDateTime d) { return d < 61 ? d - 1 : d; }
 
-TValue DateFn(TEvaluator& e, const TFormulaNode& call) {
+TOperand DateFn(TEvaluator& e, const TFormulaNode& call) {
     double y = 0, m = 0, d = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, y, err) || !Num(e, call, 1, m, err) || !Num(e, call, 2, d, err)) return err;
     int year = ToInt(y), month = ToInt(m) - 1;
-    if (year < 0 || year > 10000 || std::abs(month) > 120000) return TValue::Err(kNum);
+    if (year < 0 || year > 10000 || std::abs(month) > 120000) return TOperand::Err(kNum);
     if (year < 1900) year += 1900;
     year += month >= 0 ? month / 12 : -((11 - month) / 12);
     month = ((month % 12) + 12) % 12 + 1;
     TDateTime first = 0;
-    if (year > 9999 || !TryEncodeDate(year, month, 1, first)) return TValue::Err(kNum);
+    if (year > 9999 || !TryEncodeDate(year, month, 1, first)) return TOperand::Err(kNum);
     // Serial numbers run on through the system's 29 February 1900, so days add plainly.
     const double serial = DateToSerial(first) + std::trunc(d) - 1;
-    if (serial < 0 || serial > 2958465) return TValue::Err(kNum);
-    return TValue::Num(serial);
+    if (serial < 0 || serial > 2958465) return TOperand::Err(kNum);
+    return TOperand::Num(serial);
 }
-TValue DatePart(TEvaluator& e, const TFormulaNode& call, int which) {
+TOperand DatePart(TEvaluator& e, const TFormulaNode& call, int which) {
     double s = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, s, err)) return err;
     int y = 0, m = 0, d = 0;
-    if (!SerialToDate(s, y, m, d)) return TValue::Err(kNum);
-    return TValue::Num(which == 0 ? y : which == 1 ? m : d);
+    if (!SerialToDate(s, y, m, d)) return TOperand::Err(kNum);
+    return TOperand::Num(which == 0 ? y : which == 1 ? m : d);
 }
-TValue Year(TEvaluator& e, const TFormulaNode& c) { return DatePart(e, c, 0); }
-TValue Month(TEvaluator& e, const TFormulaNode& c) { return DatePart(e, c, 1); }
-TValue Day(TEvaluator& e, const TFormulaNode& c) { return DatePart(e, c, 2); }
-TValue TimePart(TEvaluator& e, const TFormulaNode& call, int which) {
+TOperand Year(TEvaluator& e, const TFormulaNode& c) { return DatePart(e, c, 0); }
+TOperand Month(TEvaluator& e, const TFormulaNode& c) { return DatePart(e, c, 1); }
+TOperand Day(TEvaluator& e, const TFormulaNode& c) { return DatePart(e, c, 2); }
+TOperand TimePart(TEvaluator& e, const TFormulaNode& call, int which) {
     double s = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, s, err)) return err;
-    if (s < 0) return TValue::Err(kNum);
+    if (s < 0) return TOperand::Err(kNum);
     const long secs = std::lround((s - std::floor(s)) * 86400) % 86400;
-    return TValue::Num(static_cast<double>(which == 0 ? secs / 3600 : which == 1 ? (secs / 60) % 60 : secs % 60));
+    return TOperand::Num(static_cast<double>(which == 0 ? secs / 3600 : which == 1 ? (secs / 60) % 60 : secs % 60));
 }
-TValue Hour(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 0); }
-TValue Minute(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 1); }
-TValue Second(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 2); }
-TValue Time(TEvaluator& e, const TFormulaNode& call) {
+TOperand Hour(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 0); }
+TOperand Minute(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 1); }
+TOperand Second(TEvaluator& e, const TFormulaNode& c) { return TimePart(e, c, 2); }
+TOperand Time(TEvaluator& e, const TFormulaNode& call) {
     double h = 0, m = 0, s = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, h, err) || !Num(e, call, 1, m, err) || !Num(e, call, 2, s, err)) return err;
     const double total = std::trunc(h) * 3600 + std::trunc(m) * 60 + std::trunc(s);
-    if (total < 0) return TValue::Err(kNum);
-    return TValue::Num(std::fmod(total, 86400) / 86400);
+    if (total < 0) return TOperand::Err(kNum);
+    return TOperand::Num(std::fmod(total, 86400) / 86400);
 }
-TValue Today(TEvaluator&, const TFormulaNode&) { return TValue::Num(std::floor(Now())); }
-TValue NowFn(TEvaluator&, const TFormulaNode&) { return TValue::Num(Now()); }
-TValue Weekday(TEvaluator& e, const TFormulaNode& call) {
+TOperand Today(TEvaluator&, const TFormulaNode&) { return TOperand::Num(std::floor(Now())); }
+TOperand NowFn(TEvaluator&, const TFormulaNode&) { return TOperand::Num(Now()); }
+TOperand Weekday(TEvaluator& e, const TFormulaNode& call) {
     double s = 0, type = 1;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, s, err) || !NumOr(e, call, 1, 1, type, err)) return err;
-    if (s < 0 || s > 2958465) return TValue::Err(kNum);
+    if (s < 0 || s > 2958465) return TOperand::Err(kNum);
     const long day = long(std::floor(s));
     // Serial 1 is a Sunday in the system's calendar.
     const long sunday0 = ((day - 1) % 7 + 7) % 7;  // 0 = Sunday
     switch (ToInt(type)) {
         case 1:
-            return TValue::Num(double(sunday0 + 1));
+            return TOperand::Num(double(sunday0 + 1));
         case 2:
-            return TValue::Num(double((sunday0 + 6) % 7 + 1));
+            return TOperand::Num(double((sunday0 + 6) % 7 + 1));
         case 3:
-            return TValue::Num(double((sunday0 + 6) % 7));
+            return TOperand::Num(double((sunday0 + 6) % 7));
         default:
             throw TNotEvaluated{};
     }
 }
-TValue EDateImpl(TEvaluator& e, const TFormulaNode& call, bool endOfMonth) {
+TOperand EDateImpl(TEvaluator& e, const TFormulaNode& call, bool endOfMonth) {
     double s = 0, months = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, s, err) || !Num(e, call, 1, months, err)) return err;
     int y = 0, m = 0, d = 0;
-    if (!SerialToDate(s, y, m, d)) return TValue::Err(kNum);
+    if (!SerialToDate(s, y, m, d)) return TOperand::Err(kNum);
     if (s < 61) throw TNotEvaluated{};  // months around the system's 29 February 1900
     long total = long(y) * 12 + (m - 1) + ToInt(months);
     y = int(total / 12), m = int(total % 12) + 1;
-    if (y < 1900 || y > 9999) return TValue::Err(kNum);
+    if (y < 1900 || y > 9999) return TOperand::Err(kNum);
     const int last = DaysInMonth(y, m);
     const TDateTime r = EncodeDate(y, m, endOfMonth ? last : std::min(d, last));
-    return TValue::Num(DateToSerial(r));
+    return TOperand::Num(DateToSerial(r));
 }
-TValue EDate(TEvaluator& e, const TFormulaNode& c) { return EDateImpl(e, c, false); }
-TValue EOMonth(TEvaluator& e, const TFormulaNode& c) { return EDateImpl(e, c, true); }
-TValue Days(TEvaluator& e, const TFormulaNode& call) {
+TOperand EDate(TEvaluator& e, const TFormulaNode& c) { return EDateImpl(e, c, false); }
+TOperand EOMonth(TEvaluator& e, const TFormulaNode& c) { return EDateImpl(e, c, true); }
+TOperand Days(TEvaluator& e, const TFormulaNode& call) {
     double a = 0, b = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, a, err) || !Num(e, call, 1, b, err)) return err;
-    return TValue::Num(std::floor(a) - std::floor(b));
+    return TOperand::Num(std::floor(a) - std::floor(b));
 }
 
 // DATEDIF(start, end, unit): whole years "Y", months "M", days "D", or
 // months leaving out the years "YM". "MD" and "YD" are known to give odd
 // results in the spreadsheet itself and are left to the workbook.
-TValue DateDif(TEvaluator& e, const TFormulaNode& call) {
+TOperand DateDif(TEvaluator& e, const TFormulaNode& call) {
     double a = 0, b = 0;
     std::string unit;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, a, err) || !Num(e, call, 1, b, err) || !Str(e, call, 2, unit, err)) return err;
     a = std::floor(a), b = std::floor(b);
-    if (a > b) return TValue::Err(kNum);
+    if (a > b) return TOperand::Err(kNum);
     const std::string u = AnsiUpperCase(unit);
-    if (u == "D") return TValue::Num(b - a);
+    if (u == "D") return TOperand::Num(b - a);
     if (u != "Y" && u != "M" && u != "YM") {
         if (u == "MD" || u == "YD") throw TNotEvaluated{};
-        return TValue::Err(kNum);
+        return TOperand::Err(kNum);
     }
     if (a < 61) throw TNotEvaluated{};  // months around the system's 29 February 1900
     int y1 = 0, m1 = 0, d1 = 0, y2 = 0, m2 = 0, d2 = 0;
-    if (!SerialToDate(a, y1, m1, d1) || !SerialToDate(b, y2, m2, d2)) return TValue::Err(kNum);
+    if (!SerialToDate(a, y1, m1, d1) || !SerialToDate(b, y2, m2, d2)) return TOperand::Err(kNum);
     int months = (y2 - y1) * 12 + (m2 - m1) - (d2 < d1 ? 1 : 0);
-    if (u == "Y") return TValue::Num(months / 12);
-    if (u == "M") return TValue::Num(months);
-    return TValue::Num(months % 12);
+    if (u == "Y") return TOperand::Num(months / 12);
+    if (u == "M") return TOperand::Num(months);
+    return TOperand::Num(months % 12);
 }
 
 // ERROR.TYPE: the number of an error code; #N/A for what is no error.
-TValue ErrorType(TEvaluator& e, const TFormulaNode& call) {
-    const TCellValue v = e.ScalarArg(call, 0);
-    if (v.kind != Kind::Error) return TValue::Err(kNA);
+TOperand ErrorType(TEvaluator& e, const TFormulaNode& call) {
+    const TScalar v = e.ScalarArg(call, 0);
+    if (v.kind != Kind::Error) return TOperand::Err(kNA);
     static constexpr const char* kCodes[] = {kNull, kDiv0, kValue, kRef, kName, kNum, kNA};
     for (std::size_t i = 0; i < std::size(kCodes); ++i)
-        if (v.text == kCodes[i]) return TValue::Num(double(i + 1));
+        if (v.text == kCodes[i]) return TOperand::Num(double(i + 1));
     throw TNotEvaluated{};  // codes of newer versions (#SPILL!, #CALC!)
 }
 
@@ -1322,18 +1322,18 @@ TValue ErrorType(TEvaluator& e, const TFormulaNode& call) {
 
 // The values of one row or column of a reference or an array, in order.
 struct TLine {
-    std::vector<std::pair<int, TCellValue>> Cells;  // (index from 0, value), non-empty only, ascending
+    std::vector<std::pair<int, TScalar>> Cells;  // (index from 0, value), non-empty only, ascending
     int Length = 0;
 };
 
-bool LineOf(TEvaluator& e, const TValue& v, bool column, int which, TLine& line) {
-    if (v.type == TValue::Type::Ref) {
+bool LineOf(TEvaluator& e, const TOperand& v, bool column, int which, TLine& line) {
+    if (v.type == TOperand::Type::Ref) {
         if (v.areas.size() != 1) return false;
         const TRect& r = v.areas.front();
         TRect l = column ? TRect{r.Sheet, r.Row1, r.Col1 + which, r.Row2, r.Col1 + which}
                          : TRect{r.Sheet, r.Row1 + which, r.Col1, r.Row1 + which, r.Col2};
         line.Length = column ? r.Rows() : r.Cols();
-        e.ForEachCell(l, [&](int row, int col, const TCellValue& c) {
+        e.ForEachCell(l, [&](int row, int col, const TScalar& c) {
             line.Cells.emplace_back(column ? row - r.Row1 : col - r.Col1, c);
             return true;
         });
@@ -1343,22 +1343,22 @@ bool LineOf(TEvaluator& e, const TValue& v, bool column, int which, TLine& line)
     const TArray a = e.ToArray(v);
     line.Length = column ? a.Rows : a.Cols;
     for (int k = 0; k < line.Length; ++k) {
-        const TCellValue& c = column ? a.At(k, which) : a.At(which, k);
+        const TScalar& c = column ? a.At(k, which) : a.At(which, k);
         if (c.kind != Kind::Empty) line.Cells.emplace_back(k, c);
     }
     return true;
 }
 
-bool SameType(const TCellValue& a, const TCellValue& b) {
+bool SameType(const TScalar& a, const TScalar& b) {
     return a.kind == b.kind || (a.kind == Kind::Empty || b.kind == Kind::Empty);
 }
 
 // Position (0-based) of x in the line: exact (wildcards for text), or the last
 // value not above x (ascending, type 1) / not below x (descending, type -1).
-int FindInLine(const TLine& line, const TCellValue& x, int type) {
+int FindInLine(const TLine& line, const TScalar& x, int type) {
     if (type == 0) {
         if (x.kind == Kind::Text) {
-            const TCriterion crit(TCellValue::Text("=" + x.text));
+            const TCriterion crit(TScalar::Text("=" + x.text));
             for (const auto& [k, c] : line.Cells)
                 if (c.kind == Kind::Text && crit.Matches(c)) return k;
             return -1;
@@ -1379,124 +1379,124 @@ int FindInLine(const TLine& line, const TCellValue& x, int type) {
     return found;
 }
 
-TValue CellOf(TEvaluator& e, const TValue& table, int row, int col) {
-    if (table.type == TValue::Type::Ref) {
+TOperand CellOf(TEvaluator& e, const TOperand& table, int row, int col) {
+    if (table.type == TOperand::Type::Ref) {
         const TRect& r = table.areas.front();
-        return TValue::Area(TRect{r.Sheet, r.Row1 + row, r.Col1 + col, r.Row1 + row, r.Col1 + col});
+        return TOperand::Area(TRect{r.Sheet, r.Row1 + row, r.Col1 + col, r.Row1 + row, r.Col1 + col});
     }
     const TArray a = e.ToArray(table);
-    return TValue::Of(a.At(row, col));
+    return TOperand::Of(a.At(row, col));
 }
 
-TValue Lookup(TEvaluator& e, const TFormulaNode& call, bool vertical) {
-    const TCellValue x = e.ScalarArg(call, 0);
-    if (x.kind == Kind::Error) return TValue::Of(x);
-    const TValue table = e.Eval(e.Arg(call, 1));
+TOperand Lookup(TEvaluator& e, const TFormulaNode& call, bool vertical) {
+    const TScalar x = e.ScalarArg(call, 0);
+    if (x.kind == Kind::Error) return TOperand::Of(x);
+    const TOperand table = e.Eval(e.Arg(call, 1));
     double index = 0;
     bool approx = true;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 2, index, err)) return err;
     if (!IsMissing(e, call, 3) && !Bool(e, call, 3, approx, err)) return err;
     int rows = 0, cols = 0;
-    if (table.type == TValue::Type::Ref) {
-        if (table.areas.size() != 1) return TValue::Err(kValue);
+    if (table.type == TOperand::Type::Ref) {
+        if (table.areas.size() != 1) return TOperand::Err(kValue);
         rows = table.areas.front().Rows(), cols = table.areas.front().Cols();
-    } else if (table.type == TValue::Type::Array) {
+    } else if (table.type == TOperand::Type::Array) {
         rows = table.array->Rows, cols = table.array->Cols;
     } else {
-        return TValue::Err(kNA);
+        return TOperand::Err(kNA);
     }
     const int k = ToInt(index) - 1;
-    if (k < 0) return TValue::Err(kValue);
-    if (k >= (vertical ? cols : rows)) return TValue::Err(kRef);
+    if (k < 0) return TOperand::Err(kValue);
+    if (k >= (vertical ? cols : rows)) return TOperand::Err(kRef);
     TLine line;
-    if (!LineOf(e, table, vertical, 0, line)) return TValue::Err(kValue);
+    if (!LineOf(e, table, vertical, 0, line)) return TOperand::Err(kValue);
     const int at = FindInLine(line, x, approx ? 1 : 0);
-    if (at < 0) return TValue::Err(kNA);
+    if (at < 0) return TOperand::Err(kNA);
     return CellOf(e, table, vertical ? at : k, vertical ? k : at);
 }
-TValue VLookup(TEvaluator& e, const TFormulaNode& c) { return Lookup(e, c, true); }
-TValue HLookup(TEvaluator& e, const TFormulaNode& c) { return Lookup(e, c, false); }
+TOperand VLookup(TEvaluator& e, const TFormulaNode& c) { return Lookup(e, c, true); }
+TOperand HLookup(TEvaluator& e, const TFormulaNode& c) { return Lookup(e, c, false); }
 
-TValue Match(TEvaluator& e, const TFormulaNode& call) {
-    const TCellValue x = e.ScalarArg(call, 0);
-    if (x.kind == Kind::Error) return TValue::Of(x);
-    const TValue range = e.Eval(e.Arg(call, 1));
+TOperand Match(TEvaluator& e, const TFormulaNode& call) {
+    const TScalar x = e.ScalarArg(call, 0);
+    if (x.kind == Kind::Error) return TOperand::Of(x);
+    const TOperand range = e.Eval(e.Arg(call, 1));
     double type = 1;
-    TValue err;
+    TOperand err;
     if (!NumOr(e, call, 2, 1, type, err)) return err;
     int rows = 0, cols = 0;
-    if (range.type == TValue::Type::Ref && range.areas.size() == 1) {
+    if (range.type == TOperand::Type::Ref && range.areas.size() == 1) {
         rows = range.areas.front().Rows(), cols = range.areas.front().Cols();
-    } else if (range.type == TValue::Type::Array) {
+    } else if (range.type == TOperand::Type::Array) {
         rows = range.array->Rows, cols = range.array->Cols;
     } else {
-        return TValue::Err(kNA);
+        return TOperand::Err(kNA);
     }
-    if (rows != 1 && cols != 1) return TValue::Err(kNA);
+    if (rows != 1 && cols != 1) return TOperand::Err(kNA);
     TLine line;
-    if (!LineOf(e, range, cols == 1, 0, line)) return TValue::Err(kNA);
+    if (!LineOf(e, range, cols == 1, 0, line)) return TOperand::Err(kNA);
     const int at = FindInLine(line, x, type > 0 ? 1 : type < 0 ? -1 : 0);
-    return at < 0 ? TValue::Err(kNA) : TValue::Num(at + 1);
+    return at < 0 ? TOperand::Err(kNA) : TOperand::Num(at + 1);
 }
 
-TValue Index(TEvaluator& e, const TFormulaNode& call) {
-    const TValue table = e.Eval(e.Arg(call, 0));
+TOperand Index(TEvaluator& e, const TFormulaNode& call) {
+    const TOperand table = e.Eval(e.Arg(call, 0));
     double r = 0, c = 0;
-    TValue err;
+    TOperand err;
     if (!NumOr(e, call, 1, 0, r, err) || !NumOr(e, call, 2, 0, c, err)) return err;
     if (Argc(call) > 3) throw TNotEvaluated{};
     int rows = 0, cols = 0;
-    if (table.type == TValue::Type::Ref && table.areas.size() == 1) {
+    if (table.type == TOperand::Type::Ref && table.areas.size() == 1) {
         rows = table.areas.front().Rows(), cols = table.areas.front().Cols();
-    } else if (table.type == TValue::Type::Array) {
+    } else if (table.type == TOperand::Type::Array) {
         rows = table.array->Rows, cols = table.array->Cols;
-    } else if (table.type == TValue::Type::Scalar) {
-        return (r <= 1 && c <= 1) ? table : TValue::Err(kRef);
+    } else if (table.type == TOperand::Type::Scalar) {
+        return (r <= 1 && c <= 1) ? table : TOperand::Err(kRef);
     } else {
         throw TNotEvaluated{};
     }
     int row = ToInt(r), col = ToInt(c);
     // One index into a single row or column is a position along it.
     if (IsMissing(e, call, 2) && rows == 1 && cols > 1) col = row, row = 1;
-    if (row < 0 || col < 0 || row > rows || col > cols) return TValue::Err(kRef);
+    if (row < 0 || col < 0 || row > rows || col > cols) return TOperand::Err(kRef);
     if (row == 0 || col == 0) {
-        if (table.type != TValue::Type::Ref) throw TNotEvaluated{};
+        if (table.type != TOperand::Type::Ref) throw TNotEvaluated{};
         const TRect& t = table.areas.front();
-        return TValue::Area(TRect{t.Sheet, row ? t.Row1 + row - 1 : t.Row1, col ? t.Col1 + col - 1 : t.Col1,
-                                  row ? t.Row1 + row - 1 : t.Row2, col ? t.Col1 + col - 1 : t.Col2});
+        return TOperand::Area(TRect{t.Sheet, row ? t.Row1 + row - 1 : t.Row1, col ? t.Col1 + col - 1 : t.Col1,
+                                    row ? t.Row1 + row - 1 : t.Row2, col ? t.Col1 + col - 1 : t.Col2});
     }
     return CellOf(e, table, row - 1, col - 1);
 }
 
-TValue Choose(TEvaluator& e, const TFormulaNode& call) {
+TOperand Choose(TEvaluator& e, const TFormulaNode& call) {
     double i = 0;
-    TValue err;
+    TOperand err;
     if (!Num(e, call, 0, i, err)) return err;
     const int k = ToInt(i);
-    if (k < 1 || k >= Argc(call)) return TValue::Err(kValue);
+    if (k < 1 || k >= Argc(call)) return TOperand::Err(kValue);
     return e.Eval(e.Arg(call, k));
 }
 
-TValue RowColumn(TEvaluator& e, const TFormulaNode& call, bool row) {
-    if (IsMissing(e, call, 0)) return TValue::Num(row ? e.Row : e.Col);
-    const TValue v = e.Eval(e.Arg(call, 0));
-    if (v.type != TValue::Type::Ref || v.areas.size() != 1) return TValue::Err(kValue);
-    return TValue::Num(row ? v.areas.front().Row1 : v.areas.front().Col1);
+TOperand RowColumn(TEvaluator& e, const TFormulaNode& call, bool row) {
+    if (IsMissing(e, call, 0)) return TOperand::Num(row ? e.Row : e.Col);
+    const TOperand v = e.Eval(e.Arg(call, 0));
+    if (v.type != TOperand::Type::Ref || v.areas.size() != 1) return TOperand::Err(kValue);
+    return TOperand::Num(row ? v.areas.front().Row1 : v.areas.front().Col1);
 }
-TValue Row(TEvaluator& e, const TFormulaNode& c) { return RowColumn(e, c, true); }
-TValue Column(TEvaluator& e, const TFormulaNode& c) { return RowColumn(e, c, false); }
-TValue RowsColumns(TEvaluator& e, const TFormulaNode& call, bool rows) {
-    const TValue v = e.Eval(e.Arg(call, 0));
-    if (v.type == TValue::Type::Ref) {
-        if (v.areas.size() != 1) return TValue::Err(kRef);
-        return TValue::Num(rows ? v.areas.front().Rows() : v.areas.front().Cols());
+TOperand Row(TEvaluator& e, const TFormulaNode& c) { return RowColumn(e, c, true); }
+TOperand Column(TEvaluator& e, const TFormulaNode& c) { return RowColumn(e, c, false); }
+TOperand RowsColumns(TEvaluator& e, const TFormulaNode& call, bool rows) {
+    const TOperand v = e.Eval(e.Arg(call, 0));
+    if (v.type == TOperand::Type::Ref) {
+        if (v.areas.size() != 1) return TOperand::Err(kRef);
+        return TOperand::Num(rows ? v.areas.front().Rows() : v.areas.front().Cols());
     }
-    if (v.type == TValue::Type::Array) return TValue::Num(rows ? v.array->Rows : v.array->Cols);
-    return TValue::Num(1);
+    if (v.type == TOperand::Type::Array) return TOperand::Num(rows ? v.array->Rows : v.array->Cols);
+    return TOperand::Num(1);
 }
-TValue Rows(TEvaluator& e, const TFormulaNode& c) { return RowsColumns(e, c, true); }
-TValue Columns(TEvaluator& e, const TFormulaNode& c) { return RowsColumns(e, c, false); }
+TOperand Rows(TEvaluator& e, const TFormulaNode& c) { return RowsColumns(e, c, true); }
+TOperand Columns(TEvaluator& e, const TFormulaNode& c) { return RowsColumns(e, c, false); }
 
 const std::unordered_map<std::string_view, THandler>& Handlers() {
     static const std::unordered_map<std::string_view, THandler> table = {
@@ -1657,31 +1657,31 @@ bool TakesValues(std::string_view name) {
     return names.count(name) != 0;
 }
 
-bool IsMulti(const TValue& v) {
-    return v.type == TValue::Type::Array ||
-           (v.type == TValue::Type::Ref && (v.areas.size() != 1 || v.areas.front().Size() > 1));
+bool IsMulti(const TOperand& v) {
+    return v.type == TOperand::Type::Array ||
+           (v.type == TOperand::Type::Ref && (v.areas.size() != 1 || v.areas.front().Size() > 1));
 }
 
-TValue ApplyToElements(TEvaluator& e, const TFormulaNode& call, THandler handler) {
-    std::vector<TValue> args;
+TOperand ApplyToElements(TEvaluator& e, const TFormulaNode& call, THandler handler) {
+    std::vector<TOperand> args;
     bool multi = false;
     for (int i = 0; i < Argc(call); ++i) {
         args.push_back(e.Eval(e.Arg(call, i)));
         multi = multi || IsMulti(args.back());
     }
-    const auto give = [&](int i, TValue v) { e.Given[&e.Arg(call, i)] = std::move(v); };
+    const auto give = [&](int i, TOperand v) { e.Given[&e.Arg(call, i)] = std::move(v); };
     const auto forget = [&] {
         for (int i = 0; i < Argc(call); ++i) e.Given.erase(&e.Arg(call, i));
     };
     if (!multi) {
         for (int i = 0; i < Argc(call); ++i) give(i, args[std::size_t(i)]);
-        TValue r = handler(e, call);
+        TOperand r = handler(e, call);
         forget();
         return r;
     }
     std::vector<TArray> arrays;
     int rows = 1, cols = 1;
-    for (const TValue& v : args) {
+    for (const TOperand& v : args) {
         arrays.push_back(e.ToArray(v));
         rows = std::max(rows, arrays.back().Rows);
         cols = std::max(cols, arrays.back().Cols);
@@ -1694,15 +1694,15 @@ TValue ApplyToElements(TEvaluator& e, const TFormulaNode& call, THandler handler
             for (int k = 0; k < Argc(call); ++k) {
                 const TArray& m = arrays[std::size_t(k)];
                 const int ii = m.Rows == 1 ? 0 : i, jj = m.Cols == 1 ? 0 : j;
-                give(k, ii < m.Rows && jj < m.Cols ? TValue::Of(m.At(ii, jj)) : TValue::Err(kNA));
+                give(k, ii < m.Rows && jj < m.Cols ? TOperand::Of(m.At(ii, jj)) : TOperand::Err(kNA));
             }
             r.Cells.push_back(e.Scalar(handler(e, call)));
         }
     forget();
-    return TValue::Arr(std::move(r));
+    return TOperand::Arr(std::move(r));
 }
 
-bool CallFunction(TEvaluator& e, const TFormulaNode& call, std::string_view name, TValue& result) {
+bool CallFunction(TEvaluator& e, const TFormulaNode& call, std::string_view name, TOperand& result) {
     const auto& table = Handlers();
     const auto it = table.find(name);
     if (it == table.end()) return false;

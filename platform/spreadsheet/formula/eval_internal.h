@@ -36,39 +36,39 @@ struct TRect {
 
 struct TArray {
     int Rows = 0, Cols = 0;
-    std::vector<TCellValue> Cells;  // row-major
-    const TCellValue& At(int r, int c) const { return Cells[std::size_t(r) * Cols + c]; }
+    std::vector<TScalar> Cells;  // row-major
+    const TScalar& At(int r, int c) const { return Cells[std::size_t(r) * Cols + c]; }
 };
 
 // A value during evaluation: a scalar, one or more rectangles, or an array.
-struct TValue {
+struct TOperand {
     enum class Type { Scalar, Ref, Array } type = Type::Scalar;
-    TCellValue scalar;
+    TScalar scalar;
     std::vector<TRect> areas;             // Ref
     std::shared_ptr<const TArray> array;  // Array
 
-    static TValue Of(TCellValue v) {
-        TValue x;
+    static TOperand Of(TScalar v) {
+        TOperand x;
         x.scalar = std::move(v);
         return x;
     }
-    static TValue Num(double d) { return Of(TCellValue::Number(d)); }
-    static TValue Bool(bool b) { return Of(TCellValue::Boolean(b)); }
-    static TValue Str(std::string s) { return Of(TCellValue::Text(std::move(s))); }
-    static TValue Err(const char* code) { return Of(TCellValue::Error(code)); }
-    static TValue Area(TRect r) {
-        TValue x;
+    static TOperand Num(double d) { return Of(TScalar::Number(d)); }
+    static TOperand Bool(bool b) { return Of(TScalar::Boolean(b)); }
+    static TOperand Str(std::string s) { return Of(TScalar::Text(std::move(s))); }
+    static TOperand Err(const char* code) { return Of(TScalar::Error(code)); }
+    static TOperand Area(TRect r) {
+        TOperand x;
         x.type = Type::Ref;
         x.areas.push_back(std::move(r));
         return x;
     }
-    static TValue Arr(TArray a) {
-        TValue x;
+    static TOperand Arr(TArray a) {
+        TOperand x;
         x.type = Type::Array;
         x.array = std::make_shared<const TArray>(std::move(a));
         return x;
     }
-    bool IsError() const { return type == Type::Scalar && scalar.kind == TCellValue::Kind::Error; }
+    bool IsError() const { return type == Type::Scalar && scalar.kind == TScalar::Kind::Error; }
 };
 
 class TEvaluator {
@@ -76,21 +76,21 @@ public:
     TEvaluator(const TFormula& f, IFormulaContext& context, int row, int col, int depth = 0)
         : F(f), Context(context), Row(row), Col(col), Depth(depth) {}
 
-    TValue Eval(const TFormulaNode& node);
-    TValue Eval(const TFormulaNode& node, bool arrayMode);
+    TOperand Eval(const TFormulaNode& node);
+    TOperand Eval(const TFormulaNode& node, bool arrayMode);
     const TFormulaNode& Arg(const TFormulaNode& call, int i) const { return F.Child(call, i); }
 
     // A scalar for a value: a one-cell reference gives its cell, a larger one
     // the cell in the formula's row or column (implicit intersection), an
     // array its first element.
-    TCellValue Scalar(const TValue& v);
-    TCellValue ScalarArg(const TFormulaNode& call, int i) { return Scalar(Eval(Arg(call, i))); }
-    TCellValue Cell(const std::string& sheet, int row, int col);
+    TScalar Scalar(const TOperand& v);
+    TScalar ScalarArg(const TFormulaNode& call, int i) { return Scalar(Eval(Arg(call, i))); }
+    TScalar Cell(const std::string& sheet, int row, int col);
     // Visits every value of a reference (non-empty cells), an array or a scalar.
-    void ForEach(const TValue& v, const std::function<bool(const TCellValue&)>& fn);
-    void ForEachCell(const TRect& r, const std::function<bool(int row, int col, const TCellValue&)>& fn);
+    void ForEach(const TOperand& v, const std::function<bool(const TScalar&)>& fn);
+    void ForEachCell(const TRect& r, const std::function<bool(int row, int col, const TScalar&)>& fn);
     // The value as an array (references read cell by cell; limited in size).
-    TArray ToArray(const TValue& v);
+    TArray ToArray(const TOperand& v);
 
     const TFormula& F;
     IFormulaContext& Context;
@@ -104,26 +104,26 @@ public:
     void SpendArrayCells(double n);
     // Values standing in for nodes while a function is applied element by
     // element in an array formula.
-    std::unordered_map<const TFormulaNode*, TValue> Given;
+    std::unordered_map<const TFormulaNode*, TOperand> Given;
 
 private:
-    TValue EvalName(const TFormulaNode& node);
-    TValue EvalBinary(const TFormulaNode& node);
-    TValue EvalRange(const TValue& a, const TValue& b);
+    TOperand EvalName(const TFormulaNode& node);
+    TOperand EvalBinary(const TFormulaNode& node);
+    TOperand EvalRange(const TOperand& a, const TOperand& b);
 };
 
 // A text result; #VALUE! past the spreadsheet's 32,767 characters of a cell.
-TValue TextResult(std::string s);
+TOperand TextResult(std::string s);
 
 // Conversions as the spreadsheet does them; errors come back as the Error
 // kind in err (which the caller returns).
-bool ToNumber(const TCellValue& v, double& out, TCellValue& err);
-bool ToBool(const TCellValue& v, bool& out, TCellValue& err);
-std::string ToText(const TCellValue& v);
+bool ToNumber(const TScalar& v, double& out, TScalar& err);
+bool ToBool(const TScalar& v, bool& out, TScalar& err);
+std::string ToText(const TScalar& v);
 std::string NumberToText(double d);
 // <0, 0, >0 in the spreadsheet's order: numbers < text < Booleans, text
 // ignoring case; empty counts as 0, "" or FALSE.
-int Compare(const TCellValue& a, const TCellValue& b);
+int Compare(const TScalar& a, const TScalar& b);
 bool NumbersEqual(double a, double b);
 // Texts in the spreadsheet's collation: letters before accents, case ignored
 // ("Äpfel" < "c", "a" < "ä", "A" = "a"); <0, 0, >0.
@@ -133,6 +133,6 @@ int CompareText(std::string_view a, std::string_view b);
 double AddAsSpreadsheet(double a, double b);
 
 // The function library: false when the function is not implemented.
-bool CallFunction(TEvaluator& e, const TFormulaNode& call, std::string_view name, TValue& result);
+bool CallFunction(TEvaluator& e, const TFormulaNode& call, std::string_view name, TOperand& result);
 
 }  // namespace tabrix::xl::eval

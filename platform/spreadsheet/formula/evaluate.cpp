@@ -17,17 +17,17 @@
 
 namespace tabrix::xl {
 
-bool operator==(const TCellValue& a, const TCellValue& b) {
+bool operator==(const TScalar& a, const TScalar& b) {
     if (a.kind != b.kind) return false;
     switch (a.kind) {
-        case TCellValue::Kind::Empty:
+        case TScalar::Kind::Empty:
             return true;
-        case TCellValue::Kind::Number:
+        case TScalar::Kind::Number:
             return a.number == b.number;
-        case TCellValue::Kind::Boolean:
+        case TScalar::Kind::Boolean:
             return a.boolean == b.boolean;
-        case TCellValue::Kind::Text:
-        case TCellValue::Kind::Error:
+        case TScalar::Kind::Text:
+        case TScalar::Kind::Error:
             return a.text == b.text;
     }
     return false;
@@ -58,8 +58,8 @@ std::string SheetOfPrefix(std::string_view prefix) {
     return sheet;
 }
 
-TCellValue ApplyArithmetic(char op, const TCellValue& a, const TCellValue& b) {
-    TCellValue err;
+TScalar ApplyArithmetic(char op, const TScalar& a, const TScalar& b) {
+    TScalar err;
     double x = 0, y = 0;
     if (!ToNumber(a, x, err) || !ToNumber(b, y, err)) return err;
     double r = 0;
@@ -74,47 +74,47 @@ TCellValue ApplyArithmetic(char op, const TCellValue& a, const TCellValue& b) {
             r = x * y;
             break;
         case '/':
-            if (y == 0) return TCellValue::Error(kDiv0);
+            if (y == 0) return TScalar::Error(kDiv0);
             r = x / y;
             break;
         case '^':
-            if (x == 0 && y == 0) return TCellValue::Error(kNum);
-            if (x == 0 && y < 0) return TCellValue::Error(kDiv0);
+            if (x == 0 && y == 0) return TScalar::Error(kNum);
+            if (x == 0 && y < 0) return TScalar::Error(kDiv0);
             r = std::pow(x, y);
             break;
     }
-    if (!std::isfinite(r)) return TCellValue::Error(kNum);
-    return TCellValue::Number(r);
+    if (!std::isfinite(r)) return TScalar::Error(kNum);
+    return TScalar::Number(r);
 }
 
-TCellValue ApplyBinary(char op, const TCellValue& a, const TCellValue& b) {
-    if (a.kind == TCellValue::Kind::Error) return a;
-    if (b.kind == TCellValue::Kind::Error) return b;
+TScalar ApplyBinary(char op, const TScalar& a, const TScalar& b) {
+    if (a.kind == TScalar::Kind::Error) return a;
+    if (b.kind == TScalar::Kind::Error) return b;
     switch (op) {
         case '&':
             return TextResult(ToText(a) + ToText(b)).scalar;
         case '=':
-            return TCellValue::Boolean(Compare(a, b) == 0);
+            return TScalar::Boolean(Compare(a, b) == 0);
         case 'n':
-            return TCellValue::Boolean(Compare(a, b) != 0);
+            return TScalar::Boolean(Compare(a, b) != 0);
         case '<':
-            return TCellValue::Boolean(Compare(a, b) < 0);
+            return TScalar::Boolean(Compare(a, b) < 0);
         case '>':
-            return TCellValue::Boolean(Compare(a, b) > 0);
+            return TScalar::Boolean(Compare(a, b) > 0);
         case 'l':
-            return TCellValue::Boolean(Compare(a, b) <= 0);
+            return TScalar::Boolean(Compare(a, b) <= 0);
         case 'g':
-            return TCellValue::Boolean(Compare(a, b) >= 0);
+            return TScalar::Boolean(Compare(a, b) >= 0);
         default:
             return ApplyArithmetic(op, a, b);
     }
 }
 
-int Rank(const TCellValue& v) {
+int Rank(const TScalar& v) {
     switch (v.kind) {
-        case TCellValue::Kind::Text:
+        case TScalar::Kind::Text:
             return 1;
-        case TCellValue::Kind::Boolean:
+        case TScalar::Kind::Boolean:
             return 2;
         default:
             return 0;
@@ -123,11 +123,11 @@ int Rank(const TCellValue& v) {
 
 }  // namespace
 
-TValue TextResult(std::string s) {
+TOperand TextResult(std::string s) {
     if (s.size() > kMaxCellChars) {
-        if (ascii::CharCount(s) > kMaxCellChars) return TValue::Err(kValue);
+        if (ascii::CharCount(s) > kMaxCellChars) return TOperand::Err(kValue);
     }
-    return TValue::Str(std::move(s));
+    return TOperand::Str(std::move(s));
 }
 
 bool NumbersEqual(double a, double b) {
@@ -145,48 +145,48 @@ double AddAsSpreadsheet(double a, double b) {
     return r;
 }
 
-bool ToNumber(const TCellValue& v, double& out, TCellValue& err) {
+bool ToNumber(const TScalar& v, double& out, TScalar& err) {
     switch (v.kind) {
-        case TCellValue::Kind::Empty:
+        case TScalar::Kind::Empty:
             out = 0;
             return true;
-        case TCellValue::Kind::Number:
+        case TScalar::Kind::Number:
             out = v.number;
             return true;
-        case TCellValue::Kind::Boolean:
+        case TScalar::Kind::Boolean:
             out = v.boolean ? 1 : 0;
             return true;
-        case TCellValue::Kind::Error:
+        case TScalar::Kind::Error:
             err = v;
             return false;
-        case TCellValue::Kind::Text: {
+        case TScalar::Kind::Text: {
             const TTypedInput in = ParseTypedInput(v.text, FormatSettings());
             if (in.kind == TTypedInput::Kind::Number) {
                 out = in.number;
                 return true;
             }
-            err = TCellValue::Error(kValue);
+            err = TScalar::Error(kValue);
             return false;
         }
     }
     return false;
 }
 
-bool ToBool(const TCellValue& v, bool& out, TCellValue& err) {
+bool ToBool(const TScalar& v, bool& out, TScalar& err) {
     switch (v.kind) {
-        case TCellValue::Kind::Empty:
+        case TScalar::Kind::Empty:
             out = false;
             return true;
-        case TCellValue::Kind::Number:
+        case TScalar::Kind::Number:
             out = v.number != 0;
             return true;
-        case TCellValue::Kind::Boolean:
+        case TScalar::Kind::Boolean:
             out = v.boolean;
             return true;
-        case TCellValue::Kind::Error:
+        case TScalar::Kind::Error:
             err = v;
             return false;
-        case TCellValue::Kind::Text:
+        case TScalar::Kind::Text:
             if (SameText(v.text, "TRUE")) {
                 out = true;
                 return true;
@@ -195,7 +195,7 @@ bool ToBool(const TCellValue& v, bool& out, TCellValue& err) {
                 out = false;
                 return true;
             }
-            err = TCellValue::Error(kValue);
+            err = TScalar::Error(kValue);
             return false;
     }
     return false;
@@ -206,96 +206,95 @@ bool ToBool(const TCellValue& v, bool& out, TCellValue& err) {
 // as the same number in criteria and VALUE.
 std::string NumberToText(double d) { return GeneralNumberText(d, FormatSettings().DecimalSeparator); }
 
-std::string ToText(const TCellValue& v) {
+std::string ToText(const TScalar& v) {
     switch (v.kind) {
-        case TCellValue::Kind::Number:
+        case TScalar::Kind::Number:
             return NumberToText(v.number);
-        case TCellValue::Kind::Boolean:
+        case TScalar::Kind::Boolean:
             return v.boolean ? "TRUE" : "FALSE";
-        case TCellValue::Kind::Empty:
+        case TScalar::Kind::Empty:
             return std::string();
         default:
             return v.text;
     }
 }
 
-int Compare(const TCellValue& a0, const TCellValue& b0) {
-    const TCellValue* a = &a0;
-    const TCellValue* b = &b0;
-    static const TCellValue kZero = TCellValue::Number(0), kEmptyText = TCellValue::Text(""),
-                            kFalse = TCellValue::Boolean(false);
-    const auto blankFor = [&](const TCellValue& other) -> const TCellValue* {
+int Compare(const TScalar& a0, const TScalar& b0) {
+    const TScalar* a = &a0;
+    const TScalar* b = &b0;
+    static const TScalar kZero = TScalar::Number(0), kEmptyText = TScalar::Text(""), kFalse = TScalar::Boolean(false);
+    const auto blankFor = [&](const TScalar& other) -> const TScalar* {
         switch (other.kind) {
-            case TCellValue::Kind::Text:
+            case TScalar::Kind::Text:
                 return &kEmptyText;
-            case TCellValue::Kind::Boolean:
+            case TScalar::Kind::Boolean:
                 return &kFalse;
             default:
                 return &kZero;
         }
     };
-    if (a->kind == TCellValue::Kind::Empty) a = blankFor(*b);
-    if (b->kind == TCellValue::Kind::Empty) b = blankFor(*a);
+    if (a->kind == TScalar::Kind::Empty) a = blankFor(*b);
+    if (b->kind == TScalar::Kind::Empty) b = blankFor(*a);
     const int ra = Rank(*a), rb = Rank(*b);
     if (ra != rb) return ra < rb ? -1 : 1;
     switch (a->kind) {
-        case TCellValue::Kind::Number:
+        case TScalar::Kind::Number:
             if (NumbersEqual(a->number, b->number)) return 0;
             return a->number < b->number ? -1 : 1;
-        case TCellValue::Kind::Boolean:
+        case TScalar::Kind::Boolean:
             return int(a->boolean) - int(b->boolean);
-        case TCellValue::Kind::Text:
+        case TScalar::Kind::Text:
             return CompareText(a->text, b->text);
         default:
             return 0;
     }
 }
 
-TCellValue TEvaluator::Cell(const std::string& sheet, int row, int col) {
-    TCellValue v = Context.CellValue(sheet, row, col);
+TScalar TEvaluator::Cell(const std::string& sheet, int row, int col) {
+    TScalar v = Context.CellValue(sheet, row, col);
     if (v.IsNotEvaluated()) throw TNotEvaluated{};
     return v;
 }
 
-TCellValue TEvaluator::Scalar(const TValue& v) {
+TScalar TEvaluator::Scalar(const TOperand& v) {
     switch (v.type) {
-        case TValue::Type::Scalar:
+        case TOperand::Type::Scalar:
             return v.scalar;
-        case TValue::Type::Array:
-            if (v.array->Cells.empty()) return TCellValue::Error(kValue);
+        case TOperand::Type::Array:
+            if (v.array->Cells.empty()) return TScalar::Error(kValue);
             return v.array->Cells.front();
-        case TValue::Type::Ref: {
-            if (v.areas.size() != 1) return TCellValue::Error(kValue);
+        case TOperand::Type::Ref: {
+            if (v.areas.size() != 1) return TScalar::Error(kValue);
             const TRect& r = v.areas.front();
             if (r.Row1 == r.Row2 && r.Col1 == r.Col2) return Cell(r.Sheet, r.Row1, r.Col1);
             if (r.Col1 == r.Col2 && Row >= r.Row1 && Row <= r.Row2) return Cell(r.Sheet, Row, r.Col1);
             if (r.Row1 == r.Row2 && Col >= r.Col1 && Col <= r.Col2) return Cell(r.Sheet, r.Row1, Col);
-            return TCellValue::Error(kValue);
+            return TScalar::Error(kValue);
         }
     }
-    return TCellValue::Error(kValue);
+    return TScalar::Error(kValue);
 }
 
-void TEvaluator::ForEachCell(const TRect& r, const std::function<bool(int, int, const TCellValue&)>& fn) {
-    Context.ForEachCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, [&](int row, int col, const TCellValue& v) {
+void TEvaluator::ForEachCell(const TRect& r, const std::function<bool(int, int, const TScalar&)>& fn) {
+    Context.ForEachCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, [&](int row, int col, const TScalar& v) {
         if (v.IsNotEvaluated()) throw TNotEvaluated{};
         return fn(row, col, v);
     });
 }
 
-void TEvaluator::ForEach(const TValue& v, const std::function<bool(const TCellValue&)>& fn) {
+void TEvaluator::ForEach(const TOperand& v, const std::function<bool(const TScalar&)>& fn) {
     switch (v.type) {
-        case TValue::Type::Scalar:
+        case TOperand::Type::Scalar:
             fn(v.scalar);
             return;
-        case TValue::Type::Array:
-            for (const TCellValue& c : v.array->Cells)
+        case TOperand::Type::Array:
+            for (const TScalar& c : v.array->Cells)
                 if (!fn(c)) return;
             return;
-        case TValue::Type::Ref: {
+        case TOperand::Type::Ref: {
             bool go = true;
             for (const TRect& r : v.areas) {
-                ForEachCell(r, [&](int, int, const TCellValue& c) { return go = fn(c); });
+                ForEachCell(r, [&](int, int, const TScalar& c) { return go = fn(c); });
                 if (!go) return;
             }
             return;
@@ -308,45 +307,45 @@ void TEvaluator::SpendArrayCells(double n) {
     if (ArrayCells > kMaxArrayCells) throw TNotEvaluated{};
 }
 
-TArray TEvaluator::ToArray(const TValue& v) {
+TArray TEvaluator::ToArray(const TOperand& v) {
     TArray a;
-    if (v.type == TValue::Type::Array) {
+    if (v.type == TOperand::Type::Array) {
         SpendArrayCells(double(v.array->Cells.size()));
         return *v.array;
     }
-    if (v.type == TValue::Type::Scalar) {
+    if (v.type == TOperand::Type::Scalar) {
         a.Rows = a.Cols = 1;
         a.Cells.push_back(v.scalar);
         return a;
     }
     if (v.areas.size() != 1) {
         a.Rows = a.Cols = 1;
-        a.Cells.push_back(TCellValue::Error(kValue));
+        a.Cells.push_back(TScalar::Error(kValue));
         return a;
     }
     const TRect& r = v.areas.front();
     SpendArrayCells(r.Size());
     a.Rows = r.Rows(), a.Cols = r.Cols();
     a.Cells.resize(std::size_t(a.Rows) * a.Cols);
-    ForEachCell(r, [&](int row, int col, const TCellValue& c) {
+    ForEachCell(r, [&](int row, int col, const TScalar& c) {
         a.Cells[std::size_t(row - r.Row1) * a.Cols + (col - r.Col1)] = c;
         return true;
     });
     return a;
 }
 
-TValue TEvaluator::Eval(const TFormulaNode& node, bool arrayMode) {
+TOperand TEvaluator::Eval(const TFormulaNode& node, bool arrayMode) {
     const bool saved = ArrayMode;
     ArrayMode = arrayMode;
-    TValue v = Eval(node);
+    TOperand v = Eval(node);
     ArrayMode = saved;
     return v;
 }
 
-TValue TEvaluator::EvalName(const TFormulaNode& node) {
+TOperand TEvaluator::EvalName(const TFormulaNode& node) {
     const std::string_view name = F.TokenText(node.Token);
     std::string text;
-    if (!Context.ResolveName(name, text)) return TValue::Err(kName);
+    if (!Context.ResolveName(name, text)) return TOperand::Err(kName);
     if (Depth >= kMaxNameDepth) throw TNotEvaluated{};
     TParseOptions options;
     options.AllowUnknownFunctions = true;
@@ -355,46 +354,47 @@ TValue TEvaluator::EvalName(const TFormulaNode& node) {
     try {
         named = ParseFormula(text, TFormulaDialect::English(), options);
     } catch (const EFormulaError&) {
-        return TValue::Err(kName);
+        return TOperand::Err(kName);
     }
     TEvaluator inner(named, Context, Row, Col, Depth + 1);
     inner.ArrayMode = ArrayMode;
     inner.ArrayCells = ArrayCells;
-    TValue v = inner.Eval(named.Nodes()[named.Root()]);
+    TOperand v = inner.Eval(named.Nodes()[named.Root()]);
     ArrayCells = inner.ArrayCells;
     return v;
 }
 
-TValue TEvaluator::EvalRange(const TValue& a, const TValue& b) {
-    if (a.type != TValue::Type::Ref || b.type != TValue::Type::Ref || a.areas.size() != 1 || b.areas.size() != 1)
-        return TValue::Err(kValue);
+TOperand TEvaluator::EvalRange(const TOperand& a, const TOperand& b) {
+    if (a.type != TOperand::Type::Ref || b.type != TOperand::Type::Ref || a.areas.size() != 1 || b.areas.size() != 1)
+        return TOperand::Err(kValue);
     const TRect& x = a.areas.front();
     const TRect& y = b.areas.front();
-    if (x.Sheet != y.Sheet) return TValue::Err(kValue);
+    if (x.Sheet != y.Sheet) return TOperand::Err(kValue);
     TRect r{x.Sheet, std::min(x.Row1, y.Row1), std::min(x.Col1, y.Col1), std::max(x.Row2, y.Row2),
             std::max(x.Col2, y.Col2)};
-    return TValue::Area(std::move(r));
+    return TOperand::Area(std::move(r));
 }
 
-TValue TEvaluator::EvalBinary(const TFormulaNode& node) {
-    const TValue a = Eval(F.Child(node, 0));
-    const TValue b = Eval(F.Child(node, 1));
+TOperand TEvaluator::EvalBinary(const TFormulaNode& node) {
+    const TOperand a = Eval(F.Child(node, 0));
+    const TOperand b = Eval(F.Child(node, 1));
     if (node.Op == ':') return EvalRange(a, b);
     if (node.Op == ' ') {
-        if (a.type != TValue::Type::Ref || b.type != TValue::Type::Ref || a.areas.size() != 1 || b.areas.size() != 1)
-            return TValue::Err(kValue);
+        if (a.type != TOperand::Type::Ref || b.type != TOperand::Type::Ref || a.areas.size() != 1 ||
+            b.areas.size() != 1)
+            return TOperand::Err(kValue);
         const TRect& x = a.areas.front();
         const TRect& y = b.areas.front();
         TRect r{x.Sheet, std::max(x.Row1, y.Row1), std::max(x.Col1, y.Col1), std::min(x.Row2, y.Row2),
                 std::min(x.Col2, y.Col2)};
-        if (x.Sheet != y.Sheet || r.Row1 > r.Row2 || r.Col1 > r.Col2) return TValue::Err(kNull);
-        return TValue::Area(std::move(r));
+        if (x.Sheet != y.Sheet || r.Row1 > r.Row2 || r.Col1 > r.Col2) return TOperand::Err(kNull);
+        return TOperand::Area(std::move(r));
     }
-    const auto isMulti = [&](const TValue& v) {
-        return v.type == TValue::Type::Array ||
-               (ArrayMode && v.type == TValue::Type::Ref && (v.areas.size() != 1 || v.areas.front().Size() > 1));
+    const auto isMulti = [&](const TOperand& v) {
+        return v.type == TOperand::Type::Array ||
+               (ArrayMode && v.type == TOperand::Type::Ref && (v.areas.size() != 1 || v.areas.front().Size() > 1));
     };
-    if (!isMulti(a) && !isMulti(b)) return TValue::Of(ApplyBinary(node.Op, Scalar(a), Scalar(b)));
+    if (!isMulti(a) && !isMulti(b)) return TOperand::Of(ApplyBinary(node.Op, Scalar(a), Scalar(b)));
     // Element by element, a single row or column stretched over the other operand.
     const TArray x = ToArray(a), y = ToArray(b);
     TArray r;
@@ -402,17 +402,17 @@ TValue TEvaluator::EvalBinary(const TFormulaNode& node) {
     r.Cols = std::max(x.Cols, y.Cols);
     SpendArrayCells(double(r.Rows) * r.Cols);
     r.Cells.reserve(std::size_t(r.Rows) * r.Cols);
-    const auto at = [](const TArray& m, int i, int j) -> TCellValue {
+    const auto at = [](const TArray& m, int i, int j) -> TScalar {
         const int ii = m.Rows == 1 ? 0 : i, jj = m.Cols == 1 ? 0 : j;
-        if (ii >= m.Rows || jj >= m.Cols) return TCellValue::Error(kNA);
+        if (ii >= m.Rows || jj >= m.Cols) return TScalar::Error(kNA);
         return m.At(ii, jj);
     };
     for (int i = 0; i < r.Rows; ++i)
         for (int j = 0; j < r.Cols; ++j) r.Cells.push_back(ApplyBinary(node.Op, at(x, i, j), at(y, i, j)));
-    return TValue::Arr(std::move(r));
+    return TOperand::Arr(std::move(r));
 }
 
-TValue TEvaluator::Eval(const TFormulaNode& node) {
+TOperand TEvaluator::Eval(const TFormulaNode& node) {
     if (!Given.empty()) {
         const auto it = Given.find(&node);
         if (it != Given.end()) return it->second;
@@ -428,7 +428,7 @@ TValue TEvaluator::Eval(const TFormulaNode& node) {
             }
             double d = 0;
             std::from_chars(buf, buf + n, d);
-            return TValue::Num(d);
+            return TOperand::Num(d);
         }
         case TNodeKind::String: {
             const std::string_view text = F.TokenText(node.Token);
@@ -438,19 +438,19 @@ TValue TEvaluator::Eval(const TFormulaNode& node) {
                 s += text[i];
                 if (text[i] == '"') ++i;
             }
-            return TValue::Str(std::move(s));
+            return TOperand::Str(std::move(s));
         }
         case TNodeKind::Boolean:
-            return TValue::Bool(SameText(F.TokenText(node.Token), "TRUE"));
+            return TOperand::Bool(SameText(F.TokenText(node.Token), "TRUE"));
         case TNodeKind::Error:
-            return TValue::Of(TCellValue::Error(UpperCase(F.TokenText(node.Token))));
+            return TOperand::Of(TScalar::Error(UpperCase(F.TokenText(node.Token))));
         case TNodeKind::Missing:
-            return TValue{};
+            return TOperand{};
         case TNodeKind::Reference: {
             const TToken& t = F.Tokens()[node.Token];
-            if (t.Area.AreaKind == TArea::Kind::Error) return TValue::Err(kRef);
+            if (t.Area.AreaKind == TArea::Kind::Error) return TOperand::Err(kRef);
             const std::string_view text = F.TokenText(node.Token);
-            return TValue::Area(
+            return TOperand::Area(
                 TRect{SheetOfPrefix(text.substr(0, t.PrefixLen)), t.Area.Row1, t.Area.Col1, t.Area.Row2, t.Area.Col2});
         }
         case TNodeKind::Name:
@@ -460,31 +460,31 @@ TValue TEvaluator::Eval(const TFormulaNode& node) {
         case TNodeKind::Parentheses:
             return Eval(F.Child(node, 0));
         case TNodeKind::Union: {
-            TValue u;
-            u.type = TValue::Type::Ref;
+            TOperand u;
+            u.type = TOperand::Type::Ref;
             for (int i = 0; i < node.ChildCount; ++i) {
-                TValue part = Eval(F.Child(node, i));
-                if (part.type != TValue::Type::Ref) return TValue::Err(kValue);
+                TOperand part = Eval(F.Child(node, i));
+                if (part.type != TOperand::Type::Ref) return TOperand::Err(kValue);
                 for (TRect& r : part.areas) u.areas.push_back(std::move(r));
             }
             return u;
         }
         case TNodeKind::Percent: {
-            const TValue v = Eval(F.Child(node, 0));
-            return TValue::Of(ApplyArithmetic('/', Scalar(v), TCellValue::Number(100)));
+            const TOperand v = Eval(F.Child(node, 0));
+            return TOperand::Of(ApplyArithmetic('/', Scalar(v), TScalar::Number(100)));
         }
         case TNodeKind::Unary: {
-            TValue v = Eval(F.Child(node, 0));
-            if (node.Op == '@') return TValue::Of(Scalar(v));
+            TOperand v = Eval(F.Child(node, 0));
+            if (node.Op == '@') return TOperand::Of(Scalar(v));
             if (node.Op == '+') return v;
-            if (v.type == TValue::Type::Array) {
+            if (v.type == TOperand::Type::Array) {
                 TArray a = *v.array;
-                for (TCellValue& c : a.Cells) c = ApplyArithmetic('-', TCellValue::Number(0), c);
-                return TValue::Arr(std::move(a));
+                for (TScalar& c : a.Cells) c = ApplyArithmetic('-', TScalar::Number(0), c);
+                return TOperand::Arr(std::move(a));
             }
-            const TCellValue s = Scalar(v);
-            if (s.kind == TCellValue::Kind::Error) return TValue::Of(s);
-            return TValue::Of(ApplyArithmetic('-', TCellValue::Number(0), s));
+            const TScalar s = Scalar(v);
+            if (s.kind == TScalar::Kind::Error) return TOperand::Of(s);
+            return TOperand::Of(ApplyArithmetic('-', TScalar::Number(0), s));
         }
         case TNodeKind::Binary:
             return EvalBinary(node);
@@ -493,11 +493,11 @@ TValue TEvaluator::Eval(const TFormulaNode& node) {
             a.Cols = node.ArrayColumns;
             a.Rows = a.Cols > 0 ? node.ChildCount / a.Cols : 0;
             for (int i = 0; i < node.ChildCount; ++i) a.Cells.push_back(Scalar(Eval(F.Child(node, i))));
-            return TValue::Arr(std::move(a));
+            return TOperand::Arr(std::move(a));
         }
         case TNodeKind::Function: {
             if (node.Function < 0) throw TNotEvaluated{};
-            TValue result;
+            TOperand result;
             if (!CallFunction(*this, node, FunctionInfo(node.Function).Name, result)) throw TNotEvaluated{};
             return result;
         }
@@ -509,30 +509,30 @@ TValue TEvaluator::Eval(const TFormulaNode& node) {
 
 }  // namespace eval
 
-TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col) {
+TScalar EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col) {
     return EvaluateFormula(f, context, row, col, TEvaluateOptions{});
 }
 
-TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col,
-                           const TEvaluateOptions& options) {
-    if (f.Root() < 0) return TCellValue::NotEvaluated();
+TScalar EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col,
+                        const TEvaluateOptions& options) {
+    if (f.Root() < 0) return TScalar::NotEvaluated();
     try {
         eval::TEvaluator e(f, context, row, col);
-        TCellValue v;
+        TScalar v;
         if (options.ArrayFormula) {
-            const eval::TValue result = e.Eval(f.Nodes()[f.Root()], true);
+            const eval::TOperand result = e.Eval(f.Nodes()[f.Root()], true);
             // The top-left element: the value of the formula's own cell.
             const eval::TArray a = e.ToArray(result);
-            v = a.Cells.empty() ? TCellValue::Error(eval::kValue) : a.Cells.front();
+            v = a.Cells.empty() ? TScalar::Error(eval::kValue) : a.Cells.front();
         } else {
             v = e.Scalar(e.Eval(f.Nodes()[f.Root()]));
         }
         // A formula showing an empty cell shows 0.
-        if (v.kind == TCellValue::Kind::Empty) return TCellValue::Number(0);
-        if (v.kind == TCellValue::Kind::Number && v.number == 0) v.number = 0;  // no -0
+        if (v.kind == TScalar::Kind::Empty) return TScalar::Number(0);
+        if (v.kind == TScalar::Kind::Number && v.number == 0) v.number = 0;  // no -0
         return v;
     } catch (const eval::TNotEvaluated&) {
-        return TCellValue::NotEvaluated();
+        return TScalar::NotEvaluated();
     }
 }
 

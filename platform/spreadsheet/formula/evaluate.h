@@ -9,60 +9,62 @@ namespace tabrix::xl {
 
 class TFormula;
 
-struct TCellValue {
+// One value the evaluator gives or reads from a cell; unlike the store's
+// TStoredValue it can say "not evaluated".
+struct TScalar {
     enum class Kind { Empty, Number, Text, Boolean, Error } kind = Kind::Empty;
     double number = 0;
     bool boolean = false;
     std::string text;  // UTF-8; the error code ("#DIV/0!") for Error; "" with Error: not evaluated
 
-    static TCellValue Number(double v) {
-        TCellValue c;
+    static TScalar Number(double v) {
+        TScalar c;
         c.kind = Kind::Number;
         c.number = v;
         return c;
     }
-    static TCellValue Text(std::string s) {
-        TCellValue c;
+    static TScalar Text(std::string s) {
+        TScalar c;
         c.kind = Kind::Text;
         c.text = std::move(s);
         return c;
     }
-    static TCellValue Boolean(bool b) {
-        TCellValue c;
+    static TScalar Boolean(bool b) {
+        TScalar c;
         c.kind = Kind::Boolean;
         c.boolean = b;
         return c;
     }
-    static TCellValue Error(std::string code) {
-        TCellValue c;
+    static TScalar Error(std::string code) {
+        TScalar c;
         c.kind = Kind::Error;
         c.text = std::move(code);
         return c;
     }
     // The evaluator could not compute the value (a function it does not implement).
-    static TCellValue NotEvaluated() { return Error(std::string()); }
+    static TScalar NotEvaluated() { return Error(std::string()); }
     bool IsNotEvaluated() const noexcept { return kind == Kind::Error && text.empty(); }
 };
 
-bool operator==(const TCellValue& a, const TCellValue& b);
+bool operator==(const TScalar& a, const TScalar& b);
 
 // What the evaluator asks of the workbook.
 class IFormulaContext {
 public:
     virtual ~IFormulaContext() = default;
-    virtual TCellValue CellValue(std::string_view sheet /* "" = the formula's sheet */, int row, int col) = 0;
+    virtual TScalar CellValue(std::string_view sheet /* "" = the formula's sheet */, int row, int col) = 0;
     // Visits the non-empty cells of a rectangle (ranges can be large: whole
     // columns); return false from fn to stop.
     virtual void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
-                             const std::function<bool(int row, int col, const TCellValue&)>& fn) = 0;
+                             const std::function<bool(int row, int col, const TScalar&)>& fn) = 0;
     // Defined names: the English formula text the name stands for.
     virtual bool ResolveName(std::string_view /*name*/, std::string& /*englishFormulaText*/) { return false; }
 };
 
 // The value of a formula placed at (row, col) of the context's sheet.
-// Functions the evaluator does not implement give TCellValue::NotEvaluated();
+// Functions the evaluator does not implement give TScalar::NotEvaluated();
 // names it cannot resolve give "#NAME?".
-TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col);
+TScalar EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col);
 
 struct TEvaluateOptions {
     // An array formula ({=...}, t="array" in files): ranges in arithmetic,
@@ -70,7 +72,6 @@ struct TEvaluateOptions {
     // intersection; the value is the result's top-left element.
     bool ArrayFormula = false;
 };
-TCellValue EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col,
-                           const TEvaluateOptions& options);
+TScalar EvaluateFormula(const TFormula& f, IFormulaContext& context, int row, int col, const TEvaluateOptions& options);
 
 }  // namespace tabrix::xl

@@ -99,9 +99,9 @@ std::string FormatFormula(const TFormula& f, const TFormulaDialect& dialect) {
                 }
                 const TFunctionInfo& info = FunctionInfo(index);
                 const std::string_view bare = StripFunctionPrefix(raw);
-                if (dialect.FunctionPrefixes && (info.Flags & ffPrefixed)) {
+                if (dialect.FunctionPrefixes && (info.Flags & TFunctionInfo::kPrefixed)) {
                     out += "_xlfn.";
-                    if (info.Flags & ffWorksheet) out += "_xlws.";
+                    if (info.Flags & TFunctionInfo::kWorksheet) out += "_xlws.";
                 }
                 AppendUpper(out, bare);
                 break;

@@ -8,13 +8,13 @@
 
 namespace tabrix::xl {
 
-enum TFunctionFlag : std::uint8_t {
-    ffPrefixed = 1,   // stored as "_xlfn.NAME"
-    ffWorksheet = 2,  // stored as "_xlfn._xlws.NAME" (with ffPrefixed)
-    ffVolatile = 4,   // recalculates on every change (NOW, RAND, OFFSET...)
-};
-
 struct TFunctionInfo {
+    // Flags, scoped here so that they cannot clash with the report's
+    // field functions.
+    static constexpr std::uint8_t kPrefixed = 1;   // stored as "_xlfn.NAME"
+    static constexpr std::uint8_t kWorksheet = 2;  // stored as "_xlfn._xlws.NAME" (with kPrefixed)
+    static constexpr std::uint8_t kVolatile = 4;   // recalculates on every change (NOW, RAND, OFFSET...)
+
     std::string_view Name;  // upper case, without the file prefix
     std::uint8_t MinArgs;
     std::uint8_t MaxArgs;  // 255: up to the spreadsheet's limit of 255 arguments

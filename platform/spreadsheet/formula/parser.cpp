@@ -343,7 +343,7 @@ private:
         const TFunctionInfo& info = FunctionInfo(index);
         if (argc < info.MinArgs) Fail("too few arguments for " + std::string(info.Name), nameToken.Pos);
         if (argc > info.MaxArgs) Fail("too many arguments for " + std::string(info.Name), nameToken.Pos);
-        if (info.Flags & ffVolatile) F.FVolatile = true;
+        if (info.Flags & TFunctionInfo::kVolatile) F.FVolatile = true;
     }
 
     // {1,2;3,4}: constants only, rows of one length.

@@ -28,7 +28,7 @@ protected:
 
 TEST_F(TypedCells, TypedNumbersBooleansAndTextBecomeTheirValues) {
     Type(10, 1, "1.234,5");
-    EXPECT_EQ(Sheet().Content(10, 1).Value, (TValue{TCellKind::Number, 1234.5, {}}));
+    EXPECT_EQ(Sheet().Content(10, 1).Value, (TStoredValue{TCellKind::Number, 1234.5, {}}));
     EXPECT_EQ(Read(10, 1), "1234,5");
     Type(10, 2, "TRUE");
     EXPECT_EQ(Sheet().Content(10, 2).Kind, TCellKind::Boolean);
@@ -40,7 +40,7 @@ TEST_F(TypedCells, TypedNumbersBooleansAndTextBecomeTheirValues) {
     uint32_t textStyle = FBook->Styles().WithNumberFormat(0, "@");
     Sheet().SetStyle(10, 5, textStyle);
     Type(10, 5, "123");
-    EXPECT_EQ(Sheet().Content(10, 5).Value, (TValue{TCellKind::String, 0, "123"}));
+    EXPECT_EQ(Sheet().Content(10, 5).Value, (TStoredValue{TCellKind::String, 0, "123"}));
 }
 
 TEST_F(TypedCells, EmptyInputClearsTheContentAndKeepsTheStyle) {

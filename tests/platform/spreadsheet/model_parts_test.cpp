@@ -198,7 +198,7 @@ TEST(Formulas, CachedValuesFollowOtherSheetsNamesAndWholeColumns) {
     EXPECT_EQ(s.Content(5, 1).Value.Number, 66);
     EXPECT_EQ(s.Content(5, 2).Value.Number, 33);
     EXPECT_EQ(s.Content(5, 3).Value.Number, 35);
-    EXPECT_EQ(s.Content(5, 4).Value, (TValue{TCellKind::Error, 0, "#NAME?"}));
+    EXPECT_EQ(s.Content(5, 4).Value, (TStoredValue{TCellKind::Error, 0, "#NAME?"}));
     // Formulas that were not touched keep the values the file gave them.
     EXPECT_EQ(s.Content(1, 2).Value.Number, 66);
 }
@@ -217,7 +217,7 @@ TEST(Formulas, RunningTotalsBeyondTheEvaluationBudgetAreLeftToTheSpreadsheet) {
     EXPECT_EQ(t.Content(rows, 2).Formula, "SUM(A$1:A12000)");
     EXPECT_EQ(t.Content(rows, 2).Value.Kind, TCellKind::Empty);  // no wrong value from a cut-off range
     for (int r = 1; r <= rows; ++r) {
-        const TValue& v = t.Content(r, 2).Value;
+        const TStoredValue& v = t.Content(r, 2).Value;
         if (v.Kind == TCellKind::Number) {
             ASSERT_EQ(v.Number, r) << r;
         }

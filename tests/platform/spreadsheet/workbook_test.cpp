@@ -150,7 +150,7 @@ TEST(WorkbookSave, NewFormulasGetCachedValuesFromTheEvaluator) {
     s.SetFormula(7, 5, "E7+1");  // a cycle gets no value and no failure
     auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
     TWorksheet& s2 = again->Sheet(0);
-    EXPECT_EQ(s2.Content(7, 3).Value, (TValue{TCellKind::Number, 33, {}}));
+    EXPECT_EQ(s2.Content(7, 3).Value, (TStoredValue{TCellKind::Number, 33, {}}));
     EXPECT_EQ(s2.Content(7, 4).Value.Number, 34);
     EXPECT_EQ(s2.Content(7, 5).Formula, "E7+1");
     EXPECT_EQ(s2.Content(7, 5).Value.Kind, TCellKind::Empty);

@@ -11,7 +11,7 @@
 namespace tabrix::xl {
 namespace {
 
-using V = TCellValue;
+using V = TScalar;
 
 struct TCase {
     const char* Formula;  // English form

@@ -10,8 +10,8 @@
 namespace tabrix::xl {
 namespace {
 
-using V = TCellValue;
-using Kind = TCellValue::Kind;
+using V = TScalar;
+using Kind = TScalar::Kind;
 
 class Evaluate : public ::testing::Test {
 protected:
@@ -262,7 +262,7 @@ TEST_F(Evaluate, WhatItCannotComputeIsLeftUnevaluated) {
           "IFERROR(OFFSET(A1,1,0),0)", "BESSELJ(1,1)", "SUBTOTAL(109,A1:A5)"})
         EXPECT_TRUE(Eval(text).IsNotEvaluated()) << text;
     // A cell the workbook could not compute makes its users unevaluated too.
-    Ctx.Set(9, 1, TCellValue::NotEvaluated());
+    Ctx.Set(9, 1, TScalar::NotEvaluated());
     EXPECT_TRUE(Eval("A9+1").IsNotEvaluated());
     EXPECT_TRUE(Eval("SUM(A1:A9)").IsNotEvaluated());
     EXPECT_EQ(Num("IF(A1=1,2,A9)"), 2);  // unless the branch is not taken

@@ -236,11 +236,11 @@ TEST(EvaluateLikeLibreOffice, SameValuesForTheSameFormulas) {
         const TArea a = Tokenize(in.Address, TFormulaDialect::English())[0].Area;
         const std::string_view body = in.Content + 2;
         if (in.Content[0] == 'n')
-            ctx.Set(a.Row1, a.Col1, TCellValue::Number(std::strtod(in.Content + 2, nullptr)));
+            ctx.Set(a.Row1, a.Col1, TScalar::Number(std::strtod(in.Content + 2, nullptr)));
         else if (in.Content[0] == 'b')
-            ctx.Set(a.Row1, a.Col1, TCellValue::Boolean(body == "TRUE"));
+            ctx.Set(a.Row1, a.Col1, TScalar::Boolean(body == "TRUE"));
         else
-            ctx.Set(a.Row1, a.Col1, TCellValue::Text(std::string(body)));
+            ctx.Set(a.Row1, a.Col1, TScalar::Text(std::string(body)));
     }
     int same = 0;
     const std::size_t plain = std::size(kFormulas);
@@ -252,25 +252,24 @@ TEST(EvaluateLikeLibreOffice, SameValuesForTheSameFormulas) {
         const TLoValue& want = lo[cell];
         TEvaluateOptions options;
         options.ArrayFormula = isArray;
-        const TCellValue got =
+        const TScalar got =
             EvaluateFormula(ParseFormula(text, TFormulaDialect::English()), ctx, row, isArray ? 9 : 8, options);
         bool ok = false;
         if (want.Kind == "n")
-            ok = got.kind == TCellValue::Kind::Number &&
-                 std::fabs(got.number - std::strtod(want.Text.c_str(), nullptr)) <=
-                     1e-9 * std::max(1.0, std::fabs(got.number));
+            ok = got.kind == TScalar::Kind::Number && std::fabs(got.number - std::strtod(want.Text.c_str(), nullptr)) <=
+                                                          1e-9 * std::max(1.0, std::fabs(got.number));
         else if (want.Kind == "s")
-            ok = got.kind == TCellValue::Kind::Text && got.text == want.Text;
+            ok = got.kind == TScalar::Kind::Text && got.text == want.Text;
         else if (want.Kind == "b")
-            ok = got.kind == TCellValue::Kind::Boolean && got.boolean == (want.Text == "TRUE");
+            ok = got.kind == TScalar::Kind::Boolean && got.boolean == (want.Text == "TRUE");
         else if (want.Kind == "e")
-            ok = got.kind == TCellValue::Kind::Error && got.text == want.Text;
+            ok = got.kind == TScalar::Kind::Error && got.text == want.Text;
         else
-            ok = (got.kind == TCellValue::Kind::Number && got.number == 0) ||
-                 (got.kind == TCellValue::Kind::Text && got.text.empty());  // what an empty text reads back as
+            ok = (got.kind == TScalar::Kind::Number && got.number == 0) ||
+                 (got.kind == TScalar::Kind::Text && got.text.empty());  // what an empty text reads back as
         EXPECT_TRUE(ok) << (isArray ? "{=" : "=") << text << ": LibreOffice " << want.Kind << " " << want.Text
                         << ", we " << int(got.kind) << " "
-                        << (got.kind == TCellValue::Kind::Number ? std::to_string(got.number) : got.text);
+                        << (got.kind == TScalar::Kind::Number ? std::to_string(got.number) : got.text);
         same += ok;
     }
     std::printf("libreoffice: %d of %zu formulas give the same value\n", same, plain + std::size(kArrayFormulas));

@@ -13,17 +13,17 @@ namespace tabrix::xl::test {
 class TMapContext : public IFormulaContext {
 public:
     // "A1"-style address on the formula's sheet ("" sheet) or on a named one.
-    void Set(const std::string& sheet, int row, int col, TCellValue v) { FCells[{sheet, row, col}] = std::move(v); }
-    void Set(int row, int col, TCellValue v) { Set("", row, col, std::move(v)); }
+    void Set(const std::string& sheet, int row, int col, TScalar v) { FCells[{sheet, row, col}] = std::move(v); }
+    void Set(int row, int col, TScalar v) { Set("", row, col, std::move(v)); }
     void Name(const std::string& name, const std::string& text) { FNames[name] = text; }
 
-    TCellValue CellValue(std::string_view sheet, int row, int col) override {
+    TScalar CellValue(std::string_view sheet, int row, int col) override {
         ++Reads;
         const auto it = FCells.find({std::string(sheet), row, col});
-        return it == FCells.end() ? TCellValue{} : it->second;
+        return it == FCells.end() ? TScalar{} : it->second;
     }
     void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
-                     const std::function<bool(int, int, const TCellValue&)>& fn) override {
+                     const std::function<bool(int, int, const TScalar&)>& fn) override {
         ++Scans;
         for (auto it = FCells.lower_bound({std::string(sheet), row1, 0}); it != FCells.end(); ++it) {
             const auto& [s, r, c] = it->first;
@@ -42,7 +42,7 @@ public:
     int Reads = 0, Scans = 0;
 
 private:
-    std::map<std::tuple<std::string, int, int>, TCellValue> FCells;
+    std::map<std::tuple<std::string, int, int>, TScalar> FCells;
     std::map<std::string, std::string> FNames;
 };
 
