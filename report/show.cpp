@@ -111,7 +111,7 @@ void TTabrix::ReleaseReferences() {
 }
 
 AnsiString TTabrix::WorkingCopyName(const AnsiString& saveName, const AnsiString& templateFileName) {
-    if (!saveName.empty() || !OnGetReportFileName) return TabrixGetTempFName();
+    if (!saveName.empty() || !OnGetReportFileName) return {};
     AnsiString name;
     OnGetReportFileName(this, name);
     // Only the name counts: folder parts ("..", "/", "\\") could place the
@@ -119,7 +119,7 @@ AnsiString TTabrix::WorkingCopyName(const AnsiString& saveName, const AnsiString
     // temporary folder.
     std::replace(name.begin(), name.end(), '\\', '/');
     name = Trim(ExtractFileName(Trim(name)));
-    if (name.empty() || name == "." || name == "..") return TabrixGetTempFName();
+    if (name.empty() || name == "." || name == "..") return {};
     if (ExtractFileExt(name).empty()) {
         // The engine writes Office Open XML: the name gets the template's
         // own extension (a stored template's temporary copy says nothing,
@@ -164,8 +164,16 @@ void TTabrix::CopyTemplate(const AnsiString& templateFileName, const AnsiString&
     if (Trim(templateFileName).empty() || !FileExists(templateFileName))
         throw ETabrixError(Format(SFileNotExists, {templateFileName}));
     AnsiString copyName = WorkingCopyName(saveName, templateFileName);
-    workingCopy.Reset(copyName);
+    if (copyName.empty()) {
+        // A new temporary file is this build's own from the moment it exists.
+        workingCopy.Reset(TabrixGetTempFName());
+        copyName = workingCopy.Name();
+    }
     if (!CopyFileTo(templateFileName, copyName, false)) throw ETabrixError(Format(SErrorCreatingFile, {copyName}));
+    // A chosen name may be anyone's file (the template itself, another
+    // user's file) until the copy has taken its place: only then is it ours
+    // to remove.
+    if (workingCopy.Name() != copyName) workingCopy.Reset(copyName);
 }
 
 void TTabrix::StartApplication() {

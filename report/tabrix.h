@@ -224,8 +224,11 @@ private:
     class TTemplateScope;
     bool RefuseNestedBuild();
     void CheckSubReportChain() const;
-    // Copies the template into the working copy (workingCopy names it).
+    // Copies the template into the working copy; workingCopy names it once
+    // the copy is there (a failed copy removes nothing that was there before).
     void CopyTemplate(const AnsiString& templateFileName, const AnsiString& saveName, TTempFileGuard& workingCopy);
+    // The working copy OnGetReportFileName names (in the temporary folder),
+    // or empty for a new temporary file.
     AnsiString WorkingCopyName(const AnsiString& saveName, const AnsiString& templateFileName);
     void StartApplication();
     TExcelWorkbook OpenTemplate(const AnsiString& templateFileName);

@@ -39,6 +39,10 @@ public:
         FFd = -1;
         return f;
     }
+    void Reset(int fd) {
+        if (FFd >= 0) ::close(FFd);
+        FFd = fd;
+    }
 
 private:
     int FFd;
@@ -100,20 +104,32 @@ bool CopyFileTo(const std::string& source, const std::string& target, bool failI
         errno = failIfExists ? EEXIST : EBUSY;
         return false;
     }
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-    Fd out(::open(target.c_str(), flags, 0600));
+    // Created exclusively where possible, so that a failed copy removes
+    // only a file it made itself, never one that was there before.
+    Fd out(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600));
+    const bool created = out.Get() >= 0;
+    if (!created && (failIfExists || errno != EEXIST)) return false;
+    if (!created) out.Reset(::open(target.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC));
     if (out.Get() < 0) return false;
+    auto fail = [&] {
+        const int reason = errno;
+        out.Reset(-1);
+        if (created) ::unlink(target.c_str());
+        errno = reason;
+        return false;
+    };
     char buf[1 << 16];
     for (;;) {
         const ssize_t n = ::read(in.Get(), buf, sizeof buf);
         if (n < 0) {
             if (errno == EINTR) continue;
-            return false;
+            return fail();
         }
         if (n == 0) break;
-        if (!WriteAll(out.Get(), buf, static_cast<size_t>(n))) return false;
+        if (!WriteAll(out.Get(), buf, static_cast<size_t>(n))) return fail();
     }
-    return ::close(out.Release()) == 0;
+    if (::close(out.Release()) != 0) return fail();
+    return true;
 }
 
 bool DeleteFileAt(const std::string& name) { return ::unlink(name.c_str()) == 0; }

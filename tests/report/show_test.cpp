@@ -3,8 +3,10 @@
 // reaches the caller, the events, the template sheet and the sub-reports.
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -154,6 +156,27 @@ TEST_F(ShowDriver, FailingCopyNamesTheWorkingCopy) {
     std::string tooLong(300, 'x');  // longer than a file name may be
     Report->OnGetReportFileName = [&](TComponent*, AnsiString& name) { name = tooLong; };
     EXPECT_EQ(ShowError(""), Format(SErrorCreatingFile, {TempDir + tooLong + ".xlsx"}));
+    EXPECT_TRUE(Log.empty());
+}
+
+TEST_F(ShowDriver, AFailedWorkingCopyRemovesNoFileThatWasThere) {
+    // The template itself in the temporary folder, named as the working copy:
+    // the copy onto itself fails and the template stays.
+    const std::string mine = TempDir + "Mine.xlsx";
+    ASSERT_TRUE(CopyFileTo(Template, mine, false));
+    Report->SetTemplate(mine);
+    Report->OnGetReportFileName = [](TComponent*, AnsiString& n) { n = "Mine"; };
+    EXPECT_EQ(ShowError(""), Format(SErrorCreatingFile, {mine}));
+    EXPECT_EQ(ReadFileBytes(mine), ReadFileBytes(Template));
+
+    // Another user's link into a folder that is not there: the copy cannot
+    // go through it, and the link stays.
+    const std::string link = TempDir + "Theirs.xlsx";
+    ASSERT_EQ(::symlink((Folder + "gone/report.xlsx").c_str(), link.c_str()), 0);
+    Report->SetTemplate(Template);
+    Report->OnGetReportFileName = [](TComponent*, AnsiString& n) { n = "Theirs"; };
+    EXPECT_EQ(ShowError(""), Format(SErrorCreatingFile, {link}));
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_TRUE(Log.empty());
 }
 

@@ -47,6 +47,24 @@ TEST(Files, CopyOntoItselfKeepsTheFile) {
     EXPECT_EQ(ReadFileBytes(src.Name()), "template");
 }
 
+TEST(Files, AFailedCopyRemovesOnlyATargetItCreated) {
+    // The process's own memory reads as a regular file whose first page
+    // cannot be read: a copy that fails after the target was opened.
+    const std::string unreadable = "/proc/self/mem";
+    TTempFileGuard fresh(CreateUniqueTempFile(TempFolder(), "TBR"));
+    ASSERT_TRUE(DeleteFileAt(fresh.Name()));
+    EXPECT_FALSE(CopyFileTo(unreadable, fresh.Name(), false));
+    EXPECT_FALSE(FileExists(fresh.Name())) << "the half-made copy is gone";
+    EXPECT_FALSE(CopyFileTo(unreadable, fresh.Name(), true));
+    EXPECT_FALSE(FileExists(fresh.Name()));
+
+    TTempFileGuard existing(CreateUniqueTempFile(TempFolder(), "TBR"));
+    WriteFileBytes(existing.Name(), "someone's");
+    EXPECT_FALSE(CopyFileTo(unreadable, existing.Name(), false));
+    EXPECT_TRUE(FileExists(existing.Name())) << "a file that was there is not removed";
+    fresh.Release();
+}
+
 TEST(Files, ApplicationFileNameRule) {
     SetApplicationFolder("/srv/app");
     EXPECT_EQ(ApplicationFolder(), "/srv/app/");
