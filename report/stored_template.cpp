@@ -121,8 +121,11 @@ AnsiString TTabrix::GetTemplateFileName() {
 
 void TTabrix::SetTemplate(const AnsiString& value) {
     if (Trim(value) == Trim(FTemplate)) return;
-    StoreInDFM = false;
     FTemplate = value;
+    // A form being read sets what it stores, in any order: its StoreInDFM
+    // and TemplSheet are not another file's leftovers to clear.
+    if (HasState(csLoading)) return;
+    StoreInDFM = false;
     TemplSheet.clear();
 }
 

@@ -103,7 +103,8 @@ public:
     void SetSubReport(TTabrix* value);
     const AnsiString& Template() const { return FTemplate; }
     // A changed name (compared trimmed) switches StoreInDFM off and clears
-    // TemplSheet; the stored bytes stay.
+    // TemplSheet; the stored bytes stay. While a form is being read, the
+    // form's own StoreInDFM and TemplSheet stay as it gives them.
     void SetTemplate(const AnsiString& value);
     AnsiString TemplSheet;
     AnsiString Title;

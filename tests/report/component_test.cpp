@@ -240,6 +240,36 @@ TEST_F(Component, TemplateChangesAndTheStoredBytes) {
     EXPECT_TRUE(Report->StoreInDFM);
 }
 
+TEST_F(Component, AFormThatStoresTheTemplateAndNamesAFileKeepsBoth) {
+    Report->LoadStoredTemplateFromFile(Template);
+    Report->SetTemplate("other.xlsx");
+    Report->TemplSheet = "Report";
+    Report->StoreInDFM = true;  // the stored bytes again, the name kept for later
+    Report->Bands()->AddBand(tbxbtTitle)->SetRange("A1:F2");
+    const std::string text = WriteFormText(*Module);
+    ASSERT_LT(text.find("StoreInDFM = True"), text.find("Template = 'other.xlsx'")) << text;
+
+    std::unique_ptr<TComponent> back = RoundTrip(text);
+    TTabrix* r = ReportOf(*back);
+    EXPECT_TRUE(r->StoreInDFM);
+    EXPECT_EQ(r->Template(), "other.xlsx");
+    EXPECT_EQ(r->TemplSheet, "Report");
+    EXPECT_TRUE(WriteFormText(*back) == text) << "the same form written back";
+    // The build takes the stored bytes; other.xlsx does not exist.
+    r->Show("Stored.xlsx");
+    EXPECT_TRUE(FileExists(Folder + "Stored.xlsx"));
+
+    // Written by hand in another order: what the form says holds, too.
+    std::unique_ptr<TComponent> hand = RoundTrip(
+        "object SalesModule: TDataModule\n  object Report: TTabrix\n    TemplSheet = 'Notes'\n"
+        "    Template = 'other.xlsx'\n  end\nend\n");
+    EXPECT_EQ(ReportOf(*hand)->TemplSheet, "Notes");
+    // Once loaded, a changed name is a change again.
+    r->SetTemplate("third.xlsx");
+    EXPECT_FALSE(r->StoreInDFM);
+    EXPECT_EQ(r->TemplSheet, "");
+}
+
 TEST_F(Component, LoadingAMissingFileStoresNothing) {
     Report->LoadStoredTemplateFromFile(Template);
     EXPECT_THROW(Report->LoadStoredTemplateFromFile(Folder + "missing.xlsx"), EFOpenError);
