@@ -1,5 +1,6 @@
 // The streamed form of the band collection.
 #include "bands/bands.h"
+#include "cells/cell_address.h"
 #include "cells/tabrix_error.h"
 #include "messages/messages.h"
 #include "platform/classes/filer.h"
@@ -68,6 +69,9 @@ void TTabrixBands::ReadItems(TReader& reader) {
     Clear();
     reader.ExpectValue(TValueType::vaCollection);
     const int plainCount = FBandCount - FGroupHeaderBandCount - FGroupFooterBandCount;
+    if (FGroupHeaderBandCount < 0 || FGroupFooterBandCount < 0 || plainCount < 0)
+        throw ETabrixError(
+            Format(SErrorReadingBandsWrongCounts, {FBandCount, FGroupHeaderBandCount, FGroupFooterBandCount}));
     const AnsiString prefix = GetPropName() + ".";
     int i = 0;
     while (!reader.EndOfList()) {
@@ -106,6 +110,9 @@ void TTabrixBands::ReadItems(TReader& reader) {
             }
         }
         reader.ReadListEnd();
+        // Its name is known once its type and group are read.
+        if (AnsiString why = TabrixRangeFault(band->Range()); !why.empty())
+            throw ETabrixError(Format(SErrorReadingBandsWrongRange, {band->GetDisplayName(), band->Range(), why}));
         if (!groupBand) {
             // A plain band goes after the bands of its type read before it,
             // so that bands of one type keep their written order.
@@ -119,6 +126,7 @@ void TTabrixBands::ReadItems(TReader& reader) {
         ++i;
     }
     reader.ReadListEnd();
+    if (i < FBandCount) throw ETabrixError(Format(SErrorReadingBandsTooFew, {FBandCount, i}));
 }
 
 }  // namespace tabrix

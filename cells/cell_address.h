@@ -26,4 +26,11 @@ AnsiString TabrixGetRangeFirst(std::string_view range);
 // range when it has no colon or the colon is its last character.
 AnsiString TabrixGetRangeLast(std::string_view range);
 
+// Why a band's range is no block of cells these routines read the same way
+// the spreadsheet does: one cell or two cells joined by ":", each one or
+// two letters (each with an optional "$") and a row from 1, the first cell
+// the top left one. Empty when it is such a block, or blank.
+//   TabrixRangeFault("A1:F3") == ""; TabrixRangeFault("A0") == "row 0 of A0 is before row 1"
+AnsiString TabrixRangeFault(std::string_view range);
+
 }  // namespace tabrix

@@ -54,6 +54,17 @@ inline constexpr const char* SErrorReadingBandsUnknownProp = "Error reading band
 // that the band's class cannot take (a plain band read as a group band);
 // %d = the value read.
 inline constexpr const char* SErrorReadingBandsWrongType = "Error reading bands. Wrong band type %d.";
+// Reading the streamed bands: fewer band lists than BandCount says; %d =
+// BandCount, %d = the band lists the form holds.
+inline constexpr const char* SErrorReadingBandsTooFew = "Error reading bands. BandCount is %d, but %d bands were read.";
+// Reading the streamed bands: counts no band list can match (below 0, or
+// more group bands than bands); %d = BandCount, GroupHeaderBandCount,
+// GroupFooterBandCount.
+inline constexpr const char* SErrorReadingBandsWrongCounts =
+    "Error reading bands. Wrong band counts: BandCount = %d, GroupHeaderBandCount = %d, GroupFooterBandCount = %d.";
+// Reading the streamed bands: a Range that is no block of cells; %s = the
+// band's display name, %s = the Range, %s = why (TabrixRangeFault).
+inline constexpr const char* SErrorReadingBandsWrongRange = "Error reading bands. Band %s, Range \"%s\": %s.";
 // CalcGroupExpr of a group header with a FieldName while the report has no
 // data set; %s = the band's display name, %s = the field name.
 inline constexpr const char* SGroupFieldWithoutDataSet =

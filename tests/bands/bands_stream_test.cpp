@@ -170,6 +170,19 @@ TEST_F(BandsStream, HandWrittenBandsWithoutCountsOfGroupsAreRead) {
     EXPECT_EQ(bands.GetItem(1)->Range(), "A2:C2");
 }
 
+// One band list of the streamed form: a plain band of that type and range.
+std::string Item(const std::string& range, int type) {
+    return "\n      item\n        Bands.Range = '" + range + "'\n        Bands.BandType = " + std::to_string(type) +
+           "\n      end";
+}
+
+TEST_F(BandsStream, RangesOfBlocksOfCellsAreReadAsTheyAre) {
+    for (const char* range : {"A1", "A1:F3", "$A$6:$F$6", "b2:zz65535", "  A1:B2 ", "", "   ", "A1:A1"}) {
+        auto dm = ReadFormText(Body(Item(range, 2), 1, 0, 0), "ok.tfm");
+        EXPECT_EQ(Report(*dm).Bands()->GetItem(0)->Range(), range);
+    }
+}
+
 struct TBadBands {
     std::string Items;
     int Count, Headers, Footers;
@@ -193,6 +206,44 @@ TEST_F(BandsStream, ReadingErrorsGiveTheirMessagesAndKeepTheBandsReadSoFar) {
          1},
         {"\n      item\n        Bands.FooterBand = 'GroupFooter1'\n        Bands.BandType = 1\n      end", 1, 1, 0,
          SFooterInOtherBands, 1},
+        // Counts that the list does not match, said at load rather than
+        // found missing at the build.
+        {title + title, 7, 0, 0, Format(SErrorReadingBandsTooFew, {7, 2}), 2},
+        {"", 1, 0, 0, Format(SErrorReadingBandsTooFew, {1, 0}), 0},
+        {title, 1, 1, 1, Format(SErrorReadingBandsWrongCounts, {1, 1, 1}), 0},
+        {title, 1, -1, 0, Format(SErrorReadingBandsWrongCounts, {1, -1, 0}), 0},
+        // Ranges that name no block of cells: the band and the reason.
+        {Item("ZZZZ0:A-1", 2), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange,
+                {"MasterData", "ZZZZ0:A-1", "column ZZZZ of ZZZZ0 is beyond ZZ, the last column a band can name"}),
+         1},
+        {Item("A0:B1", 0), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange, {"Title", "A0:B1", "row 0 of A0 is before row 1"}), 1},
+        {Item("A1:A-1", 7), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange, {"Summary", "A1:A-1", "\"A-1\" is no cell address"}), 1},
+        {Item("D5:B7", 2), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange,
+                {"MasterData", "D5:B7", "D5 is not the top left cell of the block up to B7"}),
+         1},
+        {Item("A1:B2,D4", 2), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange,
+                {"MasterData", "A1:B2,D4", "a band is one block of cells, not a list of them"}),
+         1},
+        {Item("A1:AAA9", 2), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange,
+                {"MasterData", "A1:AAA9", "column AAA of AAA9 is beyond ZZ, the last column a band can name"}),
+         1},
+        {Item("1A:B2", 2), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange, {"MasterData", "1A:B2", "\"1A\" is no cell address"}), 1},
+        {Item("A99999999999:B2", 2), 1, 0, 0,
+         Format(SErrorReadingBandsWrongRange, {"MasterData", "A99999999999:B2", "\"A99999999999\" is no cell address"}),
+         1},
+        {"\n      item\n        Bands.Range = 'A1:B1'\n        Bands.BandType = 1\n        Bands.GroupID = 4\n"
+         "        Bands.Range = 'B1:A1'\n      end",
+         1, 1, 0,
+         Format(SErrorReadingBandsWrongRange,
+                {"GroupHeader4", "B1:A1", "B1 is not the top left cell of the block up to A1"}),
+         1},
     };
     for (const TBadBands& c : cases) {
         std::string text = Body(c.Items, c.Count, c.Headers, c.Footers);
