@@ -101,10 +101,37 @@ std::string ParamText(const Variant& v) {
     }
 }
 
+// Runs one execution of a read-only connection in a read-only transaction
+// that is rolled back afterwards: whatever the statement is (also a SET
+// that would lift the session's read-only default), it leaves nothing.
+class TReadOnlyTransaction {
+public:
+    TReadOnlyTransaction(PGconn* conn, bool on) : FConn(on ? conn : nullptr) {
+        if (FConn) pg::ResultHandle(PQexec(FConn, "BEGIN READ ONLY"));
+    }
+    ~TReadOnlyTransaction() {
+        if (FConn && PQtransactionStatus(FConn) != PQTRANS_IDLE) pg::ResultHandle(PQexec(FConn, "ROLLBACK"));
+    }
+    TReadOnlyTransaction(const TReadOnlyTransaction&) = delete;
+    TReadOnlyTransaction& operator=(const TReadOnlyTransaction&) = delete;
+
+private:
+    PGconn* FConn;
+};
+
+// SQLSTATE of a write refused by a read-only transaction.
+constexpr std::string_view kReadOnlySqlTransaction = "25006";
+
 class PgCommand : public TSqlCommand {
 public:
-    PgCommand(PGconn* conn, std::string name, std::string sql, ErrorContext context)
-        : FConn(conn), FName(std::move(name)), FSql(std::move(sql)), FContext(std::move(context)) {}
+    PgCommand(PGconn* conn, std::string name, std::string sql, ErrorContext context, bool readOnly,
+              std::string readOnlyRefusal)
+        : FConn(conn),
+          FName(std::move(name)),
+          FSql(std::move(sql)),
+          FContext(std::move(context)),
+          FReadOnly(readOnly),
+          FReadOnlyRefusal(std::move(readOnlyRefusal)) {}
     ~PgCommand() override {
         if (FPrepared && PQstatus(FConn) == CONNECTION_OK)
             pg::ResultHandle(PQexec(FConn, ("DEALLOCATE " + FName).c_str()));
@@ -125,6 +152,7 @@ public:
             texts[i] = ParamText(params[i]);
             values[i] = texts[i].c_str();
         }
+        TReadOnlyTransaction transaction(FConn, FReadOnly);
         if (!PQsendQueryPrepared(FConn, FName.c_str(), static_cast<int>(params.size()), values.data(), nullptr, nullptr,
                                  0))
             Fail(pg::ErrorText(FConn));
@@ -152,6 +180,8 @@ public:
                 }
             } else if (status != PGRES_COMMAND_OK && error.empty()) {
                 error = pg::ErrorText(res.get());
+                const char* state = PQresultErrorField(res.get(), PG_DIAG_SQLSTATE);
+                if (state && state == kReadOnlySqlTransaction) error += "; " + FReadOnlyRefusal;
             }
         }
         if (!error.empty() || badValue) store = TRecordStore();
@@ -258,6 +288,8 @@ private:
     PGconn* FConn;
     std::string FName, FSql;
     ErrorContext FContext;
+    bool FReadOnly;
+    std::string FReadOnlyRefusal;
     bool FPrepared = false;
 };
 
@@ -313,10 +345,12 @@ void TPgConnection::DoConnect() {
     if (PQstatus(conn.get()) != CONNECTION_OK)
         db_errors::DatabaseOpen(Name(), DatabaseName(), pg::ErrorText(conn.get()));
     PQsetClientEncoding(conn.get(), "UTF8");
-    // Texts the result reader understands whatever the server's defaults.
-    pg::ResultHandle res(PQexec(conn.get(),
-                                "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; "
-                                "SET extra_float_digits = 3"));
+    // Texts the result reader understands whatever the server's defaults;
+    // a read-only connection's transactions are read-only unless a
+    // statement says otherwise (and each query runs in one of its own).
+    std::string settings = "SET DateStyle = 'ISO, YMD'; SET lc_monetary = 'C'; SET extra_float_digits = 3";
+    if (ReadOnly()) settings += "; SET default_transaction_read_only = on";
+    pg::ResultHandle res(PQexec(conn.get(), settings.c_str()));
     if (PQresultStatus(res.get()) != PGRES_COMMAND_OK)
         db_errors::DatabaseOpen(Name(), DatabaseName(), pg::ErrorText(res.get()));
     FConn = std::move(conn);
@@ -328,7 +362,8 @@ std::unique_ptr<TSqlCommand> TPgConnection::Prepare(const std::string& sql, cons
                                                     const std::string& dataSetName) {
     Open();
     return std::make_unique<PgCommand>(FConn.get(), "tabrix_" + std::to_string(++FStatementCount), sql,
-                                       ErrorContext{dataSetName, DatabaseName(), shownSql});
+                                       ErrorContext{dataSetName, DatabaseName(), shownSql}, ReadOnly(),
+                                       ReadOnlyRefusal());
 }
 
 void TPgConnection::ExecSQL(const std::string& sql) {

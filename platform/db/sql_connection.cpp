@@ -11,6 +11,7 @@ const TClassInfo& TSQLConnection::StaticClassInfo() {
     static const TClassInfo info =
         TClassBuilder<TSQLConnection, TComponent>("TSQLConnection")
             .Boolean("Connected", &TSQLConnection::Connected, &TSQLConnection::SetConnected, false)
+            .Boolean("ReadOnly", &TSQLConnection::ReadOnly, &TSQLConnection::SetReadOnly, true)
             .Build();
     return info;
 }
@@ -73,6 +74,11 @@ void TSQLConnection::Loaded() {
 
 void TSQLConnection::CheckDisconnected(const char* what) const {
     if (FConnected) db_errors::DatabaseError(Name(), std::string("Cannot change ") + what + " of an open connection");
+}
+
+std::string TSQLConnection::ReadOnlyRefusal() const {
+    return "the statement would change the database, and the connection " + Name() +
+           " is read-only (ReadOnly = False lets its queries write)";
 }
 
 void TSQLConnection::AddQuery(TSQLQuery* query) {

@@ -44,6 +44,13 @@ public:
     bool Closing() const { return FClosing; }
     void SetConnected(bool value);
 
+    // Whether the database is opened so that no statement can change it
+    // (default): a report reads its data. An application whose queries
+    // write sets it to false (in the form: ReadOnly = False). Refused while
+    // connected.
+    bool ReadOnly() const { return FReadOnly; }
+    void SetReadOnly(bool value) { SetWhileDisconnected(FReadOnly, value, "ReadOnly"); }
+
     // The database as error texts name it (never with a password).
     virtual std::string DatabaseName() const = 0;
     virtual TParamStyle ParamStyle() const = 0;
@@ -61,9 +68,13 @@ protected:
     // their destructors, while their handles are still alive.
     void DetachQueries();
     void CheckDisconnected(const char* what) const;
+    // The reason an SQL error gives when a statement would write through a
+    // read-only connection: what to set to let it.
+    std::string ReadOnlyRefusal() const;
     // The setter of a property that names the database (what, as the error
     // says it): refused while connected, nothing happens when it stays.
-    void SetWhileDisconnected(std::string& field, const std::string& value, const char* what) {
+    template <class T>
+    void SetWhileDisconnected(T& field, const T& value, const char* what) {
         if (value == field) return;
         CheckDisconnected(what);
         field = value;
@@ -75,6 +86,7 @@ private:
     void RemoveQuery(TSQLQuery* query);
 
     bool FConnected = false;
+    bool FReadOnly = true;
     bool FStreamedConnected = false;
     bool FClosing = false;
     std::vector<TSQLQuery*> FQueries;

@@ -297,7 +297,7 @@ void TSQLiteConnection::DoConnect() {
     if (file.empty()) db_errors::DatabaseError(Name(), "No database file name given");
     if (!FileExists(file)) db_errors::DatabaseMissing(Name(), file);
     std::string error;
-    FDb = sqlite::OpenExisting(file, error);
+    FDb = sqlite::OpenExisting(file, ReadOnly(), error);
     if (!FDb) db_errors::DatabaseOpen(Name(), file, error);
 }
 
@@ -309,6 +309,9 @@ std::unique_ptr<TSqlCommand> TSQLiteConnection::Prepare(const std::string& sql, 
     std::string error;
     sqlite::StatementHandle stmt = sqlite::Prepare(FDb.get(), sql, error);
     if (!stmt) db_errors::SqlError(dataSetName, FileName(), error, shownSql);
+    // The read-only open refuses the write when it runs; said before, and why.
+    if (ReadOnly() && !sqlite3_stmt_readonly(stmt.get()))
+        db_errors::SqlError(dataSetName, FileName(), ReadOnlyRefusal(), shownSql);
     return std::make_unique<SqliteCommand>(std::move(stmt), FDb.get(), ErrorContext{dataSetName, FileName(), shownSql});
 }
 

@@ -9,8 +9,9 @@ namespace tabrix::sqlite {
 void DatabaseCloser::operator()(sqlite3* db) const noexcept { sqlite3_close_v2(db); }
 void StatementFinalizer::operator()(sqlite3_stmt* stmt) const noexcept { sqlite3_finalize(stmt); }
 
-DatabaseHandle OpenExisting(const std::string& fileName, std::string& error) {
+DatabaseHandle OpenExisting(const std::string& fileName, bool readOnly, std::string& error) {
     for (int flags : {SQLITE_OPEN_READWRITE, SQLITE_OPEN_READONLY}) {
+        if (readOnly && flags != SQLITE_OPEN_READONLY) continue;
         sqlite3* raw = nullptr;
         const int rc = sqlite3_open_v2(fileName.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
         DatabaseHandle db(raw);

@@ -20,10 +20,11 @@ struct StatementFinalizer {
 using DatabaseHandle = std::unique_ptr<sqlite3, DatabaseCloser>;
 using StatementHandle = std::unique_ptr<sqlite3_stmt, StatementFinalizer>;
 
-// Opens an existing database file for reading and writing (read-only when
-// the file allows no more); never creates one. On failure returns null and
-// sets error.
-DatabaseHandle OpenExisting(const std::string& fileName, std::string& error);
+// Opens an existing database file; never creates one. readOnly: with
+// SQLite's read-only flag, so that no statement can write to it; otherwise
+// for reading and writing (read-only when the file allows no more). On
+// failure returns null and sets error.
+DatabaseHandle OpenExisting(const std::string& fileName, bool readOnly, std::string& error);
 
 // Compiles one statement; null and error set on failure (also when the
 // text holds more than one statement or none).

@@ -167,6 +167,29 @@ TEST_F(CommandLine, ErrorsPrintTheMessageAndExitNonZero) {
     EXPECT_NE(nothingStored.Output.find("holds no stored template"), std::string::npos) << nothingStored.Output;
 }
 
+TEST_F(CommandLine, AReportQueryCannotChangeTheDatabase) {
+    std::string form = ReadFileBytes(Example + "sales.tfm");
+    const std::string products =
+        "'select product, sum(qty) as qty, sum(qty * price) as amount'\n"
+        "      '  from order_lines group by product order by product'";
+    ASSERT_NE(form.find(products), std::string::npos);
+    form.replace(form.find(products), products.size(),
+                 "'delete from order_lines returning product, qty, qty * price as amount'");
+    WriteFileBytes(Example + "sales.tfm", form);
+    const std::string before = ReadFileBytes(Example + "sales.db");
+    TRun run = Tabrix("run example/sales.tfm -o x.xlsx");
+    EXPECT_NE(run.Status, 0);
+    EXPECT_NE(run.Output.find("the connection Db is read-only"), std::string::npos) << run.Output;
+    EXPECT_EQ(ReadFileBytes(Example + "sales.db"), before);
+
+    // A form that says its connection writes gets what it asked for.
+    form.replace(form.find("    Database = 'sales.db'\n"), 0, "    ReadOnly = False\n");
+    WriteFileBytes(Example + "sales.tfm", form);
+    run = Tabrix("run example/sales.tfm -o x.xlsx");
+    EXPECT_EQ(run.Status, 0) << run.Output;
+    EXPECT_NE(ReadFileBytes(Example + "sales.db"), before);
+}
+
 TEST_F(CommandLine, HelpExplainsTheVerbsWithAnExample) {
     TRun run = Tabrix("run --help");
     EXPECT_EQ(run.Status, 0);

@@ -155,6 +155,7 @@ TEST_F(DetailLink, AQueryWithDataSourceOnTheDataSet) {
     std::ofstream(file).close();
     auto* db = new TSQLiteConnection(Module.get());
     db->SetDatabase(file);
+    db->SetReadOnly(false);  // it makes its table
     db->ExecSQL("create table orders(customer_id integer, amount real); insert into orders values (1, 5)");
     auto* query = new TSQLQuery(Module.get());
     query->SetName("OrderQuery");

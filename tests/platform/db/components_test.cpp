@@ -126,6 +126,21 @@ TEST_F(Components, FormFileRoundTripKeepsTheLinks) {
     EXPECT_EQ(regions->MasterSource(), copy->FindComponent("CustomersSrc"));
 }
 
+TEST_F(Components, ReadOnlyIsWrittenOnlyWhenAConnectionWrites) {
+    std::unique_ptr<TComponent> module = ReadFormText(kForm, "sales.tfm");
+    auto* db = dynamic_cast<TSQLConnection*>(module->FindComponent("Db"));
+    ASSERT_NE(db, nullptr);
+    EXPECT_TRUE(db->ReadOnly()) << "a form that says nothing reads only";
+    db->Close();
+    EXPECT_EQ(WriteFormText(*module).find("ReadOnly"), std::string::npos);
+    db->SetReadOnly(false);
+    const std::string text = WriteFormText(*module);
+    EXPECT_NE(text.find("    ReadOnly = False\n    Database = 'sales.db'\n"), std::string::npos) << text;
+    module.reset();
+    std::unique_ptr<TComponent> copy = ReadFormText(text, "copy.tfm");
+    EXPECT_FALSE(dynamic_cast<TSQLConnection*>(copy->FindComponent("Db"))->ReadOnly());
+}
+
 TEST_F(Components, DetailsLetGoOfALinkThatGoesAway) {
     std::unique_ptr<TComponent> module = ReadFormText(kForm, "sales.tfm");
     auto* orders = dynamic_cast<TSQLQuery*>(module->FindComponent("Orders"));

@@ -1,5 +1,7 @@
 // TSQLQuery on a real PostgreSQL server: the throw-away cluster that CTest
 // starts (pg_cluster.sh); its connection string comes in TABRIX_PG_CONNINFO.
+#include <unistd.h>
+
 #include <cstdlib>
 
 #include <gmock/gmock.h>
@@ -23,6 +25,7 @@ protected:
         FConninfo = conninfo;
         FDb = test::Make<TPgConnection>(FRoot.get(), "Pg");
         FDb->SetConnectionString(FConninfo);
+        FDb->SetReadOnly(false);  // it sets the tables up
         // Temporary tables: each test process has its own.
         FDb->ExecSQL(R"(
             create temp table customers (id int primary key, name varchar(30), region text);
@@ -138,6 +141,64 @@ TEST_F(PgQuery, AValueNoFieldTypeHoldsNamesTheFieldAndLeavesTheConnectionUsable)
     TSQLQuery* good = Query("Good", "select 1 as one");
     good->Open();
     EXPECT_EQ(good->FieldByName("one")->AsInteger(), 1);
+}
+
+// A table "orders" in a schema of this test process only, which a second
+// connection finds through its search path; dropped at the end.
+class PgReadOnly : public PgQuery {
+protected:
+    void SetUp() override {
+        PgQuery::SetUp();
+        if (IsSkipped()) return;
+        FSchema = "readonly_" + std::to_string(::getpid());
+        FDb->ExecSQL("drop schema if exists " + FSchema + " cascade; create schema " + FSchema + "; create table " +
+                     FSchema + ".orders as select * from orders");
+    }
+    void TearDown() override {
+        if (!FSchema.empty()) FDb->ExecSQL("drop schema " + FSchema + " cascade");
+    }
+    TPgConnection* Connection(const std::string& name) {
+        auto* c = test::Make<TPgConnection>(FRoot.get(), name);
+        c->SetConnectionString(FConninfo + " options='-c search_path=" + FSchema + "'");
+        return c;
+    }
+    std::string Run(TPgConnection* connection, const std::string& sql) {
+        TSQLQuery* q = test::Make<TSQLQuery>(FRoot.get(), "Q" + std::to_string(++FQueries));
+        q->SetConnection(connection);
+        q->SQL()->SetText(sql);
+        return test::OpenError(*q);
+    }
+    int OrderCount() {
+        TSQLQuery* q = Query("Count" + std::to_string(++FQueries), "select count(*) as n from " + FSchema + ".orders");
+        q->Open();
+        return static_cast<int>(q->FieldByName("n")->AsInteger());
+    }
+    std::string FSchema;
+    int FQueries = 0;
+};
+
+TEST_F(PgReadOnly, AReportConnectionChangesNothing) {
+    TPgConnection* reader = Connection("Reader");
+    EXPECT_TRUE(reader->ReadOnly()) << "the default";
+    const std::string refused = "the connection Reader is read-only (ReadOnly = False lets its queries write)";
+    EXPECT_THAT(Run(reader, "delete from orders returning *"), HasSubstr(refused));
+    // A statement that lifts the read-only default, or ends the transaction,
+    // lasts only for itself: the next one is refused as well.
+    for (const char* lift :
+         {"set default_transaction_read_only = off", "set session characteristics as transaction read write",
+          "select set_config('default_transaction_read_only', 'off', false)", "commit"}) {
+        Run(reader, lift);
+        EXPECT_THAT(Run(reader, "delete from orders returning *"), HasSubstr(refused)) << lift;
+    }
+    EXPECT_EQ(Run(reader, "select count(*) from orders"), "(no error)") << "reading works";
+    EXPECT_EQ(OrderCount(), 4);
+}
+
+TEST_F(PgReadOnly, AConnectionThatSaysItWritesCanWrite) {
+    TPgConnection* writer = Connection("Writer");
+    writer->SetReadOnly(false);
+    EXPECT_EQ(Run(writer, "delete from orders returning *"), "(no error)");
+    EXPECT_EQ(OrderCount(), 0);
 }
 
 TEST_F(PgQuery, AMissingDatabaseNamesItAndNoPassword) {

@@ -203,6 +203,54 @@ TEST_F(SqliteQuery, AMissingDatabaseIsAnErrorAndNotCreated) {
     EXPECT_THAT(test::OpenError(*q), HasSubstr("file is not a database"));
 }
 
+// Statements that would change the database, through a connection that
+// has not said it writes.
+const char* const kWrites[] = {
+    "delete from orders returning *",
+    "update customers set name = 'X' returning id",
+    "insert into lines values (13, 'D', 1) returning *",
+    "create table notes (text)",
+};
+
+TEST_F(SqliteQuery, AReadOnlyConnectionChangesNothing) {
+    EXPECT_TRUE(FDb->ReadOnly()) << "the default";
+    const std::string before = ReadFileBytes(FDb->FileName());
+    int n = 0;
+    for (const char* sql : kWrites) {
+        TSQLQuery* q = Query("Writer" + std::to_string(++n), sql);
+        EXPECT_EQ(test::OpenError(*q), q->Name() + ": SQL error in database \"" + FDb->FileName() +
+                                           "\": the statement would change the database, and the connection Db is "
+                                           "read-only (ReadOnly = False lets its queries write)\nSQL: " +
+                                           sql);
+    }
+    // Past the statement check the open flag holds: nothing is written.
+    EXPECT_THROW(FDb->ExecSQL("delete from orders"), EDatabaseError);
+    EXPECT_EQ(ReadFileBytes(FDb->FileName()), before);
+    TSQLQuery* count = Query("Count", "select count(*) as n from orders");
+    count->Open();
+    EXPECT_EQ(count->FieldByName("n")->AsInteger(), 4);
+}
+
+TEST_F(SqliteQuery, AConnectionThatSaysItWritesCanWrite) {
+    EXPECT_THROW(
+        {
+            FDb->Open();
+            FDb->SetReadOnly(false);
+        },
+        EDatabaseError)
+        << "not while connected";
+    FDb->Close();
+    FDb->SetReadOnly(false);
+    TSQLQuery* q = Query("Writer", "delete from orders returning id");
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), 4);
+    FDb->Close();
+    FDb->SetReadOnly(true);
+    TSQLQuery* count = Query("Count", "select count(*) as n from orders");
+    count->Open();
+    EXPECT_EQ(count->FieldByName("n")->AsInteger(), 0);
+}
+
 TEST_F(SqliteQuery, ARelativeDatabaseIsTakenFromTheApplicationFolder) {
     const std::string saved = ApplicationFolder();
     SetApplicationFolder(FDir.Path());
