@@ -250,7 +250,14 @@ void TTabrix::Deliver(const AnsiString& saveName) {
 
 void TTabrix::HandleBuildError() {
     if (!FExcelApp) return;
-    if (Options.Contains(tbxoVisibleWhenError)) {
+    if (!PartialReportFileName.empty()) {
+        if (FReportWorkbook)
+            Quietly([&] {
+                FReportWorkbook->Close(true, ExpandApplicationFileName(PartialReportFileName));
+                FPartialReportWritten = true;
+            });
+        Quietly([&] { FExcelApp->Quit(); });
+    } else if (Options.Contains(tbxoVisibleWhenError)) {
         Quietly([&] { FExcelApp->SetUserControl(true); });
         Quietly([&] { FExcelApp->SetVisible(true); });
     } else {
@@ -274,6 +281,7 @@ void TTabrix::ShowOnTemplate(const AnsiString& templateFileName, const AnsiStrin
     // The engine holds the report in memory once it is created, so the
     // working copy is removed at the latest when the build ends.
     TTempFileGuard workingCopy;
+    FPartialReportWritten = false;
     try {
         CheckSubReportChain();
         CopyTemplate(templateFileName, saveName, workingCopy);

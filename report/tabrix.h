@@ -130,6 +130,13 @@ public:
     // report is left to the user. Every failure reaches the caller as
     // ETabrixError (at design time: an error box).
     void ShowOnTemplate(const AnsiString& templateFileName, const AnsiString& fileName);
+    // Not streamed: where a failed build saves what it had built (taken like
+    // a save name, relative to the application folder), instead of showing
+    // or discarding it; empty: as tbxoVisibleWhenError says.
+    //   report->PartialReportFileName = "sales.partial.xlsx";
+    AnsiString PartialReportFileName;
+    // Whether the last failed build saved its partial report there.
+    bool PartialReportWritten() const { return FPartialReportWritten; }
     // This component's sheet inside the workbooks of the report that started
     // the build (the sub-report chain).
     void BuildSheet(const TExcelWorkbook& templWorkbook, const TExcelWorkbook& reportWorkbook);
@@ -268,6 +275,7 @@ private:
     std::vector<TGroupEntry> FGroups;
     std::vector<TTabrixBand*> FGroupFooters;
 
+    bool FPartialReportWritten = false;
     std::optional<TExcelApplication> FExcelApp;
     std::optional<TExcelWorkbook> FTemplWorkbook;
     std::optional<TExcelWorkbook> FReportWorkbook;

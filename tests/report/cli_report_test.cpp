@@ -190,6 +190,33 @@ TEST_F(CommandLine, AReportQueryCannotChangeTheDatabase) {
     EXPECT_NE(ReadFileBytes(Example + "sales.db"), before);
 }
 
+TEST_F(CommandLine, AFailedRunWithOutputLeavesNothingBehindUnlessAskedToKeepIt) {
+    // The sub-report's query fails once the first report sheet is built.
+    std::string form = ReadFileBytes(Example + "sales.tfm");
+    const std::string from = "  from order_lines group by product";
+    ASSERT_NE(form.find(from), std::string::npos);
+    form.replace(form.find(from), from.size(), "  from no_such_table group by product");
+    WriteFileBytes(Example + "sales.tfm", form);
+
+    TRun run = Tabrix("run example/sales.tfm -o report.xlsx");
+    EXPECT_NE(run.Status, 0);
+    EXPECT_NE(run.Output.find("no such table: no_such_table"), std::string::npos) << run.Output;
+    EXPECT_NE(run.Output.find("nothing was written (--keep-partial keeps what was built)"), std::string::npos)
+        << run.Output;
+    EXPECT_EQ(TempFiles(), Lines{}) << "no partial report in the temporary folder";
+    EXPECT_FALSE(FileExists(Folder + "report.xlsx"));
+
+    run = Tabrix("run example/sales.tfm -o report.xlsx --keep-partial");
+    EXPECT_NE(run.Status, 0);
+    EXPECT_NE(run.Output.find("what was built is in " + Folder + "report.partial.xlsx"), std::string::npos)
+        << run.Output;
+    EXPECT_EQ(TempFiles(), Lines{});
+    EXPECT_FALSE(FileExists(Folder + "report.xlsx"));
+    EXPECT_EQ(SheetDump(Folder + "report.partial.xlsx", "Report").front(), "1:1=Sales by region and customer");
+    EXPECT_NE(ReadWithOpenpyxl(Folder + "report.partial.xlsx").find("Report: Sales by region and customer|"),
+              std::string::npos);
+}
+
 TEST_F(CommandLine, HelpExplainsTheVerbsWithAnExample) {
     TRun run = Tabrix("run --help");
     EXPECT_EQ(run.Status, 0);

@@ -250,6 +250,28 @@ TEST_F(BuildFailure, WithVisibleWhenErrorThePartialReportStaysWithTheUser) {
     Seen.Quit();
 }
 
+TEST_F(BuildFailure, APartialReportFileNameGetsWhatWasBuiltAndNothingIsShown) {
+    Report->PartialReportFileName = "Out.partial.xlsx";  // taken from the application folder
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(ShowError("Out.xlsx"), "'abc' is not a valid integer value");
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "nothing shown, no path printed";
+    EXPECT_TRUE(Report->PartialReportWritten());
+    EXPECT_TRUE(Seen.Quitted());
+    EXPECT_FALSE(FileExists(Folder + "Out.xlsx"));
+    const Lines built = SheetDump(Folder + "Out.partial.xlsx", "Report");
+    ASSERT_FALSE(built.empty()) << "the rows built so far";
+    EXPECT_EQ(built.front(), "1:1=Sales by region and customer");
+    EXPECT_EQ(TempFiles(), Lines{});
+
+    // A build that fails before the report workbook exists has nothing to keep.
+    ASSERT_TRUE(DeleteFileAt(Folder + "Out.partial.xlsx"));
+    Report->OnBeforeBuild = [&](TComponent*) { throw ETabrixError("stopped"); };
+    EXPECT_EQ(ShowError("Out.xlsx"), "stopped");
+    EXPECT_FALSE(Report->PartialReportWritten());
+    EXPECT_FALSE(FileExists(Folder + "Out.partial.xlsx"));
+    EXPECT_EQ(TempFiles(), Lines{});
+}
+
 TEST_F(BuildFailure, AnErrorBeforeTheReportWorkbookExistsEndsTheApplication) {
     Report->Options.Exclude(tbxoVisibleWhenError);
     Report->OnBeforeBuild = [&](TComponent*) { throw ETabrixError("stopped"); };
