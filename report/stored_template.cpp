@@ -1,9 +1,12 @@
 // The template workbook carried inside the component's form data
 // ("XLTemplate"), and the template file name of a build.
 
+#include <sys/stat.h>
+
 #include <cstring>
 #include <limits>
 
+#include "cells/report_limits.h"
 #include "cells/temp_files.h"
 #include "messages/messages.h"
 #include "platform/rtl/files.h"
@@ -16,6 +19,8 @@ namespace {
 
 // The block's length field: 4 bytes, little-endian, whatever the host.
 constexpr size_t kLengthSize = 4;
+static_assert(kMaxStoredTemplateSize + kLengthSize == kFormMaxBinarySize);
+static_assert(kMaxStoredTemplateSize <= static_cast<size_t>(std::numeric_limits<int32_t>::max()));
 
 void PutLength(std::string& out, int32_t n) {
     auto u = static_cast<uint32_t>(n);
@@ -27,6 +32,11 @@ int32_t GetLength(const std::string& block) {
     for (int i = 0; i < 4; ++i)
         u |= static_cast<uint32_t>(static_cast<unsigned char>(block[static_cast<size_t>(i)])) << (8 * i);
     return static_cast<int32_t>(u);
+}
+
+std::string TooLargeToStore(const std::string& fileName, uint64_t size) {
+    return Format("%s: a template of %d bytes is too large to store in a form file (at most %d bytes)",
+                  {fileName, static_cast<int64_t>(size), static_cast<int64_t>(kMaxStoredTemplateSize)});
 }
 
 }  // namespace
@@ -75,10 +85,12 @@ void TTabrix::ReadXLTemplate(const std::string& block) {
 
 void TTabrix::LoadStoredTemplateFromFile(const AnsiString& fileName) {
     FreeStoredTemplate();
+    // Refused before it is read: a form file could not carry it.
+    struct stat st {};
+    if (::stat(fileName.c_str(), &st) == 0 && static_cast<uint64_t>(st.st_size) > kMaxStoredTemplateSize)
+        throw EReadError(TooLargeToStore(fileName, static_cast<uint64_t>(st.st_size)));
     std::string bytes = ReadFileBytes(fileName);  // file errors pass on; nothing is stored then
-    if (bytes.size() > static_cast<size_t>(std::numeric_limits<int32_t>::max()))
-        throw EReadError(
-            Format("%s: %d MiB is too large for a stored template", {fileName, static_cast<int>(bytes.size() >> 20)}));
+    if (bytes.size() > kMaxStoredTemplateSize) throw EReadError(TooLargeToStore(fileName, bytes.size()));
     FTemplData = std::move(bytes);
     FTemplSize = static_cast<int32_t>(FTemplData.size());
     FTemplate.clear();

@@ -56,6 +56,10 @@ std::string WriteFormText(TComponent& root, TComponent* ancestor) {
 
 void SaveFormFile(const std::string& fileName, TComponent& root, TComponent* ancestor) {
     std::string text = WriteFormText(root, ancestor);
+    if (text.size() > kFormMaxTextSize)
+        throw EWriteError(
+            Format("%s: the form would be %d bytes, larger than the %d bytes a form file may have",
+                   {fileName, static_cast<int64_t>(text.size()), static_cast<int64_t>(kFormMaxTextSize)}));
     // A new file beside the target, renamed into place: a failed save leaves
     // the old file as it was.
     std::string folder = ExtractFilePath(fileName);

@@ -218,6 +218,9 @@ private:
             if (high < 0) {
                 high = d;
             } else {
+                if (FTok.Text.size() == kFormMaxBinarySize)
+                    Fail(startLine,
+                         Format("binary data larger than %d bytes", {static_cast<int64_t>(kFormMaxBinarySize)}));
                 FTok.Text += static_cast<char>(high * 16 + d);
                 high = -1;
             }

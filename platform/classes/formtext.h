@@ -29,8 +29,16 @@
 namespace tabrix {
 
 // Limits that hold against hostile files.
-inline constexpr int kFormMaxNesting = 64;             // objects, lists and collections inside each other
-inline constexpr size_t kFormMaxTextSize = 64u << 20;  // bytes of one form file
+inline constexpr int kFormMaxNesting = 64;  // objects, lists and collections inside each other
+// Bytes of one binary value: the largest workbook a report can carry in its
+// form (a stored template). The form's own limit follows from it, so that
+// every form that can be written can be read.
+inline constexpr size_t kFormMaxBinarySize = size_t{64} << 20;
+// Bytes of one form file: a binary value takes two hex digits a byte, in
+// lines of 32 bytes whose break and indentation stay below 32 characters
+// (15 levels deep): at most three characters a byte; 16 MiB for the rest.
+// Saving refuses a form that would be larger.
+inline constexpr size_t kFormMaxTextSize = 3 * kFormMaxBinarySize + (size_t{16} << 20);
 
 // Parses form text into values. A syntax error raises EParserError
 // "<fileName>, line <n>: <what was expected> expected but <what> found".

@@ -136,6 +136,41 @@ TEST_F(CommandLine, StoredTemplateRunsWithoutTheTemplateFileAndLeavesNoTemporary
     EXPECT_EQ(ReadFileBytes(Folder + "copy.xlsx"), original);
 }
 
+TEST_F(CommandLine, ABigStoredTemplateRunsAndExtractsAsItWasStored) {
+    // The example template with 30 MiB of picture data beside its parts:
+    // its form is larger than 64 MiB.
+    TRun make = Shell(
+        "/usr/bin/python3 -c \"import os,sys,zipfile; z=zipfile.ZipFile(sys.argv[2],'a'); "
+        "z.writestr('xl/media/filler.bin', os.urandom(30 << 20), zipfile.ZIP_STORED); z.close()\" x '" +
+        Example + "sales.xlsx'");
+    ASSERT_EQ(make.Status, 0) << make.Output;
+    const std::string original = ReadFileBytes(Example + "sales.xlsx");
+    TRun store = Tabrix("template store example/sales.tfm --from example/sales.xlsx");
+    ASSERT_EQ(store.Status, 0) << store.Output;
+    EXPECT_GT(ReadFileBytes(Example + "sales.tfm").size(), size_t{64} << 20);
+    ASSERT_TRUE(DeleteFileAt(Example + "sales.xlsx"));
+
+    TRun run = Tabrix("run example/sales.tfm -o big.xlsx");
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    EXPECT_EQ(SheetDump(Folder + "big.xlsx", "Report").front(), "1:1=Sales by region and customer");
+    TRun extract = Tabrix("template extract example/sales.tfm -o copy.xlsx");
+    ASSERT_EQ(extract.Status, 0) << extract.Output;
+    EXPECT_TRUE(ReadFileBytes(Folder + "copy.xlsx") == original);
+    EXPECT_TRUE(TempFiles().empty());
+}
+
+TEST_F(CommandLine, ATemplateTooLargeForAFormIsRefusedAtStoreWithTheLimit) {
+    const std::string form = ReadFileBytes(Example + "sales.tfm");
+    std::filesystem::resize_file(Example + "sales.xlsx", (size_t{64} << 20) - 3);  // sparse
+    TRun store = Tabrix("template store example/sales.tfm --from example/sales.xlsx");
+    EXPECT_NE(store.Status, 0);
+    EXPECT_NE(store.Output.find("a template of 67108861 bytes is too large to store in a form file (at most "
+                                "67108860 bytes)"),
+              std::string::npos)
+        << store.Output;
+    EXPECT_EQ(ReadFileBytes(Example + "sales.tfm"), form) << "the form is not written";
+}
+
 TEST_F(CommandLine, WithoutOutputTheReportIsLeftToTheUser) {
     TRun run = Tabrix("run example/sales.tfm");
     ASSERT_EQ(run.Status, 0) << run.Output;

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "cells/report_limits.h"
 #include "cells/temp_files.h"
 #include "messages/messages.h"
 #include "platform/classes/formfile.h"
@@ -268,6 +269,28 @@ TEST_F(Component, AFormThatStoresTheTemplateAndNamesAFileKeepsBoth) {
     r->SetTemplate("third.xlsx");
     EXPECT_FALSE(r->StoreInDFM);
     EXPECT_EQ(r->TemplSheet, "");
+}
+
+TEST_F(Component, ATemplateUpToTheLimitIsStoredAndReadBackAndOneByteMoreIsRefused) {
+    const std::string big = Folder + "big.xlsx";
+    WriteFileBytes(big, "");
+    std::filesystem::resize_file(big, kMaxStoredTemplateSize);  // sparse: no disk used
+    Report->LoadStoredTemplateFromFile(big);
+    std::unique_ptr<TComponent> back = RoundTrip(WriteFormText(*Module));
+    EXPECT_EQ(ReportOf(*back)->StoredTemplate().size(), kMaxStoredTemplateSize);
+    EXPECT_TRUE(ReportOf(*back)->StoreInDFM);
+    back.reset();
+
+    std::filesystem::resize_file(big, kMaxStoredTemplateSize + 1);
+    try {
+        Report->LoadStoredTemplateFromFile(big);
+        FAIL() << "a template beyond the limit was stored";
+    } catch (const EReadError& e) {
+        EXPECT_EQ(e.Message(), big + ": a template of " + std::to_string(kMaxStoredTemplateSize + 1) +
+                                   " bytes is too large to store in a form file (at most " +
+                                   std::to_string(kMaxStoredTemplateSize) + " bytes)");
+    }
+    EXPECT_FALSE(Report->HasStoredTempl()) << "nothing stays stored";
 }
 
 TEST_F(Component, LoadingAMissingFileStoresNothing) {

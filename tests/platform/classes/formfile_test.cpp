@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include "platform/classes/formtext.h"
 #include "platform/rtl/files.h"
 #include "tests/platform/classes/test_classes.h"
 
@@ -213,6 +214,31 @@ TEST_F(FormFile, DeeplyNestedListsAreRefused) {
     std::string text = "object M: TDataModule\n  object Q: TTestQuery\n    SQL.Strings = ";
     for (int i = 0; i < 200; ++i) text += '(';
     EXPECT_THROW(ReadFormText(text, "deep.tfm"), EParserError);
+}
+
+TEST_F(FormFile, BinaryValuesUpToTheirLimitAreRead) {
+    // A form of one binary value of n bytes, in hex lines as they are written.
+    auto form = [](size_t n) {
+        std::string text = "object M: TDataModule\n  Blob = {";
+        text.reserve(text.size() + 2 * n + n / 16 + 16);
+        for (size_t i = 0; i < n; ++i) {
+            if (i % 32 == 0) text += "\n    ";
+            text += "A5";
+        }
+        return text + "}\nend\n";
+    };
+    TFormValues values = ObjectTextToValues(form(kFormMaxBinarySize), "big.tfm");
+    ASSERT_GE(values.size(), 3u);
+    EXPECT_EQ(values[2].Type, TValueType::vaBinary);
+    EXPECT_EQ(values[2].Text.size(), kFormMaxBinarySize);
+    values.clear();
+    try {
+        ObjectTextToValues(form(kFormMaxBinarySize + 1), "big.tfm");
+        FAIL() << "a binary value beyond the limit was read";
+    } catch (const EParserError& e) {
+        EXPECT_EQ(e.Message(),
+                  "big.tfm, line 2: binary data larger than " + std::to_string(kFormMaxBinarySize) + " bytes");
+    }
 }
 
 TEST_F(FormFile, InheritedFormWritesOnlyWhatDiffersAndReadsOverItsAncestor) {
