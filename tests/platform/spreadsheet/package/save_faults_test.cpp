@@ -217,7 +217,8 @@ TEST_F(SaveFaults, AnInterruptHandledByTheApplicationIsLeftToIt) {
     // A program that handles SIGINT itself (a cancel key) keeps its handler
     // during a save, and the save unwinds as its own clean-up decides.
     static volatile std::sig_atomic_t seen = 0;
-    struct sigaction mine {}, previous {};
+    struct sigaction mine {
+    }, previous{};
     mine.sa_handler = [](int) { seen = 1; };
     sigemptyset(&mine.sa_mask);
     ASSERT_EQ(::sigaction(SIGINT, &mine, &previous), 0);
