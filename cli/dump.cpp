@@ -3,6 +3,7 @@
 // sees and tests can keep golden dumps.
 //
 //   sheet "Data" (1 of 2) used A1:C4 default-height 15
+//   note 2 style indexes beyond the 12 styles (highest 57, first B3) read as style 0
 //   merge A1:C1
 //   row 1 height 24.75 custom
 //   A1 s "Sales \"2024\"" style 3
@@ -113,6 +114,15 @@ void DumpSheet(xl::TWorkbook& book, int index, std::FILE* to) {
            xl::RectAddress(sheet.UsedRange()) + " default-height ";
     AppendNumber(out, sheet.DefaultRowHeight());
     out += '\n';
+    if (const xl::TUnknownStyles& u = sheet.UnknownStyles(); u.Count) {
+        out += "note " + std::to_string(u.Count) + " style indexes beyond the " +
+               std::to_string(book.Styles().Count()) + " styles (highest " + std::to_string(u.Highest) + ", first ";
+        if (u.FirstColumn)
+            xl::AppendCellAddress(out, u.FirstRow, u.FirstColumn);
+        else
+            out += "row " + std::to_string(u.FirstRow);
+        out += ") read as style 0\n";
+    }
     for (const xl::TCellRect& m : sheet.MergedRanges()) out += "merge " + xl::RectAddress(m) + '\n';
     for (int r = 1; r <= sheet.LastRow(); ++r) {
         const xl::TRow* row = sheet.Row(r);

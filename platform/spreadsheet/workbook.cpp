@@ -193,7 +193,13 @@ void TWorkbook::Read() {
         for (pugi::xml_attribute a : s.attributes())
             if (std::string_view(a.name()) != "sheetId" && LocalName(a.name()) == "id") relId = a.value();
         const TRelationship* r = rels.FindById(relId);
-        if (!r || !EndsWith(r->Type, kRelWorksheet)) continue;  // chart and dialog sheets stay as they are
+        // Skipping such a sheet would drop it from every save without a word.
+        if (!r)
+            throw ESpreadsheetError(
+                where(FWorkbookPart) + ": sheet \"" + s.attribute("name").value() + "\" " +
+                (relId.empty() ? std::string("names no relationship")
+                               : "names relationship \"" + relId + "\", which \"" + relsPart + "\" does not hold"));
+        if (!EndsWith(r->Type, kRelWorksheet)) continue;  // chart and dialog sheets stay as they are
         TSheetEntry e;
         e.Name = s.attribute("name").value();
         e.PartName = ResolveTarget(FWorkbookPart, r->Target);
@@ -348,6 +354,7 @@ void TWorkbook::LoadSheet(TSheetEntry& e) {
     LoadStyles();
     auto sheet = std::make_unique<TWorksheet>(*this, e.Name, e.PartName);
     sheet->Load(FPackage->ReadPart(e.PartName));
+    sheet->MapUnknownStyles(FStyles.Count());
     e.Sheet = std::move(sheet);
 }
 

@@ -318,6 +318,25 @@ double TWorksheet::ColumnWidth(int column) const {
     return FDefaultColumnWidth;
 }
 
+void TWorksheet::MapUnknownStyles(uint32_t styleCount) {
+    FUnknownStyles = {};
+    auto map = [&](uint32_t& style, int row, int column) {
+        if (style < styleCount) return;
+        if (FUnknownStyles.Count++ == 0) {
+            FUnknownStyles.FirstRow = row;
+            FUnknownStyles.FirstColumn = column;
+        }
+        FUnknownStyles.Highest = std::max(FUnknownStyles.Highest, style);
+        style = 0;
+    };
+    for (std::size_t i = 0; i < FRows.size(); ++i) {
+        const int row = static_cast<int>(i) + 1;
+        map(FRows[i].Props.Style, row, 0);
+        for (TCell& cell : FRows[i].Cells) map(cell.Style, row, cell.Column);
+    }
+    if (FUnknownStyles.Count) FModified = true;
+}
+
 uint32_t TWorksheet::ColumnStyle(int column) const {
     for (const TColumnInfo& c : FColumns)
         if (column >= c.Left && column <= c.Right) return c.Style;

@@ -101,6 +101,16 @@ struct TCellContent {
     uint32_t Style = 0;
 };
 
+// Style indexes of a sheet as read that lay beyond the workbook's style
+// table (a file no spreadsheet would open as it is): such cells and rows are
+// read as style 0, the default, and the sheet is written with it.
+struct TUnknownStyles {
+    uint64_t Count = 0;    // cells and rows whose index was mapped
+    uint32_t Highest = 0;  // the largest index met
+    int FirstRow = 0;      // 1-based; the first cell or row mapped (0: none)
+    int FirstColumn = 0;   // 1-based; 0 when the first was a row's style
+};
+
 class TWorksheet {
 public:
     TWorksheet(TWorkbook& workbook, std::string name, std::string partName);
@@ -182,6 +192,10 @@ public:
     bool Loaded() const { return FLoaded; }
     void Load(std::string_view xml);
     std::string Serialize() const;
+    // Maps cell and row styles at or beyond styleCount to 0 (see
+    // TUnknownStyles); the sheet is then modified, so that it is written so.
+    void MapUnknownStyles(uint32_t styleCount);
+    const TUnknownStyles& UnknownStyles() const { return FUnknownStyles; }
     [[noreturn]] void ThrowAt(int row, int column, std::string_view what) const;
     // "File "a.xlsx", sheet "Data"": the prefix of every message about the sheet.
     std::string Where() const;
@@ -233,6 +247,7 @@ private:
     size_t FMergeInsertAt = 0;
     size_t FDimensionAt = std::string::npos;  // where <dimension> goes back into FHead
     std::string FPrefix;                      // namespace prefix of the sheet elements ("" or "x:")
+    TUnknownStyles FUnknownStyles;
     bool FLoaded = false;
     bool FModified = false;
 };

@@ -139,6 +139,46 @@ TEST_F(TabrixCommand, BadInputFailsCleanlyWithoutOutput) {
     EXPECT_NE(r.Code, 0);
 }
 
+// The central directory's CRC of a part changed: the bytes stay sound, the
+// check against them fails.
+void BreakCrc(std::string& archive, const std::string& part) {
+    for (std::size_t at = archive.find("PK\x01\x02"); at != std::string::npos; at = archive.find("PK\x01\x02", at + 4))
+        if (archive.compare(at + 46, part.size(), part) == 0) archive[at + 16] ^= 0x01;
+}
+
+TEST_F(TabrixCommand, NeitherOddOutputsNorDamagedEntriesAreWritten) {
+    TRun r = Tabrix("resave " + Quote(Book()) + " /dev/null");
+    EXPECT_EQ(r.Code, 1);
+    EXPECT_THAT(r.Out, HasSubstr("Cannot save \"/dev/null\": it is a character device, not a regular file"));
+    EXPECT_TRUE(fs::is_character_file("/dev/null"));
+
+    // The sheets copied raw by --keep-sheets are checked all the same.
+    std::string bytes = ReadFileBytes(Book().string());
+    BreakCrc(bytes, "xl/worksheets/sheet1.xml");
+    const fs::path in = *Folder / "damaged.xlsx";
+    const fs::path out = *Folder / "damaged-out.xlsx";
+    WriteFileBytes(in.string(), bytes);
+    r = Tabrix("resave --keep-sheets " + Quote(in) + " " + Quote(out));
+    EXPECT_EQ(r.Code, 1) << r.Out;
+    EXPECT_THAT(r.Out, HasSubstr("part \"xl/worksheets/sheet1.xml\" of \"" + in.string() +
+                                 "\": its CRC does not match (corrupt data)"));
+    EXPECT_FALSE(fs::exists(out));
+}
+
+TEST_F(TabrixCommand, DumpSaysWhichStylesLayBeyondTheTable) {
+    xl::TPackage p = xl::TPackage::Open(Book().string());
+    p.SetPart("xl/worksheets/sheet1.xml",
+              "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+              "<row r=\"1\"><c r=\"A1\"><v>1</v></c><c r=\"B1\" s=\"999\"><v>2</v></c></row></sheetData></worksheet>");
+    const fs::path in = *Folder / "styles.xlsx";
+    p.SaveAs(in.string());
+    const TRun r = Tabrix("dump " + Quote(in));
+    EXPECT_EQ(r.Code, 0) << r.Out;
+    EXPECT_THAT(r.Out, ::testing::ContainsRegex("note 1 style indexes beyond the [0-9]+ styles \\(highest 999, first "
+                                                "B1\\) read as style 0\n"));
+    EXPECT_THAT(r.Out, HasSubstr("B1 n 2\n"));
+}
+
 // Packages that are sound zips but broken workbooks, made from the fixture.
 TEST_F(TabrixCommand, BrokenWorkbooksFailWithTheirPart) {
     const xl::TPackage good = xl::TPackage::Open(Book().string());

@@ -247,6 +247,42 @@ std::string TRelationships::Serialize() const {
 
 // ------------------------------------------------------------- part names
 
+std::string PartNameProblem(std::string_view name) {
+    if (!name.empty() && name.front() == '/') return "it begins with \"/\"";
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (c == '\\') return "it holds a backslash";
+        if (u < 0x20 || u == 0x7F) return "it holds a control character";
+    }
+    std::size_t start = 0;
+    while (start < name.size()) {
+        const std::size_t slash = name.find('/', start);
+        const std::string_view seg = name.substr(start, slash == std::string_view::npos ? name.npos : slash - start);
+        if (seg == "." || seg == "..") return "it holds a \"" + std::string(seg) + "\" segment";
+        if (seg.empty()) return "it holds an empty segment";
+        if (slash == std::string_view::npos) break;
+        start = slash + 1;
+    }
+    return {};
+}
+
+std::string PrintablePartName(std::string_view name) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        if (u >= 0x20 && u != 0x7F) {
+            out += c;
+            continue;
+        }
+        out += "\\x";
+        out += kHex[u >> 4];
+        out += kHex[u & 0xF];
+    }
+    return out;
+}
+
 std::string RelationshipsPartName(std::string_view sourcePart) {
     sourcePart = StripSlash(sourcePart);
     const auto slash = sourcePart.rfind('/');

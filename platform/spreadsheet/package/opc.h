@@ -97,4 +97,14 @@ std::string RelativeTarget(std::string_view sourcePart, std::string_view targetP
 // Compares part names ignoring ASCII case and a leading '/'.
 bool SamePartName(std::string_view a, std::string_view b);
 
+// Why an archive entry's name is no part name, or "" when it is one: a
+// leading '/', a backslash, a control character, a "." or ".." segment or
+// an empty one would let a writer or an unpacking tool put the part
+// elsewhere than its name says. A trailing '/' (a folder entry) is allowed.
+std::string PartNameProblem(std::string_view name);
+
+// The name with control characters as \xNN, for a message that must stay
+// one line and cannot carry terminal escapes.
+std::string PrintablePartName(std::string_view name);
+
 }  // namespace tabrix::xl

@@ -1,11 +1,14 @@
 #include "platform/spreadsheet/package/package.h"
 
+#include <cstring>
 #include <filesystem>
 #include <optional>
 
 #include "platform/rtl/files.h"
 #include "platform/spreadsheet/package/atomic_file.h"
 #include "platform/spreadsheet/package/codec.h"
+#include "platform/spreadsheet/package/file_faults.h"
+#include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/package/package_error.h"
 #include "platform/spreadsheet/package/zip_archive.h"
 
@@ -18,7 +21,47 @@ namespace detail {
 struct TEntry {
     TZipEntryInfo Info;
     std::shared_ptr<const std::string> Content;
+    // The stored bytes inflated to their CRC once (by a read or a save), so
+    // that a raw copy never passes on a corrupt entry and never checks twice.
+    mutable bool Checked = false;
 };
+
+namespace {
+
+// Inflates (or copies) an entry's stored bytes into out and checks size and
+// CRC; EPackageError naming the file and the part otherwise.
+void Decode(std::string_view displayName, const TZipEntryInfo& info, std::string_view raw, std::string& out) {
+    if (const int err = InjectedFault(TFileOp::Read))
+        ThrowPartError(displayName, info.Name, std::string("read failed: ") + std::strerror(err));
+    if (info.Method == kMethodStored) {
+        out.assign(raw);
+    } else if (info.Method == kMethodDeflated && raw.empty() && info.UncompressedSize == 0) {
+        // Some writers store an empty part as a deflated entry with no stream at all.
+        out.clear();
+    } else if (info.Method == kMethodDeflated) {
+        out.resize(static_cast<std::size_t>(info.UncompressedSize));
+        switch (InflateExact(raw, out)) {
+            case TInflateResult::Ok:
+                break;
+            case TInflateResult::TooLong:
+                ThrowPartError(
+                    displayName, info.Name,
+                    "it inflates past its declared size of " + std::to_string(info.UncompressedSize) + " bytes");
+            case TInflateResult::TooShort:
+                ThrowPartError(displayName, info.Name,
+                               "it inflates to less than its declared size of " +
+                                   std::to_string(info.UncompressedSize) + " bytes");
+            case TInflateResult::Corrupt:
+                ThrowPartError(displayName, info.Name, "its compressed data is corrupt");
+        }
+    } else {
+        ThrowPartError(displayName, info.Name,
+                       "compression method " + std::to_string(info.Method) + " is not supported");
+    }
+    if (Crc32(out) != info.Crc) ThrowPartError(displayName, info.Name, "its CRC does not match (corrupt data)");
+}
+
+}  // namespace
 
 }  // namespace detail
 
@@ -125,41 +168,15 @@ std::string TPackage::ReadPart(std::string_view name) const {
     const TEntry* e = FImpl->Find(name);
     if (!e || e->Info.IsFolder()) detail::ThrowPartError(FImpl->DisplayName, name, "the package has no such part");
     if (e->Content) return *e->Content;
-    const detail::TZipEntryInfo& info = e->Info;
-    const std::string_view raw = FImpl->Compressed(*e);
     std::string out;
-    if (info.Method == detail::kMethodStored) {
-        out.assign(raw);
-    } else if (info.Method == detail::kMethodDeflated && raw.empty() && info.UncompressedSize == 0) {
-        // Some writers store an empty part as a deflated entry with no stream at all.
-    } else if (info.Method == detail::kMethodDeflated) {
-        out.resize(static_cast<std::size_t>(info.UncompressedSize));
-        switch (detail::InflateExact(raw, out)) {
-            case detail::TInflateResult::Ok:
-                break;
-            case detail::TInflateResult::TooLong:
-                detail::ThrowPartError(
-                    FImpl->DisplayName, info.Name,
-                    "it inflates past its declared size of " + std::to_string(info.UncompressedSize) + " bytes");
-            case detail::TInflateResult::TooShort:
-                detail::ThrowPartError(FImpl->DisplayName, info.Name,
-                                       "it inflates to less than its declared size of " +
-                                           std::to_string(info.UncompressedSize) + " bytes");
-            case detail::TInflateResult::Corrupt:
-                detail::ThrowPartError(FImpl->DisplayName, info.Name, "its compressed data is corrupt");
-        }
-    } else {
-        detail::ThrowPartError(FImpl->DisplayName, info.Name,
-                               "compression method " + std::to_string(info.Method) + " is not supported");
-    }
-    if (detail::Crc32(out) != info.Crc)
-        detail::ThrowPartError(FImpl->DisplayName, info.Name, "its CRC does not match (corrupt data)");
+    detail::Decode(FImpl->DisplayName, e->Info, FImpl->Compressed(*e), out);
+    e->Checked = true;
     return out;
 }
 
 void TPackage::SetPart(std::string_view name, std::string content) {
     if (!name.empty() && name.front() == '/') name.remove_prefix(1);
-    if (name.empty() || name.back() == '/' || name.find('\0') != std::string_view::npos)
+    if (name.empty() || name.back() == '/' || !PartNameProblem(name).empty())
         throw EPackageError("Cannot set part \"" + std::string(name) + "\" of \"" + FImpl->DisplayName +
                             "\": not a part name");
     auto content_ptr = std::make_shared<const std::string>(std::move(content));
@@ -188,8 +205,13 @@ void TPackage::TImpl::Write(detail::TByteSink& sink, int level, std::string_view
     detail::TZipWriter writer(sink, target);
     std::optional<detail::TDeflater> deflater;
     std::string compressed;
+    std::string scratch;  // one buffer for the checks of the raw copies
     for (const TEntry& e : Entries) {
         if (!e.Content) {
+            if (!e.Checked) {
+                detail::Decode(DisplayName, e.Info, Compressed(e), scratch);
+                e.Checked = true;
+            }
             writer.AddRaw(e.Info, Compressed(e));
             continue;
         }

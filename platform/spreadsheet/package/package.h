@@ -52,7 +52,8 @@ public:
 
     // Reads the file and its central directory; parts are inflated on demand.
     // Raises EPackageError for anything that is not a sound zip archive
-    // within the limits.
+    // within the limits, and for entry names that are no part names (see
+    // PartNameProblem in opc.h).
     static TPackage Open(const std::string& fileName, const TPackageLimits& limits = {});
     static TPackage FromBytes(std::string bytes, std::string displayName, const TPackageLimits& limits = {});
 
@@ -78,9 +79,14 @@ public:
     void RemovePart(std::string_view name);
 
     // Level 1 (fast) by default; 0 stores, up to 12 compresses harder.
-    // Unchanged parts are copied raw. SaveAs writes a new file beside the
-    // target and renames it into place: on failure the target is untouched
-    // and no partial file stays behind.
+    // Unchanged parts are copied raw, each inflated to its CRC once first
+    // (a part already read is not checked again): a corrupt one stops the
+    // save with EPackageError naming the part. SaveAs writes a new file
+    // beside the target and renames it into place: on failure the target is
+    // untouched and no partial file stays behind. Only a regular file is
+    // replaced (a device, FIFO, socket or folder is refused naming what it
+    // is); a symbolic link keeps pointing to the file it names, which is
+    // replaced.
     void SaveAs(const std::string& fileName, int level = 1) const;
     std::string SaveToBytes(int level = 1) const;
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <unordered_set>
 
+#include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/package/package_error.h"
 
 namespace tabrix::xl::detail {
@@ -131,8 +132,9 @@ std::vector<TZipEntryInfo> ReadCentralDirectory(std::string_view archive, std::s
         std::uint64_t localOffset = r.U32(pos + 42);
         r.Need(pos + kCentralSize, std::uint64_t(nameLen) + extraLen + commentLen, "a central directory record");
         e.Name = std::string(r.Slice(pos + kCentralSize, nameLen));
-        if (e.Name.empty() || e.Name.find('\0') != std::string::npos)
-            ThrowArchiveError(displayName, "an entry has an empty or invalid name");
+        if (e.Name.empty()) ThrowArchiveError(displayName, "an entry has an empty name");
+        if (const std::string problem = PartNameProblem(e.Name); !problem.empty())
+            ThrowPartError(displayName, PrintablePartName(e.Name), "no valid part name: " + problem);
 
         // ZIP64 sizes and offset, in this order, for the fields saturated above.
         std::uint64_t x = pos + kCentralSize + nameLen;

@@ -254,6 +254,59 @@ TEST(WorkbookErrors, BadInputGivesClearErrorsNamingWhatFailed) {
     EXPECT_THROW(book->Sheet(5), ESpreadsheetError);
 }
 
+TEST(WorkbookRead, StyleIndexesBeyondTheStyleTableAreReadAsTheDefault) {
+    // The template has six cell formats (0..5): index 6 is the first beyond.
+    TPackage p = TPackage::FromBytes(test::TemplateWorkbookBytes(), "t");
+    p.SetPart("xl/worksheets/sheet2.xml",
+              "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>"
+              "<row r=\"1\"><c r=\"A1\" s=\"5\"><v>1</v></c><c r=\"B1\" s=\"6\"><v>2</v></c></row>"
+              "<row r=\"2\" s=\"40\" customFormat=\"1\"><c r=\"C2\" s=\"4294967295\"><v>3</v></c></row>"
+              "</sheetData></worksheet>");
+    auto book = TWorkbook::FromBytes(p.SaveToBytes(), "styles.xlsx");
+    TWorksheet& sheet = book->Sheet(1);
+    EXPECT_EQ(sheet.Style(1, 1), 5u);
+    EXPECT_EQ(sheet.Style(1, 2), 0u);
+    EXPECT_EQ(sheet.RowProps(2).Style, 0u);
+    EXPECT_EQ(sheet.Style(2, 3), 0u);
+    const TUnknownStyles& u = sheet.UnknownStyles();
+    EXPECT_EQ(u.Count, 3u);
+    EXPECT_EQ(u.Highest, 4294967295u);
+    EXPECT_EQ(u.FirstRow, 1);
+    EXPECT_EQ(u.FirstColumn, 2);
+    EXPECT_TRUE(sheet.Modified());
+
+    // Written with the default style, so that the file opens elsewhere.
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+    EXPECT_EQ(again->Sheet(1).UnknownStyles().Count, 0u);
+    EXPECT_EQ(again->Sheet(1).Style(1, 1), 5u);
+    EXPECT_EQ(again->Sheet(1).Content(2, 3).Value.Number, 3);
+    // A sheet without such indexes is left unmodified.
+    EXPECT_FALSE(again->Sheet(0).Modified());
+}
+
+TEST(WorkbookErrors, ASheetWithoutItsRelationshipIsRefused) {
+    const struct {
+        std::string Sheets;
+        std::string Message;
+    } cases[] = {
+        {"<sheet name=\"Template\" sheetId=\"1\" r:id=\"rId1\"/><sheet name=\"Other\" sheetId=\"2\" r:id=\"rId9\"/>",
+         "File \"norel.xlsx\", part \"xl/workbook.xml\": sheet \"Other\" names relationship \"rId9\", which "
+         "\"xl/_rels/workbook.xml.rels\" does not hold"},
+        {"<sheet name=\"Template\" sheetId=\"1\"/><sheet name=\"Other\" sheetId=\"2\" r:id=\"rId2\"/>",
+         "File \"norel.xlsx\", part \"xl/workbook.xml\": sheet \"Template\" names no relationship"},
+    };
+    for (const auto& c : cases) {
+        TPackage p = TPackage::FromBytes(test::TemplateWorkbookBytes(), "t");
+        std::string workbook = p.ReadPart("xl/workbook.xml");
+        const std::size_t from = workbook.find("<sheets>") + 8;
+        workbook.replace(from, workbook.find("</sheets>") - from, c.Sheets);
+        p.SetPart("xl/workbook.xml", workbook);
+        EXPECT_EQ(tabrix::testing::RaisedMessage<ESpreadsheetError>(
+                      [&] { TWorkbook::FromBytes(p.SaveToBytes(), "norel.xlsx"); }),
+                  c.Message);
+    }
+}
+
 TEST(SheetXml, KeptXmlIsSplitWhereTheParserSawTheElementsNotWhereTheirNamesAppear) {
     // Element names inside attribute values and comments, two merge lists,
     // a sheet without rows: the written sheet must read back the same.

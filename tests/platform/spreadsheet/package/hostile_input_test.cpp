@@ -104,6 +104,86 @@ TEST(HostileArchive, StructuralLies) {
     EXPECT_NE(ErrorOf(count), "no error");
 }
 
+TEST(HostileArchive, NamesThatAreNoPartNames) {
+    // Each would put a part elsewhere than its name says when the output is
+    // unpacked, or would be written on as it came.
+    const struct {
+        std::string Name;
+        const char* Shown;  // as the message prints it
+        const char* Problem;
+    } cases[] = {
+        {"../evil.xml", "../evil.xml", "it holds a \"..\" segment"},
+        {"xl/../../evil.xml", "xl/../../evil.xml", "it holds a \"..\" segment"},
+        {"xl/./sheet.xml", "xl/./sheet.xml", "it holds a \".\" segment"},
+        {"/etc/evil.xml", "/etc/evil.xml", "it begins with \"/\""},
+        {"xl\\worksheets\\sheet1.xml", "xl\\worksheets\\sheet1.xml", "it holds a backslash"},
+        {"xl/a\x1b[31m.xml", "xl/a\\x1B[31m.xml", "it holds a control character"},
+        {std::string("xl/a\0b.xml", 10), "xl/a\\x00b.xml", "it holds a control character"},
+        {"xl/a\x7f.xml", "xl/a\\x7F.xml", "it holds a control character"},
+        {"xl//sheet.xml", "xl//sheet.xml", "it holds an empty segment"},
+    };
+    for (const auto& c : cases) {
+        const std::string z = BuildArchive({StoredEntry("[Content_Types].xml", "<Types/>"), StoredEntry(c.Name, "x")});
+        EXPECT_EQ(ErrorOf(z), "Cannot read part \"" + std::string(c.Shown) +
+                                  "\" of \"hostile.xlsx\": no valid part name: " + c.Problem)
+            << c.Shown;
+    }
+    // Folder entries end with "/"; names may leave ASCII.
+    EXPECT_EQ(ErrorOf(BuildArchive({StoredEntry("xl/", ""), StoredEntry("xl/media/B\xC3\xBCro.png", "p")})),
+              "no error");
+}
+
+TEST(HostileArchive, ProgramsCannotSetSuchNamesEither) {
+    TPackage p;
+    for (const char* name : {"../a.xml", "xl\\a.xml", "xl//a.xml", "xl/\x01.xml"})
+        EXPECT_THAT(tabrix::testing::RaisedMessage<EPackageError>([&] { p.SetPart(name, "x"); }),
+                    HasSubstr("not a part name"))
+            << name;
+    p.SetPart("/xl/a.xml", "x");  // the leading '/' of OPC's form is dropped
+    EXPECT_EQ(p.PartNames(), std::vector<std::string>{"xl/a.xml"});
+}
+
+// A raw copy passes an entry's stored bytes on unread: each is checked
+// before it is, so the damage is found here and not by the next reader.
+std::string SaveError(const std::string& archive) {
+    return tabrix::testing::RaisedMessage<EPackageError>([&] {
+        TPackage p = TPackage::FromBytes(archive, "damaged.xlsx");
+        p.SetPart("xl/new.xml", "<new/>");
+        p.SaveToBytes();
+    });
+}
+
+TEST(HostileArchive, DamagedEntriesAreNeverCopiedRaw) {
+    const std::string sheet(20000, 's');
+    const std::string z = BuildArchive({StoredEntry("[Content_Types].xml", "<Types/>"),
+                                        DeflatedEntry("xl/worksheets/sheet1.xml", sheet + "<end/>"),
+                                        StoredEntry("xl/media/image1.png", "\x89PNG pixels")});
+    ASSERT_EQ(SaveError(z), "no error");
+    const std::size_t sheetRec = test::CentralRecordOf(z, "xl/worksheets/sheet1.xml");
+    const std::size_t imageRec = test::CentralRecordOf(z, "xl/media/image1.png");
+
+    std::string badCrc = z;
+    test::Patch32(badCrc, sheetRec + 16, 0x12345678);
+    EXPECT_EQ(
+        SaveError(badCrc),
+        "Cannot read part \"xl/worksheets/sheet1.xml\" of \"damaged.xlsx\": its CRC does not match (corrupt data)");
+
+    std::string badStoredByte = z;
+    badStoredByte[z.find("pixels")] ^= 0x01;
+    EXPECT_EQ(SaveError(badStoredByte),
+              "Cannot read part \"xl/media/image1.png\" of \"damaged.xlsx\": its CRC does not match (corrupt data)");
+
+    // Bytes flipped all over the deflate stream: each is caught, be it as a
+    // corrupt stream, a wrong length or a wrong CRC.
+    const std::size_t data = z.find("xl/worksheets/sheet1.xml") + 24;
+    const std::size_t end = imageRec > sheetRec ? z.find("xl/media/image1.png") - 30 : z.size();
+    for (std::size_t at = data; at + 1 < end; at += 3) {  // the last byte may hold padding bits
+        std::string flipped = z;
+        flipped[at] ^= 0x5A;
+        EXPECT_THAT(SaveError(flipped), HasSubstr("part \"xl/worksheets/sheet1.xml\" of \"damaged.xlsx\"")) << at;
+    }
+}
+
 TEST(HostileArchive, OversizedFileIsNotRead) {
     const std::string name = TempFolder() + "tbr_oversized_" + std::to_string(::getpid()) + ".xlsx";
     TTempFileGuard guard(name);
