@@ -4,6 +4,8 @@
 #include <locale.h>
 #include <wchar.h>
 #include <clocale>
+#include <cstdint>
+#include <cstring>
 #include <cwctype>
 
 namespace tabrix {
@@ -56,7 +58,7 @@ char32_t DecodeUtf8(std::string_view s, size_t& i) {
     return cp;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
+void EncodeUtf8(std::string& out, char32_t cp) {
     if (cp < 0x80) {
         out += static_cast<char>(cp);
     } else if (cp < 0x800) {
@@ -84,7 +86,7 @@ std::wstring ToWide(std::string_view s) {
 std::string FromWide(const std::wstring& w) {
     std::string out;
     out.reserve(w.size());
-    for (wchar_t c : w) AppendUtf8(out, static_cast<char32_t>(c));
+    for (wchar_t c : w) EncodeUtf8(out, static_cast<char32_t>(c));
     return out;
 }
 
@@ -137,7 +139,51 @@ int Collate(const std::wstring& a, const std::wstring& b) {
 
 bool IsTrimmed(unsigned char c) { return c <= 32; }
 
+// Length of the ASCII run from i, eight bytes at a time.
+size_t AsciiRun(std::string_view s, size_t i) noexcept {
+    const size_t start = i;
+    while (i + 8 <= s.size()) {
+        uint64_t word;
+        std::memcpy(&word, s.data() + i, 8);
+        if (word & 0x8080808080808080ull) break;
+        i += 8;
+    }
+    while (i < s.size() && static_cast<unsigned char>(s[i]) < 0x80) ++i;
+    return i - start;
+}
+
 }  // namespace
+
+void AppendUtf8(std::string& out, char32_t codePoint) { EncodeUtf8(out, codePoint); }
+
+bool IsValidUtf8(std::string_view text) noexcept {
+    for (size_t i = 0; i < text.size();) {
+        i += AsciiRun(text, i);
+        if (i >= text.size()) break;
+        size_t at = i;
+        DecodeUtf8(text, i);
+        if (i == at + 1) return false;  // a lead byte >= 0x80 alone is never text
+    }
+    return true;
+}
+
+AnsiString ToValidUtf8(std::string_view text) {
+    AnsiString out;
+    out.reserve(text.size() + 16);
+    for (size_t i = 0; i < text.size();) {
+        size_t run = AsciiRun(text, i);
+        out.append(text.data() + i, run);
+        i += run;
+        if (i >= text.size()) break;
+        size_t at = i;
+        DecodeUtf8(text, i);
+        if (i == at + 1)
+            EncodeUtf8(out, kReplacement);
+        else
+            out.append(text.data() + at, i - at);
+    }
+    return out;
+}
 
 UnicodeString Utf8ToUnicode(std::string_view text) {
     UnicodeString out;
@@ -172,7 +218,7 @@ AnsiString UnicodeToUtf8(std::u16string_view text) {
         } else if (c >= 0xD800 && c <= 0xDFFF) {
             c = kReplacement;
         }
-        AppendUtf8(out, c);
+        EncodeUtf8(out, c);
     }
     return out;
 }

@@ -14,6 +14,13 @@ using AnsiString = std::string;
 // Invalid UTF-8 bytes become U+FFFD; unpaired surrogates likewise.
 UnicodeString Utf8ToUnicode(std::string_view text);
 AnsiString UnicodeToUtf8(std::u16string_view text);
+// Appends the code point as UTF-8 (the caller passes a valid one).
+void AppendUtf8(std::string& out, char32_t codePoint);
+// Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
+// values past U+10FFFF).
+bool IsValidUtf8(std::string_view text) noexcept;
+// The text with each invalid byte replaced by U+FFFD; valid text unchanged.
+AnsiString ToValidUtf8(std::string_view text);
 
 // Blanks and control characters (code <= 32) at either end.
 AnsiString Trim(std::string_view s);

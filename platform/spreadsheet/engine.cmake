@@ -9,10 +9,12 @@ tabrix_library(tabrix_spreadsheet
     ${CMAKE_CURRENT_LIST_DIR}/range_rules.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shared_strings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sheet_io.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sheet_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/styles.cpp
     ${CMAKE_CURRENT_LIST_DIR}/workbook.cpp
     ${CMAKE_CURRENT_LIST_DIR}/worksheet.cpp
     ${CMAKE_CURRENT_LIST_DIR}/xml_parse.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/xml_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/xml_scan.cpp
     ${CMAKE_CURRENT_LIST_DIR}/xml_text.cpp
   DEPS tabrix_xlpackage tabrix_formula tabrix_rtl pugixml::pugixml)

@@ -2,10 +2,11 @@
 
 #include <charconv>
 
-#include <pugixml.hpp>
+#include <new>
 
+#include "platform/rtl/strings.h"
 #include "platform/spreadsheet/worksheet.h"
-#include "platform/spreadsheet/xml_parse.h"
+#include "platform/spreadsheet/xml_reader.h"
 #include "platform/spreadsheet/xml_text.h"
 
 namespace tabrix::xl {
@@ -35,38 +36,99 @@ const std::string* TSharedStrings::RichXml(uint32_t index) const {
     return index < FItems.size() && FItems[index].Rich ? &FItems[index].RichXml : nullptr;
 }
 
-void TSharedStrings::Parse(std::string_view xml, std::string_view partName) {
-    FItems.clear();
-    FIndex.clear();
-    pugi::xml_document doc;
-    ParseXmlDocument(doc, xml, partName);
-    pugi::xml_node root = doc.document_element();
-    FPrefix = std::string(NamePrefix(root.name()));
-    FRootAttributes.clear();
-    for (pugi::xml_attribute a : root.attributes()) {
-        std::string_view n = a.name();
-        if (n == "count" || n == "uniqueCount") continue;
-        FRootAttributes += ' ';
-        FRootAttributes += n;
-        FRootAttributes += "=\"";
-        AppendXmlAttribute(FRootAttributes, a.value());
-        FRootAttributes += '"';
-    }
-    for (pugi::xml_node si : root.children()) {
-        if (LocalName(si.name()) != "si") continue;
-        if (IsPlainText(si) || !si.first_child()) {
-            TItem item{RunsText(si), {}, false};
-            FItems.push_back(std::move(item));
-            uint32_t index = static_cast<uint32_t>(FItems.size() - 1);
-            FIndex.emplace(std::string_view(FItems.back().Text), index);
+namespace {
+
+void AppendRunText(TXmlReader& reader, std::string& text, std::string& scratch) {
+    std::string_view t = reader.ElementText(scratch);
+    if (t.find("_x") == std::string_view::npos)
+        text += t;
+    else
+        text += DecodeXmlEscapes(t);
+}
+
+}  // namespace
+
+void ReadStringItem(TXmlReader& reader, TStringItem& item) {
+    item.Text.clear();
+    item.InnerXml = {};
+    item.Rich = false;
+    const int depth = reader.Depth();
+    const size_t innerBegin = reader.TagEnd();
+    int elements = 0;
+    bool plain = true;
+    std::string scratch;
+    while (reader.NextChild(depth)) {
+        ++elements;
+        std::string_view name = reader.LocalName();
+        if (name == "t") {
+            AppendRunText(reader, item.Text, scratch);
             continue;
         }
-        // Rich text: the XML is kept as it stands.
-        TItem item;
-        item.Rich = true;
-        item.Text = RunsText(si);
-        item.RichXml = NodeChildrenXml(si);
-        FItems.push_back(std::move(item));
+        plain = false;
+        if (name != "r") {
+            reader.SkipElement();  // phonetic runs and properties are no part of the text
+            continue;
+        }
+        const int run = reader.Depth();
+        while (reader.NextChild(run)) {
+            if (reader.LocalName() == "t")
+                AppendRunText(reader, item.Text, scratch);
+            else
+                reader.SkipElement();
+        }
+    }
+    item.Rich = elements > 1 || !plain;
+    if (item.Rich) item.InnerXml = reader.Slice(innerBegin, reader.TagBegin());
+}
+
+void TSharedStrings::Parse(std::string_view xml, std::string_view where, std::uint64_t maxItems) {
+    FItems.clear();
+    FIndex.clear();
+    RequireUtf8Encoding(xml, where);
+    // Texts written back must be well-formed: invalid bytes read as U+FFFD.
+    std::string valid;
+    if (!IsValidUtf8(xml)) {
+        valid = ToValidUtf8(xml);
+        xml = valid;
+    }
+    TXmlReader reader(xml, std::string(where));
+    reader.NextStart();
+    FPrefix = std::string(NamePrefix(reader.Name()));
+    FRootAttributes.clear();
+    std::string scratch;
+    for (const TXmlReader::TAttribute& a : reader.Attributes()) {
+        if (a.Name == "count" || a.Name == "uniqueCount") continue;
+        FRootAttributes += ' ';
+        FRootAttributes += a.Name;
+        FRootAttributes += "=\"";
+        AppendXmlAttribute(FRootAttributes, TXmlReader::Decode(a.Raw, scratch));
+        FRootAttributes += '"';
+    }
+    try {
+        TStringItem item;
+        while (reader.NextChild(1)) {
+            if (reader.LocalName() != "si") {
+                reader.SkipElement();
+                continue;
+            }
+            if (FItems.size() >= maxItems)
+                throw ESpreadsheetError(std::string(where) + ": more than " + std::to_string(maxItems) +
+                                        " shared strings, the most one workbook may hold");
+            ReadStringItem(reader, item);
+            if (item.Rich) {
+                FItems.push_back(TItem{item.Text, std::string(item.InnerXml), true});
+                continue;
+            }
+            FItems.push_back(TItem{item.Text, {}, false});
+            FIndex.emplace(std::string_view(FItems.back().Text), static_cast<uint32_t>(FItems.size() - 1));
+        }
+        while (reader.Next() != TXmlReader::TToken::End) {}
+    } catch (const std::bad_alloc&) {
+        size_t read = FItems.size();
+        FItems.clear();
+        FIndex.clear();
+        throw ESpreadsheetError(std::string(where) + ": out of memory after reading " + std::to_string(read) +
+                                " shared strings");
     }
     FModified = false;
 }

@@ -6,11 +6,25 @@
 
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 
 namespace tabrix::xl {
+
+class TXmlReader;
+
+// A string item (<si> of the table, <is> of an inline string) as read: its
+// plain text (file-format escapes decoded; phonetic runs are not part of
+// it) and, when it is more than one plain <t>, its inner XML as written.
+struct TStringItem {
+    std::string Text;
+    std::string_view InnerXml;  // a view into the part's text
+    bool Rich = false;
+};
+// Reads the item whose Start the reader is on, up to its EndTag.
+void ReadStringItem(TXmlReader& reader, TStringItem& item);
 
 class TSharedStrings {
 public:
@@ -32,9 +46,12 @@ public:
 
     // The sst part: every entry in index order.
     std::string Serialize() const;
-    // Reads an sst part (replacing the table); raises ESpreadsheetError for
-    // malformed XML, naming partName.
-    void Parse(std::string_view xml, std::string_view partName);
+    // Reads an sst part as a stream (replacing the table); raises
+    // ESpreadsheetError naming where (File "a.xlsx", part "xl/x.xml") for
+    // malformed XML, for more than maxItems entries and when memory runs
+    // out. Invalid UTF-8 is read as U+FFFD.
+    void Parse(std::string_view xml, std::string_view where,
+               std::uint64_t maxItems = std::numeric_limits<std::uint64_t>::max());
 
 private:
     struct TItem {

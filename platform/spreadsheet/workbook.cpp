@@ -4,6 +4,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <new>
 #include <unordered_map>
 
 #include <pugixml.hpp>
@@ -349,11 +350,22 @@ TWorksheet* TWorkbook::FindSheet(std::string_view name) {
 
 TWorksheet* TWorkbook::SheetForFormula(std::string_view name) { return FindSheet(name); }
 
+// A sheet or the string table: the parts that grow with the data, where
+// running out of memory is reported with the part and its size.
+std::string TWorkbook::ReadLargePart(const std::string& partName) const {
+    try {
+        return FPackage->ReadPart(partName);
+    } catch (const std::bad_alloc&) {
+        throw ESpreadsheetError("File \"" + FDisplayName + "\", part \"" + partName + "\": out of memory inflating " +
+                                std::to_string(FPackage->PartSize(partName)) + " bytes");
+    }
+}
+
 void TWorkbook::LoadSheet(TSheetEntry& e) {
     LoadStrings();
     LoadStyles();
     auto sheet = std::make_unique<TWorksheet>(*this, e.Name, e.PartName);
-    sheet->Load(FPackage->ReadPart(e.PartName));
+    sheet->Load(ReadLargePart(e.PartName));
     sheet->MapUnknownStyles(FStyles.Count());
     e.Sheet = std::move(sheet);
 }
@@ -362,7 +374,8 @@ void TWorkbook::LoadStrings() {
     if (FStringsLoaded) return;
     FStringsLoaded = true;
     if (!FStringsPart.empty() && FPackage->HasPart(FStringsPart))
-        FStrings.Parse(FPackage->ReadPart(FStringsPart), FDisplayName + "\", part \"" + FStringsPart);
+        FStrings.Parse(ReadLargePart(FStringsPart), "File \"" + FDisplayName + "\", part \"" + FStringsPart + "\"",
+                       Limits().MaxStrings);
 }
 
 void TWorkbook::LoadStyles() {
@@ -371,6 +384,8 @@ void TWorkbook::LoadStyles() {
     if (!FStylesPart.empty() && FPackage->HasPart(FStylesPart))
         FStyles.Parse(FPackage->ReadPart(FStylesPart), FDisplayName + "\", part \"" + FStylesPart);
 }
+
+const TPackageLimits& TWorkbook::Limits() const { return FPackage->Limits(); }
 
 TSharedStrings& TWorkbook::Strings() {
     LoadStrings();

@@ -81,6 +81,11 @@ public:
     void SaveAs(const std::string& fileName);
     std::string SaveToBytes();
 
+    // Reading (workbook internals): the package's limits, and the cells read
+    // so far from all sheets, counted against TPackageLimits::MaxCells.
+    const TPackageLimits& Limits() const;
+    std::uint64_t& CellsRead() { return FCellsRead; }
+
     // Values of cells for formulas (workbook internals): the sheet of that name.
     TWorksheet* SheetForFormula(std::string_view name);
     // Workbook-wide defined names: (name, English formula text).
@@ -99,6 +104,7 @@ private:
     void LoadSheet(TSheetEntry& entry);
     void LoadStrings();
     void LoadStyles();
+    std::string ReadLargePart(const std::string& partName) const;
     void PrepareSave(const std::string& targetName);
     void MarkSaved(const std::string& fileName);
     void WriteActiveSheet();
@@ -120,6 +126,7 @@ private:
     bool FDate1904 = false;
     bool FTemplateCopy = false;
     uint64_t FStyleOrigin = 0;
+    uint64_t FCellsRead = 0;
     int FLevel = 1;
     int FActiveSheet = 0;
     int FActiveSheetRead = 0;

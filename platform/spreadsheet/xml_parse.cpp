@@ -2,6 +2,7 @@
 
 #include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/worksheet.h"
+#include "platform/spreadsheet/xml_reader.h"
 #include "platform/spreadsheet/xml_text.h"
 
 namespace tabrix::xl {
@@ -38,9 +39,13 @@ int Depth(const pugi::xml_node& node, int limit) {
 void ParseXmlDocument(pugi::xml_document& doc, std::string_view xml, std::string_view partName) {
     // Only predefined and numeric entities exist for pugixml (a DOCTYPE is
     // skipped, never expanded); attribute whitespace is kept as written.
+    RequireUtf8Encoding(xml, "Part \"" + std::string(partName) + "\"");
     unsigned options =
         (pugi::parse_default | pugi::parse_declaration | pugi::parse_ws_pcdata_single) & ~pugi::parse_wconv_attribute;
     pugi::xml_parse_result result = doc.load_buffer(xml.data(), xml.size(), options, pugi::encoding_utf8);
+    if (result.status == pugi::status_out_of_memory)
+        throw ESpreadsheetError("Out of memory reading part \"" + std::string(partName) + "\" (" +
+                                std::to_string(xml.size()) + " bytes of XML)");
     if (!result)
         throw ESpreadsheetError("Malformed XML in part \"" + std::string(partName) + "\": " + result.description() +
                                 " at offset " + std::to_string(result.offset));

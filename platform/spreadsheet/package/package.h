@@ -33,6 +33,14 @@ struct TPackageLimits {
     // above RatioThreshold, since tiny parts compress oddly.
     std::uint64_t MaxRatio = 500;
     std::uint64_t RatioThreshold = std::uint64_t(1) << 20;  // 1 MiB
+    // Cells read from all sheets of one workbook. The cell store takes 16
+    // bytes a cell, so 64 Mi cells are 1 GiB: six full-height sheets of ten
+    // columns, while a file of millions of tiny cells cannot take more.
+    std::uint64_t MaxCells = std::uint64_t(1) << 26;
+    // Entries of the shared string table: each costs about 100 bytes beside
+    // its text; 16 Mi are more than the cells of a full-height sheet of
+    // sixteen columns could all use.
+    std::uint64_t MaxStrings = std::uint64_t(1) << 24;
 };
 
 namespace detail {
