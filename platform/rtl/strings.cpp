@@ -156,6 +156,14 @@ size_t AsciiRun(std::string_view s, size_t i) noexcept {
 
 void AppendUtf8(std::string& out, char32_t codePoint) { EncodeUtf8(out, codePoint); }
 
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) noexcept {
+    if (at >= text.size()) return 0;
+    if (static_cast<unsigned char>(text[at]) < 0x80) return 1;
+    size_t i = at;
+    DecodeUtf8(text, i);
+    return i == at + 1 ? 0 : i - at;
+}
+
 bool IsValidUtf8(std::string_view text) noexcept {
     for (size_t i = 0; i < text.size();) {
         i += AsciiRun(text, i);

@@ -19,6 +19,8 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // Whether the bytes are well-formed UTF-8 (no overlong forms, surrogates or
 // values past U+10FFFF).
 bool IsValidUtf8(std::string_view text) noexcept;
+// Bytes of the UTF-8 sequence at text[at]; 0 when it is invalid there.
+std::size_t Utf8SequenceLength(std::string_view text, std::size_t at) noexcept;
 // The text with each invalid byte replaced by U+FFFD; valid text unchanged.
 AnsiString ToValidUtf8(std::string_view text);
 

@@ -158,6 +158,9 @@ public:
         try {
             ReadWorksheet(xml);
         } catch (const std::bad_alloc&) {
+            // What was read goes first, so that the message can be made.
+            std::vector<TRow>().swap(FSheet.FRows);
+            std::vector<TCellFormula>().swap(FSheet.FFormulas);
             throw ESpreadsheetError(where + ": out of memory after reading " + std::to_string(FCells) +
                                     " cells (up to row " + std::to_string(FLastRow) + ")");
         }

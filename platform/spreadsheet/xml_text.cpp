@@ -1,5 +1,7 @@
 #include "platform/spreadsheet/xml_text.h"
 
+#include "platform/rtl/strings.h"
+
 namespace tabrix::xl {
 
 namespace {
@@ -69,6 +71,17 @@ void AppendEscaped(std::string& out, std::string_view text) {
                 code = true;  // a literal "_x0041_" stays literal
                 break;
             default:
+                if (c >= 0x80) {
+                    // Text from outside (a data set, a program) may hold
+                    // invalid UTF-8; the part must stay well-formed XML.
+                    size_t length = Utf8SequenceLength(text, i);
+                    if (length) {
+                        i += length - 1;
+                        continue;
+                    }
+                    rep = "\xEF\xBF\xBD";  // U+FFFD
+                    break;
+                }
                 if (c >= 0x20) continue;
                 code = true;
         }
@@ -104,7 +117,19 @@ std::string DecodeXmlEscapes(std::string_view text) {
         out.append(text.data() + run, i - run);
         unsigned code = (HexValue(text[i + 2]) << 12) | (HexValue(text[i + 3]) << 8) | (HexValue(text[i + 4]) << 4) |
                         HexValue(text[i + 5]);
-        // UTF-8 of the code unit (surrogates are not expected here).
+        // A character beyond the basic plane is two escapes of its UTF-16
+        // surrogates; a lone surrogate is no text and reads as U+FFFD.
+        if (code >= 0xD800 && code <= 0xDBFF && IsEscapeAt(text, i + 7)) {
+            unsigned low = (HexValue(text[i + 9]) << 12) | (HexValue(text[i + 10]) << 8) |
+                           (HexValue(text[i + 11]) << 4) | HexValue(text[i + 12]);
+            if (low >= 0xDC00 && low <= 0xDFFF) {
+                AppendUtf8(out, 0x10000 + ((code - 0xD800) << 10) + (low - 0xDC00));
+                i += 13;
+                run = i + 1;
+                continue;
+            }
+        }
+        if (code >= 0xD800 && code <= 0xDFFF) code = 0xFFFD;
         if (code < 0x80) {
             out.push_back(static_cast<char>(code));
         } else if (code < 0x800) {

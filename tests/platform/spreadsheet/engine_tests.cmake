@@ -11,4 +11,5 @@ find_package(pugixml REQUIRED)
       ${CMAKE_CURRENT_LIST_DIR}/model_parts_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/limits_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/range_rules_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/sheet_reader_test.cpp
     DEPS tabrix_spreadsheet pugixml::pugixml)
