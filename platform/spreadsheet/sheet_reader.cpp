@@ -35,18 +35,38 @@ bool PrecedesMergeCells(std::string_view name) {
 // Elements the schema puts after <sheetData>: a sheet without rows gets
 // them before the first of these.
 bool FollowsSheetData(std::string_view name) {
-    static constexpr std::string_view kAfter[] = {
-        "sheetCalcPr",     "sheetProtection",  "protectedRanges",
-        "scenarios",       "autoFilter",       "sortState",
-        "dataConsolidate", "customSheetViews", "mergeCells",
-        "phoneticPr",      "conditionalFormatting", "dataValidations",
-        "hyperlinks",      "printOptions",     "pageMargins",
-        "pageSetup",       "headerFooter",     "rowBreaks",
-        "colBreaks",       "customProperties", "cellWatches",
-        "ignoredErrors",   "smartTags",        "drawing",
-        "legacyDrawing",   "legacyDrawingHF",  "picture",
-        "oleObjects",      "controls",         "webPublishItems",
-        "tableParts",      "extLst"};
+    static constexpr std::string_view kAfter[] = {"sheetCalcPr",
+                                                  "sheetProtection",
+                                                  "protectedRanges",
+                                                  "scenarios",
+                                                  "autoFilter",
+                                                  "sortState",
+                                                  "dataConsolidate",
+                                                  "customSheetViews",
+                                                  "mergeCells",
+                                                  "phoneticPr",
+                                                  "conditionalFormatting",
+                                                  "dataValidations",
+                                                  "hyperlinks",
+                                                  "printOptions",
+                                                  "pageMargins",
+                                                  "pageSetup",
+                                                  "headerFooter",
+                                                  "rowBreaks",
+                                                  "colBreaks",
+                                                  "customProperties",
+                                                  "cellWatches",
+                                                  "ignoredErrors",
+                                                  "smartTags",
+                                                  "drawing",
+                                                  "legacyDrawing",
+                                                  "legacyDrawingHF",
+                                                  "picture",
+                                                  "oleObjects",
+                                                  "controls",
+                                                  "webPublishItems",
+                                                  "tableParts",
+                                                  "extLst"};
     return std::find(std::begin(kAfter), std::end(kAfter), name) != std::end(kAfter);
 }
 
@@ -174,8 +194,7 @@ private:
         FSheet.FPrefix = std::string(NamePrefix(r.Name()));
         if (r.SelfClosing()) throw ESpreadsheetError(r.Where() + ": the worksheet element is empty");
         ReadTopLevel();
-        while (r.Next() != TXmlReader::TToken::End) {
-        }
+        while (r.Next() != TXmlReader::TToken::End) {}
         ResolvePendingShared();
         SplitKeptXml(xml);
         for (const auto& [offset, rect] : FMergesRead)
@@ -344,7 +363,8 @@ private:
         std::string_view raw;
         if (!FReader->Attribute("r", raw)) {
             if (previous + 1 > kMaxRows)
-                FailRow(std::to_string(previous + 1), "beyond the last row of a sheet (" + std::to_string(kMaxRows) + ")");
+                FailRow(std::to_string(previous + 1),
+                        "beyond the last row of a sheet (" + std::to_string(kMaxRows) + ")");
             return previous + 1;
         }
         int n = 0;
@@ -352,7 +372,8 @@ private:
             throw ESpreadsheetError(FSheet.Where() + ": bad row number \"" + std::string(raw) + "\" after row " +
                                     std::to_string(previous) + " (part \"" + FSheet.FPartName + "\")");
         if (n < 1 || n > kMaxRows)
-            FailRow(raw, n < 1 ? "bad row number" : "beyond the last row of a sheet (" + std::to_string(kMaxRows) + ")");
+            FailRow(raw,
+                    n < 1 ? "bad row number" : "beyond the last row of a sheet (" + std::to_string(kMaxRows) + ")");
         return n;
     }
 
@@ -661,7 +682,7 @@ private:
     std::unordered_map<int, TSharedMaster> FMasters;
     std::vector<TPendingShared> FPending;
     std::vector<std::pair<size_t, TCellRect>> FMergesRead;  // (offset of its <mergeCells>, range)
-    TCellXml FCell;                                          // reused: no allocation per cell
+    TCellXml FCell;                                         // reused: no allocation per cell
     std::string FValueScratch, FFormulaScratch, FScratch;
     uint32_t FStringCount = 0;
     uint64_t FCells = 0;  // of this sheet, for the message when memory runs out

@@ -23,7 +23,7 @@ char32_t NumericReference(std::string_view digits) {
     if (digits.empty() || digits.size() > 8) return 0;
     char32_t cp = 0;
     for (char c : digits) {
-        int d = c >= '0' && c <= '9' ? c - '0'
+        int d = c >= '0' && c <= '9'          ? c - '0'
                 : hex && c >= 'a' && c <= 'f' ? c - 'a' + 10
                 : hex && c >= 'A' && c <= 'F' ? c - 'A' + 10
                                               : -1;
@@ -199,7 +199,8 @@ void TXmlReader::ReadStartTag() {
         if (n >= size || FXml[n] != '=') Fail("the attribute " + std::string(name) + " has no value");
         ++n;
         while (n < size && IsSpace(FXml[n])) ++n;
-        if (n >= size || (FXml[n] != '"' && FXml[n] != '\'')) Fail("the value of " + std::string(name) + " is not quoted");
+        if (n >= size || (FXml[n] != '"' && FXml[n] != '\''))
+            Fail("the value of " + std::string(name) + " is not quoted");
         char quote = FXml[n];
         size_t v = n + 1;
         size_t e = FXml.find(quote, v);

@@ -25,7 +25,9 @@ namespace {
 
 const std::string kNs = "xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"";
 
-std::string Sheet(const std::string& rows) { return "<worksheet " + kNs + "><sheetData>" + rows + "</sheetData></worksheet>"; }
+std::string Sheet(const std::string& rows) {
+    return "<worksheet " + kNs + "><sheetData>" + rows + "</sheetData></worksheet>";
+}
 
 // The message of reading the sheet XML into a blank workbook's sheet.
 std::string LoadMessage(const std::string& xml) {
@@ -213,13 +215,13 @@ TEST(SheetReaderMemory, WhitespaceCostsNothingBeyondThePartsText) {
     xml += "<row r=\"2\"><c><v>2</v></c></row></sheetData></worksheet>";
     auto book = TWorkbook::CreateBlank();
     std::string message;
-    int rc = RunBounded(32 * kMiB,
-                        [&] {
-                            book->Sheet(0).Load(xml);
-                            if (book->Sheet(0).Content(2, 1).Value.Number != 2)
-                                throw ESpreadsheetError("cell not read");
-                        },
-                        message);
+    int rc = RunBounded(
+        32 * kMiB,
+        [&] {
+            book->Sheet(0).Load(xml);
+            if (book->Sheet(0).Content(2, 1).Value.Number != 2) throw ESpreadsheetError("cell not read");
+        },
+        message);
     EXPECT_EQ(rc, 0) << message;
 }
 
