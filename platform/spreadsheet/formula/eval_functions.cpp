@@ -329,19 +329,28 @@ TOperand SumProduct(TEvaluator& e, const TFormulaNode& call) {
 
 // ---- criteria of SUMIF, COUNTIF and their kin ----
 
+// Bytes of the UTF-8 character at text[at]: '?' stands for one character.
+std::size_t CharBytes(std::string_view text, std::size_t at) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    const std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return std::min(n, text.size() - at);
+}
+
 bool WildcardMatch(std::string_view pattern, std::string_view text) {
     // Both upper-cased by the caller; '~' escapes the next character.
     std::size_t p = 0, t = 0, starP = std::string_view::npos, starT = 0;
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == '~' && p + 1 < pattern.size() && pattern[p + 1] == text[t]) {
             p += 2, ++t;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || (pattern[p] == text[t] && pattern[p] != '*' && pattern[p] != '~'))) {
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p, t += CharBytes(text, t);
+        } else if (p < pattern.size() && pattern[p] == text[t] && pattern[p] != '*' && pattern[p] != '~') {
             ++p, ++t;
         } else if (p < pattern.size() && pattern[p] == '*') {
             starP = p++, starT = t;
         } else if (starP != std::string_view::npos) {
-            p = starP + 1, t = ++starT;
+            starT += CharBytes(text, starT);
+            p = starP + 1, t = starT;
         } else {
             return false;
         }
@@ -1096,6 +1105,7 @@ TOperand Value(TEvaluator& e, const TFormulaNode& call) {
     const TScalar v = e.ScalarArg(call, 0);
     if (v.kind == Kind::Error) return TOperand::Of(v);
     if (v.kind == Kind::Number) return TOperand::Of(v);
+    if (v.kind == Kind::Empty) return TOperand::Num(0);  // an empty cell, unlike "", reads as 0
     const TTypedInput in = ParseTypedInput(ToText(v), FormatSettings());
     if (in.kind != TTypedInput::Kind::Number) return TOperand::Err(kValue);
     return TOperand::Num(in.number);

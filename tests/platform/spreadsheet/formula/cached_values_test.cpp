@@ -118,8 +118,11 @@ TEST_F(CachedValues, TextWithNamesFractionsExponentsAndSections) {
     });
     TFormatSettingsScope de(tabrix::testing::GermanSettings());
     Check({
-        {"TEXT(DATE(2026,3,7),\"dddd, d. mmmm yyyy\")", "s:Samstag, 7. März 2026"},
-        {"TEXT(DATE(2026,12,24),\"ddd mmm\")", "s:Do Dez"},
+        {"TEXT(DATE(2026,3,7),\"TTTT, T. MMMM JJJJ\")", "s:Samstag, 7. März 2026"},
+        {"TEXT(DATE(2026,12,24),\"ttt mmm\")", "s:Do Dez"},
+        {"TEXT(DATE(2026,12,24),\"TT.MM.JJ hh:mm\")", "s:24.12.26 00:00"},
+        // German codes write days and years with T and J: the English letters are none.
+        {"TEXT(DATE(2026,12,24),\"dd.mm.yyyy\")", "-"},
         {"TEXT(1234.5678,\"0,000E+00\")", "s:1,235E+03"},
     });
 }
@@ -136,6 +139,17 @@ TEST_F(CachedValues, TextsCompareByCollation) {
         {"\"9\"<\"a\"", "b:TRUE"},
         {"COUNTIF(C1:C3,\"<d\")", "n:2"},
         {"SUMPRODUCT((C1:C3>\"b\")*1)", "n:2"},
+    });
+}
+
+TEST_F(CachedValues, WildcardsStandForCharactersAndEmptyCellsForZero) {
+    Check({
+        {"COUNTIF(C1:C3,\"?pfel\")", "n:1"},  // '?' is the whole "Ä", not one of its bytes
+        {"COUNTIF(C1:C3,\"??pfel\")", "n:0"},
+        {"COUNTIF(C1:C3,\"?itr?ne\")", "n:1"},
+        {"SEARCH(\"?p\",C1)", "n:1"},
+        {"VALUE(Z1)", "n:0"},
+        {"VALUE(\"\")", "e:#VALUE!"},
     });
 }
 
