@@ -30,9 +30,9 @@ namespace tabrix {
 namespace {
 
 constexpr uint32_t kSeed = 20261208;
-constexpr int kDataRows = 30;          // rows 1..30 of columns A..G hold the data
+constexpr int kDataRows = 30;  // rows 1..30 of columns A..G hold the data
 constexpr int kFormulasPerLocale = 600;
-constexpr int kFormulaColumn = 10;     // J: one formula a row
+constexpr int kFormulaColumn = 10;  // J: one formula a row
 
 // Differences where the engine follows Excel's documented rule: a formula
 // (English text), our value and LibreOffice's, each a pattern ("" for any),
@@ -58,8 +58,10 @@ const TKnownDifference kKnownDifferences[] = {
 class TFormulaWriter {
 public:
     TFormulaWriter(const TFormatSettings& settings, uint32_t seed)
-        : FList(settings.DecimalSeparator == ',' ? ';' : ','), FDecimal(settings.DecimalSeparator),
-          FGerman(settings.DecimalSeparator == ','), FRandom(seed) {}
+        : FList(settings.DecimalSeparator == ',' ? ';' : ','),
+          FDecimal(settings.DecimalSeparator),
+          FGerman(settings.DecimalSeparator == ','),
+          FRandom(seed) {}
 
     int Pick(int n) { return static_cast<int>(FRandom() % static_cast<uint32_t>(n)); }
     bool Chance(int percent) { return Pick(100) < percent; }
@@ -141,9 +143,8 @@ private:
         }
     }
     std::string Aggregate() {
-        const std::string name =
-            OneOf<std::string>({"SUM", "AVERAGE", "COUNT", "COUNTA", "COUNTBLANK", "MIN", "MAX", "PRODUCT", "MEDIAN",
-                                "STDEV", "LARGE", "SMALL", "SUBTOTAL"});
+        const std::string name = OneOf<std::string>({"SUM", "AVERAGE", "COUNT", "COUNTA", "COUNTBLANK", "MIN", "MAX",
+                                                     "PRODUCT", "MEDIAN", "STDEV", "LARGE", "SMALL", "SUBTOTAL"});
         const char column = OneOf<char>({'A', 'A', 'B', 'C', 'D', 'E', 'F'});
         const std::string range = Chance(50) ? Column(column) : Range(column);
         if (name == "LARGE" || name == "SMALL") return Call(name, {range, std::to_string(1 + Pick(4))});
@@ -195,7 +196,8 @@ private:
             case 0:
                 return Call("LEN", {Cell('C')});
             case 1:
-                return Call(OneOf<std::string>({"LEFT", "RIGHT"}), {Cell(OneOf<char>({'A', 'C'})), std::to_string(Pick(5))});
+                return Call(OneOf<std::string>({"LEFT", "RIGHT"}),
+                            {Cell(OneOf<char>({'A', 'C'})), std::to_string(Pick(5))});
             case 2:
                 return Call("MID", {Cell('C'), std::to_string(1 + Pick(4)), std::to_string(Pick(5))});
             case 3:
@@ -216,8 +218,10 @@ private:
                 return Call("TEXT", {Cell('A'), Quoted(FGerman ? OneOf<std::string>({"0,00", "#.##0", "0,0%", "0"})
                                                                : OneOf<std::string>({"0.00", "#,##0", "0.0%", "0"}))});
             case 10:
-                return Call("TEXT", {Cell('D'), Quoted(FGerman ? OneOf<std::string>({"TT.MM.JJJJ", "TTTT", "MMMM JJJJ", "dd.mm.yyyy"})
-                                                               : OneOf<std::string>({"dd/mm/yyyy", "dddd", "mmmm yyyy"}))});
+                return Call(
+                    "TEXT",
+                    {Cell('D'), Quoted(FGerman ? OneOf<std::string>({"TT.MM.JJJJ", "TTTT", "MMMM JJJJ", "dd.mm.yyyy"})
+                                               : OneOf<std::string>({"dd/mm/yyyy", "dddd", "mmmm yyyy"}))});
             case 11:
                 return Call("REPT", {Cell('C'), std::to_string(Pick(3))});
             default:
@@ -230,7 +234,8 @@ private:
             case 0:
                 return Call(OneOf<std::string>({"YEAR", "MONTH", "DAY", "WEEKDAY"}), {d});
             case 1:
-                return Call("DATE", {std::to_string(2000 + Pick(30)), std::to_string(Pick(14)), std::to_string(Pick(32))});
+                return Call("DATE",
+                            {std::to_string(2000 + Pick(30)), std::to_string(Pick(14)), std::to_string(Pick(32))});
             case 2:
                 return Call("EOMONTH", {d, std::to_string(Pick(25) - 12)});
             case 3:
@@ -276,9 +281,9 @@ private:
 // cells, C texts with accents, D dates with times, E Booleans, F whole
 // numbers, G regions.
 TVariantArray2D RandomData(TFormulaWriter& w) {
-    static const std::vector<std::string> kWords = {"Äpfel", "äpfel", "apfel", "Zürich", "zebra", "École", "eclair",
-                                                    "straße", "Strasse", "Øl",   "ñandú", "Banane", "  zwei  Worte ",
-                                                    "10",    "café",  "Café",   "Ähre", "b"};
+    static const std::vector<std::string> kWords = {"Äpfel",          "äpfel",  "apfel",   "Zürich", "zebra", "École",
+                                                    "eclair",         "straße", "Strasse", "Øl",     "ñandú", "Banane",
+                                                    "  zwei  Worte ", "10",     "café",    "Café",   "Ähre",  "b"};
     static const std::vector<std::string> kRegions = {"Nord", "Süd", "Ost", "West", "süd", "Öst"};
     TVariantArray2D data(1, kDataRows, 1, 7);
     for (int r = 1; r <= kDataRows; ++r) {

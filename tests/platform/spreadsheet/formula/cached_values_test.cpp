@@ -173,7 +173,13 @@ TEST_F(CachedValues, DateDifferencesAndErrorTypes) {
         {"DATEDIF(DATE(2020,1,1),DATE(2020,12,31),\"d\")", "n:365"},
         {"DATEDIF(DATE(2021,1,1),DATE(2020,1,1),\"Y\")", "e:#NUM!"},
         {"DATEDIF(DATE(2020,1,1),DATE(2021,1,1),\"X\")", "e:#NUM!"},
-        {"DATEDIF(DATE(2020,1,1),DATE(2021,1,1),\"MD\")", "-"},
+        {"DATEDIF(DATE(2020,1,10),DATE(2021,3,25),\"MD\")", "n:15"},
+        {"DATEDIF(DATE(2020,1,25),DATE(2021,3,10),\"MD\")", "n:13"},  // 25 Feb to 10 Mar 2021
+        {"DATEDIF(DATE(2021,1,31),DATE(2021,3,1),\"MD\")", "-"},      // no 31 February: odd results
+        {"DATEDIF(DATE(2019,5,10),DATE(2021,7,20),\"YD\")", "n:71"},
+        {"DATEDIF(DATE(2019,11,10),DATE(2021,1,20),\"YD\")", "n:71"},  // from 10 Nov 2020
+        {"DATEDIF(DATE(2019,1,10),DATE(2020,7,20),\"YD\")", "-"},      // past 29 February 2020
+        {"DATEDIF(DATE(2020,2,29),DATE(2021,7,20),\"YD\")", "-"},
         {"ERROR.TYPE(1/0)", "n:2"},
         {"ERROR.TYPE(#N/A)", "n:7"},
         {"ERROR.TYPE(NA())+ERROR.TYPE(#NULL!)", "n:8"},
