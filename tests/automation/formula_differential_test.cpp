@@ -406,6 +406,75 @@ TEST_P(CachedValuesLikeLibreOffice, EveryCachedValueIsConfirmed) {
                 kFormulasPerLocale, counts.Same, counts.NoValue, counts.Known, counts.Wrong);
 }
 
+// A template written by another application without cached values: a cover
+// sheet summing the data sheet, fixed formulas on the data sheet. After
+// rows are added and the report saved, a reader that does not calculate
+// sees the totals of the new data; what the engine cannot compute has no
+// value (not the stale one).
+const char* const kMakeTemplate = R"(
+import sys, openpyxl
+book = openpyxl.Workbook()
+data = book.active
+data.title = 'Data'
+data['A1'] = 'Region'
+data['B1'] = 10
+data['B2'] = 20.5
+data['C1'] = '=B1*2'
+data['C2'] = '=SUM(B1:B9)'
+cover = book.create_sheet('Cover')
+cover['A1'] = '=SUM(Data!B1:B9)'
+cover['A2'] = '="Total: "&TEXT(Data!C2,"0.00")'
+cover['A3'] = '=COUNT(Data!B:B)'
+cover['A4'] = '=INDIRECT("Data!B1")'
+cover['A5'] = 7
+book.save(sys.argv[1])
+)";
+const char* const kReadValues = R"(
+import sys, openpyxl
+book = openpyxl.load_workbook(sys.argv[1], data_only=True)
+for sheet in book.worksheets:
+    for row in sheet.iter_rows():
+        for cell in row:
+            print('%s!%s=%r' % (sheet.title, cell.coordinate, cell.value))
+)";
+
+TEST(CachedValuesOfATemplate, FormulasReadFromTheFileGetTheValuesOfTheReport) {
+    const std::string folder = test::MakeTempDir();
+    const auto python = [&](const char* source, const std::string& argument, std::string* out) {
+        const std::string script = folder + "script.py", log = folder + "out.txt";
+        std::ofstream(script) << source;
+        const int rc =
+            std::system(("/usr/bin/python3 '" + script + "' '" + argument + "' > '" + log + "' 2>&1").c_str());
+        std::ifstream f(log);
+        std::stringstream text;
+        text << f.rdbuf();
+        if (out) *out = text.str();
+        return rc == 0;
+    };
+    const std::string templ = folder + "template.xlsx", report = folder + "report.xlsx";
+    std::string values;
+    if (!python(kMakeTemplate, templ, &values)) {
+        test::RemoveTree(folder);
+        GTEST_SKIP() << "openpyxl missing: " << values;
+    }
+    {
+        TFormatSettingsScope c(TFormatSettings::Invariant());
+        TExcelApplication app = TExcelApplication::Create();
+        TExcelWorkbook book = app.Workbooks().Add(templ);
+        TVariantArray2D rows(1, 2, 1, 2);
+        rows(1, 1) = "Nord", rows(1, 2) = 4.25;
+        rows(2, 1) = "Süd", rows(2, 2) = 100.0;
+        book.Worksheets().Item(1).Range("A3", "B4").SetFormulaLocal(rows);
+        book.Close(true, report);
+        app.Quit();
+    }
+    ASSERT_TRUE(python(kReadValues, report, &values)) << values;
+    test::RemoveTree(folder);
+    for (const char* want : {"Data!C1=20", "Data!C2=134.75", "Cover!A1=134.75", "Cover!A2='Total: 134.75'",
+                             "Cover!A3=4", "Cover!A4=None", "Cover!A5=7"})
+        EXPECT_NE(values.find(std::string(want) + "\n"), std::string::npos) << want << " in\n" << values;
+}
+
 INSTANTIATE_TEST_SUITE_P(Locales, CachedValuesLikeLibreOffice, ::testing::Values("en-US", "de-DE"),
                          [](const ::testing::TestParamInfo<const char*>& param) {
                              return std::string(param.param) == "de-DE" ? std::string("German") : std::string("C");
