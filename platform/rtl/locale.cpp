@@ -137,6 +137,14 @@ TFormatSettings TFormatSettings::FromLocale(const std::string& name) {
         s.DateSeparator = sep;
         ReadNames(time, s);
         freelocale(time);
+        // The names tell the language: its letters for days and years in
+        // format codes are known for English and German only.
+        if (s.LongMonthNames[0] == "Januar" || s.LongMonthNames[0] == "Jänner") {
+            s.DayCode = 'T';
+            s.YearCode = 'J';
+        } else if (s.LongMonthNames[0] != "January") {
+            s.DayCode = s.YearCode = 0;
+        }
     }
     return s;
 }

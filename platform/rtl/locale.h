@@ -28,6 +28,11 @@ struct TFormatSettings {
     std::array<std::string, 7> LongDayNames = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                "Thursday", "Friday", "Saturday"};
     std::array<std::string, 7> ShortDayNames = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    // The letters of days and years in the format codes the user types in
+    // TEXT (German "TT.MM.JJJJ"); 0 where the engine does not know them for
+    // the user's language, so that TEXT with day or year codes gets no value.
+    char DayCode = 'd';
+    char YearCode = 'y';
 
     // Settings of a named POSIX locale ("de_DE.UTF-8"); "" is the
     // environment's. An unknown locale gives the settings of "C".

@@ -399,9 +399,55 @@ TStyles& TWorkbook::Styles() {
 
 const std::vector<std::pair<std::string, std::string>>& TWorkbook::DefinedNames() const { return FDefinedNames; }
 
+namespace {
+
+// Whether a sheet part not read yet may hold formulas: any <f> element.
+bool MayHoldFormulas(std::string_view xml) {
+    for (std::size_t at = xml.find("f"); at != std::string_view::npos; at = xml.find("f", at + 1))
+        if (at > 0 && (xml[at - 1] == '<' || xml[at - 1] == ':') && at + 1 < xml.size() &&
+            (xml[at + 1] == '>' || xml[at + 1] == ' ' || xml[at + 1] == '/'))
+            return true;
+    return false;
+}
+
+// Visits the formulas of a sheet in row order.
+template <class F>
+void ForEachFormula(TWorksheet& sheet, F&& visit) {
+    for (int row = 1; row <= sheet.LastRow(); ++row)
+        for (const TCell& c : sheet.Row(row)->Cells)
+            if (c.Kind == TCellKind::Formula) visit(sheet.FormulaOf(c));
+}
+
+}  // namespace
+
+// A changed workbook is recalculated on load, but readers that do not
+// calculate show the cached values: every formula gets its value from the
+// engine, those read from the file too (their values were computed before
+// the data changed). Where the engine cannot be sure of a value the formula
+// gets none. Data tables keep theirs: the engine does not compute them. A
+// sheet that was not changed is written anew only when a value changed.
 void TWorkbook::ComputeCachedValues() {
+    std::vector<std::vector<TStoredValue>> before(FSheets.size());
+    for (std::size_t i = 0; i < FSheets.size(); ++i) {
+        TSheetEntry& e = FSheets[i];
+        if (!e.Sheet && !MayHoldFormulas(FPackage->ReadPart(e.PartName))) continue;
+        TWorksheet& sheet = Sheet(static_cast<int>(i));
+        ForEachFormula(sheet, [&](TCellFormula& f) {
+            before[i].push_back(f.Cached);
+            if (f.Type != TCellFormula::TType::DataTable) f.NeedsValue = true;
+        });
+    }
+    TWorkbookFormulaContext context(*this);
     for (TSheetEntry& e : FSheets)
-        if (e.Sheet && e.Sheet->Modified()) TWorkbookFormulaContext(*this).ComputeSheet(*e.Sheet);
+        if (e.Sheet) context.ComputeSheet(*e.Sheet);
+    for (std::size_t i = 0; i < FSheets.size(); ++i) {
+        TWorksheet* sheet = FSheets[i].Sheet.get();
+        if (!sheet || sheet->Modified()) continue;
+        std::size_t k = 0;
+        bool changed = false;
+        ForEachFormula(*sheet, [&](TCellFormula& f) { changed = changed || !(f.Cached == before[i][k++]); });
+        if (changed) sheet->SetModified();
+    }
 }
 
 namespace {
@@ -446,69 +492,102 @@ std::string MarkFullCalculation(std::string xml) {
 
 }  // namespace
 
+// The package's content types and the workbook's relationships while a
+// save changes them; written back once at the end.
+struct TWorkbook::TSaveParts {
+    TContentTypes Types;
+    TRelationships Rels;
+    std::string RelsPart;
+    bool TypesChanged = false;
+    bool RelsChanged = false;
+};
+
+namespace {
+constexpr const char* kContentTypesPart = "[Content_Types].xml";
+}  // namespace
+
 void TWorkbook::PrepareSave(const std::string& targetName) {
-    TPackage& p = *FPackage;
     WriteActiveSheet();
-    bool sheetsChanged = false;
-    for (TSheetEntry& e : FSheets)
-        if (e.Sheet && e.Sheet->Modified()) sheetsChanged = true;
+    const bool sheetsChanged = AnySheetModified();
     if (sheetsChanged) ComputeCachedValues();
+    TSaveParts parts = ReadSaveParts();
+    WriteChangedParts(parts);
+    if (sheetsChanged) {
+        DropCalculationChain(parts);
+        FPackage->SetPart(FWorkbookPart, MarkFullCalculation(FPackage->ReadPart(FWorkbookPart)));
+    }
+    if (!SetMainContentType(targetName, parts)) DropMacros(parts);
+    WriteSaveParts(parts);
+}
 
-    std::string ctName = "[Content_Types].xml";
-    TContentTypes types = TContentTypes::Parse(p.ReadPart(ctName), ctName, p.DisplayName());
-    bool typesChanged = false;
-    std::string relsPart = RelationshipsPartName(FWorkbookPart);
-    TRelationships rels;
-    if (p.HasPart(relsPart)) rels = TRelationships::Parse(p.ReadPart(relsPart), relsPart, p.DisplayName());
-    bool relsChanged = false;
+bool TWorkbook::AnySheetModified() const {
+    for (const TSheetEntry& e : FSheets)
+        if (e.Sheet && e.Sheet->Modified()) return true;
+    return false;
+}
 
+TWorkbook::TSaveParts TWorkbook::ReadSaveParts() const {
+    const TPackage& p = *FPackage;
+    TSaveParts parts;
+    parts.Types = TContentTypes::Parse(p.ReadPart(kContentTypesPart), kContentTypesPart, p.DisplayName());
+    parts.RelsPart = RelationshipsPartName(FWorkbookPart);
+    if (p.HasPart(parts.RelsPart))
+        parts.Rels = TRelationships::Parse(p.ReadPart(parts.RelsPart), parts.RelsPart, p.DisplayName());
+    return parts;
+}
+
+void TWorkbook::WriteSaveParts(const TSaveParts& parts) {
+    if (parts.RelsChanged) FPackage->SetPart(parts.RelsPart, parts.Rels.Serialize());
+    if (parts.TypesChanged) FPackage->SetPart(kContentTypesPart, parts.Types.Serialize());
+}
+
+// A part the workbook needs that the template lacked gets its relationship
+// and content type.
+void TWorkbook::EnsurePart(TSaveParts& parts, std::string& partName, const char* defaultTarget, const char* relType,
+                           const char* contentType) {
+    if (partName.empty()) {
+        partName = ResolveTarget(FWorkbookPart, defaultTarget);
+        parts.Rels.Add(relType, RelativeTarget(FWorkbookPart, partName));
+        parts.RelsChanged = true;
+    }
+    if (parts.Types.Override(partName).empty()) {
+        parts.Types.SetOverride(partName, contentType);
+        parts.TypesChanged = true;
+    }
+}
+
+void TWorkbook::WriteChangedParts(TSaveParts& parts) {
+    TPackage& p = *FPackage;
     for (TSheetEntry& e : FSheets)
         if (e.Sheet && e.Sheet->Modified()) p.SetPart(e.PartName, e.Sheet->Serialize());
-
     if (FStringsLoaded && FStrings.Modified()) {
-        if (FStringsPart.empty()) {
-            FStringsPart = ResolveTarget(FWorkbookPart, "sharedStrings.xml");
-            rels.Add(kTypeSharedStrings, RelativeTarget(FWorkbookPart, FStringsPart));
-            relsChanged = true;
-        }
-        if (types.Override(FStringsPart).empty()) {
-            types.SetOverride(FStringsPart, kCtSharedStrings);
-            typesChanged = true;
-        }
+        EnsurePart(parts, FStringsPart, "sharedStrings.xml", kTypeSharedStrings, kCtSharedStrings);
         p.SetPart(FStringsPart, FStrings.Serialize());
     }
     if (FStylesLoaded && FStyles.Modified()) {
-        if (FStylesPart.empty()) {
-            FStylesPart = ResolveTarget(FWorkbookPart, "styles.xml");
-            rels.Add(kTypeStyles, RelativeTarget(FWorkbookPart, FStylesPart));
-            relsChanged = true;
-        }
-        if (types.Override(FStylesPart).empty()) {
-            types.SetOverride(FStylesPart, kCtStyles);
-            typesChanged = true;
-        }
+        EnsurePart(parts, FStylesPart, "styles.xml", kTypeStyles, kCtStyles);
         p.SetPart(FStylesPart, FStyles.Serialize());
     }
+}
 
-    if (sheetsChanged) {
-        // The chain would name cells that may be gone: Excel rebuilds it.
-        for (const TRelationship* r : std::vector<const TRelationship*>{FindBySuffix(rels, kRelCalcChain)}) {
-            if (!r) continue;
-            std::string part = ResolveTarget(FWorkbookPart, r->Target);
-            std::string id = r->Id;
-            p.RemovePart(part);
-            rels.RemoveById(id);
-            types.RemoveOverride(part);
-            relsChanged = typesChanged = true;
-        }
-        p.SetPart(FWorkbookPart, MarkFullCalculation(p.ReadPart(FWorkbookPart)));
-    }
+// The chain would name cells that may be gone: Excel rebuilds it.
+void TWorkbook::DropCalculationChain(TSaveParts& parts) {
+    const TRelationship* r = FindBySuffix(parts.Rels, kRelCalcChain);
+    if (!r) return;
+    const std::string part = ResolveTarget(FWorkbookPart, r->Target);
+    const std::string id = r->Id;
+    FPackage->RemovePart(part);
+    parts.Rels.RemoveById(id);
+    parts.Types.RemoveOverride(part);
+    parts.RelsChanged = parts.TypesChanged = true;
+}
 
-    // The main part's content type follows the target's extension: a
-    // template copy becomes a workbook, and a file named .xlsx cannot hold
-    // macros (Excel refuses to open such a file), so they are left out.
-    std::string ext = LowerCase(ExtractFileExt(targetName));
-    std::string current = types.Override(FWorkbookPart);
+// The main part's content type follows the target's extension: a template
+// copy becomes a workbook, and a file named .xlsx cannot hold macros (Excel
+// refuses to open such a file). Returns whether the target keeps macros.
+bool TWorkbook::SetMainContentType(const std::string& targetName, TSaveParts& parts) {
+    const std::string ext = LowerCase(ExtractFileExt(targetName));
+    const std::string current = parts.Types.Override(FWorkbookPart);
     bool macroTarget = ext == ".xlsm" || ext == ".xltm";
     bool templateTarget = ext == ".xltx" || ext == ".xltm";
     if (ext.empty() || (ext != ".xlsx" && ext != ".xlsm" && ext != ".xltx" && ext != ".xltm")) {
@@ -516,26 +595,25 @@ void TWorkbook::PrepareSave(const std::string& targetName) {
         macroTarget = current == kCtMacroWorkbook || current == kCtMacroTemplate;
         templateTarget = !FTemplateCopy && (current == kCtTemplate || current == kCtMacroTemplate);
     }
-    std::string wanted = macroTarget ? (templateTarget ? kCtMacroTemplate : kCtMacroWorkbook)
-                                     : (templateTarget ? kCtTemplate : kCtWorkbook);
+    const std::string wanted = macroTarget ? (templateTarget ? kCtMacroTemplate : kCtMacroWorkbook)
+                                           : (templateTarget ? kCtTemplate : kCtWorkbook);
     if (!current.empty() && current != wanted) {
-        types.SetOverride(FWorkbookPart, wanted);
-        typesChanged = true;
+        parts.Types.SetOverride(FWorkbookPart, wanted);
+        parts.TypesChanged = true;
     }
-    if (!macroTarget) {
-        if (const TRelationship* r = FindBySuffix(rels, kRelVba)) {
-            std::string part = ResolveTarget(FWorkbookPart, r->Target);
-            std::string id = r->Id;
-            std::string vbaRels = RelationshipsPartName(part);
-            p.RemovePart(part);
-            p.RemovePart(vbaRels);
-            types.RemoveOverride(part);
-            rels.RemoveById(id);
-            relsChanged = typesChanged = true;
-        }
-    }
-    if (relsChanged) p.SetPart(relsPart, rels.Serialize());
-    if (typesChanged) p.SetPart(ctName, types.Serialize());
+    return macroTarget;
+}
+
+void TWorkbook::DropMacros(TSaveParts& parts) {
+    const TRelationship* r = FindBySuffix(parts.Rels, kRelVba);
+    if (!r) return;
+    const std::string part = ResolveTarget(FWorkbookPart, r->Target);
+    const std::string id = r->Id;
+    FPackage->RemovePart(part);
+    FPackage->RemovePart(RelationshipsPartName(part));
+    parts.Types.RemoveOverride(part);
+    parts.Rels.RemoveById(id);
+    parts.RelsChanged = parts.TypesChanged = true;
 }
 
 void TWorkbook::MarkSaved(const std::string& fileName) {

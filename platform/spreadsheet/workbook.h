@@ -105,7 +105,20 @@ private:
     void LoadStrings();
     void LoadStyles();
     std::string ReadLargePart(const std::string& partName) const;
+    // Saving in steps: the active tab, cached values, the changed parts, the
+    // calculation chain dropped and full calculation marked, the main part's
+    // content type (and macros) for the target's extension.
+    struct TSaveParts;
     void PrepareSave(const std::string& targetName);
+    bool AnySheetModified() const;
+    TSaveParts ReadSaveParts() const;
+    void WriteSaveParts(const TSaveParts& parts);
+    void EnsurePart(TSaveParts& parts, std::string& partName, const char* defaultTarget, const char* relType,
+                    const char* contentType);
+    void WriteChangedParts(TSaveParts& parts);
+    void DropCalculationChain(TSaveParts& parts);
+    bool SetMainContentType(const std::string& targetName, TSaveParts& parts);
+    void DropMacros(TSaveParts& parts);
     void MarkSaved(const std::string& fileName);
     void WriteActiveSheet();
     void ComputeCachedValues();

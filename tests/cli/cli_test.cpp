@@ -89,6 +89,15 @@ TEST_F(TabrixCommand, DumpOneSheetByName) {
     EXPECT_THAT(missing.Out, HasSubstr("has no sheet \"Nope\"; its sheets: \"Sales\", \"Other sheet\""));
 }
 
+// The dump of the book after a resave: its formulas, written without cached
+// values, get the values the engine computes.
+std::string WithComputedValues(std::string dump) {
+    for (const auto& [from, to] : {std::pair<std::string, std::string>{"=A2*B2 -> empty", "=A2*B2 -> n 87.5"},
+                                   {"=SUM(A2:B2) -> empty", "=SUM(A2:B2) -> n 19.5"}})
+        if (const size_t at = dump.find(from); at != std::string::npos) dump.replace(at, from.size(), to);
+    return dump;
+}
+
 TEST_F(TabrixCommand, ResaveGivesTheSameDump) {
     const fs::path out = *Folder / "resaved.xlsx";
     const std::string original = ReadFileBytes(Book().string());
@@ -97,7 +106,7 @@ TEST_F(TabrixCommand, ResaveGivesTheSameDump) {
     const TRun before = Tabrix("dump " + Quote(Book()));
     const TRun after = Tabrix("dump " + Quote(out));
     ASSERT_EQ(after.Code, 0) << after.Out;
-    EXPECT_EQ(after.Out, before.Out);
+    EXPECT_EQ(after.Out, WithComputedValues(before.Out));
     EXPECT_EQ(ReadFileBytes(Book().string()), original);  // never written
     EXPECT_NE(ReadFileBytes(out.string()), original);
 }
@@ -112,7 +121,7 @@ TEST_F(TabrixCommand, ResaveInPlaceAndWithKeptSheets) {
     const xl::TPackage a = xl::TPackage::Open(Book().string());
     const xl::TPackage b = xl::TPackage::Open(kept.string());
     EXPECT_EQ(a.ReadPart("xl/worksheets/sheet2.xml"), b.ReadPart("xl/worksheets/sheet2.xml"));
-    EXPECT_EQ(Tabrix("dump " + Quote(copy)).Out, Tabrix("dump " + Quote(Book())).Out);
+    EXPECT_EQ(Tabrix("dump " + Quote(copy)).Out, WithComputedValues(Tabrix("dump " + Quote(Book())).Out));
 }
 
 TEST_F(TabrixCommand, BadInputFailsCleanlyWithoutOutput) {

@@ -20,7 +20,12 @@ RECALC_XCU = """<?xml version="1.0" encoding="UTF-8"?>
 <oor:items xmlns:oor="http://openoffice.org/2001/registry" xmlns:xs="http://www.w3.org/2001/XMLSchema" xmlns:xsi="http://www.w3.org/2001/XMLSchema-instance">
 <item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="OOXMLRecalcMode" oor:op="fuse"><value>0</value></prop></item>
 <item oor:path="/org.openoffice.Office.Calc/Formula/Load"><prop oor:name="ODFRecalcMode" oor:op="fuse"><value>0</value></prop></item>
-</oor:items>
+%s</oor:items>
+"""
+
+# The locale LibreOffice formats numbers and dates in (decimal separator,
+# month names): what a formula's number-to-text conversion depends on.
+LOCALE_XCU = """<item oor:path="/org.openoffice.Setup/L10N"><prop oor:name="ooSetupSystemLocale" oor:op="fuse"><value>%s</value></prop></item>
 """
 
 
@@ -29,7 +34,7 @@ def soffice_binary():
 
 
 class LibreOffice:
-    def __init__(self, work, recalc=False, timeout=120):
+    def __init__(self, work, recalc=False, timeout=120, locale=None):
         self.binary = soffice_binary()
         self.timeout = timeout
         self.profile = tempfile.mkdtemp(prefix='lo_profile.', dir=work)
@@ -37,7 +42,7 @@ class LibreOffice:
             user = os.path.join(self.profile, 'user')
             os.makedirs(user, exist_ok=True)
             with open(os.path.join(user, 'registrymodifications.xcu'), 'w') as f:
-                f.write(RECALC_XCU)
+                f.write(RECALC_XCU % (LOCALE_XCU % locale if locale else ''))
 
     def close(self):
         shutil.rmtree(self.profile, ignore_errors=True)

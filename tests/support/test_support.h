@@ -31,6 +31,8 @@ inline TFormatSettings GermanSettings() {
     s.ShortMonthNames = {"Jan", "Feb", "Mär", "Apr", "Mai", "Jun", "Jul", "Aug", "Sep", "Okt", "Nov", "Dez"};
     s.LongDayNames = {"Sonntag", "Montag", "Dienstag", "Mittwoch", "Donnerstag", "Freitag", "Samstag"};
     s.ShortDayNames = {"So", "Mo", "Di", "Mi", "Do", "Fr", "Sa"};
+    s.DayCode = 'T';
+    s.YearCode = 'J';
     return s;
 }
 

@@ -329,19 +329,28 @@ TOperand SumProduct(TEvaluator& e, const TFormulaNode& call) {
 
 // ---- criteria of SUMIF, COUNTIF and their kin ----
 
+// Bytes of the UTF-8 character at text[at]: '?' stands for one character.
+std::size_t CharBytes(std::string_view text, std::size_t at) {
+    const unsigned char lead = static_cast<unsigned char>(text[at]);
+    const std::size_t n = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    return std::min(n, text.size() - at);
+}
+
 bool WildcardMatch(std::string_view pattern, std::string_view text) {
     // Both upper-cased by the caller; '~' escapes the next character.
     std::size_t p = 0, t = 0, starP = std::string_view::npos, starT = 0;
     while (t < text.size()) {
         if (p < pattern.size() && pattern[p] == '~' && p + 1 < pattern.size() && pattern[p + 1] == text[t]) {
             p += 2, ++t;
-        } else if (p < pattern.size() &&
-                   (pattern[p] == '?' || (pattern[p] == text[t] && pattern[p] != '*' && pattern[p] != '~'))) {
+        } else if (p < pattern.size() && pattern[p] == '?') {
+            ++p, t += CharBytes(text, t);
+        } else if (p < pattern.size() && pattern[p] == text[t] && pattern[p] != '*' && pattern[p] != '~') {
             ++p, ++t;
         } else if (p < pattern.size() && pattern[p] == '*') {
             starP = p++, starT = t;
         } else if (starP != std::string_view::npos) {
-            p = starP + 1, t = ++starT;
+            starT += CharBytes(text, starT);
+            p = starP + 1, t = starT;
         } else {
             return false;
         }
@@ -1096,6 +1105,7 @@ TOperand Value(TEvaluator& e, const TFormulaNode& call) {
     const TScalar v = e.ScalarArg(call, 0);
     if (v.kind == Kind::Error) return TOperand::Of(v);
     if (v.kind == Kind::Number) return TOperand::Of(v);
+    if (v.kind == Kind::Empty) return TOperand::Num(0);  // an empty cell, unlike "", reads as 0
     const TTypedInput in = ParseTypedInput(ToText(v), FormatSettings());
     if (in.kind != TTypedInput::Kind::Number) return TOperand::Err(kValue);
     return TOperand::Num(in.number);
@@ -1283,6 +1293,29 @@ TOperand Days(TEvaluator& e, const TFormulaNode& call) {
     return TOperand::Num(std::floor(a) - std::floor(b));
 }
 
+// DATEDIF "MD": the days between the start's day of the month and the
+// end's, counted back into the end's previous month when the end's day is
+// smaller. A start day past the end of that month gives the spreadsheet's
+// documented odd results (negative days): left to the spreadsheet.
+TOperand DateDifDays(int d1, int y2, int m2, int d2) {
+    if (d2 >= d1) return TOperand::Num(d2 - d1);
+    const int previous = DaysInMonth(m2 == 1 ? y2 - 1 : y2, m2 == 1 ? 12 : m2 - 1);
+    if (d1 > previous) throw TNotEvaluated{};
+    return TOperand::Num(previous - d1 + d2);
+}
+
+// DATEDIF "YD": the days from the last anniversary of the start (its day and
+// month in the end's year, or the year before) to the end. Spreadsheets
+// differ by a day where a 29 February lies on the way: no value then.
+TOperand DateDifDaysOfYear(double end, int m1, int d1, int y2, int m2, int d2) {
+    if ((m1 == 2 && d1 == 29) || (m2 == 2 && d2 == 29)) throw TNotEvaluated{};
+    const int year = (m1 < m2 || (m1 == m2 && d1 <= d2)) ? y2 : y2 - 1;
+    const bool leapDayAfterStart = IsLeapYear(year) && m1 <= 2 && (year < y2 || m2 > 2);
+    const bool leapDayBeforeEnd = year < y2 && IsLeapYear(y2) && m2 > 2;
+    if (leapDayAfterStart || leapDayBeforeEnd) throw TNotEvaluated{};
+    return TOperand::Num(end - DateToSerial(EncodeDate(year, m1, d1)));
+}
+
 // DATEDIF(start, end, unit): whole years "Y", months "M", days "D", or
 // months leaving out the years "YM". "MD" and "YD" are known to give odd
 // results in the spreadsheet itself and are left to the workbook.
@@ -1295,13 +1328,12 @@ TOperand DateDif(TEvaluator& e, const TFormulaNode& call) {
     if (a > b) return TOperand::Err(kNum);
     const std::string u = AnsiUpperCase(unit);
     if (u == "D") return TOperand::Num(b - a);
-    if (u != "Y" && u != "M" && u != "YM") {
-        if (u == "MD" || u == "YD") throw TNotEvaluated{};
-        return TOperand::Err(kNum);
-    }
+    if (u != "Y" && u != "M" && u != "YM" && u != "MD" && u != "YD") return TOperand::Err(kNum);
     if (a < 61) throw TNotEvaluated{};  // months around the system's 29 February 1900
     int y1 = 0, m1 = 0, d1 = 0, y2 = 0, m2 = 0, d2 = 0;
     if (!SerialToDate(a, y1, m1, d1) || !SerialToDate(b, y2, m2, d2)) return TOperand::Err(kNum);
+    if (u == "MD") return DateDifDays(d1, y2, m2, d2);
+    if (u == "YD") return DateDifDaysOfYear(b, m1, d1, y2, m2, d2);
     int months = (y2 - y1) * 12 + (m2 - m1) - (d2 < d1 ? 1 : 0);
     if (u == "Y") return TOperand::Num(months / 12);
     if (u == "M") return TOperand::Num(months);

@@ -113,6 +113,18 @@ struct TPiece {
 };
 
 // Splits a section into pieces; false for codes left to the spreadsheet.
+// The date code a letter of a format code stands for in the user's
+// language ('D', 'M', 'Y', 'H' or 'S'), 0 for none: German writes days and
+// years with 'T' and 'J', and there an English 'd' or 'y' is no code (the
+// spreadsheet shows it as it stands, so no value is computed for it).
+char DateLetter(char c, const TFormatSettings& fs) {
+    const char u = ascii::Upper(c);
+    if (u == 'M' || u == 'H' || u == 'S') return u;
+    if (fs.DayCode != 0 && u == ascii::Upper(fs.DayCode)) return 'D';
+    if (fs.YearCode != 0 && u == ascii::Upper(fs.YearCode)) return 'Y';
+    return 0;
+}
+
 bool ReadPieces(std::string_view s, const TFormatSettings& fs, std::vector<TPiece>& out, bool& general,
                 bool& dateCodes) {
     using K = TPiece::TKind;
@@ -167,7 +179,7 @@ bool ReadPieces(std::string_view s, const TFormatSettings& fs, std::vector<TPiec
         } else if (SameText(s.substr(i, 7), "General")) {
             general = true;
             i += 7;
-        } else if (std::string_view("dDmMyYhHsS").find(c) != std::string_view::npos) {
+        } else if (DateLetter(c, fs) != 0) {
             dateCodes = true;
             ++i;
         } else if (u >= 0x80 || std::string_view(" -+()$:/!&'^{}<>=~,.").find(c) != std::string_view::npos ||
@@ -450,10 +462,10 @@ bool FormatDateCode(double serial, std::string_view format, const TFormatSetting
     std::vector<TPart> parts;
     for (std::size_t i = 0; i < format.size();) {
         const char c = ascii::Upper(format[i]);
-        if (c == 'D' || c == 'M' || c == 'Y' || c == 'H' || c == 'S') {
+        if (const char code = DateLetter(c, fs); code != 0) {
             std::size_t j = i;
             while (j < format.size() && ascii::Upper(format[j]) == c) ++j;
-            parts.push_back({c, int(j - i), {}});
+            parts.push_back({code, int(j - i), {}});
             i = j;
         } else if (c == '"') {
             const std::size_t close = format.find('"', i + 1);

@@ -118,8 +118,11 @@ TEST_F(CachedValues, TextWithNamesFractionsExponentsAndSections) {
     });
     TFormatSettingsScope de(tabrix::testing::GermanSettings());
     Check({
-        {"TEXT(DATE(2026,3,7),\"dddd, d. mmmm yyyy\")", "s:Samstag, 7. März 2026"},
-        {"TEXT(DATE(2026,12,24),\"ddd mmm\")", "s:Do Dez"},
+        {"TEXT(DATE(2026,3,7),\"TTTT, T. MMMM JJJJ\")", "s:Samstag, 7. März 2026"},
+        {"TEXT(DATE(2026,12,24),\"ttt mmm\")", "s:Do Dez"},
+        {"TEXT(DATE(2026,12,24),\"TT.MM.JJ hh:mm\")", "s:24.12.26 00:00"},
+        // German codes write days and years with T and J: the English letters are none.
+        {"TEXT(DATE(2026,12,24),\"dd.mm.yyyy\")", "-"},
         {"TEXT(1234.5678,\"0,000E+00\")", "s:1,235E+03"},
     });
 }
@@ -136,6 +139,17 @@ TEST_F(CachedValues, TextsCompareByCollation) {
         {"\"9\"<\"a\"", "b:TRUE"},
         {"COUNTIF(C1:C3,\"<d\")", "n:2"},
         {"SUMPRODUCT((C1:C3>\"b\")*1)", "n:2"},
+    });
+}
+
+TEST_F(CachedValues, WildcardsStandForCharactersAndEmptyCellsForZero) {
+    Check({
+        {"COUNTIF(C1:C3,\"?pfel\")", "n:1"},  // '?' is the whole "Ä", not one of its bytes
+        {"COUNTIF(C1:C3,\"??pfel\")", "n:0"},
+        {"COUNTIF(C1:C3,\"?itr?ne\")", "n:1"},
+        {"SEARCH(\"?p\",C1)", "n:1"},
+        {"VALUE(Z1)", "n:0"},
+        {"VALUE(\"\")", "e:#VALUE!"},
     });
 }
 
@@ -159,7 +173,13 @@ TEST_F(CachedValues, DateDifferencesAndErrorTypes) {
         {"DATEDIF(DATE(2020,1,1),DATE(2020,12,31),\"d\")", "n:365"},
         {"DATEDIF(DATE(2021,1,1),DATE(2020,1,1),\"Y\")", "e:#NUM!"},
         {"DATEDIF(DATE(2020,1,1),DATE(2021,1,1),\"X\")", "e:#NUM!"},
-        {"DATEDIF(DATE(2020,1,1),DATE(2021,1,1),\"MD\")", "-"},
+        {"DATEDIF(DATE(2020,1,10),DATE(2021,3,25),\"MD\")", "n:15"},
+        {"DATEDIF(DATE(2020,1,25),DATE(2021,3,10),\"MD\")", "n:13"},  // 25 Feb to 10 Mar 2021
+        {"DATEDIF(DATE(2021,1,31),DATE(2021,3,1),\"MD\")", "-"},      // no 31 February: odd results
+        {"DATEDIF(DATE(2019,5,10),DATE(2021,7,20),\"YD\")", "n:71"},
+        {"DATEDIF(DATE(2019,11,10),DATE(2021,1,20),\"YD\")", "n:71"},  // from 10 Nov 2020
+        {"DATEDIF(DATE(2019,1,10),DATE(2020,7,20),\"YD\")", "-"},      // past 29 February 2020
+        {"DATEDIF(DATE(2020,2,29),DATE(2021,7,20),\"YD\")", "-"},
         {"ERROR.TYPE(1/0)", "n:2"},
         {"ERROR.TYPE(#N/A)", "n:7"},
         {"ERROR.TYPE(NA())+ERROR.TYPE(#NULL!)", "n:8"},

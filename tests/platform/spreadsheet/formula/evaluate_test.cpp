@@ -189,10 +189,10 @@ TEST_F(Evaluate, TextFormatsNumbersInTheLocale) {
     EXPECT_TRUE(Eval("TEXT(-0.001,\"0.00\")").IsNotEvaluated());
     TFormatSettingsScope de(tabrix::testing::GermanSettings());
     EXPECT_EQ(Text("TEXT(1234.5,\"#.##0,00\")"), "1.234,50");  // the code is in the locale's form
-    // Date and time codes.
-    EXPECT_EQ(Text("TEXT(DATE(2026,3,7)+TIME(9,5,30),\"dd.mm.yyyy hh:mm:ss\")"), "07.03.2026 09:05:30");
-    EXPECT_EQ(Text("TEXT(DATE(2026,3,7),\"d/m/yy\")&TEXT(0.5,\"h:mm\")"), "7/3/2612:00");
-    EXPECT_EQ(Text("TEXT(0.99999999,\"hh:mm:ss\")&TEXT(60,\"yyyy-mm-dd\")"), "00:00:001900-02-29");
+    // Date and time codes, days and years with the German letters.
+    EXPECT_EQ(Text("TEXT(DATE(2026,3,7)+TIME(9,5,30),\"TT.MM.JJJJ hh:mm:ss\")"), "07.03.2026 09:05:30");
+    EXPECT_EQ(Text("TEXT(DATE(2026,3,7),\"t/m/jj\")&TEXT(0.5,\"h:mm\")"), "7/3/2612:00");
+    EXPECT_EQ(Text("TEXT(0.99999999,\"hh:mm:ss\")&TEXT(60,\"JJJJ-MM-TT\")"), "00:00:001900-02-29");
     EXPECT_TRUE(Eval("TEXT(1,\"h:mm AM/PM\")").IsNotEvaluated());
 }
 

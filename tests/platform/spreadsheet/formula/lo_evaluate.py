@@ -5,6 +5,12 @@ a number, text or Boolean) into a workbook with openpyxl, lets LibreOffice
 headless recalculate and save it, and writes "ADDRESS<TAB>KIND<TAB>VALUE" for
 every formula cell to OUT (kind n, s, b, e or empty).
 
+lo_evaluate.py --recalc LOCALE BOOK OUT compares a workbook the engine wrote:
+LibreOffice, set to LOCALE ("en-US", "de-DE"), recalculates BOOK, and OUT
+gets "SHEET!ADDRESS<TAB>FORMULA<TAB>KIND<TAB>VALUE<TAB>KIND<TAB>VALUE" for
+every formula cell: the value cached in BOOK (read by openpyxl), then
+LibreOffice's.
+
 lo_evaluate.py CASES OUT; exits 77 when LibreOffice or openpyxl is missing.
 Run by Debian's /usr/bin/python3 (the one that has openpyxl)."""
 
@@ -24,10 +30,70 @@ except ImportError as e:
     sys.exit(77)
 
 
+EPOCH = datetime.datetime(1899, 12, 30)
+
+
+def kind_and_text(cell):
+    """A cell's value as (kind, text): kind n, s, b, e or empty."""
+    v = cell.value
+    if v is None:
+        return 'empty', ''
+    if cell.data_type == 'e':
+        return 'e', str(v)
+    if isinstance(v, bool):
+        return 'b', 'TRUE' if v else 'FALSE'
+    if isinstance(v, (int, float)):
+        return 'n', repr(float(v))
+    if isinstance(v, datetime.datetime):
+        return 'n', repr((v - EPOCH).total_seconds() / 86400)
+    if isinstance(v, datetime.date):
+        return 'n', repr(float((v - EPOCH.date()).days))
+    if isinstance(v, datetime.time):
+        return 'n', repr((v.hour * 3600 + v.minute * 60 + v.second + v.microsecond / 1e6) / 86400)
+    return 's', str(v).replace('\t', ' ').replace('\n', ' ')
+
+
+def recalculated(work, source, locale=None):
+    """The path of SOURCE as LibreOffice saves it after recalculating it."""
+    lo = lo_convert.LibreOffice(work, recalc=True, locale=locale)
+    outdir = os.path.join(work, 'out')
+    try:
+        rc, log = lo._run(['--convert-to', 'xlsx', '--outdir', outdir, source], 300)
+    finally:
+        lo.close()
+    result = os.path.join(outdir, os.path.basename(source))
+    if not os.path.exists(result):
+        print('LibreOffice wrote nothing: %s' % log)
+        sys.exit(1)
+    return result
+
+
+def compare(locale, book_file, out_file):
+    work = tempfile.mkdtemp(prefix='lo_evaluate.')
+    try:
+        source = os.path.join(work, 'book.xlsx')
+        shutil.copyfile(book_file, source)
+        formulas = openpyxl.load_workbook(source)
+        ours = openpyxl.load_workbook(source, data_only=True)
+        theirs = openpyxl.load_workbook(recalculated(work, source, locale), data_only=True)
+        with open(out_file, 'w', encoding='utf-8') as out:
+            for sheet in formulas.worksheets:
+                for row in sheet.iter_rows():
+                    for cell in row:
+                        text = cell.value
+                        if hasattr(text, 'text'):  # an array formula
+                            text = text.text
+                        if not (isinstance(text, str) and text.startswith('=')):
+                            continue
+                        a = kind_and_text(ours[sheet.title][cell.coordinate])
+                        b = kind_and_text(theirs[sheet.title][cell.coordinate])
+                        out.write('%s!%s\t%s\t%s\t%s\t%s\t%s\n' % (sheet.title, cell.coordinate, text[1:],
+                                                                 a[0], a[1], b[0], b[1]))
+    finally:
+        shutil.rmtree(work, ignore_errors=True)
+
+
 def main(cases_file, out_file):
-    if not lo_convert.soffice_binary():
-        print('skipped: LibreOffice (soffice) not found')
-        sys.exit(77)
     work = tempfile.mkdtemp(prefix='lo_evaluate.')
     try:
         book = openpyxl.Workbook()
@@ -60,42 +126,22 @@ def main(cases_file, out_file):
                     sheet[address] = content[2:]
         source = os.path.join(work, 'cases.xlsx')
         book.save(source)
-        lo = lo_convert.LibreOffice(work, recalc=True)
-        outdir = os.path.join(work, 'out')
-        try:
-            rc, log = lo._run(['--convert-to', 'xlsx', '--outdir', outdir, source], 180)
-        finally:
-            lo.close()
-        result = os.path.join(outdir, 'cases.xlsx')
-        if not os.path.exists(result):
-            print('LibreOffice wrote nothing: %s' % log)
-            sys.exit(1)
-        values = openpyxl.load_workbook(result, data_only=True)['Data']
-        epoch = datetime.datetime(1899, 12, 30)
+        values = openpyxl.load_workbook(recalculated(work, source), data_only=True)['Data']
         with open(out_file, 'w', encoding='utf-8') as out:
             for address in formulas:
-                cell = values[address]
-                v = cell.value
-                if v is None:
-                    kind, text = 'empty', ''
-                elif cell.data_type == 'e':
-                    kind, text = 'e', str(v)
-                elif isinstance(v, bool):
-                    kind, text = 'b', 'TRUE' if v else 'FALSE'
-                elif isinstance(v, (int, float)):
-                    kind, text = 'n', repr(float(v))
-                elif isinstance(v, datetime.datetime):
-                    kind, text = 'n', repr((v - epoch).total_seconds() / 86400)
-                elif isinstance(v, datetime.time):
-                    kind, text = 'n', repr((v.hour * 3600 + v.minute * 60 + v.second + v.microsecond / 1e6) / 86400)
-                else:
-                    kind, text = 's', str(v).replace('\t', ' ').replace('\n', ' ')
+                kind, text = kind_and_text(values[address])
                 out.write('%s\t%s\t%s\n' % (address, kind, text))
     finally:
         shutil.rmtree(work, ignore_errors=True)
 
 
 if __name__ == '__main__':
-    if len(sys.argv) != 3:
-        sys.exit('usage: lo_evaluate.py CASES OUT')
-    main(sys.argv[1], sys.argv[2])
+    if not lo_convert.soffice_binary():
+        print('skipped: LibreOffice (soffice) not found')
+        sys.exit(77)
+    if len(sys.argv) == 5 and sys.argv[1] == '--recalc':
+        compare(sys.argv[2], sys.argv[3], sys.argv[4])
+    elif len(sys.argv) == 3:
+        main(sys.argv[1], sys.argv[2])
+    else:
+        sys.exit('usage: lo_evaluate.py CASES OUT | lo_evaluate.py --recalc LOCALE BOOK OUT')
