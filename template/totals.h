@@ -13,13 +13,13 @@
 
 #include <cstdint>
 
+#include "platform/db/dataset.h"
 #include "platform/rtl/strings.h"
 #include "template/field_parser.h"
 #include "template/templ_owner.h"
 
 namespace tabrix {
 
-class TDataSet;
 class TTabrixBandInfo;
 
 // Range formulas: references are grouped 30 to a function call, at most 30
@@ -58,6 +58,7 @@ public:
     // The data set field's name, or the whole reference for a user field.
     AnsiString FSourceField;
     TDataSet* FSourceDataSet = nullptr;
+    TDataSet::TFieldRef FSourceFieldCache;
     TTabrixFieldFunc FFunc = TTabrixFieldFunc::ffNone;
     TTabrixFieldFunc FFormulaFunc = TTabrixFieldFunc::ffNone;
     long double FValue = 0;
