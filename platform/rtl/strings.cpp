@@ -163,8 +163,14 @@ UnicodeString Utf8ToUnicode(std::string_view text) {
 
 AnsiString UnicodeToUtf8(std::u16string_view text) {
     AnsiString out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+    // ASCII (nearly every cell text) is copied in one pass.
+    size_t ascii = 0;
+    while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+    out.resize(ascii);
+    for (size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+    if (ascii == text.size()) return out;
+    out.reserve(text.size() + (text.size() - ascii) * 2);
+    for (size_t i = ascii; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
