@@ -58,7 +58,6 @@ public:
     // The data set field's name, or the whole reference for a user field.
     AnsiString FSourceField;
     TDataSet* FSourceDataSet = nullptr;
-    TDataSet::TFieldRef FSourceFieldCache;
     TTabrixFieldFunc FFunc = TTabrixFieldFunc::ffNone;
     TTabrixFieldFunc FFormulaFunc = TTabrixFieldFunc::ffNone;
     long double FValue = 0;
