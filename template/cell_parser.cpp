@@ -72,7 +72,7 @@ void TTabrixCellParser::Assign(const TTabrixFieldParser& source) {
         FHasDataValue = cell->FHasDataValue;
         FTextMoves = cell->FTextMoves;
         FSingleField = cell->FSingleField;
-        FFieldCache.assign(FDataSets.size(), TFieldRef{});
+        FFieldCache.assign(FDataSets.size(), TDataSet::TFieldRef{});
         return;
     }
     LoadFieldAndAccTypes();
@@ -125,7 +125,7 @@ void TTabrixCellParser::LoadFieldUses() {
     FIsFormula = !GetText(0).empty() && GetText(0).front() == u'=';
     FHasDataValue = false;
     FFieldUses.assign(GetCount(), TFieldUse{});
-    FFieldCache.assign(GetCount(), TFieldRef{});
+    FFieldCache.assign(GetCount(), TDataSet::TFieldRef{});
     FSingleField = GetCount() == 1 && GetText(0).empty() && GetText(1).empty();
     FTextMoves.assign(GetCount() + 1, false);
     bool inString = false;  // the formula is inside a string constant after the pieces so far
@@ -162,15 +162,7 @@ int TTabrixCellParser::GetFieldAccType(int index) const {
 bool TTabrixCellParser::IsSingleField() const { return FSingleField; }
 
 TField* TTabrixCellParser::DataSetField(int index) {
-    TDataSet* dataSet = FDataSets[index];
-    const TFieldRef& cached = FFieldCache[index];
-    // Still the data set's field at its place: then it is alive and current.
-    // (The cached pointer is only compared, never followed, before that.)
-    const std::vector<TField*>& fields = dataSet->Fields();
-    if (cached.Field && cached.Index < fields.size() && fields[cached.Index] == cached.Field) return cached.Field;
-    TField* field = dataSet->FieldByName(FDSFieldNames[index]);
-    FFieldCache[index] = {field, static_cast<size_t>(field->Index())};
-    return field;
+    return FDataSets[index]->FieldByName(FDSFieldNames[index], FFieldCache[index]);
 }
 
 UnicodeString TTabrixCellParser::GetCellValue(int outRow) {

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/db/dataset.h"
 #include "platform/rtl/strings.h"
 #include "template/data_text.h"
 #include "template/field_parser.h"
@@ -30,7 +31,6 @@
 
 namespace tabrix {
 
-class TDataSet;
 class TField;
 class TTabrixBandInfo;
 
@@ -88,11 +88,7 @@ private:
     std::vector<AnsiString> FDSFieldNames;
     // The data set field last read for each field (null until read): the
     // lookup by name is done again only when the data set's fields changed.
-    struct TFieldRef {
-        TField* Field = nullptr;
-        size_t Index = 0;  // its place in the data set's fields
-    };
-    std::vector<TFieldRef> FFieldCache;
+    std::vector<TDataSet::TFieldRef> FFieldCache;
     bool FSingleField = false;
     std::vector<TFieldUse> FFieldUses;
     bool FIsFormula = false;     // the template cell is a formula

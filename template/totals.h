@@ -13,13 +13,13 @@
 
 #include <cstdint>
 
+#include "platform/db/dataset.h"
 #include "platform/rtl/strings.h"
 #include "template/field_parser.h"
 #include "template/templ_owner.h"
 
 namespace tabrix {
 
-class TDataSet;
 class TTabrixBandInfo;
 
 // Range formulas: references are grouped 30 to a function call, at most 30

@@ -258,6 +258,14 @@ TField* TDataSet::FieldByName(std::string_view name) const {
     return f;
 }
 
+TField* TDataSet::FieldByName(std::string_view name, TFieldRef& cache) const {
+    // The cached pointer is only compared, never followed, before the check.
+    if (cache.Field && cache.Index < FFields.size() && FFields[cache.Index] == cache.Field) return cache.Field;
+    TField* field = FieldByName(name);
+    cache = {field, static_cast<size_t>(field->Index())};
+    return field;
+}
+
 TDataSet* TDataSet::MasterDataSet() const { return FMasterLink ? FMasterLink->DataSet() : nullptr; }
 
 void TDataSet::CheckNoCycle(const TDataSet* master) const {

@@ -51,6 +51,14 @@ public:
     TField* FindField(std::string_view name) const;
     // Raises EDatabaseError naming the field and the data set.
     TField* FieldByName(std::string_view name) const;
+    // A field looked up once per record by its name: `cache` remembers it
+    // and is only trusted while the field is still this data set's field at
+    // the same (0-based) place, so that reopening the data set is safe.
+    struct TFieldRef {
+        TField* Field = nullptr;
+        size_t Index = 0;
+    };
+    TField* FieldByName(std::string_view name, TFieldRef& cache) const;
 
     // The records shown now (null when closed). For fields.
     const TRecordStore* Records() const { return FActive ? FStore : nullptr; }

@@ -50,9 +50,10 @@ void TRecordStore::AppendNested(size_t field, std::unique_ptr<TRecordStore> valu
 
 void TRecordStore::EndRecord() {
     ++FRecordCount;
+    // The message is built only on failure: this runs once per record.
     for (size_t f = 0; f < FColumns.size(); ++f)
-        Assert(FColumns[f].Cells.size() == FRecordCount,
-               fmt::format("TRecordStore.EndRecord: field {} has no value", FDefs[f].Name));
+        if (FColumns[f].Cells.size() != FRecordCount)
+            Assert(false, fmt::format("TRecordStore.EndRecord: field {} has no value", FDefs[f].Name));
 }
 
 void TRecordStore::CancelRecord() {

@@ -1,6 +1,7 @@
 #include "platform/rtl/datetime.h"
 
 #include <cctype>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <ctime>
@@ -115,11 +116,29 @@ std::string FormatDateTime(std::string_view format, TDateTime value) {
     return FormatDateTime(format, value, FormatSettings());
 }
 
+namespace {
+
+// A number with leading zeros to `width` digits, as "{:0N}" formats it,
+// without a formatting call per date part (dates of every report row).
+void AppendPadded(std::string& out, int value, int width) {
+    if (value < 0) {
+        out += fmt::format("{:0{}}", value, width);
+        return;
+    }
+    char buf[16];
+    char* end = std::to_chars(buf, buf + sizeof buf, value).ptr;
+    for (int n = static_cast<int>(end - buf); n < width; ++n) out += '0';
+    out.append(buf, end);
+}
+
+}  // namespace
+
 std::string FormatDateTime(std::string_view f, TDateTime value, const TFormatSettings& settings) {
     int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0, ms = 0;
     DecodeDate(value, year, month, day);
     DecodeTime(value, hour, minute, second, ms);
     std::string out;
+    out.reserve(f.size() + 8);
     bool lastWasHour = false;
     auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + 32) : c; };
     for (size_t i = 0; i < f.size();) {
@@ -128,11 +147,11 @@ std::string FormatDateTime(std::string_view f, TDateTime value, const TFormatSet
         while (i + run < f.size() && lower(f[i + run]) == c) ++run;
         switch (c) {
             case 'd':
-                out += run >= 2 ? fmt::format("{:02}", day) : fmt::format("{}", day);
+                AppendPadded(out, day, run >= 2 ? 2 : 1);
                 lastWasHour = false;
                 break;
             case 'y':
-                out += run <= 2 ? fmt::format("{:02}", year % 100) : fmt::format("{:04}", year);
+                AppendPadded(out, run <= 2 ? year % 100 : year, run <= 2 ? 2 : 4);
                 lastWasHour = false;
                 break;
             case 'm': {
@@ -141,24 +160,24 @@ std::string FormatDateTime(std::string_view f, TDateTime value, const TFormatSet
                 while (j < f.size() && !std::isalpha(static_cast<unsigned char>(f[j]))) ++j;
                 const bool minutes = lastWasHour || (j < f.size() && lower(f[j]) == 's');
                 const int v = minutes ? minute : month;
-                out += run >= 2 ? fmt::format("{:02}", v) : fmt::format("{}", v);
+                AppendPadded(out, v, run >= 2 ? 2 : 1);
                 lastWasHour = false;
                 break;
             }
             case 'h':
-                out += run >= 2 ? fmt::format("{:02}", hour) : fmt::format("{}", hour);
+                AppendPadded(out, hour, run >= 2 ? 2 : 1);
                 lastWasHour = true;
                 break;
             case 'n':
-                out += run >= 2 ? fmt::format("{:02}", minute) : fmt::format("{}", minute);
+                AppendPadded(out, minute, run >= 2 ? 2 : 1);
                 lastWasHour = false;
                 break;
             case 's':
-                out += run >= 2 ? fmt::format("{:02}", second) : fmt::format("{}", second);
+                AppendPadded(out, second, run >= 2 ? 2 : 1);
                 lastWasHour = false;
                 break;
             case 'z':
-                out += run >= 3 ? fmt::format("{:03}", ms) : fmt::format("{}", ms);
+                AppendPadded(out, ms, run >= 3 ? 3 : 1);
                 break;
             case '/':
                 for (size_t k = 0; k < run; ++k) out += settings.DateSeparator;

@@ -217,8 +217,14 @@ UnicodeString Utf8ToUnicode(std::string_view text) {
 
 AnsiString UnicodeToUtf8(std::u16string_view text) {
     AnsiString out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
+    // ASCII (nearly every cell text) is copied in one pass.
+    size_t ascii = 0;
+    while (ascii < text.size() && text[ascii] < 0x80) ++ascii;
+    out.resize(ascii);
+    for (size_t i = 0; i < ascii; ++i) out[i] = static_cast<char>(text[i]);
+    if (ascii == text.size()) return out;
+    out.reserve(text.size() + (text.size() - ascii) * 2);
+    for (size_t i = ascii; i < text.size(); ++i) {
         char32_t c = text[i];
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
@@ -288,11 +294,30 @@ bool SameText(std::string_view a, std::string_view b) { return CompareText(a, b)
 AnsiString AnsiUpperCase(std::string_view s) { return FromWide(WideUpper(ToWide(s))); }
 AnsiString AnsiLowerCase(std::string_view s) { return FromWide(WideLower(ToWide(s))); }
 
+namespace {
+
+// Equal ASCII texts but for letter case: the common answer of a group
+// comparison (the next record in the same group), found without wide copies.
+bool SameAsciiText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if ((x | y) & 0x80) return false;
+        if (x >= 'a' && x <= 'z') x -= 32;
+        if (y >= 'a' && y <= 'z') y -= 32;
+        if (x != y) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
 int AnsiCompareText(std::string_view a, std::string_view b) {
+    if (SameAsciiText(a, b)) return 0;
     return Collate(WideUpper(ToWide(a)), WideUpper(ToWide(b)));
 }
 
-int AnsiCompareStr(std::string_view a, std::string_view b) { return Collate(ToWide(a), ToWide(b)); }
+int AnsiCompareStr(std::string_view a, std::string_view b) { return a == b ? 0 : Collate(ToWide(a), ToWide(b)); }
 
 bool AnsiSameText(std::string_view a, std::string_view b) { return WideUpper(ToWide(a)) == WideUpper(ToWide(b)); }
 

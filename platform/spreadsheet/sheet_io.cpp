@@ -17,7 +17,8 @@ namespace tabrix::xl {
 
 class TSheetWriter {
 public:
-    explicit TSheetWriter(const TWorksheet& sheet) : FSheet(sheet), FP(sheet.FPrefix) {}
+    explicit TSheetWriter(const TWorksheet& sheet)
+        : FSheet(sheet), FP(sheet.FPrefix), FOpenV("<" + FP + "v>"), FCloseVC("</" + FP + "v></" + FP + "c>") {}
 
     std::string Write() {
         CollectSharedGroups();
@@ -120,22 +121,43 @@ private:
                 continue;
             }
             FOut += '>';
+            char* rowEnd = std::to_chars(FRowDigits, FRowDigits + sizeof FRowDigits, row).ptr;
+            FRowDigitCount = static_cast<size_t>(rowEnd - FRowDigits);
             for (const TCell& c : r.Cells) WriteCell(row, c);
             Close("row");
         }
         Close("sheetData");
     }
 
-    void WriteCell(int row, const TCell& c) {
-        Open("c");
-        FOut += " r=\"";
-        AppendCellAddress(FOut, row, c.Column);
-        FOut += '"';
+    // `<c r="B12" s="3"` in one append: this runs for every cell of the
+    // report. The row's digits are made once per row (FRowDigits).
+    void OpenCell(const TCell& c) {
+        FOut += '<';
+        FOut += FP;
+        char buf[64];
+        char* p = buf;
+        *p++ = 'c';
+        std::memcpy(p, " r=\"", 4);
+        p += 4;
+        char letters[4];  // kMaxColumns needs three
+        int n = 0;
+        for (int column = c.Column; column > 0 && n < 4; column = (column - 1) / 26)
+            letters[n++] = static_cast<char>('A' + (column - 1) % 26);
+        while (n > 0) *p++ = letters[--n];
+        std::memcpy(p, FRowDigits, FRowDigitCount);
+        p += FRowDigitCount;
+        *p++ = '"';
         if (c.Style) {
-            FOut += " s=\"";
-            Int(c.Style);
-            FOut += '"';
+            std::memcpy(p, " s=\"", 4);
+            p += 4;
+            p = std::to_chars(p, buf + sizeof buf - 1, c.Style).ptr;
+            *p++ = '"';
         }
+        FOut.append(buf, p);
+    }
+
+    void WriteCell(int row, const TCell& c) {
+        OpenCell(c);
         std::string_view extra =
             (c.Flags & TCell::kCellHasExtra) ? FSheet.ExtraAttributes(row, c.Column) : std::string_view();
         switch (c.Kind) {
@@ -146,18 +168,18 @@ private:
             case TCellKind::Number:
                 FOut += extra;
                 FOut += '>';
-                Open("v");
-                FOut += '>';
+                FOut += FOpenV;
                 Number(c.Number);
-                break;
+                FOut += FCloseVC;
+                return;
             case TCellKind::String:
                 FOut += " t=\"s\"";
                 FOut += extra;
                 FOut += '>';
-                Open("v");
-                FOut += '>';
+                FOut += FOpenV;
                 Int(c.Index);
-                break;
+                FOut += FCloseVC;
+                return;
             case TCellKind::Boolean:
                 FOut += " t=\"b\"";
                 FOut += extra;
@@ -238,11 +260,10 @@ private:
     void WriteCachedValue(const TStoredValue& v) {
         switch (v.Kind) {
             case TCellKind::Number:
-                Open("v");
-                FOut += '>';
+                FOut += FOpenV;
                 Number(v.Number);
-                Close("v");
-                break;
+                FOut += FCloseVC;
+                return;
             case TCellKind::Boolean:
                 Open("v");
                 FOut += v.Number != 0 ? ">1" : ">0";
@@ -279,6 +300,9 @@ private:
 
     const TWorksheet& FSheet;
     const std::string& FP;
+    const std::string FOpenV, FCloseVC;  // "<v>" and "</v></c>" with the sheet's prefix
+    char FRowDigits[12] = {};
+    size_t FRowDigitCount = 0;
     std::string FOut;
     std::unordered_map<int, TCellRect> FShared;
 };

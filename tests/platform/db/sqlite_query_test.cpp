@@ -41,6 +41,23 @@ protected:
     TSQLiteConnection* FDb = nullptr;
 };
 
+TEST_F(SqliteQuery, AFieldLookedUpOnceFollowsTheDataSetWhenItIsReopened) {
+    TSQLQuery* q = Query("Customers", "select id, name from customers order by id");
+    q->Open();
+    TDataSet::TFieldRef cache;
+    EXPECT_EQ(q->FieldByName("NAME", cache)->AsString(), "Alpha");
+    q->Next();
+    EXPECT_EQ(q->FieldByName("name", cache)->AsString(), "Beta");
+    // New fields in new places: the remembered one is not used again.
+    q->Close();
+    q->SQL()->SetText("select region, name from customers order by id desc");
+    q->Open();
+    EXPECT_EQ(q->FieldByName("name", cache)->AsString(), "Gamma");
+    EXPECT_EQ(cache.Index, 1u);
+    TDataSet::TFieldRef missing;
+    EXPECT_THROW(q->FieldByName("nothing", missing), EDatabaseError);
+}
+
 TEST_F(SqliteQuery, WalksAResult) {
     TSQLQuery* q = Query("Customers", "select * from customers order by id");
     q->Open();

@@ -44,6 +44,9 @@ TEST(DateTime, FormatTokens) {
     EXPECT_EQ(FormatDateTime("d/m/yy", t, de), "7.3.26");
     EXPECT_EQ(FormatDateTime("hh:nn 'Uhr'", t, de), "09:04 Uhr");
     EXPECT_EQ(FormatDateTime("h:mm:ss", EncodeTime(0, 0, 7, 0), de), "0:00:07");
+    EXPECT_EQ(FormatDateTime("yyyy-mm-dd", EncodeDate(987, 11, 30), de), "0987-11-30");
+    EXPECT_EQ(FormatDateTime("hh:nn:ss.zzz", EncodeDate(2026, 1, 2) + EncodeTime(23, 59, 8, 45), de), "23:59:08.045");
+    EXPECT_EQ(FormatDateTime("d/m/yyyy", EncodeDate(2026, 12, 31), de), "31.12.2026");
 }
 
 TEST(DateTime, ShortDateTextReadsBack) {

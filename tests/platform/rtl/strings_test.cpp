@@ -48,6 +48,31 @@ TEST(Strings, CompareTextIgnoresCaseBeyondAscii) {
     EXPECT_LT(CompareText("ab", "abc"), 0);
 }
 
+TEST(Strings, CompareShortcutsAgreeWithTheCollation) {
+    // Equal ASCII texts take a shortcut; whatever differs still collates.
+    struct TCase {
+        const char *A, *B;
+        int Text, Str;
+    } cases[] = {
+        {"Customer 0001", "CUSTOMER 0001", 0, 1},
+        {"Customer 0001", "Customer 0001", 0, 0},
+        {"Customer 0001", "Customer 0002", -1, -1},
+        {"Customer", "Customer ", -1, -1},
+        {"", "", 0, 0},
+        {"a\xC3\xA4", "A\xC3\x84", 0, 1},
+        {"a@", "A`", -1, -1},  // @ and ` sit beside the letters in ASCII
+    };
+    for (const TCase& c : cases) {
+        EXPECT_EQ(AnsiCompareText(c.A, c.B), c.Text) << c.A << " / " << c.B;
+        EXPECT_EQ(AnsiCompareText(c.B, c.A), -c.Text) << c.A << " / " << c.B;
+        EXPECT_EQ(AnsiCompareStr(c.A, c.B) != 0, c.Str != 0) << c.A << " / " << c.B;
+    }
+    EXPECT_EQ(UnicodeToUtf8(u"abc\u00E4d"),
+              "abc\xC3\xA4"
+              "d");  // ASCII run, then the rest
+    EXPECT_EQ(UnicodeToUtf8(u""), "");
+}
+
 TEST(Strings, PosIsOneBased) {
     EXPECT_EQ(Pos("b", "abc"), 2u);
     EXPECT_EQ(Pos("x", "abc"), 0u);
