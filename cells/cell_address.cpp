@@ -2,11 +2,12 @@
 
 #include <charconv>
 
-#include "cells/column_letters.h"
+#include "cells/report_limits.h"
 #include "cells/tabrix_error.h"
 #include "messages/messages.h"
 #include "platform/rtl/ascii.h"
 #include "platform/rtl/format.h"
+#include "platform/spreadsheet/cell_address.h"
 
 namespace tabrix {
 
@@ -44,7 +45,7 @@ AnsiString CellFault(std::string_view cell, TCellParts& parts) {
 AnsiString TabrixGetRange(int row, int column) {
     if (column < 1 || column > kMaxAddressColumn) throw ETabrixError(Format(SWrongColumn, {column}));
     AnsiString result;
-    cells_detail::AppendColumnLetters(column, result);
+    xl::AppendColumnLetters(result, column);
     char digits[16];
     const auto r = std::to_chars(digits, digits + sizeof digits, row);
     result.append(digits, r.ptr);

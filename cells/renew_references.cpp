@@ -2,10 +2,10 @@
 
 #include <cstdint>
 
-#include "cells/column_letters.h"
 #include "cells/field_syntax.h"
 #include "cells/report_limits.h"
 #include "platform/rtl/ascii.h"
+#include "platform/spreadsheet/cell_address.h"
 
 namespace tabrix {
 
@@ -81,7 +81,7 @@ bool AppendMovedReference(std::u16string_view name, int rowOffset, int colOffset
     if (colAbsolute)
         out += colPart;
     else
-        cells_detail::AppendColumnLetters(static_cast<int>(col), out);
+        xl::AppendColumnLetters(out, static_cast<int>(col));
     if (rowAbsolute)
         out += name.substr(p);
     else
@@ -129,7 +129,7 @@ bool AppendMovedLine(std::u16string_view text, const TLineRef& ref, int offset, 
     const int64_t moved = int64_t(ref.Value) + offset;
     if (moved < 1 || moved > (ref.Kind == TLineKind::Column ? kReportMaxColumn : kReportMaxRow)) return false;
     if (ref.Kind == TLineKind::Column)
-        cells_detail::AppendColumnLetters(static_cast<int>(moved), out);
+        xl::AppendColumnLetters(out, static_cast<int>(moved));
     else
         AppendRow(static_cast<int>(moved), out);
     return true;

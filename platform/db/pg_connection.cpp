@@ -75,10 +75,6 @@ TFieldType TypeOf(Oid oid) {
     }
 }
 
-struct ErrorContext {
-    std::string DataSet, Database, Sql;
-};
-
 std::string ParamText(const Variant& v) {
     switch (v.VarType()) {
         case TVarType::varBoolean:
@@ -124,7 +120,7 @@ constexpr std::string_view kReadOnlySqlTransaction = "25006";
 
 class PgCommand : public TSqlCommand {
 public:
-    PgCommand(PGconn* conn, std::string name, std::string sql, ErrorContext context, bool readOnly,
+    PgCommand(PGconn* conn, std::string name, std::string sql, TSqlErrorContext context, bool readOnly,
               std::string readOnlyRefusal)
         : FConn(conn),
           FName(std::move(name)),
@@ -191,9 +187,7 @@ public:
     }
 
 private:
-    [[noreturn]] void Fail(const std::string& reason) const {
-        db_errors::SqlError(FContext.DataSet, FContext.Database, reason, FContext.Sql);
-    }
+    [[noreturn]] void Fail(const std::string& reason) const { FContext.Raise(reason); }
 
     void Describe(const PGresult* res, TRecordStore& store) {
         const int n = PQnfields(res);
@@ -287,7 +281,7 @@ private:
 
     PGconn* FConn;
     std::string FName, FSql;
-    ErrorContext FContext;
+    TSqlErrorContext FContext;
     bool FReadOnly;
     std::string FReadOnlyRefusal;
     bool FPrepared = false;
@@ -303,19 +297,16 @@ const TClassInfo& TPgConnection::StaticClassInfo() {
     return info;
 }
 
-TPgConnection::TPgConnection(TComponent* owner) : TSQLConnection(owner) {}
-
-// The queries go while the connection, a member, is still alive.
-TPgConnection::~TPgConnection() { DetachQueries(); }
+TPgConnection::TPgConnection(TComponent* owner) : TSQLConnectionOn(TParamStyle::DollarNumber, owner) {}
 
 void TPgConnection::SetConnectionString(const std::string& value) {
     SetWhileDisconnected(FConnectionString, value, "the connection string");
 }
 
 std::string TPgConnection::DatabaseName() const {
-    if (FConn) {
-        std::string name = PQdb(FConn.get());
-        const char* host = PQhost(FConn.get());
+    if (FHandle) {
+        std::string name = PQdb(FHandle.get());
+        const char* host = PQhost(FHandle.get());
         if (host && *host) name += std::string(" on ") + host;
         return name;
     }
@@ -353,25 +344,12 @@ void TPgConnection::DoConnect() {
     pg::ResultHandle res(PQexec(conn.get(), settings.c_str()));
     if (PQresultStatus(res.get()) != PGRES_COMMAND_OK)
         db_errors::DatabaseOpen(Name(), DatabaseName(), pg::ErrorText(res.get()));
-    FConn = std::move(conn);
+    FHandle = std::move(conn);
 }
 
-void TPgConnection::DoDisconnect() { FConn.reset(); }
-
-std::unique_ptr<TSqlCommand> TPgConnection::Prepare(const std::string& sql, const std::string& shownSql,
-                                                    const std::string& dataSetName) {
-    Open();
-    return std::make_unique<PgCommand>(FConn.get(), "tabrix_" + std::to_string(++FStatementCount), sql,
-                                       ErrorContext{dataSetName, DatabaseName(), shownSql}, ReadOnly(),
-                                       ReadOnlyRefusal());
-}
-
-void TPgConnection::ExecSQL(const std::string& sql) {
-    Open();
-    pg::ResultHandle res(PQexec(FConn.get(), sql.c_str()));
-    const ExecStatusType status = PQresultStatus(res.get());
-    if (status != PGRES_COMMAND_OK && status != PGRES_TUPLES_OK)
-        db_errors::SqlError(Name(), DatabaseName(), pg::ErrorText(res.get()), sql);
+std::unique_ptr<TSqlCommand> TPgConnection::DoPrepare(const std::string& sql, TSqlErrorContext context) {
+    return std::make_unique<PgCommand>(FHandle.get(), "tabrix_" + std::to_string(++FStatementCount), sql,
+                                       std::move(context), ReadOnly(), ReadOnlyRefusal());
 }
 
 }  // namespace tabrix

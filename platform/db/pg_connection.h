@@ -11,30 +11,22 @@
 
 namespace tabrix {
 
-class TPgConnection : public TSQLConnection {
+class TPgConnection : public TSQLConnectionOn<pg::ConnectionHandle> {
     TABRIX_CLASS(TPgConnection)
 public:
     explicit TPgConnection(TComponent* owner = nullptr);
-    ~TPgConnection() override;
 
     const std::string& ConnectionString() const { return FConnectionString; }
     void SetConnectionString(const std::string& value);
 
     std::string DatabaseName() const override;
-    TParamStyle ParamStyle() const override { return TParamStyle::DollarNumber; }
-    std::unique_ptr<TSqlCommand> Prepare(const std::string& sql, const std::string& shownSql,
-                                         const std::string& dataSetName) override;
-
-    // Runs statements that return no records (set-up, tests); raises on error.
-    void ExecSQL(const std::string& sql);
 
 protected:
     void DoConnect() override;
-    void DoDisconnect() override;
+    std::unique_ptr<TSqlCommand> DoPrepare(const std::string& sql, TSqlErrorContext context) override;
 
 private:
     std::string FConnectionString;
-    pg::ConnectionHandle FConn;
     int FStatementCount = 0;
 };
 

@@ -21,4 +21,8 @@ using ResultHandle = std::unique_ptr<PGresult, ResultClearer>;
 std::string ErrorText(const PGconn* conn);
 std::string ErrorText(const PGresult* res);
 
+// Runs statements that return no records, one or more; false and error
+// set on failure.
+bool ExecScript(const ConnectionHandle& conn, const std::string& sql, std::string& error);
+
 }  // namespace tabrix::pg

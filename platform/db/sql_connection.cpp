@@ -7,6 +7,8 @@
 
 namespace tabrix {
 
+void TSqlErrorContext::Raise(const std::string& reason) const { db_errors::SqlError(DataSet, Database, reason, Sql); }
+
 const TClassInfo& TSQLConnection::StaticClassInfo() {
     static const TClassInfo info =
         TClassBuilder<TSQLConnection, TComponent>("TSQLConnection")
@@ -16,7 +18,8 @@ const TClassInfo& TSQLConnection::StaticClassInfo() {
     return info;
 }
 
-TSQLConnection::TSQLConnection(TComponent* owner) : TComponent(owner) {}
+TSQLConnection::TSQLConnection(TParamStyle paramStyle, TComponent* owner)
+    : TComponent(owner), FParamStyle(paramStyle) {}
 
 TSQLConnection::~TSQLConnection() { DetachQueries(); }
 
@@ -51,6 +54,17 @@ void TSQLConnection::Close() {
     FClosing = false;
     DoDisconnect();
     FConnected = false;
+}
+
+std::unique_ptr<TSqlCommand> TSQLConnection::Prepare(const std::string& sql, const std::string& shownSql,
+                                                     const std::string& dataSetName) {
+    Open();
+    return DoPrepare(sql, TSqlErrorContext{dataSetName, DatabaseName(), shownSql});
+}
+
+void TSQLConnection::ExecSQL(const std::string& sql) {
+    Open();
+    DoExecSQL(sql);
 }
 
 void TSQLConnection::SetConnected(bool value) {

@@ -1,7 +1,8 @@
 #pragma once
 // TSQLConnection: what TSQLQuery needs of a database. The concrete
-// connections (TSQLiteConnection, TPgConnection) compile statements and run
-// them into record stores.
+// connections (TSQLiteConnection, TPgConnection) build on TSQLConnectionOn,
+// which owns their database handle; they compile statements and run them
+// into record stores.
 
 #include <memory>
 #include <string>
@@ -16,6 +17,15 @@
 namespace tabrix {
 
 class TSQLQuery;
+
+// What the error of a statement names: the data set that runs it, the
+// database (as DatabaseName says it) and the SQL as the user wrote it.
+struct TSqlErrorContext {
+    std::string DataSet, Database, Sql;
+
+    // Raises EDatabaseError with the database's reason and the context.
+    [[noreturn]] void Raise(const std::string& reason) const;
+};
 
 // A compiled statement, run again for every execution (a detail query runs
 // once per master record).
@@ -33,7 +43,7 @@ public:
 class TSQLConnection : public TComponent {
     TABRIX_CLASS(TSQLConnection)
 public:
-    explicit TSQLConnection(TComponent* owner = nullptr);
+    TSQLConnection(TParamStyle paramStyle, TComponent* owner);
     ~TSQLConnection() override;
 
     void Open();
@@ -53,19 +63,28 @@ public:
 
     // The database as error texts name it (never with a password).
     virtual std::string DatabaseName() const = 0;
-    virtual TParamStyle ParamStyle() const = 0;
-    // Compiles sql (with positional placeholders) for the data set named
-    // dataSetName; errors show the text as the user wrote it, shownSql.
-    virtual std::unique_ptr<TSqlCommand> Prepare(const std::string& sql, const std::string& shownSql,
-                                                 const std::string& dataSetName) = 0;
+    // How the statements mark their parameters.
+    TParamStyle ParamStyle() const { return FParamStyle; }
+    // Opens the connection and compiles sql (with positional placeholders)
+    // for the data set named dataSetName; errors show the text as the user
+    // wrote it, shownSql.
+    std::unique_ptr<TSqlCommand> Prepare(const std::string& sql, const std::string& shownSql,
+                                         const std::string& dataSetName);
+    // Opens the connection and runs statements that return no records
+    // (set-up, tests); raises EDatabaseError on error.
+    void ExecSQL(const std::string& sql);
 
     void Loaded() override;
 
 protected:
     virtual void DoConnect() = 0;
     virtual void DoDisconnect() = 0;
-    // Closes and lets go of every query; concrete classes call it first in
-    // their destructors, while their handles are still alive.
+    // Prepare and ExecSQL once the connection is open; context names the
+    // statement in errors.
+    virtual std::unique_ptr<TSqlCommand> DoPrepare(const std::string& sql, TSqlErrorContext context) = 0;
+    virtual void DoExecSQL(const std::string& sql) = 0;
+    // Closes and lets go of every query; called first in the destructor of
+    // the class that holds the database handle, while the handle is alive.
     void DetachQueries();
     void CheckDisconnected(const char* what) const;
     // The reason an SQL error gives when a statement would write through a
@@ -85,11 +104,37 @@ private:
     void AddQuery(TSQLQuery* query);
     void RemoveQuery(TSQLQuery* query);
 
+    TParamStyle FParamStyle;
     bool FConnected = false;
     bool FReadOnly = true;
     bool FStreamedConnected = false;
     bool FClosing = false;
     std::vector<TSQLQuery*> FQueries;
+};
+
+// A connection over a C library's database handle (an owning pointer):
+// closing drops the handle, and the destructor lets the queries go, with
+// their statements, while the handle is still alive. ExecSQL runs through
+// ExecScript(const THandle&, sql, error), found beside the handle's type
+// (false and error set on failure).
+//
+//   class TMyConnection : public TSQLConnectionOn<my::DatabaseHandle> {
+//       void DoConnect() override { FHandle = my::Open(...); }
+//   };
+template <class THandle>
+class TSQLConnectionOn : public TSQLConnection {
+public:
+    using TSQLConnection::TSQLConnection;
+    ~TSQLConnectionOn() override { DetachQueries(); }
+
+protected:
+    void DoDisconnect() override { FHandle.reset(); }
+    void DoExecSQL(const std::string& sql) override {
+        std::string error;
+        if (!ExecScript(FHandle, sql, error)) TSqlErrorContext{Name(), DatabaseName(), sql}.Raise(error);
+    }
+
+    THandle FHandle;  // null while disconnected
 };
 
 }  // namespace tabrix

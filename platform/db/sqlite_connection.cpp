@@ -44,13 +44,9 @@ TFieldType DeclaredType(const char* declared, int& size) {
     return TFieldType::ftUnknown;
 }
 
-struct ErrorContext {
-    std::string DataSet, Database, Sql;
-};
-
 class SqliteSource : public TRecordSource {
 public:
-    SqliteSource(sqlite3_stmt* stmt, sqlite3* db, const ErrorContext& context, std::vector<bool> learn)
+    SqliteSource(sqlite3_stmt* stmt, sqlite3* db, const TSqlErrorContext& context, std::vector<bool> learn)
         : FStmt(stmt), FDb(db), FContext(context), FLearn(std::move(learn)), FSeen(FLearn.size(), false) {}
     ~SqliteSource() override { sqlite3_reset(FStmt); }
 
@@ -62,8 +58,7 @@ public:
                 sqlite3_reset(FStmt);
                 return false;
             }
-            if (rc != SQLITE_ROW)
-                db_errors::SqlError(FContext.DataSet, FContext.Database, sqlite3_errmsg(FDb), FContext.Sql);
+            if (rc != SQLITE_ROW) FContext.Raise(sqlite3_errmsg(FDb));
             try {
                 for (int c = 0; c < columns; ++c) Append(store, c);
             } catch (...) {
@@ -201,14 +196,14 @@ private:
 
     sqlite3_stmt* FStmt;
     sqlite3* FDb;
-    const ErrorContext& FContext;
+    const TSqlErrorContext& FContext;
     std::vector<bool> FLearn;
     std::vector<bool> FSeen;
 };
 
 class SqliteCommand : public TSqlCommand {
 public:
-    SqliteCommand(sqlite::StatementHandle stmt, sqlite3* db, ErrorContext context)
+    SqliteCommand(sqlite::StatementHandle stmt, sqlite3* db, TSqlErrorContext context)
         : FStmt(std::move(stmt)), FDb(db), FContext(std::move(context)) {}
 
     void Execute(const std::vector<Variant>& params, TRecordStore& store,
@@ -262,13 +257,12 @@ private:
                 break;
             }
         }
-        if (rc != SQLITE_OK)
-            db_errors::SqlError(FContext.DataSet, FContext.Database, sqlite3_errmsg(FDb), FContext.Sql);
+        if (rc != SQLITE_OK) FContext.Raise(sqlite3_errmsg(FDb));
     }
 
     sqlite::StatementHandle FStmt;
     sqlite3* FDb;
-    ErrorContext FContext;
+    TSqlErrorContext FContext;
 };
 
 }  // namespace
@@ -281,10 +275,7 @@ const TClassInfo& TSQLiteConnection::StaticClassInfo() {
     return info;
 }
 
-TSQLiteConnection::TSQLiteConnection(TComponent* owner) : TSQLConnection(owner) {}
-
-// The queries go while the handle, a member, is still alive.
-TSQLiteConnection::~TSQLiteConnection() { DetachQueries(); }
+TSQLiteConnection::TSQLiteConnection(TComponent* owner) : TSQLConnectionOn(TParamStyle::QuestionNumber, owner) {}
 
 void TSQLiteConnection::SetDatabase(const std::string& name) { SetWhileDisconnected(FDatabase, name, "the database"); }
 
@@ -297,32 +288,17 @@ void TSQLiteConnection::DoConnect() {
     if (file.empty()) db_errors::DatabaseError(Name(), "No database file name given");
     if (!FileExists(file)) db_errors::DatabaseMissing(Name(), file);
     std::string error;
-    FDb = sqlite::OpenExisting(file, ReadOnly(), error);
-    if (!FDb) db_errors::DatabaseOpen(Name(), file, error);
+    FHandle = sqlite::OpenExisting(file, ReadOnly(), error);
+    if (!FHandle) db_errors::DatabaseOpen(Name(), file, error);
 }
 
-void TSQLiteConnection::DoDisconnect() { FDb.reset(); }
-
-std::unique_ptr<TSqlCommand> TSQLiteConnection::Prepare(const std::string& sql, const std::string& shownSql,
-                                                        const std::string& dataSetName) {
-    Open();
+std::unique_ptr<TSqlCommand> TSQLiteConnection::DoPrepare(const std::string& sql, TSqlErrorContext context) {
     std::string error;
-    sqlite::StatementHandle stmt = sqlite::Prepare(FDb.get(), sql, error);
-    if (!stmt) db_errors::SqlError(dataSetName, FileName(), error, shownSql);
+    sqlite::StatementHandle stmt = sqlite::Prepare(FHandle.get(), sql, error);
+    if (!stmt) context.Raise(error);
     // The read-only open refuses the write when it runs; said before, and why.
-    if (ReadOnly() && !sqlite3_stmt_readonly(stmt.get()))
-        db_errors::SqlError(dataSetName, FileName(), ReadOnlyRefusal(), shownSql);
-    return std::make_unique<SqliteCommand>(std::move(stmt), FDb.get(), ErrorContext{dataSetName, FileName(), shownSql});
-}
-
-void TSQLiteConnection::ExecSQL(const std::string& sql) {
-    Open();
-    char* message = nullptr;
-    if (sqlite3_exec(FDb.get(), sql.c_str(), nullptr, nullptr, &message) != SQLITE_OK) {
-        const std::string reason = message ? message : sqlite3_errmsg(FDb.get());
-        sqlite3_free(message);
-        db_errors::SqlError(Name(), FileName(), reason, sql);
-    }
+    if (ReadOnly() && !sqlite3_stmt_readonly(stmt.get())) context.Raise(ReadOnlyRefusal());
+    return std::make_unique<SqliteCommand>(std::move(stmt), FHandle.get(), std::move(context));
 }
 
 }  // namespace tabrix

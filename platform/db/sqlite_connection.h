@@ -10,11 +10,10 @@
 
 namespace tabrix {
 
-class TSQLiteConnection : public TSQLConnection {
+class TSQLiteConnection : public TSQLConnectionOn<sqlite::DatabaseHandle> {
     TABRIX_CLASS(TSQLiteConnection)
 public:
     explicit TSQLiteConnection(TComponent* owner = nullptr);
-    ~TSQLiteConnection() override;
 
     const std::string& Database() const { return FDatabase; }
     void SetDatabase(const std::string& name);
@@ -22,20 +21,13 @@ public:
     std::string FileName() const;
 
     std::string DatabaseName() const override;
-    TParamStyle ParamStyle() const override { return TParamStyle::QuestionNumber; }
-    std::unique_ptr<TSqlCommand> Prepare(const std::string& sql, const std::string& shownSql,
-                                         const std::string& dataSetName) override;
-
-    // Runs statements that return no records (set-up, tests); raises on error.
-    void ExecSQL(const std::string& sql);
 
 protected:
     void DoConnect() override;
-    void DoDisconnect() override;
+    std::unique_ptr<TSqlCommand> DoPrepare(const std::string& sql, TSqlErrorContext context) override;
 
 private:
     std::string FDatabase;
-    sqlite::DatabaseHandle FDb;
 };
 
 }  // namespace tabrix

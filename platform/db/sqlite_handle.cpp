@@ -45,4 +45,12 @@ StatementHandle Prepare(sqlite3* db, const std::string& sql, std::string& error)
     return stmt;
 }
 
+bool ExecScript(const DatabaseHandle& db, const std::string& sql, std::string& error) {
+    char* message = nullptr;
+    if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, &message) == SQLITE_OK) return true;
+    error = message ? message : sqlite3_errmsg(db.get());
+    sqlite3_free(message);
+    return false;
+}
+
 }  // namespace tabrix::sqlite

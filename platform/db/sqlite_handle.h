@@ -30,4 +30,8 @@ DatabaseHandle OpenExisting(const std::string& fileName, bool readOnly, std::str
 // text holds more than one statement or none).
 StatementHandle Prepare(sqlite3* db, const std::string& sql, std::string& error);
 
+// Runs statements that return no records, one or more; false and error
+// set on failure.
+bool ExecScript(const DatabaseHandle& db, const std::string& sql, std::string& error);
+
 }  // namespace tabrix::sqlite

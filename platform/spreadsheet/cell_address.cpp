@@ -16,17 +16,6 @@ TCellRect TCellRect::Spanning(TCellRef a, TCellRef b) {
     return r;
 }
 
-void AppendColumnLetters(std::string& out, int column) {
-    char buf[4];
-    int n = 0;
-    while (column > 0 && n < 4) {
-        int d = (column - 1) % 26;
-        buf[n++] = static_cast<char>('A' + d);
-        column = (column - 1) / 26;
-    }
-    while (n > 0) out.push_back(buf[--n]);
-}
-
 std::string ColumnLetters(int column) {
     std::string s;
     AppendColumnLetters(s, column);

@@ -38,8 +38,18 @@ struct TCellRect {
     bool operator==(const TCellRect&) const = default;
 };
 
-// "A" for 1, "XFD" for 16384; appends to out (no allocation when out has room).
-void AppendColumnLetters(std::string& out, int column);
+// "A" for column 1, "XFD" for 16384 (1-based); appends to out, narrow or
+// UTF-16 text (no allocation when out has room).
+template <class CharT>
+void AppendColumnLetters(std::basic_string<CharT>& out, int column) {
+    CharT letters[4];
+    int n = 0;
+    while (column > 0 && n < 4) {
+        letters[n++] = static_cast<CharT>('A' + (column - 1) % 26);
+        column = (column - 1) / 26;
+    }
+    while (n > 0) out.push_back(letters[--n]);
+}
 std::string ColumnLetters(int column);
 // "B3"; absolute markers on request ("$B$3").
 void AppendCellAddress(std::string& out, int row, int column, bool rowAbsolute = false, bool columnAbsolute = false);

@@ -201,6 +201,44 @@ TEST_F(PgReadOnly, AConnectionThatSaysItWritesCanWrite) {
     EXPECT_EQ(OrderCount(), 0);
 }
 
+TEST_F(PgQuery, TheConnectionStringIsRefusedWhileConnectedAndExecErrorsNameTheConnection) {
+    ASSERT_TRUE(FDb->Connected());
+    try {
+        FDb->SetConnectionString(FConninfo + " application_name=other");
+        FAIL() << "no error";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Pg: Cannot change the connection string of an open connection");
+    }
+    EXPECT_EQ(FDb->ConnectionString(), FConninfo);
+    try {
+        FDb->ExecSQL("insert into nowhere values (1)");
+        FAIL() << "no error";
+    } catch (const EDatabaseError& e) {
+        EXPECT_THAT(e.Message(), HasSubstr("Pg: SQL error in database \"postgres on "));
+        EXPECT_THAT(e.Message(), HasSubstr("relation \"nowhere\" does not exist"));
+        EXPECT_THAT(e.Message(), HasSubstr("\nSQL: insert into nowhere values (1)"));
+    }
+}
+
+TEST_F(PgQuery, AConnectionDestroyedUnderOpenQueriesClosesThemFirst) {
+    TSQLQuery* q = Query("Customers", "select * from customers order by id");
+    q->Open();
+    auto* other = test::Make<TPgConnection>(FRoot.get(), "Other");
+    other->SetConnectionString(FConninfo);
+    TSQLQuery* count = Query("Count", "select count(*) as n from pg_prepared_statements");
+    count->SetConnection(other);
+    count->Open();
+    EXPECT_EQ(count->FieldByName("n")->AsInteger(), 1) << "its own statement only";
+    delete FDb;  // its prepared statement goes with it, while it is still connected
+    FDb = nullptr;
+    EXPECT_FALSE(q->Active());
+    EXPECT_EQ(q->Connection(), nullptr);
+    q->SetConnection(other);
+    q->SQL()->SetText("select 1 as one");
+    q->Open();
+    EXPECT_EQ(q->FieldByName("one")->AsInteger(), 1);
+}
+
 TEST_F(PgQuery, AMissingDatabaseNamesItAndNoPassword) {
     auto* other = test::Make<TPgConnection>(FRoot.get(), "Other");
     other->SetConnectionString(FConninfo + " dbname=no_such_db password=secret");

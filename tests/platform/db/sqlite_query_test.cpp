@@ -289,6 +289,47 @@ TEST_F(SqliteQuery, ClosingTheConnectionClosesItsQueries) {
     EXPECT_EQ(q->RecordCount(), 3);
 }
 
+TEST_F(SqliteQuery, TheDatabaseIsRefusedWhileConnectedAndExecErrorsNameTheConnection) {
+    const std::string db = FDir.File("sales.db");
+    FDb->Open();
+    FDb->SetDatabase(db);  // the same name: nothing to refuse
+    try {
+        FDb->SetDatabase(FDir.File("other.db"));
+        FAIL() << "no error";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Db: Cannot change the database of an open connection");
+    }
+    EXPECT_EQ(FDb->Database(), db);
+    try {
+        FDb->ExecSQL("insert into nowhere values (1)");
+        FAIL() << "no error";
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(e.Message(), "Db: SQL error in database \"" + db +
+                                   "\": no such table: nowhere\nSQL: insert into nowhere values (1)");
+    }
+    FDb->Close();
+    FDb->SetDatabase(FDir.File("other.db"));
+    EXPECT_EQ(FDb->Database(), FDir.File("other.db"));
+}
+
+TEST_F(SqliteQuery, AConnectionDestroyedUnderOpenQueriesClosesThemFirst) {
+    TSQLQuery* q = Query("Customers", "select * from customers order by id");
+    TSQLQuery* detail = Query("Orders", "select * from orders where customer_id = :id");
+    detail->SetParamValue("id", Variant(1));
+    q->Open();
+    detail->Open();
+    q->Next();  // a result half read: its statement is still running
+    delete FDb;
+    EXPECT_FALSE(q->Active());
+    EXPECT_EQ(q->Connection(), nullptr);
+    EXPECT_EQ(detail->Connection(), nullptr);
+    FDb = test::Make<TSQLiteConnection>(FRoot.get(), "Again");
+    FDb->SetDatabase(FDir.File("sales.db"));
+    q->SetConnection(FDb);
+    q->Open();
+    EXPECT_EQ(q->RecordCount(), 3);
+}
+
 TEST_F(SqliteQuery, ChangingTheSqlClosesTheQuery) {
     TSQLQuery* q = Query("Customers", "select * from customers");
     q->Open();
