@@ -293,6 +293,9 @@ private:
             props.Style = rowNode.attribute("s").as_uint(0);
             if (!props.CustomFormat) props.Style = 0;
             props.OutlineLevel = static_cast<uint8_t>(std::clamp(rowNode.attribute("outlineLevel").as_int(0), 0, 7));
+            props.ThickTop = BoolAttr(rowNode.attribute("thickTop"));
+            props.ThickBottom = BoolAttr(rowNode.attribute("thickBot"));
+            props.Phonetic = BoolAttr(rowNode.attribute("ph"));
             if (!props.IsDefault()) FSheet.SetRowProps(rowNumber, props);
             int column = 0;
             for (pugi::xml_node c : rowNode.children()) {
@@ -418,6 +421,8 @@ private:
         formula.Cached = std::move(cached);
         formula.Text = DecodeXmlEscapes(f.text().get());
         formula.AlwaysCalculate = BoolAttr(f.attribute("ca"));
+        formula.ArrayAlwaysCalculate = BoolAttr(f.attribute("aca"));
+        formula.AssignsName = BoolAttr(f.attribute("bx"));
         std::string_view type = f.attribute("t").value();
         if (type == "shared") {
             int si = f.attribute("si").as_int(-1);
@@ -465,6 +470,9 @@ private:
         }
         uint8_t flags = FSheet.Slot(row, column).Flags;
         uint32_t style = FSheet.Slot(row, column).Style;
+        // The attributes kept for the cell (cm of a dynamic array) stay: the
+        // setter would drop them with the cell's former content.
+        FSheet.Slot(row, column).Flags = 0;
         FSheet.SetFormula(row, column, std::move(formula));
         TCell& cell = FSheet.Slot(row, column);
         cell.Flags = flags;
@@ -577,6 +585,9 @@ private:
                 FOut += '"';
             }
             if (p.Collapsed) FOut += " collapsed=\"1\"";
+            if (p.ThickTop) FOut += " thickTop=\"1\"";
+            if (p.ThickBottom) FOut += " thickBot=\"1\"";
+            if (p.Phonetic) FOut += " ph=\"1\"";
             if (r.Cells.empty()) {
                 FOut += "/>";
                 continue;
@@ -665,10 +676,12 @@ private:
             FOut += " t=\"array\" ref=\"";
             FOut += RectAddress(f.ArrayRange);
             FOut += '"';
+            if (f.ArrayAlwaysCalculate) FOut += " aca=\"1\"";
         } else if (f.Type == TCellFormula::TType::DataTable) {
             FOut += f.KeptAttributes;
         }
         if (f.AlwaysCalculate && f.Type != TCellFormula::TType::DataTable) FOut += " ca=\"1\"";
+        if (f.AssignsName && f.Type != TCellFormula::TType::DataTable) FOut += " bx=\"1\"";
         auto group =
             f.SharedIndex >= 0 && f.Type == TCellFormula::TType::Normal ? FShared.find(f.SharedIndex) : FShared.end();
         if (group != FShared.end() && (f.SharedMaster || group->second.Contains(row, column))) {

@@ -457,6 +457,26 @@ std::string_view TWorksheet::ExtraAttributes(int row, int column) const {
     return it != FExtras.end() && it->first == key ? std::string_view(it->second) : std::string_view();
 }
 
+void TWorksheet::SetExtraAttributes(int row, int column, std::string_view attributes) {
+    TCell* c = const_cast<TCell*>(FindCell(row, column));
+    if (!c) ThrowAt(row, column, "the cell to take kept attributes does not exist");
+    uint64_t key = ExtraKey(row, column);
+    auto it =
+        std::lower_bound(FExtras.begin(), FExtras.end(), key, [](const auto& e, uint64_t k) { return e.first < k; });
+    const bool present = it != FExtras.end() && it->first == key;
+    FModified = true;
+    if (attributes.empty()) {
+        if (present) FExtras.erase(it);
+        c->Flags &= static_cast<uint8_t>(~TCell::kCellHasExtra);
+        return;
+    }
+    if (present)
+        it->second = std::string(attributes);
+    else
+        FExtras.emplace(it, key, std::string(attributes));
+    c->Flags |= TCell::kCellHasExtra;
+}
+
 TSheetRules& TWorksheet::Rules() const {
     if (!FRules) FRules = std::make_unique<TSheetRules>(FTail, FMergeInsertAt, FPrefix);
     return *FRules;

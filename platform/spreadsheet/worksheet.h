@@ -48,8 +48,10 @@ struct TCellFormula {
     TCellRect ArrayRange;        // Array: the cells the formula fills
     std::string KeptAttributes;  // DataTable: the <f> attributes as read
     TStoredValue Cached;
-    bool NeedsValue = false;       // cached value to be computed at save
-    bool AlwaysCalculate = false;  // ca="1"
+    bool NeedsValue = false;            // cached value to be computed at save
+    bool AlwaysCalculate = false;       // ca="1"
+    bool ArrayAlwaysCalculate = false;  // aca="1": an array formula recalculated each time
+    bool AssignsName = false;           // bx="1": the formula assigns a value to a name
     // A formula read as part of a shared group keeps it while its master
     // is in place: the master (the group's range in SharedRange) and each
     // dependent are written back as shared formulas. -1: not shared.
@@ -83,7 +85,10 @@ struct TRowProps {
     bool Hidden = false;
     bool Collapsed = false;
     bool CustomFormat = false;
-    bool HasHeight = false;  // ht was given
+    bool HasHeight = false;    // ht was given
+    bool ThickTop = false;     // thickTop: a cell of the row has a thick or double top border
+    bool ThickBottom = false;  // thickBot
+    bool Phonetic = false;     // ph: the row's phonetic guides are shown
     bool operator==(const TRowProps&) const = default;
     bool IsDefault() const { return *this == TRowProps{}; }
 };
@@ -209,6 +214,10 @@ public:
 
     // Attributes of a cell kept as read (cm, vm, ph); "" when none.
     std::string_view ExtraAttributes(int row, int column) const;
+    // Gives an existing cell such attributes ("" removes them); cm and vm
+    // index the workbook's metadata part, so they only travel within a
+    // workbook or between workbooks of the same origin.
+    void SetExtraAttributes(int row, int column, std::string_view attributes);
 
 private:
     friend class TSheetReader;
