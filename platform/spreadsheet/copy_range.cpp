@@ -69,9 +69,11 @@ public:
         CollectCells();
         CollectMerges();
         FRules = FSource.Rules().Collect(FFrom, FDRow, FDCol);
+        FLinks = FSource.Links().Collect(FFrom, FDRow, FDCol);
 
         FTarget.Clear(FDest);
         FTarget.Rules().Apply(FSource.Rules(), FRules);
+        FTarget.Links().Add(FLinks);
         for (TCopied& c : FCells) WriteCell(c);
     }
 
@@ -193,6 +195,7 @@ private:
     std::vector<TCopied> FCells;
     std::vector<TCellRect> FMerges;
     std::vector<TRuleCopy> FRules;
+    std::vector<THyperlink> FLinks;
 };
 
 }  // namespace

@@ -157,9 +157,7 @@ std::vector<TRuleCopy> TSheetRules::Collect(const TCellRect& from, int dRow, int
         TRuleCopy copy{i, dRow, dCol, {}};
         for (const TCellRect& r : rule.Ranges) {
             if (!r.Intersects(from)) continue;
-            TCellRect in{std::max(r.Top, from.Top), std::max(r.Left, from.Left), std::min(r.Bottom, from.Bottom),
-                         std::min(r.Right, from.Right)};
-            copy.Ranges.push_back({in.Top + dRow, in.Left + dCol, in.Bottom + dRow, in.Right + dCol});
+            copy.Ranges.push_back(Shifted(Intersection(r, from), dRow, dCol));
         }
         if (!copy.Ranges.empty()) out.push_back(std::move(copy));
     }
@@ -240,12 +238,7 @@ void TSheetRules::Clear(const TCellRect& cut) {
                 continue;
             }
             changed = true;
-            // What is left of r around the cut: above, below, left and right of it.
-            if (r.Top < cut.Top) kept.push_back({r.Top, r.Left, cut.Top - 1, r.Right});
-            if (r.Bottom > cut.Bottom) kept.push_back({cut.Bottom + 1, r.Left, r.Bottom, r.Right});
-            int top = std::max(r.Top, cut.Top), bottom = std::min(r.Bottom, cut.Bottom);
-            if (r.Left < cut.Left) kept.push_back({top, r.Left, bottom, cut.Left - 1});
-            if (r.Right > cut.Right) kept.push_back({top, cut.Right + 1, bottom, r.Right});
+            AppendRectMinus(r, cut, kept);
         }
         if (!changed) continue;
         rule.Ranges = std::move(kept);

@@ -509,9 +509,12 @@ public:
         size_t rulesAt = FSheet.FRules ? std::clamp(FSheet.FRules->InsertAt(), at, tail.size()) : tail.size();
         FOut.append(tail.substr(0, at));
         WriteMerges();
+        size_t linksAt = FSheet.FLinks ? std::clamp(FSheet.FLinks->InsertAt(), rulesAt, tail.size()) : rulesAt;
         FOut.append(tail.substr(at, rulesAt - at));
         if (FSheet.FRules) FSheet.FRules->Write(FOut);
-        FOut.append(tail.substr(rulesAt));
+        FOut.append(tail.substr(rulesAt, linksAt - rulesAt));
+        WriteLinks();
+        FOut.append(tail.substr(linksAt));
         return std::move(FOut);
     }
 
@@ -737,6 +740,12 @@ private:
         Close("c");
     }
 
+    void WriteLinks() {
+        if (!FSheet.FLinks) return;
+        FSheet.FLinks->Write(FOut, FSheet.FRels, RelationshipsPrefix(FSheet.FHead));
+        if (FSheet.FLinks->Changed()) FSheet.FRelsChanged = true;
+    }
+
     void WriteMerges() {
         if (FSheet.FMerges.empty()) return;
         Open("mergeCells");
@@ -764,6 +773,7 @@ void TWorksheet::Load(std::string_view xml) {
     FFreeFormulas.clear();
     FMerges.clear();
     FRules.reset();
+    FLinks.reset();
     FExtras.clear();
     FColumns.clear();
     FHead.clear();

@@ -355,6 +355,9 @@ void TWorkbook::LoadSheet(TSheetEntry& e) {
     auto sheet = std::make_unique<TWorksheet>(*this, e.Name, e.PartName);
     sheet->Load(FPackage->ReadPart(e.PartName));
     sheet->MapUnknownStyles(FStyles.Count());
+    std::string relsPart = RelationshipsPartName(e.PartName);
+    if (FPackage->HasPart(relsPart))
+        sheet->SetRelationships(TRelationships::Parse(FPackage->ReadPart(relsPart), relsPart, FDisplayName));
     e.Sheet = std::move(sheet);
 }
 
@@ -448,7 +451,11 @@ void TWorkbook::PrepareSave(const std::string& targetName) {
     bool relsChanged = false;
 
     for (TSheetEntry& e : FSheets)
-        if (e.Sheet && e.Sheet->Modified()) p.SetPart(e.PartName, e.Sheet->Serialize());
+        if (e.Sheet && e.Sheet->Modified()) {
+            p.SetPart(e.PartName, e.Sheet->Serialize());
+            if (e.Sheet->RelationshipsChanged())
+                p.SetPart(RelationshipsPartName(e.PartName), e.Sheet->Relationships().Serialize());
+        }
 
     if (FStringsLoaded && FStrings.Modified()) {
         if (FStringsPart.empty()) {

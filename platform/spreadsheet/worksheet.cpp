@@ -264,6 +264,7 @@ void TWorksheet::Clear(const TCellRect& rect) {
     FModified = true;
     RemoveMergesIntersecting(rect);
     Rules().Clear(rect);
+    Links().Clear(rect);
     bool wholeRows = rect.Left == 1 && rect.Right == kMaxColumns;
     int bottom = std::min(rect.Bottom, LastRow());
     for (int row = rect.Top; row <= bottom; ++row) {
@@ -480,6 +481,16 @@ void TWorksheet::SetExtraAttributes(int row, int column, std::string_view attrib
 TSheetRules& TWorksheet::Rules() const {
     if (!FRules) FRules = std::make_unique<TSheetRules>(FTail, FMergeInsertAt, FPrefix);
     return *FRules;
+}
+
+// The rules come before the links in the kept text: they are cut first, so
+// that cutting the links leaves the rules' place where it is.
+TSheetLinks& TWorksheet::Links() const {
+    if (!FLinks) {
+        size_t after = Rules().InsertAt();
+        FLinks = std::make_unique<TSheetLinks>(FTail, std::max(after, FMergeInsertAt), FPrefix, FRels);
+    }
+    return *FLinks;
 }
 
 }  // namespace tabrix::xl

@@ -19,6 +19,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/spreadsheet/cell_address.h"
+#include "platform/spreadsheet/hyperlinks.h"
+#include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/range_rules.h"
 
 namespace tabrix::xl {
@@ -191,7 +193,10 @@ public:
 
     bool Modified() const { return FModified; }
     void SetModified() { FModified = true; }
-    void ClearModified() { FModified = false; }
+    void ClearModified() {
+        FModified = false;
+        FRelsChanged = false;
+    }
 
     // --- reading and writing the sheet part (workbook internals) ----------
     bool Loaded() const { return FLoaded; }
@@ -211,6 +216,15 @@ public:
     // The conditional formats and validations, cut from the kept XML when
     // first asked for (the text written back is the same).
     TSheetRules& Rules() const;
+
+    // The hyperlinks, cut from the kept XML when first asked for.
+    TSheetLinks& Links() const;
+
+    // The sheet part's relationships (workbook internals): given when the
+    // sheet is read, changed when links are written at save.
+    void SetRelationships(TRelationships rels) { FRels = std::move(rels); }
+    const TRelationships& Relationships() const { return FRels; }
+    bool RelationshipsChanged() const { return FRelsChanged; }
 
     // Attributes of a cell kept as read (cm, vm, ph); "" when none.
     std::string_view ExtraAttributes(int row, int column) const;
@@ -253,6 +267,9 @@ private:
     std::string FHead;
     mutable std::string FTail;  // the rules are cut from it on demand, see Rules()
     mutable std::unique_ptr<TSheetRules> FRules;
+    mutable std::unique_ptr<TSheetLinks> FLinks;  // cut after the rules, see Links()
+    mutable TRelationships FRels;
+    mutable bool FRelsChanged = false;
     size_t FMergeInsertAt = 0;
     size_t FDimensionAt = std::string::npos;  // where <dimension> goes back into FHead
     std::string FPrefix;                      // namespace prefix of the sheet elements ("" or "x:")

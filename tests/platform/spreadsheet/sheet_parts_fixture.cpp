@@ -9,8 +9,8 @@ constexpr const char* kDecl = "<?xml version=\"1.0\" encoding=\"UTF-8\" standalo
 constexpr const char* kRelBase = "http://schemas.openxmlformats.org/officeDocument/2006/relationships/";
 
 std::string RelsXml(const std::vector<TTestRel>& rels) {
-    std::string out = std::string(kDecl) +
-                      "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
+    std::string out =
+        std::string(kDecl) + "<Relationships xmlns=\"http://schemas.openxmlformats.org/package/2006/relationships\">";
     for (const TTestRel& r : rels) {
         out += "<Relationship Id=\"" + r.Id + "\" Type=\"" + std::string(kRelBase) + r.Type + "\" Target=\"" +
                r.Target + "\"";
