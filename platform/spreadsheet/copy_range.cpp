@@ -72,7 +72,14 @@ public:
         FLinks = FSource.Links().Collect(FFrom, FDRow, FDCol);
 
         FTarget.Clear(FDest);
-        FTarget.Rules().Apply(FSource.Rules(), FRules);
+        if (FSameOrigin) {
+            FTarget.Rules().Apply(FSource.Rules(), FRules);
+        } else {
+            TStyles& sourceStyles = FSourceBook.Styles();
+            TStyles& targetStyles = FTargetBook.Styles();
+            FTarget.Rules().Apply(FSource.Rules(), FRules,
+                                  [&](uint32_t dxf) { return targetStyles.ImportDifferential(sourceStyles, dxf); });
+        }
         FTarget.Links().Add(FLinks);
         for (TCopied& c : FCells) WriteCell(c);
     }

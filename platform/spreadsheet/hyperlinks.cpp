@@ -21,9 +21,9 @@ constexpr const char* kRelationshipsNamespace = "http://schemas.openxmlformats.o
 // Elements the schema puts before <hyperlinks> after <sheetData>.
 bool PrecedesLinks(std::string_view name) {
     static constexpr std::string_view kBefore[] = {
-        "sheetCalcPr", "sheetProtection",  "protectedRanges", "scenarios",  "autoFilter",
-        "sortState",   "dataConsolidate",  "customSheetViews", "mergeCells", "phoneticPr",
-        "conditionalFormatting", "dataValidations"};
+        "sheetCalcPr", "sheetProtection", "protectedRanges",       "scenarios",
+        "autoFilter",  "sortState",       "dataConsolidate",       "customSheetViews",
+        "mergeCells",  "phoneticPr",      "conditionalFormatting", "dataValidations"};
     return std::find(std::begin(kBefore), std::end(kBefore), name) != std::end(kBefore);
 }
 
@@ -66,9 +66,8 @@ TSheetLinks::TSheetLinks(std::string& tail, size_t minimumOffset, std::string_vi
             break;
         }
     FInsertAt = std::max(FInsertAt, minimumOffset);
-    auto found = std::find_if(spans.begin(), spans.end(), [&](const TSpan& s) {
-        return s.Begin >= minimumOffset && s.LocalName == "hyperlinks";
-    });
+    auto found = std::find_if(spans.begin(), spans.end(),
+                              [&](const TSpan& s) { return s.Begin >= minimumOffset && s.LocalName == "hyperlinks"; });
     if (found == spans.end()) return;
     std::string_view text(tail.data() + found->Begin, found->End - found->Begin);
     pugi::xml_document doc;
@@ -177,7 +176,8 @@ void TSheetLinks::Write(std::string& out, TRelationships& rels, std::string_view
         out += '"';
         if (!link.Target.empty()) {
             auto it = ids.find(link.Target);
-            if (it == ids.end()) it = ids.emplace(link.Target, rels.Add(kHyperlinkRelationship, link.Target, "External")).first;
+            if (it == ids.end())
+                it = ids.emplace(link.Target, rels.Add(kHyperlinkRelationship, link.Target, "External")).first;
             out += ' ';
             out += r;
             out += "id=\"";

@@ -94,6 +94,17 @@ std::string ShiftBody(const std::string& body, int dRow, int dCol) {
     return NodeChildrenXml(doc.document_element());
 }
 
+// The body with the dxfId of its rules given by mapDxf.
+std::string RemapDifferentials(const std::string& body, const std::function<uint32_t(uint32_t)>& mapDxf) {
+    if (body.find("dxfId=") == std::string::npos) return body;
+    pugi::xml_document doc;
+    std::string wrapped = "<r>" + body + "</r>";
+    if (!doc.load_buffer(wrapped.data(), wrapped.size(), pugi::parse_default & ~pugi::parse_doctype)) return body;
+    for (pugi::xml_node rule : doc.document_element().children())
+        if (pugi::xml_attribute dxf = rule.attribute("dxfId")) dxf = mapDxf(dxf.as_uint());
+    return NodeChildrenXml(doc.document_element());
+}
+
 }  // namespace
 
 TSheetRules::TSheetRules(std::string& tail, size_t minimumOffset, std::string_view prefix)
@@ -164,7 +175,8 @@ std::vector<TRuleCopy> TSheetRules::Collect(const TCellRect& from, int dRow, int
     return out;
 }
 
-void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>& copies) {
+void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>& copies,
+                        const std::function<uint32_t(uint32_t)>& mapDxf) {
     for (const TRuleCopy& copy : copies) {
         size_t target = copy.Rule;
         if (&source != this) {
@@ -176,6 +188,8 @@ void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>&
                 // Its formulas move with the cells, as cell formulas do.
                 rule.Anchor = {rule.Anchor.Row + copy.DRow, rule.Anchor.Column + copy.DCol};
                 rule.Body = ShiftBody(rule.Body, copy.DRow, copy.DCol);
+                if (mapDxf && rule.Kind == TRangeRule::TKind::ConditionalFormat)
+                    rule.Body = RemapDifferentials(rule.Body, mapDxf);
                 Changed(rule);
                 // Rules of a kind stay together, in the source's order after this sheet's own.
                 auto at = FRules.end();
