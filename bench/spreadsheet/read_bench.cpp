@@ -40,8 +40,7 @@ uint64_t StatusKiB(const char* key) {
 // Resets the peak resident size to the current one (Linux).
 void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
-const char* kHead =
-    "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
+const char* kHead = "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData>";
 const char* kTail = "</sheetData></worksheet>";
 
 // A workbook file whose first sheet is the given XML.
@@ -91,7 +90,8 @@ std::string WhitespaceXml() {
 double StoreBytes(const TWorksheet& sheet) {
     double bytes = double(sheet.LastRow()) * sizeof(tabrix::xl::TRow);
     for (int r = 1; r <= sheet.LastRow(); ++r)
-        if (const tabrix::xl::TRow* row = sheet.Row(r)) bytes += double(row->Cells.capacity()) * sizeof(tabrix::xl::TCell);
+        if (const tabrix::xl::TRow* row = sheet.Row(r))
+            bytes += double(row->Cells.capacity()) * sizeof(tabrix::xl::TCell);
     return bytes;
 }
 

@@ -159,4 +159,24 @@ std::vector<TCellRect> ParseAreas(std::string_view text) {
     return areas;
 }
 
+TCellRect Intersection(const TCellRect& a, const TCellRect& b) {
+    return {std::max(a.Top, b.Top), std::max(a.Left, b.Left), std::min(a.Bottom, b.Bottom), std::min(a.Right, b.Right)};
+}
+
+void AppendRectMinus(const TCellRect& r, const TCellRect& cut, std::vector<TCellRect>& out) {
+    if (!r.Intersects(cut)) {
+        out.push_back(r);
+        return;
+    }
+    if (r.Top < cut.Top) out.push_back({r.Top, r.Left, cut.Top - 1, r.Right});
+    if (r.Bottom > cut.Bottom) out.push_back({cut.Bottom + 1, r.Left, r.Bottom, r.Right});
+    int top = std::max(r.Top, cut.Top), bottom = std::min(r.Bottom, cut.Bottom);
+    if (r.Left < cut.Left) out.push_back({top, r.Left, bottom, cut.Left - 1});
+    if (r.Right > cut.Right) out.push_back({top, cut.Right + 1, bottom, r.Right});
+}
+
+TCellRect Shifted(const TCellRect& r, int dRow, int dCol) {
+    return {r.Top + dRow, r.Left + dCol, r.Bottom + dRow, r.Right + dCol};
+}
+
 }  // namespace tabrix::xl

@@ -54,6 +54,15 @@ std::string ColumnLetters(int column);
 // "B3"; absolute markers on request ("$B$3").
 void AppendCellAddress(std::string& out, int row, int column, bool rowAbsolute = false, bool columnAbsolute = false);
 std::string CellAddress(int row, int column, bool rowAbsolute = false, bool columnAbsolute = false);
+// The cells both hold; only meaningful when a.Intersects(b).
+TCellRect Intersection(const TCellRect& a, const TCellRect& b);
+// Appends what is left of r once cut is taken out of it: at most four
+// rectangles (above, below, left and right of the cut); r itself when they
+// do not meet.
+void AppendRectMinus(const TCellRect& r, const TCellRect& cut, std::vector<TCellRect>& out);
+// Moves a rectangle by whole rows and columns.
+TCellRect Shifted(const TCellRect& r, int dRow, int dCol);
+
 // "A1:C3", or "B2" for a single cell.
 std::string RectAddress(const TCellRect& r, bool rowAbsolute = false, bool columnAbsolute = false);
 

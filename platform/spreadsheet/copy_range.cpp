@@ -15,121 +15,202 @@ struct TCopied {
     TCell Cell;
     TCellFormula Formula;              // Kind Formula
     uint32_t RichSource = UINT32_MAX;  // a rich string to carry to another workbook
+    std::string Extra;                 // attributes kept as read (cm, vm, ph)
 };
 
-}  // namespace
+// Style indexes of the source as the target knows them: the same index
+// within a workbook or between workbooks of one origin, else imported by
+// content once per source style.
+class TStyleMapper {
+public:
+    TStyleMapper(TWorkbook& sourceBook, TWorkbook& targetBook, bool sameStyles)
+        : FSource(sourceBook.Styles()), FTarget(targetBook.Styles()), FSameStyles(sameStyles) {
+        // Formats added after reading differ between the two even when they
+        // share an origin: only the ones read are shared.
+        FShared = &sourceBook == &targetBook ? FTarget.Count() : std::min(FTarget.CountAsRead(), FSource.CountAsRead());
+    }
 
-void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& target, int toRow, int toColumn) {
-    const int dRow = toRow - from.Top;
-    const int dCol = toColumn - from.Left;
-    TCellRect dest{toRow, toColumn, toRow + from.RowCount() - 1, toColumn + from.ColumnCount() - 1};
-    if (toRow < 1 || toColumn < 1 || dest.Bottom > kMaxRows || dest.Right > kMaxColumns)
-        target.ThrowAt(
-            toRow, toColumn,
-            "the copy of " + RectAddress(from) + " would reach beyond the sheet (1048576 rows, 16384 columns)");
-
-    TWorkbook& sourceBook = source.Workbook();
-    TWorkbook& targetBook = target.Workbook();
-    const bool sameBook = &sourceBook == &targetBook;
-    const bool sameStyles = sameBook || sourceBook.SameStyleOrigin(targetBook);
-    TStyles& targetStyles = targetBook.Styles();
-    // Formats added after reading differ between the two even when they
-    // share an origin: only the ones read are shared.
-    const uint32_t styleCount =
-        sameBook ? targetStyles.Count() : std::min(targetStyles.CountAsRead(), sourceBook.Styles().CountAsRead());
-    std::unordered_map<uint32_t, uint32_t> styleMap;
-    auto mapStyle = [&](uint32_t xf) -> uint32_t {
-        if (xf == 0 || (sameStyles && xf < styleCount)) return xf;
-        auto it = styleMap.find(xf);
-        if (it != styleMap.end()) return it->second;
-        uint32_t mapped = targetStyles.Import(sourceBook.Styles(), xf);
-        styleMap.emplace(xf, mapped);
+    uint32_t Map(uint32_t xf) {
+        if (xf == 0 || (FSameStyles && xf < FShared)) return xf;
+        auto it = FMap.find(xf);
+        if (it != FMap.end()) return it->second;
+        uint32_t mapped = FTarget.Import(FSource, xf);
+        FMap.emplace(xf, mapped);
         return mapped;
-    };
+    }
 
-    // Everything is read before anything is written: source and destination
-    // may overlap.
-    std::vector<TCopied> cells;
-    source.ForEachCell(from, [&](int row, const TCell& c) {
-        TCopied copied{row + dRow, c, {}, UINT32_MAX};
-        copied.Cell.Column = static_cast<uint16_t>(c.Column + dCol);
-        copied.Cell.Flags = 0;
-        if (c.Kind == TCellKind::Formula) {
-            copied.Formula = source.FormulaOf(c);
-            copied.Formula.NeedsValue = true;
-            copied.Formula.SharedIndex = -1;  // a copy stands on its own
-            copied.Formula.SharedMaster = false;
-        } else if (c.Kind == TCellKind::String && !sameBook) {
-            if (sourceBook.Strings().RichXml(c.Index)) copied.RichSource = c.Index;
+private:
+    TStyles& FSource;
+    TStyles& FTarget;
+    bool FSameStyles;
+    uint32_t FShared = 0;
+    std::unordered_map<uint32_t, uint32_t> FMap;
+};
+
+// One copy: everything is read from the source before anything is written,
+// since source and destination may overlap.
+class TRangeCopy {
+public:
+    TRangeCopy(const TWorksheet& source, const TCellRect& from, TWorksheet& target, int toRow, int toColumn)
+        : FSource(source),
+          FFrom(from),
+          FTarget(target),
+          FSourceBook(source.Workbook()),
+          FTargetBook(target.Workbook()),
+          FSameBook(&FSourceBook == &FTargetBook),
+          FSameOrigin(FSameBook || FSourceBook.SameStyleOrigin(FTargetBook)),
+          FDRow(toRow - from.Top),
+          FDCol(toColumn - from.Left),
+          FDest{toRow, toColumn, toRow + from.RowCount() - 1, toColumn + from.ColumnCount() - 1},
+          FStyles(FSourceBook, FTargetBook, FSameOrigin) {}
+
+    void Run() {
+        CheckDestination();
+        CollectCells();
+        CollectMerges();
+        FRules = FSource.Rules().Collect(FFrom, FDRow, FDCol);
+        FLinks = FSource.Links().Collect(FFrom, FDRow, FDCol);
+
+        FTarget.Clear(FDest);
+        if (FSameOrigin) {
+            FTarget.Rules().Apply(FSource.Rules(), FRules);
+        } else {
+            TStyles& sourceStyles = FSourceBook.Styles();
+            TStyles& targetStyles = FTargetBook.Styles();
+            FTarget.Rules().Apply(FSource.Rules(), FRules,
+                                  [&](uint32_t dxf) { return targetStyles.ImportDifferential(sourceStyles, dxf); });
         }
-        cells.push_back(std::move(copied));
-        return true;
-    });
-    std::vector<TCellRect> merges;
-    for (const TCellRect& m : source.MergedRanges())
-        if (from.Contains(m)) merges.push_back({m.Top + dRow, m.Left + dCol, m.Bottom + dRow, m.Right + dCol});
+        FTarget.Links().Add(FLinks);
+        for (TCopied& c : FCells) WriteCell(c);
+    }
 
-    std::vector<TRuleCopy> rules = source.Rules().Collect(from, dRow, dCol);
+    // The clear removed every merge touching the destination, and the
+    // source's merges do not overlap: they go in without a search each, which
+    // keeps copies into a sheet with many merges linear.
+    const std::vector<TCellRect>& Merges() const { return FMerges; }
 
-    target.Clear(dest);
-    target.Rules().Apply(source.Rules(), rules);
-    for (TCopied& c : cells) {
+private:
+    void CheckDestination() const {
+        if (FDest.Top < 1 || FDest.Left < 1 || FDest.Bottom > kMaxRows || FDest.Right > kMaxColumns)
+            FTarget.ThrowAt(
+                FDest.Top, FDest.Left,
+                "the copy of " + RectAddress(FFrom) + " would reach beyond the sheet (1048576 rows, 16384 columns)");
+    }
+
+    void CollectCells() {
+        FSource.ForEachCell(FFrom, [&](int row, const TCell& c) {
+            TCopied copied{row + FDRow, c, {}, UINT32_MAX, {}};
+            copied.Cell.Column = static_cast<uint16_t>(c.Column + FDCol);
+            copied.Cell.Flags = 0;
+            // cm and vm index the metadata part, which only a workbook of the
+            // same origin shares.
+            if ((c.Flags & TCell::kCellHasExtra) && FSameOrigin)
+                copied.Extra = std::string(FSource.ExtraAttributes(row, c.Column));
+            if (c.Kind == TCellKind::Formula) {
+                copied.Formula = FSource.FormulaOf(c);
+                copied.Formula.NeedsValue = true;
+                copied.Formula.SharedIndex = -1;  // a copy stands on its own
+                copied.Formula.SharedMaster = false;
+            } else if (c.Kind == TCellKind::String && !FSameBook) {
+                if (FSourceBook.Strings().RichXml(c.Index)) copied.RichSource = c.Index;
+            }
+            FCells.push_back(std::move(copied));
+            return true;
+        });
+    }
+
+    void CollectMerges() {
+        for (const TCellRect& m : FSource.MergedRanges())
+            if (FFrom.Contains(m))
+                FMerges.push_back({m.Top + FDRow, m.Left + FDCol, m.Bottom + FDRow, m.Right + FDCol});
+    }
+
+    void WriteCell(TCopied& c) {
         const int row = c.Row, column = c.Cell.Column;
         switch (c.Cell.Kind) {
             case TCellKind::Empty:
                 break;
             case TCellKind::Number:
-                target.SetNumber(row, column, c.Cell.Number);
+                FTarget.SetNumber(row, column, c.Cell.Number);
                 break;
             case TCellKind::Boolean:
-                target.SetBoolean(row, column, c.Cell.Number != 0);
+                FTarget.SetBoolean(row, column, c.Cell.Number != 0);
                 break;
             case TCellKind::Error:
-                target.SetError(row, column, TWorksheet::ErrorCode(c.Cell.Index));
+                FTarget.SetError(row, column, TWorksheet::ErrorCode(c.Cell.Index));
                 break;
             case TCellKind::String:
-                if (sameBook) {
-                    target.SetSharedString(row, column, c.Cell.Index);
-                } else if (c.RichSource != UINT32_MAX) {
-                    TSharedStrings& sourceStrings = sourceBook.Strings();
-                    target.SetSharedString(row, column,
-                                           targetBook.Strings().AddRich(sourceStrings.Text(c.RichSource),
-                                                                        *sourceStrings.RichXml(c.RichSource)));
-                } else {
-                    target.SetString(row, column, sourceBook.Strings().Text(c.Cell.Index));
-                }
+                WriteString(c);
                 break;
-            case TCellKind::Formula: {
-                TCellFormula& f = c.Formula;
-                if (f.Type == TCellFormula::TType::DataTable) {
-                    // A data table belongs to its place; the copy keeps its values.
-                    target.SetValue(row, column, f.Cached);
-                    break;
-                }
-                if (dRow || dCol) {
-                    try {
-                        f.Text = ShiftFormula(f.Text, dRow, dCol);
-                    } catch (const Exception& e) {
-                        target.ThrowAt(row, column, "formula \"=" + f.Text + "\" cannot be moved: " + e.Message());
-                    }
-                    if (f.Type == TCellFormula::TType::Array) {
-                        f.ArrayRange = {f.ArrayRange.Top + dRow, f.ArrayRange.Left + dCol, f.ArrayRange.Bottom + dRow,
-                                        f.ArrayRange.Right + dCol};
-                        if (f.ArrayRange.Top < 1 || f.ArrayRange.Left < 1 || f.ArrayRange.Bottom > kMaxRows ||
-                            f.ArrayRange.Right > kMaxColumns)
-                            f.ArrayRange = {row, column, row, column};
-                    }
-                }
-                target.SetFormula(row, column, std::move(f));
+            case TCellKind::Formula:
+                WriteFormula(c);
                 break;
+        }
+        FTarget.SetStyle(row, column, FStyles.Map(c.Cell.Style));
+        if (!c.Extra.empty()) FTarget.SetExtraAttributes(row, column, c.Extra);
+    }
+
+    void WriteString(const TCopied& c) {
+        const int row = c.Row, column = c.Cell.Column;
+        if (FSameBook) {
+            FTarget.SetSharedString(row, column, c.Cell.Index);
+        } else if (c.RichSource != UINT32_MAX) {
+            TSharedStrings& sourceStrings = FSourceBook.Strings();
+            FTarget.SetSharedString(
+                row, column,
+                FTargetBook.Strings().AddRich(sourceStrings.Text(c.RichSource), *sourceStrings.RichXml(c.RichSource)));
+        } else {
+            FTarget.SetString(row, column, FSourceBook.Strings().Text(c.Cell.Index));
+        }
+    }
+
+    void WriteFormula(TCopied& c) {
+        const int row = c.Row, column = c.Cell.Column;
+        TCellFormula& f = c.Formula;
+        if (f.Type == TCellFormula::TType::DataTable) {
+            // A data table belongs to its place; the copy keeps its values.
+            FTarget.SetValue(row, column, f.Cached);
+            return;
+        }
+        if (FDRow || FDCol) {
+            try {
+                f.Text = ShiftFormula(f.Text, FDRow, FDCol);
+            } catch (const Exception& e) {
+                FTarget.ThrowAt(row, column, "formula \"=" + f.Text + "\" cannot be moved: " + e.Message());
+            }
+            if (f.Type == TCellFormula::TType::Array) {
+                f.ArrayRange = {f.ArrayRange.Top + FDRow, f.ArrayRange.Left + FDCol, f.ArrayRange.Bottom + FDRow,
+                                f.ArrayRange.Right + FDCol};
+                if (f.ArrayRange.Top < 1 || f.ArrayRange.Left < 1 || f.ArrayRange.Bottom > kMaxRows ||
+                    f.ArrayRange.Right > kMaxColumns)
+                    f.ArrayRange = {row, column, row, column};
             }
         }
-        target.SetStyle(row, column, mapStyle(c.Cell.Style));
+        FTarget.SetFormula(row, column, std::move(f));
     }
-    // The clear above removed every merge touching the destination, and the
-    // source's merges do not overlap: they go in without a search each, which
-    // keeps copies into a sheet with many merges linear.
-    target.FMerges.insert(target.FMerges.end(), merges.begin(), merges.end());
+
+    const TWorksheet& FSource;
+    const TCellRect FFrom;
+    TWorksheet& FTarget;
+    TWorkbook& FSourceBook;
+    TWorkbook& FTargetBook;
+    const bool FSameBook;
+    const bool FSameOrigin;
+    const int FDRow, FDCol;
+    const TCellRect FDest;
+    TStyleMapper FStyles;
+    std::vector<TCopied> FCells;
+    std::vector<TCellRect> FMerges;
+    std::vector<TRuleCopy> FRules;
+    std::vector<THyperlink> FLinks;
+};
+
+}  // namespace
+
+void CopyRange(const TWorksheet& source, const TCellRect& from, TWorksheet& target, int toRow, int toColumn) {
+    TRangeCopy copy(source, from, target, toRow, toColumn);
+    copy.Run();
+    target.FMerges.insert(target.FMerges.end(), copy.Merges().begin(), copy.Merges().end());
 }
 
 }  // namespace tabrix::xl

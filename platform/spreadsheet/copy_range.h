@@ -2,7 +2,8 @@
 // Copying a rectangle of cells as a spreadsheet's copy and paste does:
 // values, formulas with their relative references moved by the distance of
 // the copy, styles (imported by content between workbooks of different
-// origin) and the merged areas that lie inside the source. Row heights are
+// origin), the merged areas that lie inside the source, the conditional
+// formats, validations and hyperlinks of the source cells. Row heights are
 // not copied. Source and destination may overlap.
 
 #include "platform/spreadsheet/worksheet.h"

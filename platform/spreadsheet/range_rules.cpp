@@ -94,6 +94,17 @@ std::string ShiftBody(const std::string& body, int dRow, int dCol) {
     return NodeChildrenXml(doc.document_element());
 }
 
+// The body with the dxfId of its rules given by mapDxf.
+std::string RemapDifferentials(const std::string& body, const std::function<uint32_t(uint32_t)>& mapDxf) {
+    if (body.find("dxfId=") == std::string::npos) return body;
+    pugi::xml_document doc;
+    std::string wrapped = "<r>" + body + "</r>";
+    if (!doc.load_buffer(wrapped.data(), wrapped.size(), pugi::parse_default & ~pugi::parse_doctype)) return body;
+    for (pugi::xml_node rule : doc.document_element().children())
+        if (pugi::xml_attribute dxf = rule.attribute("dxfId")) dxf = mapDxf(dxf.as_uint());
+    return NodeChildrenXml(doc.document_element());
+}
+
 }  // namespace
 
 TSheetRules::TSheetRules(std::string& tail, size_t minimumOffset, std::string_view prefix)
@@ -157,16 +168,15 @@ std::vector<TRuleCopy> TSheetRules::Collect(const TCellRect& from, int dRow, int
         TRuleCopy copy{i, dRow, dCol, {}};
         for (const TCellRect& r : rule.Ranges) {
             if (!r.Intersects(from)) continue;
-            TCellRect in{std::max(r.Top, from.Top), std::max(r.Left, from.Left), std::min(r.Bottom, from.Bottom),
-                         std::min(r.Right, from.Right)};
-            copy.Ranges.push_back({in.Top + dRow, in.Left + dCol, in.Bottom + dRow, in.Right + dCol});
+            copy.Ranges.push_back(Shifted(Intersection(r, from), dRow, dCol));
         }
         if (!copy.Ranges.empty()) out.push_back(std::move(copy));
     }
     return out;
 }
 
-void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>& copies) {
+void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>& copies,
+                        const std::function<uint32_t(uint32_t)>& mapDxf) {
     for (const TRuleCopy& copy : copies) {
         size_t target = copy.Rule;
         if (&source != this) {
@@ -178,6 +188,8 @@ void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>&
                 // Its formulas move with the cells, as cell formulas do.
                 rule.Anchor = {rule.Anchor.Row + copy.DRow, rule.Anchor.Column + copy.DCol};
                 rule.Body = ShiftBody(rule.Body, copy.DRow, copy.DCol);
+                if (mapDxf && rule.Kind == TRangeRule::TKind::ConditionalFormat)
+                    rule.Body = RemapDifferentials(rule.Body, mapDxf);
                 Changed(rule);
                 // Rules of a kind stay together, in the source's order after this sheet's own.
                 auto at = FRules.end();
@@ -240,12 +252,7 @@ void TSheetRules::Clear(const TCellRect& cut) {
                 continue;
             }
             changed = true;
-            // What is left of r around the cut: above, below, left and right of it.
-            if (r.Top < cut.Top) kept.push_back({r.Top, r.Left, cut.Top - 1, r.Right});
-            if (r.Bottom > cut.Bottom) kept.push_back({cut.Bottom + 1, r.Left, r.Bottom, r.Right});
-            int top = std::max(r.Top, cut.Top), bottom = std::min(r.Bottom, cut.Bottom);
-            if (r.Left < cut.Left) kept.push_back({top, r.Left, bottom, cut.Left - 1});
-            if (r.Right > cut.Right) kept.push_back({top, cut.Right + 1, bottom, r.Right});
+            AppendRectMinus(r, cut, kept);
         }
         if (!changed) continue;
         rule.Ranges = std::move(kept);

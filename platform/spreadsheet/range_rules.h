@@ -16,6 +16,7 @@
 //   rules.Clear({5, 1, 10, 16384});
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -63,7 +64,10 @@ public:
     std::vector<TRuleCopy> Collect(const TCellRect& from, int dRow, int dCol) const;
     // Adds the collected ranges: to the same rule within one sheet, to the
     // rule made from the same source rule (made at the first copy) otherwise.
-    void Apply(const TSheetRules& source, const std::vector<TRuleCopy>& copies);
+    // mapDxf gives the target's differential format for a source's dxfId
+    // (empty: the two share their formats).
+    void Apply(const TSheetRules& source, const std::vector<TRuleCopy>& copies,
+               const std::function<uint32_t(uint32_t)>& mapDxf = {});
     // Cuts rect out of every rule.
     void Clear(const TCellRect& rect);
 

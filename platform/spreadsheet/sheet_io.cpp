@@ -40,9 +40,12 @@ public:
         size_t rulesAt = FSheet.FRules ? std::clamp(FSheet.FRules->InsertAt(), at, tail.size()) : tail.size();
         FOut.append(tail.substr(0, at));
         WriteMerges();
+        size_t linksAt = FSheet.FLinks ? std::clamp(FSheet.FLinks->InsertAt(), rulesAt, tail.size()) : rulesAt;
         FOut.append(tail.substr(at, rulesAt - at));
         if (FSheet.FRules) FSheet.FRules->Write(FOut);
-        FOut.append(tail.substr(rulesAt));
+        FOut.append(tail.substr(rulesAt, linksAt - rulesAt));
+        WriteLinks();
+        FOut.append(tail.substr(linksAt));
         return std::move(FOut);
     }
 
@@ -116,6 +119,9 @@ private:
                 FOut += '"';
             }
             if (p.Collapsed) FOut += " collapsed=\"1\"";
+            if (p.ThickTop) FOut += " thickTop=\"1\"";
+            if (p.ThickBottom) FOut += " thickBot=\"1\"";
+            if (p.Phonetic) FOut += " ph=\"1\"";
             if (r.Cells.empty()) {
                 FOut += "/>";
                 continue;
@@ -225,10 +231,12 @@ private:
             FOut += " t=\"array\" ref=\"";
             FOut += RectAddress(f.ArrayRange);
             FOut += '"';
+            if (f.ArrayAlwaysCalculate) FOut += " aca=\"1\"";
         } else if (f.Type == TCellFormula::TType::DataTable) {
             FOut += f.KeptAttributes;
         }
         if (f.AlwaysCalculate && f.Type != TCellFormula::TType::DataTable) FOut += " ca=\"1\"";
+        if (f.AssignsName && f.Type != TCellFormula::TType::DataTable) FOut += " bx=\"1\"";
         auto group =
             f.SharedIndex >= 0 && f.Type == TCellFormula::TType::Normal ? FShared.find(f.SharedIndex) : FShared.end();
         if (group != FShared.end() && (f.SharedMaster || group->second.Contains(row, column))) {
@@ -281,6 +289,12 @@ private:
                 break;
         }
         Close("c");
+    }
+
+    void WriteLinks() {
+        if (!FSheet.FLinks) return;
+        FSheet.FLinks->Write(FOut, FSheet.FRels, RelationshipsPrefix(FSheet.FHead));
+        if (FSheet.FLinks->Changed()) FSheet.FRelsChanged = true;
     }
 
     void WriteMerges() {

@@ -393,6 +393,9 @@ private:
         props.CustomFormat = IsTrue(Attr("customFormat"));
         props.Style = props.CustomFormat ? LeadingNumber(Attr("s"), 0u) : 0;
         props.OutlineLevel = static_cast<uint8_t>(std::clamp(LeadingNumber(Attr("outlineLevel"), 0), 0, 7));
+        props.ThickTop = IsTrue(Attr("thickTop"));
+        props.ThickBottom = IsTrue(Attr("thickBot"));
+        props.Phonetic = IsTrue(Attr("ph"));
         if (!props.IsDefault()) FSheet.SetRowProps(rowNumber, props);
     }
 
@@ -592,6 +595,8 @@ private:
         formula.Cached = std::move(cached);
         formula.Text = DecodeXmlEscapes(x.FormulaText);
         formula.AlwaysCalculate = IsTrue(x.FormulaAttribute("ca"));
+        formula.ArrayAlwaysCalculate = IsTrue(x.FormulaAttribute("aca"));
+        formula.AssignsName = IsTrue(x.FormulaAttribute("bx"));
         std::string_view type = x.FormulaAttribute("t");
         if (type == "shared") {
             if (!ReadSharedFormula(x, row, column, formula)) return;
@@ -670,6 +675,9 @@ private:
         }
         uint8_t flags = FSheet.Slot(row, column).Flags;
         uint32_t style = FSheet.Slot(row, column).Style;
+        // The attributes kept for the cell (cm of a dynamic array) stay: the
+        // setter would drop them with the cell's former content.
+        FSheet.Slot(row, column).Flags = 0;
         FSheet.SetFormula(row, column, std::move(formula));
         TCell& cell = FSheet.Slot(row, column);
         cell.Flags = flags;
@@ -700,6 +708,7 @@ void TWorksheet::Load(std::string_view xml) {
     FFreeFormulas.clear();
     FMerges.clear();
     FRules.reset();
+    FLinks.reset();
     FExtras.clear();
     FColumns.clear();
     FHead.clear();

@@ -80,7 +80,7 @@ struct TStyles::TImpl {
     std::string Prefix;
     bool Modified = false;
     std::map<int, std::string> CustomFormats;  // numFmtId -> code
-    std::vector<pugi::xml_node> Xfs, Fonts, Fills, Borders;
+    std::vector<pugi::xml_node> Xfs, Fonts, Fills, Borders, Dxfs;
     std::map<std::pair<uint32_t, int>, uint32_t> WithFormatCache;
     std::map<std::pair<const TImpl*, uint32_t>, uint32_t> ImportCache;
     std::string GeneralCode = "General";
@@ -100,8 +100,13 @@ pugi::xml_node TStyles::TImpl::Section(const char* localName, bool create) {
     pugi::xml_node n = ChildByLocalName(root, localName);
     if (n || !create) return n;
     std::string name = Prefix + localName;
-    // numFmts comes first in the style sheet; the others exist in any real part.
+    // numFmts comes first in the style sheet; the others exist in any real
+    // part but dxfs, which goes before the sections the schema puts after it.
     if (std::string_view(localName) == "numFmts") return root.prepend_child(name.c_str());
+    if (std::string_view(localName) == "dxfs")
+        for (const char* after : {"tableStyles", "colors", "extLst"})
+            if (pugi::xml_node next = ChildByLocalName(root, after))
+                return root.insert_child_before(name.c_str(), next);
     return root.append_child(name.c_str());
 }
 
@@ -111,6 +116,7 @@ void TStyles::TImpl::Index() {
     Fonts.clear();
     Fills.clear();
     Borders.clear();
+    Dxfs.clear();
     pugi::xml_node root = Doc.document_element();
     Prefix = std::string(NamePrefix(root.name()));
     auto collect = [&](const char* section, const char* item, std::vector<pugi::xml_node>& list) {
@@ -124,6 +130,7 @@ void TStyles::TImpl::Index() {
     collect("fonts", "font", Fonts);
     collect("fills", "fill", Fills);
     collect("borders", "border", Borders);
+    collect("dxfs", "dxf", Dxfs);
 }
 
 const std::string& TStyles::TImpl::Code(int id) const {
@@ -213,7 +220,7 @@ void TStyles::Parse(std::string_view xml, std::string_view partName) {
 std::string TStyles::Serialize() const {
     // Counts follow the items actually there.
     pugi::xml_node root = FImpl->Doc.document_element();
-    for (const char* section : {"numFmts", "fonts", "fills", "borders", "cellXfs"}) {
+    for (const char* section : {"numFmts", "fonts", "fills", "borders", "cellXfs", "dxfs"}) {
         pugi::xml_node n = ChildByLocalName(root, section);
         if (!n) continue;
         int count = 0;
@@ -330,6 +337,11 @@ uint32_t TStyles::Import(const TStyles& other, uint32_t xf) {
     uint32_t result = FImpl->FindOrAddXf(copy);
     FImpl->ImportCache[key] = result;
     return result;
+}
+
+uint32_t TStyles::ImportDifferential(const TStyles& other, uint32_t dxf) {
+    if (dxf >= other.FImpl->Dxfs.size()) return dxf;
+    return static_cast<uint32_t>(FImpl->FindOrAddPart("dxfs", FImpl->Dxfs, other.FImpl->Dxfs[dxf]));
 }
 
 std::string_view TStyles::BuiltinFormatCode(int id) {

@@ -46,6 +46,10 @@ public:
     // fill, border, number format, alignment and protection; added when
     // there is none yet.
     uint32_t Import(const TStyles& other, uint32_t xf);
+    // The differential format (dxfs, 0-based, as conditional formats name
+    // them) of this part that equals dxf of other; added when there is none.
+    // An index other does not have is returned as it is.
+    uint32_t ImportDifferential(const TStyles& other, uint32_t dxf);
 
     // Kind of a number format code as a spreadsheet reads it (dates have
     // d/m/y tokens outside quotes and brackets, times h/s, "@" is text).

@@ -367,6 +367,9 @@ void TWorkbook::LoadSheet(TSheetEntry& e) {
     auto sheet = std::make_unique<TWorksheet>(*this, e.Name, e.PartName);
     sheet->Load(ReadLargePart(e.PartName));
     sheet->MapUnknownStyles(FStyles.Count());
+    std::string relsPart = RelationshipsPartName(e.PartName);
+    if (FPackage->HasPart(relsPart))
+        sheet->SetRelationships(TRelationships::Parse(FPackage->ReadPart(relsPart), relsPart, FDisplayName));
     e.Sheet = std::move(sheet);
 }
 
@@ -559,7 +562,12 @@ void TWorkbook::EnsurePart(TSaveParts& parts, std::string& partName, const char*
 void TWorkbook::WriteChangedParts(TSaveParts& parts) {
     TPackage& p = *FPackage;
     for (TSheetEntry& e : FSheets)
-        if (e.Sheet && e.Sheet->Modified()) p.SetPart(e.PartName, e.Sheet->Serialize());
+        if (e.Sheet && e.Sheet->Modified()) {
+            p.SetPart(e.PartName, e.Sheet->Serialize());
+            if (e.Sheet->RelationshipsChanged())
+                p.SetPart(RelationshipsPartName(e.PartName), e.Sheet->Relationships().Serialize());
+        }
+
     if (FStringsLoaded && FStrings.Modified()) {
         EnsurePart(parts, FStringsPart, "sharedStrings.xml", kTypeSharedStrings, kCtSharedStrings);
         p.SetPart(FStringsPart, FStrings.Serialize());

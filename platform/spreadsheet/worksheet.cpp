@@ -264,6 +264,7 @@ void TWorksheet::Clear(const TCellRect& rect) {
     FModified = true;
     RemoveMergesIntersecting(rect);
     Rules().Clear(rect);
+    Links().Clear(rect);
     bool wholeRows = rect.Left == 1 && rect.Right == kMaxColumns;
     int bottom = std::min(rect.Bottom, LastRow());
     for (int row = rect.Top; row <= bottom; ++row) {
@@ -457,9 +458,39 @@ std::string_view TWorksheet::ExtraAttributes(int row, int column) const {
     return it != FExtras.end() && it->first == key ? std::string_view(it->second) : std::string_view();
 }
 
+void TWorksheet::SetExtraAttributes(int row, int column, std::string_view attributes) {
+    TCell* c = const_cast<TCell*>(FindCell(row, column));
+    if (!c) ThrowAt(row, column, "the cell to take kept attributes does not exist");
+    uint64_t key = ExtraKey(row, column);
+    auto it =
+        std::lower_bound(FExtras.begin(), FExtras.end(), key, [](const auto& e, uint64_t k) { return e.first < k; });
+    const bool present = it != FExtras.end() && it->first == key;
+    FModified = true;
+    if (attributes.empty()) {
+        if (present) FExtras.erase(it);
+        c->Flags &= static_cast<uint8_t>(~TCell::kCellHasExtra);
+        return;
+    }
+    if (present)
+        it->second = std::string(attributes);
+    else
+        FExtras.emplace(it, key, std::string(attributes));
+    c->Flags |= TCell::kCellHasExtra;
+}
+
 TSheetRules& TWorksheet::Rules() const {
     if (!FRules) FRules = std::make_unique<TSheetRules>(FTail, FMergeInsertAt, FPrefix);
     return *FRules;
+}
+
+// The rules come before the links in the kept text: they are cut first, so
+// that cutting the links leaves the rules' place where it is.
+TSheetLinks& TWorksheet::Links() const {
+    if (!FLinks) {
+        size_t after = Rules().InsertAt();
+        FLinks = std::make_unique<TSheetLinks>(FTail, std::max(after, FMergeInsertAt), FPrefix, FRels);
+    }
+    return *FLinks;
 }
 
 }  // namespace tabrix::xl

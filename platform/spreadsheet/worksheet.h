@@ -19,6 +19,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/spreadsheet/cell_address.h"
+#include "platform/spreadsheet/hyperlinks.h"
+#include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/range_rules.h"
 
 namespace tabrix::xl {
@@ -48,8 +50,10 @@ struct TCellFormula {
     TCellRect ArrayRange;        // Array: the cells the formula fills
     std::string KeptAttributes;  // DataTable: the <f> attributes as read
     TStoredValue Cached;
-    bool NeedsValue = false;       // cached value to be computed at save
-    bool AlwaysCalculate = false;  // ca="1"
+    bool NeedsValue = false;            // cached value to be computed at save
+    bool AlwaysCalculate = false;       // ca="1"
+    bool ArrayAlwaysCalculate = false;  // aca="1": an array formula recalculated each time
+    bool AssignsName = false;           // bx="1": the formula assigns a value to a name
     // A formula read as part of a shared group keeps it while its master
     // is in place: the master (the group's range in SharedRange) and each
     // dependent are written back as shared formulas. -1: not shared.
@@ -83,7 +87,10 @@ struct TRowProps {
     bool Hidden = false;
     bool Collapsed = false;
     bool CustomFormat = false;
-    bool HasHeight = false;  // ht was given
+    bool HasHeight = false;    // ht was given
+    bool ThickTop = false;     // thickTop: a cell of the row has a thick or double top border
+    bool ThickBottom = false;  // thickBot
+    bool Phonetic = false;     // ph: the row's phonetic guides are shown
     bool operator==(const TRowProps&) const = default;
     bool IsDefault() const { return *this == TRowProps{}; }
 };
@@ -186,7 +193,10 @@ public:
 
     bool Modified() const { return FModified; }
     void SetModified() { FModified = true; }
-    void ClearModified() { FModified = false; }
+    void ClearModified() {
+        FModified = false;
+        FRelsChanged = false;
+    }
 
     // --- reading and writing the sheet part (workbook internals) ----------
     bool Loaded() const { return FLoaded; }
@@ -207,8 +217,21 @@ public:
     // first asked for (the text written back is the same).
     TSheetRules& Rules() const;
 
+    // The hyperlinks, cut from the kept XML when first asked for.
+    TSheetLinks& Links() const;
+
+    // The sheet part's relationships (workbook internals): given when the
+    // sheet is read, changed when links are written at save.
+    void SetRelationships(TRelationships rels) { FRels = std::move(rels); }
+    const TRelationships& Relationships() const { return FRels; }
+    bool RelationshipsChanged() const { return FRelsChanged; }
+
     // Attributes of a cell kept as read (cm, vm, ph); "" when none.
     std::string_view ExtraAttributes(int row, int column) const;
+    // Gives an existing cell such attributes ("" removes them); cm and vm
+    // index the workbook's metadata part, so they only travel within a
+    // workbook or between workbooks of the same origin.
+    void SetExtraAttributes(int row, int column, std::string_view attributes);
 
 private:
     friend class TSheetReader;
@@ -244,6 +267,9 @@ private:
     std::string FHead;
     mutable std::string FTail;  // the rules are cut from it on demand, see Rules()
     mutable std::unique_ptr<TSheetRules> FRules;
+    mutable std::unique_ptr<TSheetLinks> FLinks;  // cut after the rules, see Links()
+    mutable TRelationships FRels;
+    mutable bool FRelsChanged = false;
     size_t FMergeInsertAt = 0;
     size_t FDimensionAt = std::string::npos;  // where <dimension> goes back into FHead
     std::string FPrefix;                      // namespace prefix of the sheet elements ("" or "x:")

@@ -91,14 +91,25 @@ class LibreOffice:
                 results[f] = 'no CSV written (rc=%s) %s' % (rc, ' '.join(lines)[:300])
         return results
 
+    def to_xlsx(self, files, outdir):
+        """Reads every file and writes it again as xlsx into outdir (same
+        name): what LibreOffice understood of it, for another reader."""
+        os.makedirs(outdir, exist_ok=True)
+        rc, log = self._run(['--convert-to', 'xlsx:Calc MS Excel 2007 XML', '--outdir', outdir] + list(files),
+                            self.timeout + 5 * len(files))
+        return {f: None if os.path.exists(os.path.join(outdir, os.path.basename(f))) else
+                'no xlsx written (rc=%s) %s' % (rc, log[:300]) for f in files}
+
 
 if __name__ == '__main__':
-    # lo_convert.py [--recalc] OUTDIR FILE...: CSVs of every sheet of each
-    # file in OUTDIR; prints one line per file that failed, exits 1 then.
+    # lo_convert.py [--recalc] [--xlsx] OUTDIR FILE...: CSVs of every sheet
+    # of each file in OUTDIR (--xlsx: the file written again as xlsx);
+    # prints one line per file that failed, exits 1 then.
     import sys
     argv = sys.argv[1:]
     recalc = '--recalc' in argv
-    argv = [a for a in argv if a != '--recalc']
+    xlsx = '--xlsx' in argv
+    argv = [a for a in argv if a not in ('--recalc', '--xlsx')]
     if len(argv) < 2:
         sys.exit('usage: lo_convert.py [--recalc] OUTDIR FILE...')
     if not soffice_binary():
@@ -107,7 +118,8 @@ if __name__ == '__main__':
     work = tempfile.mkdtemp(prefix='lo_convert.')
     lo = LibreOffice(work, recalc=recalc)
     try:
-        failed = {f: e for f, e in lo.to_csv(argv[1:], argv[0]).items() if e}
+        convert = lo.to_xlsx if xlsx else lo.to_csv
+        failed = {f: e for f, e in convert(argv[1:], argv[0]).items() if e}
     finally:
         lo.close()
         shutil.rmtree(work, ignore_errors=True)

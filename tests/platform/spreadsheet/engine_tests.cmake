@@ -12,4 +12,7 @@ find_package(pugixml REQUIRED)
       ${CMAKE_CURRENT_LIST_DIR}/limits_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/range_rules_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/sheet_reader_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/sheet_parts_fixture.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/kept_attributes_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/hyperlinks_test.cpp
     DEPS tabrix_spreadsheet pugixml::pugixml)

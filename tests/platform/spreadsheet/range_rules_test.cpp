@@ -2,6 +2,7 @@
 
 #include "platform/spreadsheet/copy_range.h"
 #include "platform/spreadsheet/workbook.h"
+#include "tests/platform/spreadsheet/sheet_parts_fixture.h"
 
 namespace tabrix::xl {
 namespace {
@@ -103,6 +104,31 @@ TEST(RangeRules, ClearingCutsTheRectangleOutOfEveryRule) {
         EXPECT_NE(xml.find("<formula>" + CellAddress(first.Top, first.Left) + "&lt;0</formula>"), std::string::npos)
             << xml;
     }
+}
+
+TEST(RangeRules, ACopyIntoAWorkbookOfAnotherOriginBringsTheRulesFormat) {
+    // The source's dxf 0 is a red font; the target holds a green one at 0 already.
+    auto templ = TWorkbook::FromBytes(
+        test::OneSheetBook(std::string(kSheet).substr(kSheet.find("<sheetData>"),
+                                                      kSheet.rfind("</worksheet>") - kSheet.find("<sheetData>"))),
+        "red.xlsx");
+    auto report = TWorkbook::CreateBlank();
+    TStyles green;
+    green.Parse(
+        "<styleSheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><cellXfs count=\"1\"><xf/>"
+        "</cellXfs><cellStyles count=\"1\"><cellStyle name=\"Normal\" xfId=\"0\" builtinId=\"0\"/></cellStyles>"
+        "<dxfs count=\"1\"><dxf><font><color rgb=\"FF00FF00\"/></font></dxf></dxfs><tableStyles count=\"0\"/>"
+        "</styleSheet>",
+        "green");
+    report->Styles() = green;
+    for (int i = 0; i < 2; ++i) CopyRange(templ->Sheet(0), {2, 1, 2, 3}, report->Sheet(0), 5 + i, 1);
+    std::string xml = Written(report->Sheet(0));
+    EXPECT_NE(xml.find("sqref=\"B5:B6\"><cfRule type=\"expression\" dxfId=\"1\""), std::string::npos) << xml;
+    std::string styles = report->Styles().Serialize();
+    EXPECT_NE(styles.find("<dxfs count=\"2\"><dxf><font><color rgb=\"FF00FF00\"/></font></dxf><dxf><font><color "
+                          "rgb=\"FFFF0000\"/></font></dxf></dxfs><tableStyles"),
+              std::string::npos)
+        << styles;
 }
 
 }  // namespace
