@@ -10,7 +10,10 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "cli/console.h"
+#include "cli/params.h"
 #include "cli/report_form.h"
 #include "cli/verbs.h"
 #include "platform/rtl/files.h"
@@ -24,6 +27,8 @@ struct TRunOptions {
     std::string Form;
     std::string Report;
     std::string Output;
+    std::vector<std::string> Params;
+    std::vector<std::string> Connections;
     bool NoProgress = false;
     bool KeepPartial = false;
 };
@@ -31,7 +36,7 @@ struct TRunOptions {
 // The progress window: on a terminal always, elsewhere (lines on standard
 // error) when the form asks for it; --no-progress turns it off.
 void ChooseProgress(TTabrix& report, bool noProgress) {
-    if (noProgress)
+    if (noProgress || Quiet())
         report.Options.Exclude(tbxoShowProgress);
     else if (::isatty(STDERR_FILENO) && CurrentTerminal())
         report.Options.Include(tbxoShowProgress);
@@ -60,11 +65,19 @@ void ShowToFile(TTabrix& report, const std::string& output, bool keepPartial) {
                          keepPartial ? "" : " (--keep-partial keeps what was built)");
         throw;
     }
-    std::printf("Report written to %s\n", output.c_str());
+    ResultFile(output);
 }
 
 void RunReport(const TRunOptions& o) {
+    // The command line is checked whole before the form is read.
+    std::vector<TParamSetting> params;
+    for (const std::string& p : o.Params) params.push_back(ParseParamSetting(p));
+    std::vector<TConnectionSetting> connections;
+    for (const std::string& c : o.Connections) connections.push_back(ParseConnectionSetting(c));
+
     TReportForm form = LoadReportForm(o.Form, o.Report);
+    ApplyConnections(*form.Module, connections);
+    ApplyParams(*form.Module, params);
     std::string output = CommandLineFileName(o.Output);
     ChooseProgress(*form.Report, o.NoProgress);
     if (output.empty())
@@ -83,12 +96,20 @@ void AddRunCommand(CLI::App& app) {
         "-o is taken from the current folder.\n\n"
         "Example:\n"
         "  tabrix run examples/sales.tfm -o sales-report.xlsx\n"
-        "  tabrix run shop.tfm --report MonthlyReport        (left to the user)");
+        "  tabrix run shop.tfm --report MonthlyReport        (left to the user)\n"
+        "  tabrix run examples/sales.tfm --param from=2026-01-01 --param to=2026-01-15 -o first-half.xlsx\n"
+        "  tabrix run examples/sales.tfm --connection Db=production.db -o sales.xlsx");
     cmd->add_option("FORM", opts->Form, "Form file (.tfm) with the data sets and the report component")->required();
     cmd->add_option("--report", opts->Report, "Name of the TTabrix component (when the form holds several)");
     cmd->add_option("-o,--output", opts->Output, "Save the report here (.xlsx) instead of leaving it to the user");
     cmd->add_flag("--keep-partial", opts->KeepPartial,
                   "When the report fails, save what was built as FILE.partial.xlsx beside the -o FILE");
+    cmd->add_option("--param", opts->Params,
+                    "NAME=VALUE or Query.NAME=VALUE: a parameter of the queries, typed as the form's value of it "
+                    "(ISO dates, numbers with \".\"); repeatable");
+    cmd->add_option("--connection", opts->Connections,
+                    "NAME=VALUE: the database file of a SQLite connection or the connection string of a PostgreSQL "
+                    "one; repeatable");
     cmd->add_flag("--no-progress", opts->NoProgress,
                   "No progress window (shown on a terminal, and as lines on standard error when the form sets "
                   "tbxoShowProgress)");
