@@ -91,9 +91,12 @@ bool ReadAs(TFieldType type, const std::string& text, Variant& value) {
         case TFieldType::ftFloat: {
             int64_t i = 0;
             double d = 0;
-            if (TryParseCsvInteger(text, i)) value = Variant(i);
-            else if (TryParseCsvFloat(text, d)) value = Variant(d);
-            else return false;
+            if (TryParseCsvInteger(text, i))
+                value = Variant(i);
+            else if (TryParseCsvFloat(text, d))
+                value = Variant(d);
+            else
+                return false;
             return true;
         }
         case TFieldType::ftBoolean: {
@@ -121,8 +124,8 @@ bool ReadAs(TFieldType type, const std::string& text, Variant& value) {
 
 void SetParam(TSQLQuery& query, const TParamSetting& s) {
     std::string formValue;
-    const TFieldType type = FormValue(query, s.Name, formValue) && !formValue.empty() ? TypeOfText(formValue)
-                                                                                      : TypeOfText(s.Value);
+    const TFieldType type =
+        FormValue(query, s.Name, formValue) && !formValue.empty() ? TypeOfText(formValue) : TypeOfText(s.Value);
     Variant value;
     if (!ReadAs(type, s.Value, value))
         throw EUsageError("--param " + s.Given + ": the parameter \"" + s.Name + "\" of " + query.Name() + " takes " +
@@ -140,7 +143,8 @@ std::string ParamList(const std::vector<TSQLQuery*>& queries) {
 void ApplyParam(TComponent& module, const std::vector<TSQLQuery*>& queries, const TParamSetting& s) {
     if (!s.Query.empty()) {
         auto* query = dynamic_cast<TSQLQuery*>(module.FindComponent(s.Query));
-        if (!query) throw EUsageError("--param " + s.Given + ": the form has no query (TSQLQuery) named \"" + s.Query + "\"");
+        if (!query)
+            throw EUsageError("--param " + s.Given + ": the form has no query (TSQLQuery) named \"" + s.Query + "\"");
         if (!HasParam(*query, s.Name))
             throw EUsageError("--param " + s.Given + ": the query " + query->Name() + " has no parameter \"" + s.Name +
                               "\" (its parameters: " + ParamList({query}) + ")");
@@ -210,8 +214,8 @@ void ApplyConnections(TComponent& module, const std::vector<TConnectionSetting>&
             std::string names;
             for (TSQLConnection* con : ComponentsOf<TSQLConnection>(module))
                 names += (names.empty() ? "" : ", ") + con->Name();
-            throw EUsageError("--connection " + s.Connection + ": the form has no connection named \"" +
-                              s.Connection + "\" (its connections: " + (names.empty() ? "none" : names) + ")");
+            throw EUsageError("--connection " + s.Connection + ": the form has no connection named \"" + s.Connection +
+                              "\" (its connections: " + (names.empty() ? "none" : names) + ")");
         }
     }
     for (TPgConnection* pg : ComponentsOf<TPgConnection>(module)) RememberConnectionSecrets(pg->ConnectionString());

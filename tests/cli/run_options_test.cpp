@@ -69,14 +69,16 @@ TEST_F(RunOptions, TheWrittenFileGoesToStandardOutputAndQuietSilencesTheRest) {
     std::string form = ReadFileBytes(Example + "sales.tfm");
     const std::string options = "Options = [tbxoTotalsAsFormula]\n    SubReport";
     ASSERT_NE(form.find(options), std::string::npos);
-    form.replace(form.find(options), options.size(), "Options = [tbxoTotalsAsFormula, tbxoShowProgress]\n    SubReport");
+    form.replace(form.find(options), options.size(),
+                 "Options = [tbxoTotalsAsFormula, tbxoShowProgress]\n    SubReport");
     WriteFileBytes(Example + "progress.tfm", form);
 
     const testing::TCommandRun shown = Tabrix("run example/progress.tfm -o shown.xlsx");
     ASSERT_EQ(shown.Status, 0) << shown.Err;
     EXPECT_EQ(shown.Out, Folder + "shown.xlsx\n");
 
-    for (const char* quiet : {"-q run example/progress.tfm -o quiet.xlsx", "run example/progress.tfm -q -o quiet.xlsx"}) {
+    for (const char* quiet :
+         {"-q run example/progress.tfm -o quiet.xlsx", "run example/progress.tfm -q -o quiet.xlsx"}) {
         SCOPED_TRACE(quiet);
         const testing::TCommandRun run = Tabrix(quiet);
         ASSERT_EQ(run.Status, 0) << run.Err;
@@ -123,8 +125,9 @@ TEST_F(RunOptions, AParamNoQueryHasAnUnknownQueryAndAMalformedValueAreUsageError
         const char* Param;
         const char* Err;
     } const cases[] = {
-        {"nope=1", "--param nope=1: no query of the form has a parameter \"nope\" (parameters: Orders.from, Orders.to, "
-                   "Lines.id)"},
+        {"nope=1",
+         "--param nope=1: no query of the form has a parameter \"nope\" (parameters: Orders.from, Orders.to, "
+         "Lines.id)"},
         {"Ordrs.from=2026-01-01", "the form has no query (TSQLQuery) named \"Ordrs\""},
         {"Orders.id=1001", "the query Orders has no parameter \"id\" (its parameters: Orders.from, Orders.to)"},
         {"from=2026-13-01", "the parameter \"from\" of Orders takes a date (YYYY-MM-DD), not \"2026-13-01\""},
@@ -137,7 +140,8 @@ TEST_F(RunOptions, AParamNoQueryHasAnUnknownQueryAndAMalformedValueAreUsageError
     };
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Param);
-        const testing::TCommandRun run = Tabrix(std::string("run example/sales.tfm -o bad.xlsx --param '") + c.Param + "'");
+        const testing::TCommandRun run =
+            Tabrix(std::string("run example/sales.tfm -o bad.xlsx --param '") + c.Param + "'");
         EXPECT_EQ(run.Status, 2) << run.Err;
         EXPECT_THAT(run.Err, HasSubstr(c.Err));
         EXPECT_FALSE(FileExists(Folder + "bad.xlsx"));
@@ -155,10 +159,13 @@ TEST_F(RunOptions, NumbersTakeThePointWhereTheFormGivesANumber) {
     const testing::TCommandRun run = Tabrix("run example/least.tfm -o least.xlsx --param least=250.5");
     ASSERT_EQ(run.Status, 0) << run.Err;
     const std::vector<std::string> cells = SheetDump(Folder + "least.xlsx", "Report");
-    const auto has = [&](const std::string& text) { return std::find(cells.begin(), cells.end(), text) != cells.end(); };
+    const auto has = [&](const std::string& text) {
+        return std::find(cells.begin(), cells.end(), text) != cells.end();
+    };
     EXPECT_TRUE(has("8:3=Washers M6")) << "qty 500";
-    EXPECT_FALSE(std::any_of(cells.begin(), cells.end(), [](const std::string& c) { return c.find("=Bolts") != c.npos; }))
-        << "qty 120 and 80 are below 250.5";
+    EXPECT_FALSE(std::any_of(cells.begin(), cells.end(), [](const std::string& c) {
+        return c.find("=Bolts") != c.npos;
+    })) << "qty 120 and 80 are below 250.5";
     const testing::TCommandRun comma = Tabrix("run example/least.tfm -o bad.xlsx --param least=250,5");
     EXPECT_EQ(comma.Status, 2);
     EXPECT_THAT(comma.Err, HasSubstr("takes a number (with \".\" for decimals), not \"250,5\""));
