@@ -27,8 +27,8 @@ constexpr const char* kSecret = "Pg-Secret-42";
 // The example's tables in a schema of this test process, copied from sales.db.
 std::string CopyExampleToSchema(TPgConnection& pg, const std::string& sqliteFile) {
     const std::string schema = "tbx_cli_" + std::to_string(::getpid());
-    pg.ExecSQL("drop schema if exists " + schema + " cascade; create schema " + schema + "; set search_path = " +
-               schema +
+    pg.ExecSQL("drop schema if exists " + schema + " cascade; create schema " + schema +
+               "; set search_path = " + schema +
                ";"
                "create table customers (id int primary key, region text, name text);"
                "create table orders (id int primary key, customer_id int, ordered date);"
