@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
         "  tabrix template store sales.tfm --from sales.xlsx     keep the template workbook inside the form\n"
         "  tabrix template extract sales.tfm -o template.xlsx    write the stored template out again\n"
         "  tabrix edit sales.tfm                                 edit the template in the spreadsheet program\n"
+        "  tabrix new t.xlsx --db sales.db --sql \"select ...\" -o r.tfm   a form to start from\n"
         "  tabrix dump template.xlsx --sheet Report              show the cells as the engine reads them\n"
         "  tabrix resave in.xlsx out.xlsx                        open and save a workbook through the engine\n"
         "Run 'tabrix VERB --help' for the options of a verb.\n\n"
@@ -45,6 +46,7 @@ int main(int argc, char** argv) {
         "a malformed value, a name the form does not have).");
     AddDumpCommand(app);
     AddEditCommand(app);
+    AddNewCommand(app);
     AddResaveCommand(app);
     AddRunCommand(app);
     AddTemplateCommand(app);

@@ -105,10 +105,10 @@ void ConvertToPdf(const std::string& workbook, const std::string& pdfFile, int t
     const std::string outDir = work.Path() + "out";
     fs::create_directory(outDir);
     const std::string log = work.Path() + "soffice.log";
-    const pid_t pid = Start({soffice, "-env:UserInstallation=file://" + profile, "--headless", "--invisible",
-                             "--norestore", "--nolockcheck", "--nologo", "--nodefault", "--convert-to", "pdf",
-                             "--outdir", outDir, workbook},
-                            log);
+    const pid_t pid =
+        Start({soffice, "-env:UserInstallation=file://" + profile, "--headless", "--invisible", "--norestore",
+               "--nolockcheck", "--nologo", "--nodefault", "--convert-to", "pdf", "--outdir", outDir, workbook},
+              log);
     if (pid < 0) throw EInOutError("Cannot start LibreOffice (" + soffice + ") to write the PDF " + pdfFile);
     int status = 0;
     if (!WaitFor(pid, timeLimitSeconds, status))

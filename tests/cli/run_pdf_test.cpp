@@ -20,8 +20,9 @@ class RunPdf : public testing::TExampleFolder {
 protected:
     void SetUp() override {
         TExampleFolder::SetUp();
-        Missing = std::system("command -v soffice >/dev/null && command -v pdfinfo >/dev/null && "
-                              "command -v pdftoppm >/dev/null") != 0;
+        Missing = std::system(
+                      "command -v soffice >/dev/null && command -v pdfinfo >/dev/null && "
+                      "command -v pdftoppm >/dev/null") != 0;
     }
     int Pages(const std::string& pdf) {
         const testing::TCommandRun info = Shell("pdfinfo '" + pdf + "'");
@@ -59,7 +60,8 @@ TEST_F(RunPdf, APdfNameGivesThePdfOnlyWithAPagePerSheetAndInkOnTheFirstPages) {
 
 TEST_F(RunPdf, PdfBesideTheWorkbookKeepsBoth) {
     if (Missing) GTEST_SKIP() << "LibreOffice or poppler-utils are not installed";
-    const testing::TCommandRun run = Tabrix("run example/sales.tfm -o kept.xlsx --pdf printed.pdf --param to=2026-01-15");
+    const testing::TCommandRun run =
+        Tabrix("run example/sales.tfm -o kept.xlsx --pdf printed.pdf --param to=2026-01-15");
     ASSERT_EQ(run.Status, 0) << run.Err;
     EXPECT_EQ(run.Out, Folder + "kept.xlsx\n" + Folder + "printed.pdf\n");
     EXPECT_EQ(OrderIds(Folder + "kept.xlsx"), (std::vector<std::string>{"1001", "1003", "1004", "1006"}));
@@ -67,8 +69,8 @@ TEST_F(RunPdf, PdfBesideTheWorkbookKeepsBoth) {
 }
 
 TEST_F(RunPdf, WithoutLibreOfficeTheErrorSaysSoAndNothingIsLeft) {
-    const testing::TCommandRun run = Shell("PATH=/nonexistent TMPDIR='" + TempDir + "' '" + TABRIX_EXE +
-                                           "' run example/sales.tfm -o report.pdf");
+    const testing::TCommandRun run =
+        Shell("PATH=/nonexistent TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' run example/sales.tfm -o report.pdf");
     EXPECT_EQ(run.Status, 1);
     EXPECT_THAT(run.Err, HasSubstr("LibreOffice is not installed"));
     EXPECT_EQ(run.Out, "");
