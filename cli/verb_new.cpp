@@ -80,7 +80,8 @@ void DeriveBands(TTabrix& report, TSQLQuery& query, const std::string& templateF
 }
 
 void MakeNewForm(const TNewOptions& o) {
-    if (o.Database.empty() == o.PgConnection.empty()) throw EUsageError("give the database with --db FILE or --pg CONNINFO");
+    if (o.Database.empty() == o.PgConnection.empty())
+        throw EUsageError("give the database with --db FILE or --pg CONNINFO");
     const std::string templateFile = CommandLineFileName(o.Template);
     if (!FileExists(templateFile)) throw EFOpenError("Cannot open template \"" + o.Template + "\": no such file");
     const std::string form = CommandLineFileName(o.Form);

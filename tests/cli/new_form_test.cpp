@@ -47,8 +47,8 @@ TEST_F(NewForm, TemplatesWithAndWithoutTotalsAndFieldsGiveFormsThatRun) {
     for (const TCase& c : cases) {
         SCOPED_TRACE(c.Template);
         const std::string form = std::string(c.Template) + ".tfm";
-        const testing::TCommandRun made = Tabrix(std::string("new ") + c.Template +
-                                                 " --db example/sales.db --sql '" + kLines + "' -o " + form);
+        const testing::TCommandRun made =
+            Tabrix(std::string("new ") + c.Template + " --db example/sales.db --sql '" + kLines + "' -o " + form);
         ASSERT_EQ(made.Status, 0) << made.Err;
         EXPECT_EQ(made.Out, Folder + form + "\n");
         const std::string text = ReadFileBytes(Folder + form);

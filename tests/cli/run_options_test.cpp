@@ -176,6 +176,7 @@ TEST_F(RunOptions, ConnectionReplacesTheDatabaseFile) {
     {
         TSQLiteConnection db;
         db.SetDatabase(Folder + "other.db");
+        db.SetReadOnly(false);  // the test's own set-up writes
         db.ExecSQL("delete from order_lines where order_id in (select id from orders where customer_id = 1)");
         db.ExecSQL("delete from orders where customer_id = 1");
     }

@@ -70,6 +70,7 @@ protected:
         TExampleFolder::SetUp();
         FServer = std::make_unique<TPgConnection>();
         FServer->SetConnectionString(conninfo);
+        FServer->SetReadOnly(false);  // the test's own set-up writes
         Schema = CopyExampleToSchema(*FServer, Example + "sales.db");
         Conninfo = std::string(conninfo) + " options='-c search_path=" + Schema + "' password=" + kSecret;
 
