@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "cli/console.h"
 #include "platform/classes/formfile.h"
 #include "platform/db/db.h"
 #include "platform/rtl/files.h"
@@ -36,11 +37,10 @@ TReportForm LoadReportForm(const std::string& formFile, const std::string& repor
     if (!reportName.empty()) {
         result.Report = dynamic_cast<TTabrix*>(result.Module->FindComponent(reportName));
         if (!result.Report)
-            throw EArgumentException(formFile + ": there is no report component (TTabrix) named \"" + reportName +
-                                     "\"");
+            throw EUsageError(formFile + ": there is no report component (TTabrix) named \"" + reportName + "\"");
         return result;
     }
-    if (reports.empty()) throw EArgumentException(formFile + ": the form holds no report component (TTabrix)");
+    if (reports.empty()) throw EUsageError(formFile + ": the form holds no report component (TTabrix)");
     // A sub-report builds its sheet inside the report that names it: when
     // only one report is no other's sub-report, that one is meant.
     std::vector<TTabrix*> heads;
@@ -51,8 +51,8 @@ TReportForm LoadReportForm(const std::string& formFile, const std::string& repor
     if (reports.size() > 1) {
         std::string names;
         for (TTabrix* r : reports) names += (names.empty() ? "" : ", ") + r->Name();
-        throw EArgumentException(formFile + ": the form holds several report components (" + names +
-                                 "); choose one with --report NAME");
+        throw EUsageError(formFile + ": the form holds several report components (" + names +
+                          "); choose one with --report NAME");
     }
     result.Report = reports.front();
     return result;

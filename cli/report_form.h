@@ -18,7 +18,7 @@ struct TReportForm {
 // Loads the form file (relative names in it are taken from its folder,
 // which becomes the application folder) and picks the TTabrix component
 // named reportName, or the only one when reportName is empty. Raises
-// EArgumentException when there is no such component or the choice is
+// EUsageError when there is no such component or the choice is
 // ambiguous.
 TReportForm LoadReportForm(const std::string& formFile, const std::string& reportName);
 

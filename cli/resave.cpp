@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/console.h"
 #include "cli/verbs.h"
 #include "platform/spreadsheet/workbook.h"
 
@@ -38,6 +39,7 @@ void RunResave(const TResaveOptions& o) {
     if (!o.KeepSheets)
         for (int i = 0; i < book->SheetCount(); ++i) book->Sheet(i).SetModified();
     book->SaveAs(o.Output);
+    ResultFile(o.Output);
 }
 
 }  // namespace

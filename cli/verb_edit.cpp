@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/console.h"
 #include "cli/report_form.h"
 #include "cli/verbs.h"
 #include "platform/classes/formfile.h"
@@ -45,8 +46,9 @@ void StoreEditedTemplate(const TEditOptions& o, const std::string& copy) {
     TReportForm form = LoadReportForm(o.Form, o.Report);
     form.Report->LoadStoredTemplateFromFile(copy);
     SaveFormFile(CommandLineFileName(o.Form), *form.Module);
-    std::printf("Stored the changed template in %s (%s, %zu bytes)\n", o.Form.c_str(), form.Report->Name().c_str(),
-                form.Report->StoredTemplate().size());
+    Note("Stored the changed template in " + o.Form + " (" + form.Report->Name() + ", " +
+         std::to_string(form.Report->StoredTemplate().size()) + " bytes)");
+    ResultFile(CommandLineFileName(o.Form));
 }
 
 void EditTemplate(const TEditOptions& o) {
@@ -73,13 +75,12 @@ void EditTemplate(const TEditOptions& o) {
     }
     if (quick) {
         guard.Release();
-        std::printf(
-            "The spreadsheet program ended at once; if it still edits %s, store the template afterwards with:\n"
-            "  tabrix template store %s --report %s --from %s\n",
-            copy.c_str(), o.Form.c_str(), report.Name().c_str(), copy.c_str());
+        Note("The spreadsheet program ended at once; if it still edits " + copy +
+             ", store the template afterwards with:\n  tabrix template store " + o.Form + " --report " + report.Name() +
+             " --from " + copy);
         return;
     }
-    std::printf("The template was not changed; %s stays as it was\n", o.Form.c_str());
+    Note("The template was not changed; " + o.Form + " stays as it was");
 }
 
 }  // namespace

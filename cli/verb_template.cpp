@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "cli/console.h"
 #include "cli/report_form.h"
 #include "cli/verbs.h"
 #include "platform/classes/formfile.h"
@@ -27,8 +28,9 @@ void StoreTemplate(const TTemplateOptions& o) {
     TReportForm form = LoadReportForm(o.Form, o.Report);
     form.Report->LoadStoredTemplateFromFile(workbook);
     SaveFormFile(CommandLineFileName(o.Form), *form.Module);
-    std::printf("Stored %s in %s (%s, %zu bytes)\n", o.Workbook.c_str(), o.Form.c_str(), form.Report->Name().c_str(),
-                form.Report->StoredTemplate().size());
+    Note("Stored " + o.Workbook + " in " + o.Form + " (" + form.Report->Name() + ", " +
+         std::to_string(form.Report->StoredTemplate().size()) + " bytes)");
+    ResultFile(CommandLineFileName(o.Form));
 }
 
 void ExtractTemplate(const TTemplateOptions& o) {
@@ -36,8 +38,10 @@ void ExtractTemplate(const TTemplateOptions& o) {
     if (!form.Report->HasStoredTempl())
         throw EArgumentException(o.Form + ": the report component " + form.Report->Name() +
                                  " holds no stored template");
-    form.Report->SaveStoredTemplateToFile(CommandLineFileName(o.Workbook));
-    std::printf("Wrote the template stored in %s to %s\n", o.Form.c_str(), o.Workbook.c_str());
+    const std::string workbook = CommandLineFileName(o.Workbook);
+    form.Report->SaveStoredTemplateToFile(workbook);
+    Note("Wrote the template stored in " + o.Form + " to " + o.Workbook);
+    ResultFile(workbook);
 }
 
 }  // namespace

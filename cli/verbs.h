@@ -18,5 +18,7 @@ void AddEditCommand(CLI::App& app);
 void AddRunCommand(CLI::App& app);
 // tabrix template store|extract: the template stored in a form file.
 void AddTemplateCommand(CLI::App& app);
+// tabrix new TEMPLATE --db FILE|--pg CONNINFO --sql SELECT -o FORM: a form to start from.
+void AddNewCommand(CLI::App& app);
 
 }  // namespace tabrix::cli

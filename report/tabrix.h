@@ -173,6 +173,9 @@ public:
     // fields of DataSet. A sheet without a non-empty row in its first five
     // gets no band.
     void SetBandsFromTempl();
+    // The same on a sheet outside a build (a new form made from a template):
+    // DataSet must be open, so that its fields are known.
+    void SetBandsFromTemplSheet(TExcelWorksheet sheet);
 
     // ---- state of a build (read by the later parts and by tests)
     int CurRow() const { return FCurRow; }

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <utility>
 
 #include "cells/cell_address.h"
 #include "messages/messages.h"
@@ -117,6 +118,16 @@ void TTabrix::SetBandsFromTempl() {
     // aggregate row was found further down.
     if (scan.MasterFirst > 0 && scan.MasterLast < scan.LastFilled) scan.SummaryFirst = scan.MasterLast + 1;
     if (scan.SummaryFirst > 0) addBand(tbxbtSummary, scan.SummaryFirst, scan.LastFilled);
+}
+
+void TTabrix::SetBandsFromTemplSheet(TExcelWorksheet sheet) {
+    std::optional<TExcelWorksheet> previous = std::exchange(FTemplWorksheet, std::move(sheet));
+    struct TRestore {
+        std::optional<TExcelWorksheet>& Field;
+        std::optional<TExcelWorksheet>& Previous;
+        ~TRestore() { Field = std::move(Previous); }
+    } restore{FTemplWorksheet, previous};
+    SetBandsFromTempl();
 }
 
 void TTabrix::EditTemplate() { EditTemplateFile(GetTemplateFileName(), false); }
