@@ -353,6 +353,13 @@ bool FormatFraction(double v, const TPattern& p, std::string& body) {
         whole = std::floor(v);
         part = v - whole;
     }
+    // Beyond these the numerator no longer fits a long: no value rather
+    // than a guess.
+    constexpr double kMaxNumerator = 1e15;
+    if (int(p.FixedDenominator.size()) > kMaxDenominatorDigits) return false;
+    const double denLimit =
+        p.FixedDenominator.empty() ? std::pow(10, double(p.Denominator.size())) : std::atof(p.FixedDenominator.c_str());
+    if (!(std::fabs(part) * denLimit < kMaxNumerator)) return false;
     long num = 0, den = 1;
     if (!p.FixedDenominator.empty()) {
         den = std::atol(p.FixedDenominator.c_str());
