@@ -428,10 +428,10 @@ private:
 
     // Every <c> read counts against the workbook's limit, so that a small
     // file of millions of tiny cells is refused before it takes the memory.
+    // The workbook's count holds the other sheets only: a sheet read again
+    // replaces its share instead of adding to it.
     void CountCell(int row, int column) {
-        ++FCells;
-        uint64_t& read = FBook.CellsRead();
-        if (++read > FBook.Limits().MaxCells)
+        if (FBook.CellsRead() + ++FCells > FBook.Limits().MaxCells)
             Fail(row, column,
                  "the workbook holds more than " + std::to_string(FBook.Limits().MaxCells) +
                      " cells, the most one workbook may hold");
@@ -693,7 +693,12 @@ private:
     TCellXml FCell;                                         // reused: no allocation per cell
     std::string FValueScratch, FFormulaScratch, FScratch;
     uint32_t FStringCount = 0;
-    uint64_t FCells = 0;  // of this sheet, for the message when memory runs out
+
+public:
+    uint64_t CellsRead() const noexcept { return FCells; }
+
+private:
+    uint64_t FCells = 0;  // of this sheet, for the limit and the message when memory runs out
     int FLastRow = 0;
     size_t FDataBegin = std::string_view::npos, FDataEnd = 0;
     size_t FDimBegin = std::string_view::npos, FDimEnd = 0;
@@ -718,7 +723,12 @@ void TWorksheet::Load(std::string_view xml) {
     FPrefix.clear();
     FDefaultRowHeight = 15;
     FDefaultColumnWidth = 8.43;
-    TSheetReader(*this).Read(xml);
+    FWorkbook->CellsRead() -= FCellsCounted;
+    FCellsCounted = 0;
+    TSheetReader reader(*this);
+    reader.Read(xml);
+    FCellsCounted = reader.CellsRead();
+    FWorkbook->CellsRead() += FCellsCounted;
     std::sort(FExtras.begin(), FExtras.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     FLoaded = true;
     FModified = false;

@@ -275,6 +275,7 @@ private:
     std::string FPrefix;                      // namespace prefix of the sheet elements ("" or "x:")
     TUnknownStyles FUnknownStyles;
     bool FLoaded = false;
+    std::uint64_t FCellsCounted = 0;  // this sheet's share of the workbook's cells read
     bool FModified = false;
 };
 

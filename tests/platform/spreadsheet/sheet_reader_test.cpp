@@ -126,6 +126,17 @@ TEST(SheetReader, CellsAndStringsOfAWorkbookAreLimitedAtNAndNPlusOne) {
         return testing::RaisedMessage([&] { TWorkbook::Open(file, true, limits)->Sheet(0); });
     };
     EXPECT_EQ(open(6, 3), "no error");
+    // A sheet read again replaces its share of the count (found by a fuzzer
+    // that reloads one sheet millions of times).
+    EXPECT_EQ(testing::RaisedMessage([&] {
+                  TPackageLimits limits;
+                  limits.MaxCells = 6;
+                  auto book = TWorkbook::Open(file, true, limits);
+                  TWorksheet& sheet = book->Sheet(0);
+                  const std::string xml = sheet.Serialize();
+                  for (int i = 0; i < 3; ++i) sheet.Load(xml);
+              }),
+              "no error");
     std::string m = open(5, 3);
     EXPECT_NE(m.find("cell B3: the workbook holds more than 5 cells"), std::string::npos) << m;
     m = open(6, 2);
