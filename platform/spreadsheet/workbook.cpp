@@ -193,6 +193,9 @@ void TWorkbook::Read() {
         std::string relId;
         for (pugi::xml_attribute a : s.attributes())
             if (std::string_view(a.name()) != "sheetId" && LocalName(a.name()) == "id") relId = a.value();
+        // A sheet without a part (an old macro sheet) stays in the workbook
+        // part as it is; one naming a missing part would be lost.
+        if (relId.empty()) continue;
         const TRelationship* r = rels.FindById(relId);
         // Skipping such a sheet would drop it from every save without a word.
         if (!r)
@@ -437,7 +440,11 @@ void TWorkbook::ComputeCachedValues() {
         TWorksheet& sheet = Sheet(static_cast<int>(i));
         ForEachFormula(sheet, [&](TCellFormula& f) {
             before[i].push_back(f.Cached);
-            if (f.Type != TCellFormula::TType::DataTable) f.NeedsValue = true;
+            // A value the file holds is kept: the engine does not yet compute
+            // every function as the writer did (SUBTOTAL over subtotals), and
+            // a resave must not change what readers show. Only formulas
+            // without a value get one.
+            if (f.Type != TCellFormula::TType::DataTable && f.Cached.Kind == TCellKind::Empty) f.NeedsValue = true;
         });
     }
     TWorkbookFormulaContext context(*this);
