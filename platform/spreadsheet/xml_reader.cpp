@@ -15,6 +15,16 @@ bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
 
 bool IsNameEnd(char c) { return IsSpace(c) || c == '>' || c == '/' || c == '='; }
 
+// What an XML name may hold, to the byte: ASCII letters, digits and ".-_:",
+// and any byte of a multi-byte character. A quote or a control byte in a
+// name is refused, since the kept text after the rows is later scanned by a
+// lighter reader that takes a quote for the start of a value.
+bool IsNameByte(char c) {
+    unsigned char u = static_cast<unsigned char>(c);
+    return u >= 0x80 || (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '.' ||
+           u == '-' || u == '_' || u == ':';
+}
+
 // The code point of "&#65;" or "&#x41;" (digits between '#' and ';'), 0
 // when it is no character XML can hold.
 char32_t NumericReference(std::string_view digits) {
@@ -47,6 +57,11 @@ void TXmlReader::FailAt(std::string_view what, size_t offset) const {
 }
 
 void TXmlReader::Fail(std::string_view what) const { FailAt(what, FPos); }
+
+void TXmlReader::CheckName(std::string_view name, size_t at) const {
+    for (size_t k = 0; k < name.size(); ++k)
+        if (!IsNameByte(name[k])) FailAt("a character that no name may hold", at + k);
+}
 
 size_t TXmlReader::SkipPast(std::string_view terminator, size_t from, std::string_view what) const {
     size_t e = FXml.find(terminator, from);
@@ -169,6 +184,7 @@ void TXmlReader::ReadStartTag() {
     while (n < FXml.size() && !IsNameEnd(FXml[n])) ++n;
     if (n == i) Fail("a tag without a name");
     FName = FXml.substr(i, n - i);
+    CheckName(FName, i);
     FAttributes.clear();
     FSelfClosing = false;
     const size_t size = FXml.size();
@@ -195,6 +211,7 @@ void TXmlReader::ReadStartTag() {
         while (n < size && !IsNameEnd(FXml[n])) ++n;
         if (n == a) Fail("an attribute without a name in <" + std::string(FName) + ">");
         std::string_view name = FXml.substr(a, n - a);
+        CheckName(name, a);
         while (n < size && IsSpace(FXml[n])) ++n;
         if (n >= size || FXml[n] != '=') Fail("the attribute " + std::string(name) + " has no value");
         ++n;

@@ -85,6 +85,8 @@ public:
 
     [[noreturn]] void Fail(std::string_view what) const;
     [[noreturn]] void FailAt(std::string_view what, size_t offset) const;
+    // Fails when the name (found at offset "at") holds a byte no XML name may.
+    void CheckName(std::string_view name, size_t at) const;
     const std::string& Where() const { return FWhere; }
 
 private:

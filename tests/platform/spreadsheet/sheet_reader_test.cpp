@@ -65,6 +65,12 @@ TEST(SheetReader, MalformedAndChangedContentIsRefusedNamingTheRowOrCell) {
          "<!DOCTYPE w [<!ENTITY e \"1\">]>" + Sheet("<row r=\"1\"><c r=\"A1\"><v>&e;</v></c></row>"),
          "cell A1: bad number \"&e;\""},
         {"a second root", Sheet("") + "<worksheet/>", "a second root element"},
+        // A quote in a name would let the kept text after the rows be cut
+        // in the wrong place on save.
+        {"quote in an element name",
+         "<worksheet " + kNs + "><sheetData/><mergeCells><mergeCell:B1\" ref=\"A1:B1\"/></mergeCells></worksheet>",
+         "no name may hold"},
+        {"control byte in an attribute name", Sheet("<row r=\"1\" a\x01b=\"2\"/>"), "no name may hold"},
         {"no worksheet", "<chartsheet " + kNs + "/>", "is no worksheet"},
     };
     for (const TCase& c : cases) {
