@@ -53,10 +53,14 @@ function(tabrix_test name)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES LABELS "${ARG_LABELS}" ${ARG_PROPERTIES})
 endfunction()
 
-# tabrix_fuzzer(NAME SOURCES... [DEPS libs...]): a libFuzzer binary
+# tabrix_fuzzer(NAME RUNS N SOURCES... [DEPS libs...]): a libFuzzer binary
 # build-fuzz/fuzz/fuzz_NAME; seeds in fuzz/corpus/NAME (scripts/fuzz runs it).
 function(tabrix_fuzzer name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  # RUNS is read by scripts/fuzz: how many inputs a checking run tries.
+  cmake_parse_arguments(ARG "" "RUNS" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_RUNS MATCHES "^[0-9]+$")
+    message(FATAL_ERROR "tabrix_fuzzer(${name}): RUNS <number of inputs> is required")
+  endif()
   tabrix_require_targets(fuzz_${name} ${ARG_DEPS})
   add_executable(fuzz_${name} ${ARG_SOURCES})
   target_include_directories(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR})
