@@ -170,8 +170,28 @@ std::string RemapDifferentials(const std::string& body, const std::function<uint
 
 }  // namespace
 
-TSheetRules::TSheetRules(std::string& tail, size_t minimumOffset, std::string_view prefix)
+TSheetRules::TSheetRules(std::string& tail, size_t minimumOffset, std::string_view prefix, std::string_view head)
     : FPrefix(prefix), FSerial(GNextSerial++) {
+    if (std::string_view tag = RootStartTag(head); !tag.empty()) {
+        std::string element(tag);
+        element += element.back() == '/' ? ">" : "/>";
+        pugi::xml_document root;
+        if (root.load_buffer(element.data(), element.size(), pugi::parse_default & ~pugi::parse_doctype))
+            for (pugi::xml_attribute a : root.document_element().attributes()) {
+                std::string_view name = a.name();
+                if (name.substr(0, 6) == "xmlns:") {
+                    FRootNamespaces.emplace(name.substr(6), a.value());
+                } else if (LocalName(name) == "Ignorable" && !NamePrefix(name).empty()) {
+                    std::string_view list = a.value();
+                    while (!list.empty()) {
+                        size_t blank = list.find(' ');
+                        if (blank != 0) FIgnorable.emplace(list.substr(0, blank));
+                        if (blank == std::string_view::npos) break;
+                        list.remove_prefix(blank + 1);
+                    }
+                }
+            }
+    }
     size_t closeAt = 0;
     std::vector<TSpan> spans = TopLevelElements(tail, closeAt);
     FInsertAt = closeAt;
@@ -342,6 +362,55 @@ std::string TSheetRules::RenewIds(const std::string& body, uint64_t sourceSerial
     });
 }
 
+void TSheetRules::MakePortable(TRangeRule& rule, const TSheetRules& source) const {
+    if (source.FRootNamespaces.empty()) return;
+    std::string xml = "<" + rule.QName + rule.Attributes + ">" + rule.Body + "</" + rule.QName + ">";
+    pugi::xml_document doc;
+    if (!doc.load_buffer(xml.data(), xml.size(), pugi::parse_default & ~pugi::parse_doctype)) return;
+    pugi::xml_node top = doc.document_element();
+    std::vector<std::string> declare;
+    // Declared inside the rule, or alike at this sheet's root.
+    auto inScope = [&](pugi::xml_node node, const std::string& prefix) {
+        const std::string attribute = "xmlns:" + prefix;
+        for (; node && node.type() == pugi::node_element; node = node.parent())
+            if (node.attribute(attribute.c_str())) return true;
+        auto here = FRootNamespaces.find(prefix);
+        auto there = source.FRootNamespaces.find(prefix);
+        return here != FRootNamespaces.end() && there != source.FRootNamespaces.end() && here->second == there->second;
+    };
+    auto need = [&](pugi::xml_node node, std::string_view qname) {
+        std::string prefix(NamePrefix(qname));
+        if (prefix.empty()) return false;
+        prefix.pop_back();
+        if (prefix == "xml" || prefix == "xmlns" || inScope(node, prefix)) return false;
+        if (source.FIgnorable.count(prefix)) return true;  // to be dropped
+        if (source.FRootNamespaces.count(prefix) && std::find(declare.begin(), declare.end(), prefix) == declare.end())
+            declare.push_back(prefix);
+        return false;
+    };
+    struct TCollect : pugi::xml_tree_walker {
+        std::vector<pugi::xml_node> Elements;
+        bool for_each(pugi::xml_node& node) override {
+            if (node.type() == pugi::node_element) Elements.push_back(node);
+            return true;
+        }
+    } collect;
+    collect.Elements.push_back(top);
+    top.traverse(collect);
+    const std::vector<pugi::xml_node>& elements = collect.Elements;
+    for (pugi::xml_node e : elements) {
+        need(e, e.name());
+        std::vector<pugi::xml_attribute> dropped;
+        for (pugi::xml_attribute a : e.attributes())
+            if (need(e, a.name())) dropped.push_back(a);
+        for (pugi::xml_attribute a : dropped) e.remove_attribute(a);
+    }
+    for (const std::string& prefix : declare)
+        top.append_attribute(("xmlns:" + prefix).c_str()) = source.FRootNamespaces.at(prefix).c_str();
+    rule.Attributes = AttributesBut(top, "");
+    rule.Body = NodeChildrenXml(top);
+}
+
 bool TSheetRules::Empty() const {
     return std::all_of(FRules.begin(), FRules.end(), [](const TRangeRule& r) { return r.Ranges.empty(); });
 }
@@ -376,6 +445,7 @@ void TSheetRules::Apply(const TSheetRules& source, const std::vector<TRuleCopy>&
                 rule.Body = ShiftBody(rule.Body, copy.DRow, copy.DCol);
                 if (mapDxf && rule.Kind == TRangeRule::TKind::ConditionalFormat)
                     rule.Body = RemapDifferentials(rule.Body, mapDxf);
+                MakePortable(rule, source);
                 if (IsX14(rule.Kind)) EnsureWrapper(source, rule.Kind);
                 // An x14 format may have had xm declared further out.
                 if (rule.Kind == TRangeRule::TKind::X14ConditionalFormat)

@@ -63,8 +63,9 @@ struct TRuleCopy {
 class TSheetRules {
 public:
     // Cuts the rules out of the sheet's kept XML (after <sheetData>);
-    // insertAt is where they go back in that text.
-    TSheetRules(std::string& tail, size_t minimumOffset, std::string_view prefix);
+    // insertAt is where they go back in that text. head is the kept text
+    // before <sheetData>: its root tag declares the prefixes rules may use.
+    TSheetRules(std::string& tail, size_t minimumOffset, std::string_view prefix, std::string_view head = {});
 
     const std::vector<TRangeRule>& Rules() const { return FRules; }
     // A serial number of this model, unique in the process: it tells a
@@ -107,6 +108,9 @@ private:
     void EnsureWrapper(const TSheetRules& source, TRangeRule::TKind kind);
     // The body with its data bar ids given by the map of this copy.
     std::string RenewIds(const std::string& body, uint64_t sourceSerial);
+    // A rule from another sheet declares the prefixes it took from that
+    // sheet's root; attributes of prefixes that root marks ignorable go.
+    void MakePortable(TRangeRule& rule, const TSheetRules& source) const;
     void AddRange(TRangeRule& rule, const TCellRect& r);
     static void WriteRule(std::string& out, const TRangeRule& rule);
     static void Changed(TRangeRule& rule);
@@ -129,6 +133,10 @@ private:
     std::unordered_set<std::string> FIds;
     std::unordered_map<std::string, std::string> FIdMap;
     uint64_t FNextId = 1;
+    // The namespaces the worksheet's root declares (prefix -> uri), and
+    // the prefixes it marks ignorable.
+    std::unordered_map<std::string, std::string> FRootNamespaces;
+    std::unordered_set<std::string> FIgnorable;
 };
 
 }  // namespace tabrix::xl

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <pugixml.hpp>
+
 #include "platform/spreadsheet/copy_range.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/sheet_parts_fixture.h"
@@ -307,6 +309,42 @@ TEST(RangeRules, ClearingCutsTheX14RulesAndDropsEmptyExtensions) {
     s.Clear({1, 1, 1048576, 16384});
     std::string xml = Written(s);
     EXPECT_EQ(xml.find("extLst"), std::string::npos) << xml;
+}
+
+TEST(RangeRules, ARuleMadeInAnotherSheetDeclaresThePrefixesItTookFromThatSheetsRoot) {
+    // xr is declared and ignorable at the root, ext only declared there.
+    constexpr std::string_view kRooted =
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\" "
+        "xmlns:mc=\"http://schemas.openxmlformats.org/markup-compatibility/2006\" mc:Ignorable=\"xr\" "
+        "xmlns:xr=\"http://schemas.microsoft.com/office/spreadsheetml/2014/revision\" xmlns:my=\"urn:my\">"
+        "<sheetData><row r=\"2\"><c r=\"C2\"><v>1</v></c></row></sheetData>"
+        "<dataValidations count=\"1\"><dataValidation type=\"list\" my:note=\"n\" "
+        "xr:uid=\"{00000000-0002-0000-0000-000000000000}\" sqref=\"C2\"><formula1>$E$1:$E$3</formula1>"
+        "</dataValidation></dataValidations></worksheet>";
+    struct TCase {
+        const char* Name;
+        bool SameRoot;
+        bool UidKept;
+    } cases[] = {{"a blank sheet", false, false}, {"a sheet with the same root", true, true}};
+    for (const TCase& c : cases) {
+        SCOPED_TRACE(c.Name);
+        auto templ = TWorkbook::CreateBlank();
+        templ->Sheet(0).Load(kRooted);
+        auto report = TWorkbook::CreateBlank();
+        if (c.SameRoot) report->Sheet(0).Load(kRooted);
+        CopyRange(templ->Sheet(0), {2, 1, 2, 3}, report->Sheet(0), 10, 1);
+        std::string xml = Written(report->Sheet(0));
+        const size_t at = xml.find("sqref=\"C10\"");
+        ASSERT_NE(at, std::string::npos) << xml;
+        const std::string made = xml.substr(xml.rfind("<dataValidation ", at), at - xml.rfind("<dataValidation ", at));
+        EXPECT_EQ(made.find("xr:uid=") != std::string::npos, c.UidKept) << xml;
+        EXPECT_NE(made.find("my:note=\"n\""), std::string::npos) << xml;
+        if (!c.SameRoot) {
+            EXPECT_NE(xml.find("xmlns:my=\"urn:my\" sqref=\"C10\""), std::string::npos) << xml;
+        }
+        pugi::xml_document doc;
+        EXPECT_TRUE(doc.load_string(xml.c_str())) << xml;
+    }
 }
 
 }  // namespace
