@@ -269,13 +269,9 @@ void TSheetRules::CutExtensions(std::string& tail, const TSpan& extList) {
             return false;
         return true;
     };
+    // Cut even without x14 rules: copies may bring some, and the sheet
+    // holds one list. Unchanged, it is written back as read.
     TRangeRule::TKind kind{};
-    bool modelled = false;
-    for (pugi::xml_node ext : root.children())
-        if (ext.type() == pugi::node_element && kindOf(listOf(ext), kind)) modelled = true;
-    // A list without x14 rules stays in the kept text as it is.
-    if (!modelled) return;
-
     FExtListQName = root.name();
     FExtListAttributes = AttributesBut(root, "");
     FExtListOriginal = std::string(text);

@@ -129,17 +129,17 @@ TEST_F(X14Rules, TheExtensionRulesTravelWithTheBandAndAClearedSheetHasNone) {
     EXPECT_EQ(o["x14dv"][0]["sqref"], "C2:C4 C6");
 
     const json c = Read(cleared);
-    EXPECT_EQ(c["Report"], json({{"cf", json::array()}, {"x14cf", json::array()}, {"dv", json::array()},
-                                 {"x14dv", json::array()}}));
+    EXPECT_EQ(c["Report"],
+              json({{"cf", json::array()}, {"x14cf", json::array()}, {"dv", json::array()}, {"x14dv", json::array()}}));
     EXPECT_EQ(c["Template"]["x14cf"].size(), 2u);
 
     // LibreOffice reads the files and writes what it understood (its own
     // ids, cross-sheet lists in the main part).
     const fs::path lo = Folder / "lo";
     std::string out;
-    const int rc = Shell(Script("lo_convert.py") + " --xlsx '" + lo.string() + "' '" + result + "' '" + other + "' '" +
-                             cleared + "'",
-                         &out);
+    const int rc = Shell(
+        Script("lo_convert.py") + " --xlsx '" + lo.string() + "' '" + result + "' '" + other + "' '" + cleared + "'",
+        &out);
     if (rc == 77) GTEST_SKIP() << out;
     ASSERT_EQ(rc, 0) << out;
     struct TCase {

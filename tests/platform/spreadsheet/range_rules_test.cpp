@@ -347,5 +347,27 @@ TEST(RangeRules, ARuleMadeInAnotherSheetDeclaresThePrefixesItTookFromThatSheetsR
     }
 }
 
+TEST(RangeRules, X14RulesCopiedIntoASheetWithOtherExtensionsJoinItsOneList) {
+    constexpr std::string_view kSparklines =
+        "<worksheet xmlns=\"http://schemas.openxmlformats.org/spreadsheetml/2006/main\"><sheetData/>"
+        "<extLst><ext uri=\"{05C60535-1F16-4fd2-B633-F4F36F0B64E0}\" "
+        "xmlns:x14=\"http://schemas.microsoft.com/office/spreadsheetml/2009/9/main\"><x14:sparklineGroups/></ext>"
+        "</extLst></worksheet>";
+    auto templ = TWorkbook::CreateBlank();
+    templ->Sheet(0).Load(kX14Sheet);
+    auto report = TWorkbook::CreateBlank();
+    TWorksheet& r = report->Sheet(0);
+    r.Load(kSparklines);
+    r.SetNumber(1, 1, 1);
+    r.Rules();
+    EXPECT_NE(Written(r).find(std::string(kSparklines.substr(kSparklines.find("<extLst>")))), std::string::npos);
+    CopyRange(templ->Sheet(0), {2, 1, 2, 4}, r, 5, 1);
+    std::string xml = Written(r);
+    EXPECT_EQ(Count(xml, "<extLst>"), 2u) << xml;  // the data bar's own, and the sheet's
+    EXPECT_LT(xml.find("<x14:conditionalFormattings>"), xml.find("<x14:dataValidations"));
+    EXPECT_LT(xml.find("<x14:dataValidations"), xml.find("<x14:sparklineGroups/>"));
+    EXPECT_NE(xml.find("<xm:sqref>C5</xm:sqref>"), std::string::npos) << xml;
+}
+
 }  // namespace
 }  // namespace tabrix::xl
