@@ -345,6 +345,11 @@ TExcelRange TExcelWorksheet::Range(std::string_view cell1, std::string_view cell
     return TExcelRange(*this, std::move(areas));
 }
 
+TExcelRange TExcelWorksheet::Cells() const {
+    Model();
+    return TExcelRange(*this, {xl::TCellRect{1, 1, xl::kMaxRows, xl::kMaxColumns}});
+}
+
 TExcelRange TExcelWorksheet::Cells(int row, int column) const {
     if (row < 1 || row > xl::kMaxRows || column < 1 || column > xl::kMaxColumns)
         throw EOleError(Model().Where() + ": row " + std::to_string(row) + ", column " + std::to_string(column) +

@@ -187,6 +187,9 @@ public:
     TExcelRange Range(std::string_view cell1, std::string_view cell2 = {}) const;
     // One cell (1-based).
     TExcelRange Cells(int row, int column) const;
+    // Every cell of the sheet: its Clear also removes the formats,
+    // validations and links that lie beyond the used area.
+    TExcelRange Cells() const;
 
     xl::TWorksheet& Model() const;
 

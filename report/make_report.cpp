@@ -60,9 +60,10 @@ void TTabrix::MakeReport() {
     TBuildReference parserRef(FTemplParser, parser.get());
     FReportColCount = parser->GetMaxColumn();
 
-    // The report sheet starts as the template sheet's copy: contents and
-    // formats go, the rows are rebuilt from the bands.
-    FReportWorksheet->UsedRange().Clear();
+    // The report sheet starts as the template sheet's copy: contents,
+    // formats, rules, validations and links go, also those beyond the used
+    // cells; the rows are rebuilt from the bands.
+    FReportWorksheet->Cells().Clear();
 
     struct TBufferRelease {
         TTabrix* Self;

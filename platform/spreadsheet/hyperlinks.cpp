@@ -86,14 +86,7 @@ TSheetLinks::TSheetLinks(std::string& tail, size_t minimumOffset, std::string_vi
 }
 
 std::string RelationshipsPrefix(std::string_view xml) {
-    // The root is the first element that is no declaration or comment.
-    size_t at = 0;
-    while ((at = xml.find('<', at)) != std::string_view::npos && at + 1 < xml.size() &&
-           (xml[at + 1] == '?' || xml[at + 1] == '!'))
-        ++at;
-    if (at == std::string_view::npos) return {};
-    size_t end = TagEnd(xml, at);
-    std::string_view tag = xml.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+    std::string_view tag = RootStartTag(xml);
     const std::string value = std::string("=\"") + kRelationshipsNamespace + "\"";
     for (size_t v = tag.find(value); v != std::string_view::npos; v = tag.find(value, v + 1)) {
         size_t nameStart = tag.rfind(' ', v);

@@ -45,7 +45,12 @@ public:
         if (FSheet.FRules) FSheet.FRules->Write(FOut);
         FOut.append(tail.substr(rulesAt, linksAt - rulesAt));
         WriteLinks();
-        FOut.append(tail.substr(linksAt));
+        // The extension list is the worksheet's last child: before its end tag.
+        std::string_view rest = tail.substr(linksAt);
+        size_t extAt = FSheet.FRules ? std::min(rest.rfind("</"), rest.size()) : rest.size();
+        FOut.append(rest.substr(0, extAt));
+        if (FSheet.FRules) FSheet.FRules->WriteExtensions(FOut);
+        FOut.append(rest.substr(extAt));
         return std::move(FOut);
     }
 

@@ -479,7 +479,7 @@ void TWorksheet::SetExtraAttributes(int row, int column, std::string_view attrib
 }
 
 TSheetRules& TWorksheet::Rules() const {
-    if (!FRules) FRules = std::make_unique<TSheetRules>(FTail, FMergeInsertAt, FPrefix);
+    if (!FRules) FRules = std::make_unique<TSheetRules>(FTail, FMergeInsertAt, FPrefix, FHead);
     return *FRules;
 }
 

@@ -88,4 +88,14 @@ size_t TagEnd(std::string_view text, size_t from) {
     return std::string_view::npos;
 }
 
+std::string_view RootStartTag(std::string_view xml) {
+    size_t at = 0;
+    while ((at = xml.find('<', at)) != std::string_view::npos && at + 1 < xml.size() &&
+           (xml[at + 1] == '?' || xml[at + 1] == '!'))
+        ++at;
+    if (at == std::string_view::npos) return {};
+    size_t end = TagEnd(xml, at);
+    return xml.substr(at, end == std::string_view::npos ? std::string_view::npos : end - at);
+}
+
 }  // namespace tabrix::xl

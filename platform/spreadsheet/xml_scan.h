@@ -23,5 +23,8 @@ std::vector<TSpan> TopLevelElements(std::string_view text, size_t& closeAt);
 size_t FindStartTag(std::string_view text, std::string_view qname, size_t from = 0);
 // Offset of the '>' that ends the tag beginning at from (quotes respected).
 size_t TagEnd(std::string_view text, size_t from);
+// The start tag of the root element, from '<' to before its '>' ("" when
+// there is none): the first tag that is no declaration or comment.
+std::string_view RootStartTag(std::string_view xml);
 
 }  // namespace tabrix::xl

@@ -1,7 +1,8 @@
 """Gives the example template's report sheet what template authors put
 beside cell formats: in the master band (row 6) a red-negative conditional
 format over the order number and a data bar over it, a list validation over
-the date column, and a hyperlink in the customer header (A5).
+the date column, and a hyperlink in the customer header (A5); and, beyond any
+cell of the sheet, a rule and a validation that the report's clear removes.
 python3 add_sheet_objects.py TEMPLATE.xlsx (changed in place)"""
 import sys
 
@@ -20,5 +21,10 @@ dv = DataValidation(type='list', formula1='"open,paid"', allow_blank=True)
 rep.add_data_validation(dv)
 dv.add('C6')
 rep['A5'].hyperlink = 'https://example.com/customers'
+rep.conditional_formatting.add('K200:L210', CellIsRule(operator='greaterThan', formula=['5'],
+                                                       font=Font(color='00FF00')))
+far = DataValidation(type='whole', operator='between', formula1='1', formula2='9')
+rep.add_data_validation(far)
+far.add('M300')
 rep['A5'].value = '#customer'
 wb.save(path)
