@@ -40,9 +40,23 @@ struct TLine {
 
 struct TRunResult {
     double Seconds = 0;
+    double CpuSeconds = 0;  // user + system: what a shared machine cannot steal
     long PeakKiB = 0;
     int Status = -1;
 };
+
+double CpuSeconds(const rusage& usage) {
+    auto seconds = [](const timeval& t) {
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
+}
+
+double OwnCpuSeconds() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return CpuSeconds(usage);
+}
 
 // tabrix run FORM -o OUT in FOLDER, with its own peak memory.
 TRunResult RunTabrix(const std::string& folder) {
@@ -60,6 +74,7 @@ TRunResult RunTabrix(const std::string& folder) {
     ::wait4(pid, &status, 0, &usage);
     TRunResult r;
     r.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.CpuSeconds = CpuSeconds(usage);
     r.PeakKiB = usage.ru_maxrss;
     r.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
@@ -130,8 +145,9 @@ TFormats AddFormats(lxw_workbook* wb) {
 // The cells of the report, as the report writes them: text, numbers,
 // dates, the line formulas and the qty totals as formulas over the rows
 // they total, the amount totals as numbers.
-double WriteWithLibxlsxwriter(const std::vector<TLine>& lines, const std::string& out) {
+TRunResult WriteWithLibxlsxwriter(const std::vector<TLine>& lines, const std::string& out) {
     const auto start = Clock::now();
+    const double cpuStart = OwnCpuSeconds();
     lxw_workbook* wb = workbook_new(out.c_str());
     lxw_worksheet* ws = workbook_add_worksheet(wb, "Sales");
     const TFormats f = AddFormats(wb);
@@ -204,7 +220,11 @@ double WriteWithLibxlsxwriter(const std::vector<TLine>& lines, const std::string
     worksheet_write_blank(ws, row, 3, f.SumText);
     worksheet_write_number(ws, row, 4, allAmount, f.SumMoney);
     workbook_close(wb);
-    return std::chrono::duration<double>(Clock::now() - start).count();
+    TRunResult r;
+    r.Seconds = std::chrono::duration<double>(Clock::now() - start).count();
+    r.CpuSeconds = OwnCpuSeconds() - cpuStart;
+    r.Status = 0;
+    return r;
 }
 
 int Shell(const std::string& command) {
@@ -220,8 +240,10 @@ int main(int argc, char** argv) {
     if (sizes.empty()) sizes = {10000, 30000, 60000};
     const fs::path base = fs::temp_directory_path() / ("tabrix-bench-run-" + std::to_string(::getpid()));
     bool allMet = true;
-    std::printf("%8s %10s %14s %7s %10s %12s\n", "lines", "tabrix ms", "libxlsxwriter", "ratio", "peak MiB",
-                "ms/1k rows");
+    // Wall times decide the goal; CPU times beside them stay meaningful when
+    // other work shares the machine.
+    std::printf("%8s %10s %14s %7s %10s %12s %12s %10s\n", "lines", "tabrix ms", "libxlsxwriter", "ratio", "peak MiB",
+                "ms/1k rows", "cpu ms t/l", "cpu ratio");
     for (int lines : sizes) {
         const fs::path folder = base / std::to_string(lines);
         fs::create_directories(folder);
@@ -238,19 +260,23 @@ int main(int argc, char** argv) {
                 return 1;
             }
             if (run == 0 || r.Seconds < best.Seconds) best.Seconds = r.Seconds;
+            if (run == 0 || r.CpuSeconds < best.CpuSeconds) best.CpuSeconds = r.CpuSeconds;
             best.PeakKiB = std::max(best.PeakKiB, r.PeakKiB);
         }
         std::vector<TLine> data = ReadLines((folder / "sales.db").string());
-        double writer = 0;
+        double writer = 0, writerCpu = 0;
         for (int run = 0; run < kRuns; ++run) {
-            double s = WriteWithLibxlsxwriter(data, (folder / "libxlsxwriter.xlsx").string());
-            writer = run == 0 ? s : std::min(writer, s);
+            TRunResult w = WriteWithLibxlsxwriter(data, (folder / "libxlsxwriter.xlsx").string());
+            writer = run == 0 ? w.Seconds : std::min(writer, w.Seconds);
+            writerCpu = run == 0 ? w.CpuSeconds : std::min(writerCpu, w.CpuSeconds);
         }
         const double ratio = best.Seconds / writer;
         const double peakMiB = static_cast<double>(best.PeakKiB) / 1024.0;
         allMet = allMet && ratio <= 0.35 && peakMiB < 100;
-        std::printf("%8d %10.0f %14.0f %7.2f %10.1f %12.2f\n", lines, best.Seconds * 1000, writer * 1000, ratio,
-                    peakMiB, best.Seconds * 1000 / (lines / 1000.0));
+        char cpu[32];
+        std::snprintf(cpu, sizeof cpu, "%.0f/%.0f", best.CpuSeconds * 1000, writerCpu * 1000);
+        std::printf("%8d %10.0f %14.0f %7.2f %10.1f %12.2f %12s %10.2f\n", lines, best.Seconds * 1000, writer * 1000,
+                    ratio, peakMiB, best.Seconds * 1000 / (lines / 1000.0), cpu, best.CpuSeconds / writerCpu);
     }
     std::printf("goal: ratio <= 0.35 and peak < 100 MiB at every size: %s\n", allMet ? "met" : "missed");
     if (!std::getenv("TABRIX_BENCH_KEEP")) fs::remove_all(base);
