@@ -70,6 +70,7 @@ public:
         CollectMerges();
         FRules = FSource.Rules().Collect(FFrom, FDRow, FDCol);
         FLinks = FSource.Links().Collect(FFrom, FDRow, FDCol);
+        FNotes = FSource.Notes().Collect(FFrom, FDRow, FDCol);
 
         FTarget.Clear(FDest);
         if (FSameOrigin) {
@@ -81,6 +82,7 @@ public:
                                   [&](uint32_t dxf) { return targetStyles.ImportDifferential(sourceStyles, dxf); });
         }
         FTarget.Links().Add(FLinks);
+        FTarget.Notes().Add(FNotes);
         for (TCopied& c : FCells) WriteCell(c);
     }
 
@@ -203,6 +205,7 @@ private:
     std::vector<TCellRect> FMerges;
     std::vector<TRuleCopy> FRules;
     std::vector<THyperlink> FLinks;
+    std::vector<TNote> FNotes;
 };
 
 }  // namespace

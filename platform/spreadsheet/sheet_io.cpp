@@ -45,7 +45,10 @@ public:
         if (FSheet.FRules) FSheet.FRules->Write(FOut);
         FOut.append(tail.substr(rulesAt, linksAt - rulesAt));
         WriteLinks();
-        FOut.append(tail.substr(linksAt));
+        size_t notesAt = FSheet.FNotes ? std::clamp(FSheet.FNotes->InsertAt(), linksAt, tail.size()) : linksAt;
+        FOut.append(tail.substr(linksAt, notesAt - linksAt));
+        if (FSheet.FNotes) FSheet.FNotes->WriteElement(FOut, FP, RelationshipsPrefix(FSheet.FHead));
+        FOut.append(tail.substr(notesAt));
         return std::move(FOut);
     }
 

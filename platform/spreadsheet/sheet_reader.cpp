@@ -714,6 +714,7 @@ void TWorksheet::Load(std::string_view xml) {
     FMerges.clear();
     FRules.reset();
     FLinks.reset();
+    FNotes.reset();
     FExtras.clear();
     FColumns.clear();
     FHead.clear();

@@ -19,6 +19,7 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/spreadsheet/cell_address.h"
+#include "platform/spreadsheet/comments.h"
 #include "platform/spreadsheet/hyperlinks.h"
 #include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/range_rules.h"
@@ -30,6 +31,7 @@ namespace tabrix::xl {
 TABRIX_EXCEPTION_CLASS(ESpreadsheetError, Exception);
 
 class TWorkbook;
+class TPackage;
 
 enum class TCellKind : uint8_t { Empty, Number, String, Boolean, Error, Formula };
 
@@ -220,6 +222,12 @@ public:
     // The hyperlinks, cut from the kept XML when first asked for.
     TSheetLinks& Links() const;
 
+    // The notes, read from their parts when first asked for (sheet_objects.cpp).
+    TSheetNotes& Notes() const;
+    // Saving (workbook internals): writes the parts of changed notes into
+    // the package before the sheet is serialized; true when it changed any.
+    bool SaveObjectParts(TPackage& package, TContentTypes& types);
+
     // The sheet part's relationships (workbook internals): given when the
     // sheet is read, changed when links are written at save.
     void SetRelationships(TRelationships rels) { FRels = std::move(rels); }
@@ -268,6 +276,7 @@ private:
     mutable std::string FTail;  // the rules are cut from it on demand, see Rules()
     mutable std::unique_ptr<TSheetRules> FRules;
     mutable std::unique_ptr<TSheetLinks> FLinks;  // cut after the rules, see Links()
+    mutable std::unique_ptr<TSheetNotes> FNotes;  // cut after the links, see Notes()
     mutable TRelationships FRels;
     mutable bool FRelsChanged = false;
     size_t FMergeInsertAt = 0;

@@ -1,10 +1,11 @@
 """A template for the sheet-objects copy test, written by openpyxl: a title
 row and a band row whose cells carry a red-negative conditional format, a
-data bar, a list validation and hyperlinks.
+data bar, a list validation, hyperlinks and a note.
 python3 make_objects_template.py OUT.xlsx"""
 import sys
 
 import openpyxl
+from openpyxl.comments import Comment
 from openpyxl.formatting.rule import CellIsRule, DataBarRule
 from openpyxl.styles import Font
 from openpyxl.worksheet.datavalidation import DataValidation
@@ -18,6 +19,7 @@ t['A2'] = 'site'
 t['A2'].hyperlink = 'https://example.com/items?id=1&lang=en'
 t['B2'] = -5
 t['C2'] = 7
+t['B2'].comment = Comment('check the sign', 'Ann')
 t['D2'] = 'yes'
 t['E2'] = 'top'
 t['E2'].hyperlink = Hyperlink(ref='E2', location='Template!A1', display='top')

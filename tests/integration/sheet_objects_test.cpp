@@ -1,4 +1,4 @@
-// A band row with conditional formats, a validation and hyperlinks copied
+// A band row with conditional formats, a validation, hyperlinks and a note copied
 // through the automation face (to another sheet, doubling within it, and
 // to another workbook), partly cleared, saved, and read back by openpyxl,
 // directly and after LibreOffice has read the file and written it again.
@@ -34,6 +34,7 @@ std::string Script(const char* name) {
 }
 
 const char* const kSite = "https://example.com/items?id=1&lang=en";
+const char* const kNote = "check the sign";
 
 class SheetObjects : public ::testing::Test {
 protected:
@@ -45,7 +46,9 @@ protected:
         if (Shell(Script("make_objects_template.py") + " '" + Template + "'", &out) != 0)
             GTEST_SKIP() << "openpyxl could not write the template: " << out;
     }
-    void TearDown() override { fs::remove_all(Folder); }
+    void TearDown() override {
+        if (!getenv("KEEPX")) fs::remove_all(Folder);
+    }
 
     json Read(const std::string& file) {
         std::string out;
@@ -109,6 +112,9 @@ void ExpectReportSheet(const json& rep, const std::string& reader) {
         links["E" + std::to_string(row)] = "#Template!A1";
     }
     EXPECT_EQ(rep["links"], links);
+    json notes = json::object();
+    for (int row = 3; row <= 8; ++row) notes["B" + std::to_string(row)] = kNote;
+    EXPECT_EQ(rep["notes"], notes);
 }
 
 TEST_F(SheetObjects, RulesValidationsAndLinksApplyToExactlyTheCopiedCells) {
@@ -124,6 +130,7 @@ TEST_F(SheetObjects, RulesValidationsAndLinksApplyToExactlyTheCopiedCells) {
     EXPECT_EQ(t["cf"][0]["sqref"], "B2");
     EXPECT_EQ(t["dv"][0]["sqref"], "D2");
     EXPECT_EQ(t["links"], json({{"A2", kSite}, {"E2", "#Template!A1"}}));
+    EXPECT_EQ(t["notes"], json({{"B2", kNote}}));
 
     // From another workbook: the rules made once, their lists joined; the
     // gap at row 5 stays a gap.
@@ -138,6 +145,7 @@ TEST_F(SheetObjects, RulesValidationsAndLinksApplyToExactlyTheCopiedCells) {
     EXPECT_EQ(o["links"].size(), 8u) << o["links"];
     EXPECT_EQ(o["links"]["A6"], kSite);
     EXPECT_FALSE(o["links"].contains("A5"));
+    EXPECT_EQ(o["notes"], json({{"B2", kNote}, {"B3", kNote}, {"B4", kNote}, {"B6", kNote}}));
 
     // LibreOffice reads the file and writes what it understood.
     const fs::path again = Folder / "lo";

@@ -1,11 +1,13 @@
 """Gives the example template's report sheet what template authors put
 beside cell formats: in the master band (row 6) a red-negative conditional
 format over the order number and a data bar over it, a list validation over
-the date column, and a hyperlink in the customer header (A5).
+the date column, a hyperlink in the customer header (A5) and a note on the
+customer footer's total (A9).
 python3 add_sheet_objects.py TEMPLATE.xlsx (changed in place)"""
 import sys
 
 import openpyxl
+from openpyxl.comments import Comment
 from openpyxl.formatting.rule import CellIsRule, DataBarRule
 from openpyxl.styles import Font
 from openpyxl.worksheet.datavalidation import DataValidation
@@ -21,4 +23,5 @@ rep.add_data_validation(dv)
 dv.add('C6')
 rep['A5'].hyperlink = 'https://example.com/customers'
 rep['A5'].value = '#customer'
+rep['A9'].comment = Comment('Total of the customer\'s orders', 'Sales')
 wb.save(path)
