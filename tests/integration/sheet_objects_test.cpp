@@ -46,9 +46,7 @@ protected:
         if (Shell(Script("make_objects_template.py") + " '" + Template + "'", &out) != 0)
             GTEST_SKIP() << "openpyxl could not write the template: " << out;
     }
-    void TearDown() override {
-        if (!getenv("KEEPX")) fs::remove_all(Folder);
-    }
+    void TearDown() override { fs::remove_all(Folder); }
 
     json Read(const std::string& file) {
         std::string out;
