@@ -239,8 +239,8 @@ void TSheetNotes::Add(const std::vector<TNote>& notes) {
 
 void TSheetNotes::Clear(const TCellRect& cut) {
     if (FNotes.empty() || !FBounds.Intersects(cut)) return;
-    auto gone = std::remove_if(FNotes.begin(), FNotes.end(),
-                               [&](const TNote& n) { return cut.Contains(n.Row, n.Column); });
+    auto gone =
+        std::remove_if(FNotes.begin(), FNotes.end(), [&](const TNote& n) { return cut.Contains(n.Row, n.Column); });
     if (gone == FNotes.end()) return;
     FNotes.erase(gone, FNotes.end());
     FChanged = true;
@@ -325,8 +325,7 @@ std::string TSheetNotes::VmlXml(const std::vector<int>& idBlocks) const {
     return out;
 }
 
-void TSheetNotes::SaveParts(TPackage& package, TContentTypes& types, TRelationships& rels,
-                            std::string_view sheetPart) {
+void TSheetNotes::SaveParts(TPackage& package, TContentTypes& types, TRelationships& rels, std::string_view sheetPart) {
     if (!FChanged) return;
     // A threaded comment would name a note that moved or went.
     while (const TRelationship* r = FindRelBySuffix(rels, "threadedComment")) {

@@ -34,11 +34,11 @@ class TContentTypes;
 class TRelationships;
 
 struct TNote {
-    int Row = 1, Column = 1;  // 1-based
-    std::string Author;       // UTF-8, "" for none
-    std::string TextXml;      // the children of <text> as read (runs with their fonts)
-    std::string TextPrefix;   // the namespace prefix those children carry ("" or "x:")
-    std::string ShapeXml;     // the VML shape of the box as read, "" for a default box
+    int Row = 1, Column = 1;            // 1-based
+    std::string Author;                 // UTF-8, "" for none
+    std::string TextXml;                // the children of <text> as read (runs with their fonts)
+    std::string TextPrefix;             // the namespace prefix those children carry ("" or "x:")
+    std::string ShapeXml;               // the VML shape of the box as read, "" for a default box
     int ShapeRow = 1, ShapeColumn = 1;  // the cell the shape was anchored at when read
 };
 

@@ -71,6 +71,7 @@ public:
         FRules = FSource.Rules().Collect(FFrom, FDRow, FDCol);
         FLinks = FSource.Links().Collect(FFrom, FDRow, FDCol);
         FNotes = FSource.Notes().Collect(FFrom, FDRow, FDCol);
+        FObjects = FSource.Drawing().Collect(FFrom, FDRow, FDCol, !FSameBook);
 
         FTarget.Clear(FDest);
         if (FSameOrigin) {
@@ -83,6 +84,7 @@ public:
         }
         FTarget.Links().Add(FLinks);
         FTarget.Notes().Add(FNotes);
+        FTarget.Drawing().Add(FObjects);
         for (TCopied& c : FCells) WriteCell(c);
     }
 
@@ -206,6 +208,7 @@ private:
     std::vector<TRuleCopy> FRules;
     std::vector<THyperlink> FLinks;
     std::vector<TNote> FNotes;
+    std::vector<TDrawingObject> FObjects;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@ tabrix_library(tabrix_spreadsheet
     ${CMAKE_CURRENT_LIST_DIR}/cell_text.cpp
     ${CMAKE_CURRENT_LIST_DIR}/comments.cpp
     ${CMAKE_CURRENT_LIST_DIR}/copy_range.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/drawings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formula_context.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hyperlinks.cpp
     ${CMAKE_CURRENT_LIST_DIR}/object_parts.cpp

@@ -42,8 +42,8 @@ TKeptElement CutTailElement(std::string& tail, size_t minimumOffset, std::string
     return kept;
 }
 
-void AppendRelElement(std::string& out, std::string_view prefix, std::string_view localName,
-                      std::string_view relPrefix, std::string_view id) {
+void AppendRelElement(std::string& out, std::string_view prefix, std::string_view localName, std::string_view relPrefix,
+                      std::string_view id) {
     out += '<';
     out += prefix;
     out += localName;
@@ -81,8 +81,8 @@ std::string MediaContentType(std::string_view extension) {
     std::string ext(extension);
     for (char& c : ext) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
     static constexpr std::pair<std::string_view, std::string_view> kTypes[] = {
-        {"png", "image/png"},   {"jpeg", "image/jpeg"}, {"jpg", "image/jpeg"},    {"gif", "image/gif"},
-        {"bmp", "image/bmp"},   {"tif", "image/tiff"},  {"tiff", "image/tiff"},   {"emf", "image/x-emf"},
+        {"png", "image/png"},   {"jpeg", "image/jpeg"},   {"jpg", "image/jpeg"},  {"gif", "image/gif"},
+        {"bmp", "image/bmp"},   {"tif", "image/tiff"},    {"tiff", "image/tiff"}, {"emf", "image/x-emf"},
         {"wmf", "image/x-wmf"}, {"svg", "image/svg+xml"}, {"webp", "image/webp"}};
     for (const auto& [e, type] : kTypes)
         if (e == ext) return std::string(type);

@@ -29,8 +29,8 @@ TKeptElement CutTailElement(std::string& tail, size_t minimumOffset, std::string
                             std::initializer_list<std::string_view> following);
 
 // Writes <PREFIXname r:id="ID"/>; relPrefix as for hyperlinks ("" declares r: on the element).
-void AppendRelElement(std::string& out, std::string_view prefix, std::string_view localName,
-                      std::string_view relPrefix, std::string_view id);
+void AppendRelElement(std::string& out, std::string_view prefix, std::string_view localName, std::string_view relPrefix,
+                      std::string_view id);
 
 // stem + the smallest number >= 1 that names no part + extension.
 std::string FreePartName(const TPackage& package, std::string_view stem, std::string_view extension);

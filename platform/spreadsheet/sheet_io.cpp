@@ -45,8 +45,11 @@ public:
         if (FSheet.FRules) FSheet.FRules->Write(FOut);
         FOut.append(tail.substr(rulesAt, linksAt - rulesAt));
         WriteLinks();
-        size_t notesAt = FSheet.FNotes ? std::clamp(FSheet.FNotes->InsertAt(), linksAt, tail.size()) : linksAt;
-        FOut.append(tail.substr(linksAt, notesAt - linksAt));
+        size_t drawingAt = FSheet.FDrawing ? std::clamp(FSheet.FDrawing->InsertAt(), linksAt, tail.size()) : linksAt;
+        FOut.append(tail.substr(linksAt, drawingAt - linksAt));
+        if (FSheet.FDrawing) FSheet.FDrawing->WriteElement(FOut, FP, RelationshipsPrefix(FSheet.FHead));
+        size_t notesAt = FSheet.FNotes ? std::clamp(FSheet.FNotes->InsertAt(), drawingAt, tail.size()) : drawingAt;
+        FOut.append(tail.substr(drawingAt, notesAt - drawingAt));
         if (FSheet.FNotes) FSheet.FNotes->WriteElement(FOut, FP, RelationshipsPrefix(FSheet.FHead));
         FOut.append(tail.substr(notesAt));
         return std::move(FOut);

@@ -8,11 +8,19 @@
 
 namespace tabrix::xl {
 
-// Cut after the links, since <legacyDrawing> follows <hyperlinks> in the
-// kept text: the places cut before stay where they are.
+// Cut in the order of the kept text (<hyperlinks>, <drawing>,
+// <legacyDrawing>): the places cut before stay where they are.
+TSheetDrawing& TWorksheet::Drawing() const {
+    if (!FDrawing) {
+        const size_t after = std::max(Links().InsertAt(), FMergeInsertAt);
+        FDrawing = std::make_unique<TSheetDrawing>(FTail, after, FRels, FPartName, FWorkbook->Package());
+    }
+    return *FDrawing;
+}
+
 TSheetNotes& TWorksheet::Notes() const {
     if (!FNotes) {
-        const size_t after = std::max(Links().InsertAt(), FMergeInsertAt);
+        const size_t after = std::max(Drawing().InsertAt(), FMergeInsertAt);
         FNotes = std::make_unique<TSheetNotes>(FTail, after, FRels, FPartName, FWorkbook->Package());
     }
     return *FNotes;
@@ -22,6 +30,10 @@ bool TWorksheet::SaveObjectParts(TPackage& package, TContentTypes& types) {
     bool changed = false;
     if (FNotes && FNotes->Changed()) {
         FNotes->SaveParts(package, types, FRels, FPartName);
+        changed = true;
+    }
+    if (FDrawing && FDrawing->Changed()) {
+        FDrawing->SaveParts(package, types, FRels, FPartName);
         changed = true;
     }
     if (changed) FRelsChanged = true;

@@ -715,6 +715,7 @@ void TWorksheet::Load(std::string_view xml) {
     FRules.reset();
     FLinks.reset();
     FNotes.reset();
+    FDrawing.reset();
     FExtras.clear();
     FColumns.clear();
     FHead.clear();

@@ -20,6 +20,7 @@
 #include "platform/rtl/exceptions.h"
 #include "platform/spreadsheet/cell_address.h"
 #include "platform/spreadsheet/comments.h"
+#include "platform/spreadsheet/drawings.h"
 #include "platform/spreadsheet/hyperlinks.h"
 #include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/range_rules.h"
@@ -224,7 +225,9 @@ public:
 
     // The notes, read from their parts when first asked for (sheet_objects.cpp).
     TSheetNotes& Notes() const;
-    // Saving (workbook internals): writes the parts of changed notes into
+    // The pictures and shapes, read from the drawing part when first asked for.
+    TSheetDrawing& Drawing() const;
+    // Saving (workbook internals): writes the parts of changed notes and drawings into
     // the package before the sheet is serialized; true when it changed any.
     bool SaveObjectParts(TPackage& package, TContentTypes& types);
 
@@ -275,8 +278,9 @@ private:
     std::string FHead;
     mutable std::string FTail;  // the rules are cut from it on demand, see Rules()
     mutable std::unique_ptr<TSheetRules> FRules;
-    mutable std::unique_ptr<TSheetLinks> FLinks;  // cut after the rules, see Links()
-    mutable std::unique_ptr<TSheetNotes> FNotes;  // cut after the links, see Notes()
+    mutable std::unique_ptr<TSheetLinks> FLinks;      // cut after the rules, see Links()
+    mutable std::unique_ptr<TSheetDrawing> FDrawing;  // cut after the links, see Drawing()
+    mutable std::unique_ptr<TSheetNotes> FNotes;      // cut after the drawing, see Notes()
     mutable TRelationships FRels;
     mutable bool FRelsChanged = false;
     size_t FMergeInsertAt = 0;

@@ -36,7 +36,8 @@ const std::string kVml =
     "</x:ClientData></v:shape>"
     "<v:shape id=\"_x0000_s1027\" type=\"#_x0000_t201\"><x:ClientData ObjectType=\"Button\">"
     "<x:Anchor>8, 0, 0, 0, 9, 0, 1, 0</x:Anchor></x:ClientData></v:shape></xml>";
-const char* const kThreaded = "<ThreadedComments xmlns=\"http://schemas.microsoft.com/office/spreadsheetml/2018/threadedcomments\"/>";
+const char* const kThreaded =
+    "<ThreadedComments xmlns=\"http://schemas.microsoft.com/office/spreadsheetml/2018/threadedcomments\"/>";
 
 std::string NoteBook() {
     return test::OneSheetBook(
@@ -143,10 +144,12 @@ TEST(Notes, ClearingEveryNoteRemovesTheirPartsButKeepsTheButton) {
 
     // Without the button nothing of the drawing is left either.
     auto plain = TWorkbook::FromBytes(
-        test::OneSheetBook(kBody, {{"rId1", "comments", "../comments1.xml"}, {"rId2", "vmlDrawing", "../drawings/vmlDrawing1.vml"}},
-                           {{"xl/comments1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml",
-                             kComments},
-                            {"xl/drawings/vmlDrawing1.vml", "", kVml.substr(0, kVml.find("<v:shape id=\"_x0000_s1027\"")) + "</xml>"}}),
+        test::OneSheetBook(
+            kBody, {{"rId1", "comments", "../comments1.xml"}, {"rId2", "vmlDrawing", "../drawings/vmlDrawing1.vml"}},
+            {{"xl/comments1.xml", "application/vnd.openxmlformats-officedocument.spreadsheetml.comments+xml",
+              kComments},
+             {"xl/drawings/vmlDrawing1.vml", "",
+              kVml.substr(0, kVml.find("<v:shape id=\"_x0000_s1027\"")) + "</xml>"}}),
         "plain.xlsx");
     plain->Sheet(0).Clear({1, 1, 10, 10});
     TPackage q = TPackage::FromBytes(plain->SaveToBytes(), "plain.xlsx");
