@@ -77,8 +77,15 @@ void SetText(pugi::xml_node node, const std::string& text) {
     node.append_child(pugi::node_pcdata).set_value(text.c_str());
 }
 
-// The default box: to the right of the cell, four rows high (0-based anchor
-// columns and rows, offsets in pixels), hidden until the cell is pointed at.
+// To the right of the cell, four rows high: columns and rows 0-based,
+// offsets in pixels.
+std::string DefaultAnchor(const TNote& note) {
+    const int row = note.Row - 1, column = note.Column - 1;
+    return std::to_string(column + 1) + ", 15, " + std::to_string(std::max(row - 1, 0)) + ", 10, " +
+           std::to_string(column + 3) + ", 15, " + std::to_string(row + 3) + ", 4";
+}
+
+// The default box, hidden until the cell is pointed at.
 void AppendDefaultShape(std::string& out, const TNote& note, const std::string& id) {
     const int row = note.Row - 1, column = note.Column - 1;
     out += "<v:shape id=\"" + id +
@@ -88,8 +95,7 @@ void AppendDefaultShape(std::string& out, const TNote& note, const std::string& 
            "<v:path o:connecttype=\"none\"/><v:textbox style=\"mso-direction-alt:auto\">"
            "<div style=\"text-align:left\"></div></v:textbox><x:ClientData ObjectType=\"Note\">"
            "<x:MoveWithCells/><x:SizeWithCells/><x:Anchor>";
-    out += std::to_string(column + 1) + ", 15, " + std::to_string(std::max(row - 1, 0)) + ", 10, " +
-           std::to_string(column + 3) + ", 15, " + std::to_string(row + 3) + ", 4";
+    out += DefaultAnchor(note);
     out += "</x:Anchor><x:AutoFill>False</x:AutoFill><x:Row>" + std::to_string(row) + "</x:Row><x:Column>" +
            std::to_string(column) + "</x:Column></x:ClientData></v:shape>";
 }
@@ -107,7 +113,16 @@ void AppendMovedShape(std::string& out, const TNote& note, const std::string& id
     (shape.attribute("id") ? shape.attribute("id") : shape.append_attribute("id")).set_value(id.c_str());
     pugi::xml_node data = ChildByLocalName(shape, "ClientData");
     const int dRow = note.Row - note.ShapeRow, dCol = note.Column - note.ShapeColumn;
-    if (pugi::xml_node anchor = ChildByLocalName(data, "Anchor")) {
+    pugi::xml_node anchor = ChildByLocalName(data, "Anchor");
+    if (!anchor && data) {
+        // Without an anchor a reader places the box by its style, where it
+        // stood when read: it gets the default anchor at its new cell.
+        const std::string name = std::string(NamePrefix(data.name())) + "Anchor";
+        pugi::xml_node before = ChildByLocalName(data, "AutoFill");
+        if (!before) before = ChildByLocalName(data, "Row");
+        anchor = before ? data.insert_child_before(name.c_str(), before) : data.append_child(name.c_str());
+        SetText(anchor, DefaultAnchor(note));
+    } else if (anchor) {
         std::vector<int> v;
         std::string_view text = anchor.text().get();
         for (size_t at = 0; at <= text.size();) {

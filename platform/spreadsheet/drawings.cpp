@@ -101,8 +101,8 @@ void TSheetDrawing::Read(const std::string& part) {
         if (n.type() != pugi::node_element) continue;
         TDrawingObject object;
         const std::string_view name = LocalName(n.name());
-        object.Anchor = name == "twoCellAnchor"   ? TDrawingObject::TAnchor::TwoCell
-                        : name == "oneCellAnchor" ? TDrawingObject::TAnchor::OneCell
+        object.Anchor = name == "twoCellAnchor"    ? TDrawingObject::TAnchor::TwoCell
+                        : name == "oneCellAnchor"  ? TDrawingObject::TAnchor::OneCell
                         : name == "absoluteAnchor" ? TDrawingObject::TAnchor::Absolute
                                                    : TDrawingObject::TAnchor::Other;
         if (pugi::xml_node from = ChildByLocalName(n, "from")) object.From = ReadMarker(from);
@@ -241,7 +241,7 @@ void TSheetDrawing::SaveParts(TPackage& package, TContentTypes& types, TRelation
         if (o.Anchor == TDrawingObject::TAnchor::TwoCell) WriteMarker(ChildByLocalName(node, "to"), o.To);
         std::vector<std::pair<std::string, std::string>> newIds;  // the object's ids -> the drawing's
         for (const TDrawingRef& ref : o.Refs) {
-            std::string target = ref.External ? ref.Target
+            std::string target = ref.External  ? ref.Target
                                  : ref.Content ? RelativeTarget(FPart, MediaPart(package, types, ref))
                                                : RelativeTarget(FPart, ref.Target);
             const std::string key = ref.Type + (ref.External ? "\1E\1" : "\1I\1") + target;

@@ -50,8 +50,8 @@ struct TDrawingRef {
 struct TDrawingObject {
     enum class TAnchor : uint8_t { TwoCell, OneCell, Absolute, Other };
     TAnchor Anchor = TAnchor::Other;
-    TCellRef From, To;  // 1-based top-left and (two-cell) bottom-right cells
-    std::string Xml;    // the element as read
+    TCellRef From, To;                                            // 1-based top-left and (two-cell) bottom-right cells
+    std::string Xml;                                              // the element as read
     std::vector<std::pair<std::string, std::string>> Namespaces;  // of the drawing it was read from
     std::vector<TDrawingRef> Refs;
     bool Movable = false;  // anchored at a cell, with no parts but pictures behind it
@@ -87,8 +87,8 @@ private:
     const TPackage* FPackage;
     std::vector<TDrawingObject> FObjects;
     TKeptElement FElement;
-    std::string FPart;                                            // as read or last written, "" when none
-    std::string FRootName = "xdr:wsDr";                           // the root element's name as read
+    std::string FPart;                                                 // as read or last written, "" when none
+    std::string FRootName = "xdr:wsDr";                                // the root element's name as read
     std::vector<std::pair<std::string, std::string>> FRootAttributes;  // its attributes as read
     std::vector<std::pair<const std::string*, std::string>> FMedia;    // bytes carried in -> part written
     mutable std::vector<std::pair<std::string, std::shared_ptr<const std::string>>> FContents;  // read once per part

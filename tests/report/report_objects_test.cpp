@@ -1,5 +1,5 @@
 // tabrix run on the example with conditional formats, a validation, a
-// hyperlink and a note in its bands: the report carries them at the rows the bands
+// hyperlink, a note and a logo in its bands: the report carries them at the rows the bands
 // became, one rule per template rule, read back by openpyxl.
 
 #include <gtest/gtest.h>
@@ -103,6 +103,8 @@ TEST_F(ReportObjects, RulesValidationsAndLinksFollowTheBandsIntoTheReport) {
     }
     EXPECT_EQ(notes.size(), 6u) << totals;
     EXPECT_EQ(rep["notes"], notes);
+    // The logo of the title band once, at the title's place.
+    EXPECT_EQ(rep["pictures"], json::array({"E1"}));
 }
 
 }  // namespace

@@ -16,4 +16,5 @@ find_package(pugixml REQUIRED)
       ${CMAKE_CURRENT_LIST_DIR}/kept_attributes_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/hyperlinks_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/notes_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/drawings_test.cpp
     DEPS tabrix_spreadsheet pugixml::pugixml)
