@@ -127,6 +127,7 @@ void TSheetDrawing::Read(const std::string& part) {
                                           object.Anchor == TDrawingObject::TAnchor::OneCell);
         object.Xml = NodeXml(n);
         object.Namespaces = namespaces;
+        NoteMovable(object);
         FObjects.push_back(std::move(object));
     }
 }
@@ -134,6 +135,7 @@ void TSheetDrawing::Read(const std::string& part) {
 std::vector<TDrawingObject> TSheetDrawing::Collect(const TCellRect& from, int dRow, int dCol,
                                                    bool forAnotherPackage) const {
     std::vector<TDrawingObject> out;
+    if (FMovableRows.first == 0 || from.Top > FMovableRows.second || from.Bottom < FMovableRows.first) return out;
     for (const TDrawingObject& object : FObjects) {
         if (!object.Movable || !from.Contains(object.From.Row, object.From.Column)) continue;
         TDrawingObject moved = object;
@@ -160,16 +162,27 @@ std::vector<TDrawingObject> TSheetDrawing::Collect(const TCellRect& from, int dR
 void TSheetDrawing::Add(const std::vector<TDrawingObject>& objects) {
     if (objects.empty()) return;
     FObjects.insert(FObjects.end(), objects.begin(), objects.end());
+    for (const TDrawingObject& o : objects) NoteMovable(o);
     FChanged = true;
 }
 
 void TSheetDrawing::Clear(const TCellRect& cut) {
+    // A report clears each copy's destination: below everything, mostly.
+    if (FMovableRows.first == 0 || cut.Top > FMovableRows.second || cut.Bottom < FMovableRows.first) return;
     auto gone = std::remove_if(FObjects.begin(), FObjects.end(), [&](const TDrawingObject& o) {
         return o.Movable && cut.Contains(o.From.Row, o.From.Column);
     });
     if (gone == FObjects.end()) return;
     FObjects.erase(gone, FObjects.end());
     FChanged = true;
+    FMovableRows = {0, 0};
+    for (const TDrawingObject& o : FObjects) NoteMovable(o);
+}
+
+void TSheetDrawing::NoteMovable(const TDrawingObject& o) {
+    if (!o.Movable) return;
+    FMovableRows.first = FMovableRows.first == 0 ? o.From.Row : std::min(FMovableRows.first, o.From.Row);
+    FMovableRows.second = std::max(FMovableRows.second, o.From.Row);
 }
 
 // A picture from another package: the part of the same name when it holds

@@ -83,6 +83,7 @@ public:
 private:
     void Read(const std::string& part);
     std::string MediaPart(TPackage& package, TContentTypes& types, const TDrawingRef& ref);
+    void NoteMovable(const TDrawingObject& object);
 
     const TPackage* FPackage;
     std::vector<TDrawingObject> FObjects;
@@ -92,6 +93,7 @@ private:
     std::vector<std::pair<std::string, std::string>> FRootAttributes;  // its attributes as read
     std::vector<std::pair<const std::string*, std::string>> FMedia;    // bytes carried in -> part written
     mutable std::vector<std::pair<std::string, std::shared_ptr<const std::string>>> FContents;  // read once per part
+    std::pair<int, int> FMovableRows{0, 0};  // the rows the movable objects start in, for a quick miss (0: none)
     bool FChanged = false;
 };
 

@@ -3,8 +3,9 @@
 // a compact store (16 bytes a cell, numbers inline, texts as shared string
 // indexes, formulas in a side table), merged ranges, and the sheet XML the
 // engine does not model (columns, views, page setup, conditional formats,
-// validations, hyperlinks, drawings, tables, extensions) kept as text to be
-// written back around the regenerated rows.
+// validations, hyperlinks, tables, extensions) kept as text to be written
+// back around the regenerated rows; notes and drawings live in parts of
+// their own (comments.h, drawings.h).
 //
 // A sheet belongs to its TWorkbook; references to it stay valid while the
 // workbook lives. Rows and columns are 1-based; positions beyond the xlsx

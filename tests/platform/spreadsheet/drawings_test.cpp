@@ -18,12 +18,14 @@ const std::string kBody =
 
 std::string Anchor(const std::string& kind, int col, int row, const std::string& content,
                    const std::string& extra = "") {
-    std::string from = "<xdr:from><xdr:col>" + std::to_string(col) + "</xdr:col><xdr:colOff>9525</xdr:colOff><xdr:row>" +
-                       std::to_string(row) + "</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>";
-    std::string to = kind == "twoCellAnchor" ? "<xdr:to><xdr:col>" + std::to_string(col + 1) +
-                                                   "</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>" +
-                                                   std::to_string(row + 1) + "</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>"
-                                             : "<xdr:ext cx=\"100\" cy=\"100\"/>";
+    std::string from = "<xdr:from><xdr:col>" + std::to_string(col) +
+                       "</xdr:col><xdr:colOff>9525</xdr:colOff><xdr:row>" + std::to_string(row) +
+                       "</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:from>";
+    std::string to = kind == "twoCellAnchor"
+                         ? "<xdr:to><xdr:col>" + std::to_string(col + 1) +
+                               "</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>" + std::to_string(row + 1) +
+                               "</xdr:row><xdr:rowOff>0</xdr:rowOff></xdr:to>"
+                         : "<xdr:ext cx=\"100\" cy=\"100\"/>";
     return "<xdr:" + kind + extra + ">" + from + to + content + "<xdr:clientData/></xdr:" + kind + ">";
 }
 
@@ -64,14 +66,14 @@ std::string DrawingRels() {
 }
 
 std::string DrawingBook(const std::string& logo = "PNG logo") {
-    return test::OneSheetBook(kBody, {{"rId1", "drawing", "../drawings/drawing1.xml"}},
-                              {{"xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml",
-                                DrawingXml()},
-                               {"xl/drawings/_rels/drawing1.xml.rels", "", DrawingRels()},
-                               {"xl/media/image1.png", "", logo},
-                               {"xl/media/image2.png", "", "PNG fixed"},
-                               {"xl/charts/chart1.xml", "application/vnd.openxmlformats-officedocument.drawingml.chart+xml",
-                                "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"/>"}});
+    return test::OneSheetBook(
+        kBody, {{"rId1", "drawing", "../drawings/drawing1.xml"}},
+        {{"xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml", DrawingXml()},
+         {"xl/drawings/_rels/drawing1.xml.rels", "", DrawingRels()},
+         {"xl/media/image1.png", "", logo},
+         {"xl/media/image2.png", "", "PNG fixed"},
+         {"xl/charts/chart1.xml", "application/vnd.openxmlformats-officedocument.drawingml.chart+xml",
+          "<c:chartSpace xmlns:c=\"http://schemas.openxmlformats.org/drawingml/2006/chart\"/>"}});
 }
 
 size_t Count(const std::string& text, std::string_view what) {
@@ -104,7 +106,8 @@ TEST(Drawings, CopiesWithinTheSheetMovePicturesAndShapesAndNumberTheirIdsAfresh)
     // B5's logo: from B5 to C6, offsets kept.
     EXPECT_NE(xml.find("<xdr:from><xdr:col>1</xdr:col><xdr:colOff>9525</xdr:colOff><xdr:row>4</xdr:row>"),
               std::string::npos);
-    EXPECT_NE(xml.find("<xdr:to><xdr:col>2</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>5</xdr:row>"), std::string::npos);
+    EXPECT_NE(xml.find("<xdr:to><xdr:col>2</xdr:col><xdr:colOff>0</xdr:colOff><xdr:row>5</xdr:row>"),
+              std::string::npos);
     for (int id = 1; id <= 10; ++id) EXPECT_EQ(Count(xml, "cNvPr id=\"" + std::to_string(id) + "\""), 1u) << id;
     // One relationship per target: two pictures, the link, the chart.
     const std::string rels = Part(p, "xl/drawings/_rels/drawing1.xml.rels");
@@ -151,11 +154,13 @@ TEST(Drawings, ClearsRemoveWhatIsAnchoredInTheClearedCellsOnly) {
 
     // A drawing left without objects goes with its relationship.
     auto plain = TWorkbook::FromBytes(
-        test::OneSheetBook(kBody, {{"rId1", "drawing", "../drawings/drawing1.xml"}},
-                           {{"xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml",
-                             "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\">" +
-                                 Anchor("oneCellAnchor", 0, 0, "<xdr:sp><xdr:nvSpPr><xdr:cNvPr id=\"2\" name=\"S\"/></xdr:nvSpPr></xdr:sp>") +
-                                 "</xdr:wsDr>"}}),
+        test::OneSheetBook(
+            kBody, {{"rId1", "drawing", "../drawings/drawing1.xml"}},
+            {{"xl/drawings/drawing1.xml", "application/vnd.openxmlformats-officedocument.drawing+xml",
+              "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\">" +
+                  Anchor("oneCellAnchor", 0, 0,
+                         "<xdr:sp><xdr:nvSpPr><xdr:cNvPr id=\"2\" name=\"S\"/></xdr:nvSpPr></xdr:sp>") +
+                  "</xdr:wsDr>"}}),
         "plain.xlsx");
     plain->Sheet(0).Clear({1, 1, 1, 1});
     TPackage q = TPackage::FromBytes(plain->SaveToBytes(), "plain.xlsx");
