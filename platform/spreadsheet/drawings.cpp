@@ -116,10 +116,13 @@ void TSheetDrawing::Read(const std::string& part) {
                 if (std::any_of(object.Refs.begin(), object.Refs.end(),
                                 [&](const TDrawingRef& ref) { return ref.Id == target->Id; }))
                     continue;
-                TDrawingRef ref{target->Id, target->Type,
-                                target->IsExternal() ? target->Target : ResolveTarget(part, target->Target),
-                                target->IsExternal(), nullptr};
-                if (!ref.External && !EndsWith(ref.Type, "/image")) onlyPictures = false;
+                // Only pictures are carried as parts; a link to a place in the
+                // workbook ("#Sheet2!A1") or any other target is kept as written.
+                const bool picture = !target->IsExternal() && EndsWith(target->Type, "/image");
+                TDrawingRef ref{
+                    target->Id,           target->Type, picture ? ResolveTarget(part, target->Target) : target->Target,
+                    target->IsExternal(), !picture,     nullptr};
+                if (!ref.External && !picture && !EndsWith(ref.Type, "/hyperlink")) onlyPictures = false;
                 object.Refs.push_back(std::move(ref));
             }
         });
@@ -143,7 +146,7 @@ std::vector<TDrawingObject> TSheetDrawing::Collect(const TCellRect& from, int dR
         moved.To = Moved(object.To, dRow, dCol);
         if (forAnotherPackage)
             for (TDrawingRef& ref : moved.Refs) {
-                if (ref.External || ref.Content) continue;
+                if (ref.AsWritten || ref.Content) continue;
                 auto cached = std::find_if(FContents.begin(), FContents.end(),
                                            [&](const auto& c) { return c.first == ref.Target; });
                 if (cached == FContents.end()) {
@@ -254,7 +257,7 @@ void TSheetDrawing::SaveParts(TPackage& package, TContentTypes& types, TRelation
         if (o.Anchor == TDrawingObject::TAnchor::TwoCell) WriteMarker(ChildByLocalName(node, "to"), o.To);
         std::vector<std::pair<std::string, std::string>> newIds;  // the object's ids -> the drawing's
         for (const TDrawingRef& ref : o.Refs) {
-            std::string target = ref.External  ? ref.Target
+            std::string target = ref.AsWritten ? ref.Target
                                  : ref.Content ? RelativeTarget(FPart, MediaPart(package, types, ref))
                                                : RelativeTarget(FPart, ref.Target);
             const std::string key = ref.Type + (ref.External ? "\1E\1" : "\1I\1") + target;

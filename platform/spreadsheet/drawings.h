@@ -42,8 +42,9 @@ class TRelationships;
 struct TDrawingRef {
     std::string Id;      // as written in the object
     std::string Type;    // relationship type URI
-    std::string Target;  // internal: the part name in its package; external: as written
+    std::string Target;  // a picture: the part name in its package; else as written
     bool External = false;
+    bool AsWritten = true;                       // false for a picture inside the package (carried as its part)
     std::shared_ptr<const std::string> Content;  // the part, when carried to another package
 };
 

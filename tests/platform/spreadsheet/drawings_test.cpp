@@ -35,8 +35,8 @@ std::string Picture(int id, const std::string& rel) {
            "\"/></xdr:blipFill><xdr:spPr/></xdr:pic>";
 }
 
-// The band (row 2) holds a logo (two-cell, B2) and a shape with a link
-// (one-cell, C2); an absolute picture and a chart at A2 stay where they are.
+// The band (row 2) holds a logo (two-cell, B2) and a shape with a link to
+// a place in the workbook (one-cell, C2); an absolute picture and a chart at A2 stay where they are.
 std::string DrawingXml() {
     return "<xdr:wsDr xmlns:xdr=\"http://schemas.openxmlformats.org/drawingml/2006/spreadsheetDrawing\" "
            "xmlns:a=\"http://schemas.openxmlformats.org/drawingml/2006/main\" "
@@ -61,8 +61,8 @@ std::string DrawingRels() {
            "<Relationship Id=\"rId1\" Type=\"" +
            base + "image\" Target=\"../media/image1.png\"/><Relationship Id=\"rId2\" Type=\"" + base +
            "image\" Target=\"../media/image2.png\"/><Relationship Id=\"rId3\" Type=\"" + base +
-           "hyperlink\" Target=\"https://example.com/\" TargetMode=\"External\"/><Relationship Id=\"rId4\" Type=\"" +
-           base + "chart\" Target=\"../charts/chart1.xml\"/></Relationships>";
+           "hyperlink\" Target=\"#'Sheet1'!A1\"/><Relationship Id=\"rId4\" Type=\"" + base +
+           "chart\" Target=\"../charts/chart1.xml\"/></Relationships>";
 }
 
 std::string DrawingBook(const std::string& logo = "PNG logo") {
@@ -113,6 +113,8 @@ TEST(Drawings, CopiesWithinTheSheetMovePicturesAndShapesAndNumberTheirIdsAfresh)
     const std::string rels = Part(p, "xl/drawings/_rels/drawing1.xml.rels");
     EXPECT_EQ(Count(rels, "<Relationship "), 4u) << rels;
     EXPECT_EQ(Count(xml, "r:embed="), 5u);
+    // The link to a place is written as it was, not taken for a part.
+    EXPECT_NE(rels.find("Target=\"#'Sheet1'!A1\""), std::string::npos) << rels;
     EXPECT_TRUE(p.HasPart("xl/charts/chart1.xml"));
 
     auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
