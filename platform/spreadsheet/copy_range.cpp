@@ -70,6 +70,8 @@ public:
         CollectMerges();
         FRules = FSource.Rules().Collect(FFrom, FDRow, FDCol);
         FLinks = FSource.Links().Collect(FFrom, FDRow, FDCol);
+        FNotes = FSource.Notes().Collect(FFrom, FDRow, FDCol);
+        FObjects = FSource.Drawing().Collect(FFrom, FDRow, FDCol, !FSameBook);
 
         FTarget.Clear(FDest);
         if (FSameOrigin) {
@@ -81,6 +83,8 @@ public:
                                   [&](uint32_t dxf) { return targetStyles.ImportDifferential(sourceStyles, dxf); });
         }
         FTarget.Links().Add(FLinks);
+        FTarget.Notes().Add(FNotes);
+        FTarget.Drawing().Add(FObjects);
         for (TCopied& c : FCells) WriteCell(c);
     }
 
@@ -203,6 +207,8 @@ private:
     std::vector<TCellRect> FMerges;
     std::vector<TRuleCopy> FRules;
     std::vector<THyperlink> FLinks;
+    std::vector<TNote> FNotes;
+    std::vector<TDrawingObject> FObjects;
 };
 
 }  // namespace

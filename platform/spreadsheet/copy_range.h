@@ -3,7 +3,8 @@
 // values, formulas with their relative references moved by the distance of
 // the copy, styles (imported by content between workbooks of different
 // origin), the merged areas that lie inside the source, the conditional
-// formats, validations and hyperlinks of the source cells. Row heights are
+// formats, validations, hyperlinks, notes and
+// the pictures and shapes anchored in the source. Row heights are
 // not copied. Source and destination may overlap.
 
 #include "platform/spreadsheet/worksheet.h"

@@ -4,11 +4,15 @@ tabrix_library(tabrix_spreadsheet
   SOURCES
     ${CMAKE_CURRENT_LIST_DIR}/cell_address.cpp
     ${CMAKE_CURRENT_LIST_DIR}/cell_text.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/comments.cpp
     ${CMAKE_CURRENT_LIST_DIR}/copy_range.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/drawings.cpp
     ${CMAKE_CURRENT_LIST_DIR}/formula_context.cpp
     ${CMAKE_CURRENT_LIST_DIR}/hyperlinks.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/object_parts.cpp
     ${CMAKE_CURRENT_LIST_DIR}/range_rules.cpp
     ${CMAKE_CURRENT_LIST_DIR}/shared_strings.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/sheet_objects.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sheet_io.cpp
     ${CMAKE_CURRENT_LIST_DIR}/sheet_reader.cpp
     ${CMAKE_CURRENT_LIST_DIR}/styles.cpp

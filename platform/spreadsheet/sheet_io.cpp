@@ -45,8 +45,14 @@ public:
         if (FSheet.FRules) FSheet.FRules->Write(FOut);
         FOut.append(tail.substr(rulesAt, linksAt - rulesAt));
         WriteLinks();
+        size_t drawingAt = FSheet.FDrawing ? std::clamp(FSheet.FDrawing->InsertAt(), linksAt, tail.size()) : linksAt;
+        FOut.append(tail.substr(linksAt, drawingAt - linksAt));
+        if (FSheet.FDrawing) FSheet.FDrawing->WriteElement(FOut, FP, RelationshipsPrefix(FSheet.FHead));
+        size_t notesAt = FSheet.FNotes ? std::clamp(FSheet.FNotes->InsertAt(), drawingAt, tail.size()) : drawingAt;
+        FOut.append(tail.substr(drawingAt, notesAt - drawingAt));
+        if (FSheet.FNotes) FSheet.FNotes->WriteElement(FOut, FP, RelationshipsPrefix(FSheet.FHead));
         // The extension list is the worksheet's last child: before its end tag.
-        std::string_view rest = tail.substr(linksAt);
+        std::string_view rest = tail.substr(notesAt);
         size_t extAt = FSheet.FRules ? std::min(rest.rfind("</"), rest.size()) : rest.size();
         FOut.append(rest.substr(0, extAt));
         if (FSheet.FRules) FSheet.FRules->WriteExtensions(FOut);

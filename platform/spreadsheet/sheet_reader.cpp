@@ -714,6 +714,8 @@ void TWorksheet::Load(std::string_view xml) {
     FMerges.clear();
     FRules.reset();
     FLinks.reset();
+    FNotes.reset();
+    FDrawing.reset();
     FExtras.clear();
     FColumns.clear();
     FHead.clear();

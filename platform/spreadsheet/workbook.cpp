@@ -570,6 +570,7 @@ void TWorkbook::WriteChangedParts(TSaveParts& parts) {
     TPackage& p = *FPackage;
     for (TSheetEntry& e : FSheets)
         if (e.Sheet && e.Sheet->Modified()) {
+            if (e.Sheet->SaveObjectParts(p, parts.Types)) parts.TypesChanged = true;
             p.SetPart(e.PartName, e.Sheet->Serialize());
             if (e.Sheet->RelationshipsChanged())
                 p.SetPart(RelationshipsPartName(e.PartName), e.Sheet->Relationships().Serialize());

@@ -86,6 +86,10 @@ public:
     const TPackageLimits& Limits() const;
     std::uint64_t& CellsRead() { return FCellsRead; }
 
+    // The package (workbook internals): the parts of notes and drawings.
+    TPackage& Package() { return *FPackage; }
+    const TPackage& Package() const { return *FPackage; }
+
     // Values of cells for formulas (workbook internals): the sheet of that name.
     TWorksheet* SheetForFormula(std::string_view name);
     // Workbook-wide defined names: (name, English formula text).

@@ -265,6 +265,8 @@ void TWorksheet::Clear(const TCellRect& rect) {
     RemoveMergesIntersecting(rect);
     Rules().Clear(rect);
     Links().Clear(rect);
+    Notes().Clear(rect);
+    Drawing().Clear(rect);
     bool wholeRows = rect.Left == 1 && rect.Right == kMaxColumns;
     int bottom = std::min(rect.Bottom, LastRow());
     for (int row = rect.Top; row <= bottom; ++row) {

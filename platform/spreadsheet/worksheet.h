@@ -3,8 +3,9 @@
 // a compact store (16 bytes a cell, numbers inline, texts as shared string
 // indexes, formulas in a side table), merged ranges, and the sheet XML the
 // engine does not model (columns, views, page setup, conditional formats,
-// validations, hyperlinks, drawings, tables, extensions) kept as text to be
-// written back around the regenerated rows.
+// validations, hyperlinks, tables, extensions) kept as text to be written
+// back around the regenerated rows; notes and drawings live in parts of
+// their own (comments.h, drawings.h).
 //
 // A sheet belongs to its TWorkbook; references to it stay valid while the
 // workbook lives. Rows and columns are 1-based; positions beyond the xlsx
@@ -19,6 +20,8 @@
 
 #include "platform/rtl/exceptions.h"
 #include "platform/spreadsheet/cell_address.h"
+#include "platform/spreadsheet/comments.h"
+#include "platform/spreadsheet/drawings.h"
 #include "platform/spreadsheet/hyperlinks.h"
 #include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/range_rules.h"
@@ -30,6 +33,7 @@ namespace tabrix::xl {
 TABRIX_EXCEPTION_CLASS(ESpreadsheetError, Exception);
 
 class TWorkbook;
+class TPackage;
 
 enum class TCellKind : uint8_t { Empty, Number, String, Boolean, Error, Formula };
 
@@ -220,6 +224,14 @@ public:
     // The hyperlinks, cut from the kept XML when first asked for.
     TSheetLinks& Links() const;
 
+    // The notes, read from their parts when first asked for (sheet_objects.cpp).
+    TSheetNotes& Notes() const;
+    // The pictures and shapes, read from the drawing part when first asked for.
+    TSheetDrawing& Drawing() const;
+    // Saving (workbook internals): writes the parts of changed notes and drawings into
+    // the package before the sheet is serialized; true when it changed any.
+    bool SaveObjectParts(TPackage& package, TContentTypes& types);
+
     // The sheet part's relationships (workbook internals): given when the
     // sheet is read, changed when links are written at save.
     void SetRelationships(TRelationships rels) { FRels = std::move(rels); }
@@ -267,7 +279,9 @@ private:
     std::string FHead;
     mutable std::string FTail;  // the rules are cut from it on demand, see Rules()
     mutable std::unique_ptr<TSheetRules> FRules;
-    mutable std::unique_ptr<TSheetLinks> FLinks;  // cut after the rules, see Links()
+    mutable std::unique_ptr<TSheetLinks> FLinks;      // cut after the rules, see Links()
+    mutable std::unique_ptr<TSheetDrawing> FDrawing;  // cut after the links, see Drawing()
+    mutable std::unique_ptr<TSheetNotes> FNotes;      // cut after the drawing, see Notes()
     mutable TRelationships FRels;
     mutable bool FRelsChanged = false;
     size_t FMergeInsertAt = 0;

@@ -1,7 +1,7 @@
 """Prints what openpyxl reads of the objects beside the cells, as JSON: per
 sheet its conditional formats (range list, rule types and formulas, font colour of the format), validations
 (range list, type, first formula), hyperlinks (cell -> target or location),
-notes (cell -> text) and pictures (the anchor's top-left cell).
+notes (cell -> text) and pictures (the anchors' top-left cells, sorted).
 python3 read_sheet_objects.py FILE"""
 import json
 import sys
@@ -35,5 +35,5 @@ for ws in book.worksheets:
         start = getattr(anchor, '_from', None)
         pictures.append(get_column_letter(start.col + 1) + str(start.row + 1) if start else 'absolute')
     out[ws.title] = {'cf': sorted(cf, key=lambda x: x['sqref']), 'dv': dv, 'links': links, 'notes': notes,
-                     'pictures': pictures}
+                     'pictures': sorted(pictures)}
 print(json.dumps(out, default=str))

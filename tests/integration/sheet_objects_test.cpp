@@ -1,4 +1,4 @@
-// A band row with conditional formats, a validation and hyperlinks copied
+// A band row with conditional formats, a validation, hyperlinks, a note and a picture copied
 // through the automation face (to another sheet, doubling within it, and
 // to another workbook), partly cleared, saved, and read back by openpyxl,
 // directly and after LibreOffice has read the file and written it again.
@@ -34,6 +34,7 @@ std::string Script(const char* name) {
 }
 
 const char* const kSite = "https://example.com/items?id=1&lang=en";
+const char* const kNote = "check the sign";
 
 class SheetObjects : public ::testing::Test {
 protected:
@@ -109,6 +110,11 @@ void ExpectReportSheet(const json& rep, const std::string& reader) {
         links["E" + std::to_string(row)] = "#Template!A1";
     }
     EXPECT_EQ(rep["links"], links);
+    json notes = json::object();
+    for (int row = 3; row <= 8; ++row) notes["B" + std::to_string(row)] = kNote;
+    EXPECT_EQ(rep["notes"], notes);
+    // The band's picture once per band row, at the same cell offset.
+    EXPECT_EQ(rep["pictures"], json::array({"C3", "C4", "C5", "C6", "C7", "C8"}));
 }
 
 TEST_F(SheetObjects, RulesValidationsAndLinksApplyToExactlyTheCopiedCells) {
@@ -124,6 +130,8 @@ TEST_F(SheetObjects, RulesValidationsAndLinksApplyToExactlyTheCopiedCells) {
     EXPECT_EQ(t["cf"][0]["sqref"], "B2");
     EXPECT_EQ(t["dv"][0]["sqref"], "D2");
     EXPECT_EQ(t["links"], json({{"A2", kSite}, {"E2", "#Template!A1"}}));
+    EXPECT_EQ(t["notes"], json({{"B2", kNote}}));
+    EXPECT_EQ(t["pictures"], json::array({"C2", "absolute"}));
 
     // From another workbook: the rules made once, their lists joined; the
     // gap at row 5 stays a gap.
@@ -138,6 +146,21 @@ TEST_F(SheetObjects, RulesValidationsAndLinksApplyToExactlyTheCopiedCells) {
     EXPECT_EQ(o["links"].size(), 8u) << o["links"];
     EXPECT_EQ(o["links"]["A6"], kSite);
     EXPECT_FALSE(o["links"].contains("A5"));
+    EXPECT_EQ(o["notes"], json({{"B2", kNote}, {"B3", kNote}, {"B4", kNote}, {"B6", kNote}}));
+    EXPECT_EQ(o["pictures"], json::array({"C2", "C3", "C4", "C6"}));
+
+    // One media part per picture, not per copy: the report reuses the
+    // template's, the other workbook got its own once.
+    for (const auto& [file, parts] : {std::pair{result, "2"}, std::pair{other, "1"}}) {
+        std::string media;
+        ASSERT_EQ(Shell("/usr/bin/python3 -c \"import sys, zipfile; print(sum(n.startswith('xl/media/') for n in "
+                        "zipfile.ZipFile(sys.argv[1]).namelist()))\" '" +
+                            file + "'",
+                        &media),
+                  0)
+            << media;
+        EXPECT_EQ(media, std::string(parts) + "\n") << file;
+    }
 
     // LibreOffice reads the file and writes what it understood.
     const fs::path again = Folder / "lo";

@@ -1,5 +1,5 @@
-// tabrix run on the example with conditional formats, a validation and a
-// hyperlink in its bands: the report carries them at the rows the bands
+// tabrix run on the example with conditional formats, a validation, a
+// hyperlink, a note and a logo in its bands: the report carries them at the rows the bands
 // became, one rule per template rule, read back by openpyxl.
 
 #include <gtest/gtest.h>
@@ -84,6 +84,27 @@ TEST_F(ReportObjects, RulesValidationsAndLinksFollowTheBandsIntoTheReport) {
     // template's own band rows left nothing elsewhere.
     EXPECT_TRUE(rep["links"].contains("A5"));
     EXPECT_FALSE(rep["links"].contains("A6"));
+    // One note per customer footer, each at a "Total <customer>" cell.
+    std::string totals;
+    ASSERT_EQ(Shell(kPython +
+                        "-c \"import openpyxl,sys; ws=openpyxl.load_workbook(sys.argv[1])['Report']; "
+                        "print(' '.join(c.coordinate for c in ws['A'] if isinstance(c.value, str) and "
+                        "c.value.startswith('Total ') and not c.value.startswith('Total region')))\" '" +
+                        report + "'",
+                    totals),
+              0)
+        << totals;
+    json notes = json::object();
+    std::string cells = totals.substr(0, totals.size() - 1);
+    for (size_t at = 0; at < cells.size();) {
+        size_t blank = std::min(cells.find(' ', at), cells.size());
+        notes[cells.substr(at, blank - at)] = "Total of the customer's orders";
+        at = blank + 1;
+    }
+    EXPECT_EQ(notes.size(), 6u) << totals;
+    EXPECT_EQ(rep["notes"], notes);
+    // The logo of the title band once, at the title's place.
+    EXPECT_EQ(rep["pictures"], json::array({"E1"}));
 }
 
 }  // namespace

@@ -15,4 +15,6 @@ find_package(pugixml REQUIRED)
       ${CMAKE_CURRENT_LIST_DIR}/sheet_parts_fixture.cpp
       ${CMAKE_CURRENT_LIST_DIR}/kept_attributes_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/hyperlinks_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/notes_test.cpp
+      ${CMAKE_CURRENT_LIST_DIR}/drawings_test.cpp
     DEPS tabrix_spreadsheet pugixml::pugixml)
