@@ -170,12 +170,10 @@ void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, 
 }
 
 bool TWorkbookFormulaContext::ResolveName(std::string_view name, std::string& englishFormulaText) {
-    for (const auto& [n, text] : FBook.DefinedNames())
-        if (AnsiSameText(n, name)) {
-            englishFormulaText = text;
-            return true;
-        }
-    return false;
+    const std::string* text = FBook.FindDefinedName(name, FCurrent);
+    if (!text) return false;
+    englishFormulaText = *text;
+    return true;
 }
 
 }  // namespace tabrix::xl
