@@ -148,11 +148,34 @@ TScalar TWorkbookFormulaContext::CellValue(std::string_view sheetName, int row, 
 
 void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, int col1, int row2, int col2,
                                           const std::function<bool(int, int, const TScalar&)>& fn) {
+    Visit(sheetName, row1, col1, row2, col2, TVisit::All, fn);
+}
+
+void TWorkbookFormulaContext::ForEachSubtotalCell(std::string_view sheetName, int row1, int col1, int row2, int col2,
+                                                  bool skipHiddenRows,
+                                                  const std::function<bool(int, int, const TScalar&)>& fn) {
+    Visit(sheetName, row1, col1, row2, col2, skipHiddenRows ? TVisit::SubtotalVisible : TVisit::Subtotal, fn);
+}
+
+bool TWorkbookFormulaContext::MayFilter(TWorksheet& sheet) {
+    auto it = FMayFilter.find(&sheet);
+    if (it == FMayFilter.end())
+        it = FMayFilter.emplace(&sheet, sheet.MayFilterRows() || FBook.FindDefinedName("_xlnm._FilterDatabase", &sheet))
+                 .first;
+    return it->second;
+}
+
+void TWorkbookFormulaContext::Visit(std::string_view sheetName, int row1, int col1, int row2, int col2, TVisit how,
+                                    const std::function<bool(int, int, const TScalar&)>& fn) {
     TWorksheet* sheet = SheetNamed(sheetName);
     if (!sheet) return;
     int bottom = std::min(row2, sheet->LastRow());
     for (int row = row1; row <= bottom; ++row) {
         const TRow* r = sheet->Row(row);
+        const bool hidden = how != TVisit::All && r->Props.Hidden;
+        if (hidden && how == TVisit::SubtotalVisible) continue;
+        // A hidden row SUBTOTAL 1-11 counts only when it was hidden by hand.
+        const bool unknown = hidden && MayFilter(*sheet);
         // Values are read by position: evaluating a formula may not add cells,
         // but the reference to the row's vector is taken afresh each time.
         for (size_t i = 0; i < r->Cells.size(); ++i) {
@@ -162,6 +185,11 @@ void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, 
             if (c.Kind == TCellKind::Empty) continue;
             if (++FVisited > kVisitBudget) {
                 FExhausted = true;
+                return;
+            }
+            if (how != TVisit::All && c.Kind == TCellKind::Formula && CallsSubtotal(sheet->FormulaOf(c).Text)) continue;
+            if (unknown) {
+                fn(row, c.Column, TScalar::NotEvaluated());
                 return;
             }
             if (!fn(row, c.Column, ValueOf(*sheet, row, c))) return;

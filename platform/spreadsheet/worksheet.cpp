@@ -390,6 +390,11 @@ void TWorksheet::AutoFitRow(int row) {
     SetRowProps(row, p);
 }
 
+bool TWorksheet::MayFilterRows() const {
+    return FTail.find("autoFilter") != std::string::npos || FTail.find("tablePart") != std::string::npos ||
+           FHead.find("autoFilter") != std::string::npos;
+}
+
 void TWorksheet::AddMerge(const TCellRect& rect) {
     CheckPosition(rect.Top, rect.Left);
     CheckPosition(rect.Bottom, rect.Right);

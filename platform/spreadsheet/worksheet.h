@@ -216,6 +216,10 @@ public:
     // "File "a.xlsx", sheet "Data"": the prefix of every message about the sheet.
     std::string Where() const;
 
+    // Whether the kept XML holds an auto-filter or a table (whose rows a
+    // filter may hide).
+    bool MayFilterRows() const;
+
     // Sets or removes tabSelected on the sheet's first view (kept XML).
     void SetTabSelected(bool selected);
 

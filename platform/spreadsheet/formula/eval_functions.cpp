@@ -257,13 +257,8 @@ TOperand LargeSmall(TEvaluator& e, const TFormulaNode& call, bool large) {
 TOperand Large(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, true); }
 TOperand Small(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, false); }
 
-TOperand Subtotal(TEvaluator& e, const TFormulaNode& call) {
-    double fn = 0;
+TOperand SubtotalOf(TEvaluator& e, const TFormulaNode& call, int code) {
     TOperand err;
-    if (!Num(e, call, 0, fn, err)) return err;
-    const int code = ToInt(fn) % 100;
-    // Rows hidden by a filter (codes 101-111) are beyond what the context tells.
-    if (ToInt(fn) > 100) throw TNotEvaluated{};
     std::vector<double> x;
     switch (code) {
         case 2:
@@ -305,6 +300,37 @@ TOperand Subtotal(TEvaluator& e, const TFormulaNode& call) {
         default:
             for (double d : x) r += d;
             return NumResult(r);
+    }
+}
+
+// SUBTOTAL reads its ranges without the cells of other subtotals (no
+// double counting in group footers over a whole column) and without rows
+// hidden by a filter; codes 101-111 leave out every hidden row. The
+// arguments are evaluated first, so that only SUBTOTAL's own ranges are seen
+// that way, not those of functions inside its arguments.
+TOperand Subtotal(TEvaluator& e, const TFormulaNode& call) {
+    double fn = 0;
+    TOperand err;
+    if (!Num(e, call, 0, fn, err)) return err;
+    const int whole = ToInt(fn);
+    if (whole < 1 || (whole > 11 && whole < 101) || whole > 111) return TOperand::Err(kValue);
+    for (int i = 1; i < Argc(call); ++i) {
+        TOperand v = e.Eval(e.Arg(call, i));
+        e.Given[&e.Arg(call, i)] = std::move(v);
+    }
+    const auto saved = e.View;
+    e.View = whole > 100 ? TEvaluator::TRangeView::SubtotalVisible : TEvaluator::TRangeView::Subtotal;
+    const auto restore = [&] {
+        e.View = saved;
+        for (int i = 1; i < Argc(call); ++i) e.Given.erase(&e.Arg(call, i));
+    };
+    try {
+        TOperand r = SubtotalOf(e, call, whole % 100);
+        restore();
+        return r;
+    } catch (...) {
+        restore();
+        throw;
     }
 }
 

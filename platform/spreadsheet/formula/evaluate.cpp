@@ -276,10 +276,15 @@ TScalar TEvaluator::Scalar(const TOperand& v) {
 }
 
 void TEvaluator::ForEachCell(const TRect& r, const std::function<bool(int, int, const TScalar&)>& fn) {
-    Context.ForEachCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, [&](int row, int col, const TScalar& v) {
+    const auto visit = [&](int row, int col, const TScalar& v) {
         if (v.IsNotEvaluated()) throw TNotEvaluated{};
         return fn(row, col, v);
-    });
+    };
+    if (View == TRangeView::Plain)
+        Context.ForEachCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, visit);
+    else
+        Context.ForEachSubtotalCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, View == TRangeView::SubtotalVisible,
+                                    visit);
 }
 
 void TEvaluator::ForEach(const TOperand& v, const std::function<bool(const TScalar&)>& fn) {

@@ -2,9 +2,9 @@
 // and whether it can read anything at all (volatile and indirect functions,
 // other workbooks, tables, user functions).
 
+#include "platform/rtl/strings.h"
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula/functions.h"
-#include "platform/rtl/strings.h"
 
 namespace tabrix::xl {
 

@@ -10,6 +10,7 @@
 #include "platform/spreadsheet/package/package.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
+#include "tests/platform/spreadsheet/sheet_parts_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace tabrix::xl {
@@ -192,6 +193,25 @@ TEST(WorkbookSave, FormulasThatCanSeeAChangeGetNewValuesOrNone) {
         const double now = again->Sheet(1).Content(6, 1).Value.Number;
         EXPECT_TRUE(change ? now > 40000 : now == 999) << now;
     }
+}
+
+TEST(WorkbookSave, SubtotalOverRowsAFilterMayHaveHiddenGivesNoValueUnlessItLeavesOutEveryHiddenRow) {
+    auto book = TWorkbook::FromBytes(
+        test::OneSheetBook("<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Qty</t></is></c></row>"
+                           "<row r=\"2\"><c r=\"A2\"><v>1</v></c></row>"
+                           "<row r=\"3\" hidden=\"1\"><c r=\"A3\"><v>2</v></c></row>"
+                           "<row r=\"4\"><c r=\"A4\"><v>4</v></c></row></sheetData>"
+                           "<autoFilter ref=\"A1:A4\"/>"),
+        "filtered.xlsx");
+    TWorksheet& s = book->Sheet(0);
+    s.SetFormula(1, 3, "SUBTOTAL(9,A2:A4)");    // row 3 hidden by the filter or by hand: unknown
+    s.SetFormula(2, 3, "SUBTOTAL(109,A2:A4)");  // every hidden row left out
+    s.SetFormula(3, 3, "SUBTOTAL(9,A2,A4)");    // no hidden row in its ranges
+    s.SetFormula(4, 3, "SUM(A2:A4)");
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+    const char* const want[] = {"", "5", "5", "7"};
+    for (int row = 1; row <= 4; ++row)
+        EXPECT_EQ(CachedText(again->Sheet(0).Content(row, 3).Value), want[row - 1]) << "C" << row;
 }
 
 TEST(WorkbookSave, SharedFormulasStaySharedWhileTheirMasterIsInPlace) {
