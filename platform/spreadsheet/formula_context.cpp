@@ -84,6 +84,18 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
     if (FInProgress.count(key) || FDepth >= kMaxEvaluationDepth) return;  // a cycle, or too deep: no value
     FInProgress.insert(key);
     ++FDepth;
+    TStoredValue result = Calculate(sheet, row, column, f);
+    --FDepth;
+    FInProgress.erase(key);
+    TCellFormula& again = sheet.FormulaOf(probe);  // the table does not move during evaluation
+    again.Cached = std::move(result);
+    again.NeedsValue = false;
+}
+
+TStoredValue TWorkbookFormulaContext::Calculate(TWorksheet& sheet, int row, int column, const TCellFormula& f) {
+    // The evaluator counts dates in the 1900 system: in a workbook of the
+    // 1904 system a date's serial means another day, so nothing is computed.
+    if (FBook.Date1904()) return {};
     TWorksheet* saved = FCurrent;
     FCurrent = &sheet;
     TStoredValue result;
@@ -98,11 +110,14 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
         // spreadsheet computes it on load.
     }
     FCurrent = saved;
-    --FDepth;
-    FInProgress.erase(key);
-    TCellFormula& again = sheet.FormulaOf(probe);  // the table does not move during evaluation
-    again.Cached = std::move(result);
-    again.NeedsValue = false;
+    return result;
+}
+
+TStoredValue TWorkbookFormulaContext::Evaluate(TWorksheet& sheet, int row, int column) {
+    const TCell* c = sheet.FindCell(row, column);
+    if (!c || c->Kind != TCellKind::Formula) return {};
+    const TCellFormula f = sheet.FormulaOf(*c);
+    return Calculate(sheet, row, column, f);
 }
 
 TWorksheet* TWorkbookFormulaContext::SheetNamed(std::string_view name) {

@@ -21,6 +21,10 @@ public:
 
     // Gives every formula of the sheet that needs one its cached value.
     void ComputeSheet(TWorksheet& sheet);
+    // The value the engine computes for the formula of a cell (1-based row
+    // and column) from the values the other cells hold now, without storing
+    // it; empty where it cannot be sure or the cell holds no formula.
+    TStoredValue Evaluate(TWorksheet& sheet, int row, int column);
 
     TScalar CellValue(std::string_view sheet, int row, int col) override;
     void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
@@ -33,6 +37,7 @@ private:
     TWorksheet* SheetNamed(std::string_view name);
     TScalar ValueOf(TWorksheet& sheet, int row, const TCell& cell);
     void Compute(TWorksheet& sheet, int row, int column, uint32_t formulaIndex);
+    TStoredValue Calculate(TWorksheet& sheet, int row, int column, const TCellFormula& formula);
     enum class TVisit { All, Subtotal, SubtotalVisible };
     void Visit(std::string_view sheet, int row1, int col1, int row2, int col2, TVisit how,
                const std::function<bool(int row, int col, const TScalar&)>& fn);

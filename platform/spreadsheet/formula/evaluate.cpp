@@ -204,7 +204,13 @@ bool ToBool(const TScalar& v, bool& out, TScalar& err) {
 // As the General format writes a number, with the decimal separator of the
 // user's locale: texts made from numbers ("&", CONCATENATE, LEFT) read back
 // as the same number in criteria and VALUE.
-std::string NumberToText(double d) { return GeneralNumberText(d, FormatSettings().DecimalSeparator); }
+std::string NumberToText(double d) {
+    std::string s = GeneralNumberText(d, FormatSettings().DecimalSeparator);
+    // The writer turns 1E-05 into "0.00001"; where it stops doing so is not
+    // known, so the engine's scientific form of a small number would be a guess.
+    if (s.find("E-") != std::string::npos) throw TNotEvaluated{};
+    return s;
+}
 
 std::string ToText(const TScalar& v) {
     switch (v.kind) {
