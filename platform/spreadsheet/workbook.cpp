@@ -462,7 +462,7 @@ void ForEachFormula(TWorksheet& sheet, F&& visit) {
 // sheet or a formula to be recomputed (a reference naming the sheet, its own
 // sheet holding one, a defined name leading there, or a function that can
 // read any cell). Followed at the level of sheets, to a fixed point.
-std::vector<bool> TWorkbook::FormulasToRecompute(std::vector<std::vector<TCellFormula*>>& formulas) {
+std::vector<bool> TWorkbook::FormulasToRecompute(const std::vector<std::vector<TCellFormula*>>& formulas) {
     const std::size_t n = FSheets.size();
     std::vector<bool> dirtySheet(n, false);  // holds a formula to recompute, or changed values
     std::vector<bool> changed(n, false);
@@ -477,13 +477,14 @@ std::vector<bool> TWorkbook::FormulasToRecompute(std::vector<std::vector<TCellFo
             if (AnsiSameText(FSheets[i].Name, name)) return static_cast<int>(i);
         return -1;
     };
-    // What each formula of an unchanged sheet reads, as sheet indexes; -2
-    // stands for "anything". Names are followed through their texts.
+    // What each formula of an unchanged sheet reads, as sheet indexes (-1:
+    // no sheet of this workbook); names are followed through their texts.
+    // Formulas of the same text on one sheet read the same (shared formulas).
     struct TReads {
         std::vector<int> Sheets;
         bool Anything = false;
     };
-    std::unordered_map<std::string, TReads> byText;
+    std::vector<std::unordered_map<std::string, TReads>> byText(n);
     std::function<void(const std::string&, int, TWorksheet*, TReads&, int)> follow =
         [&](const std::string& text, int own, TWorksheet* sheet, TReads& reads, int depth) {
             TFormulaReach reach;
@@ -507,11 +508,11 @@ std::vector<bool> TWorkbook::FormulasToRecompute(std::vector<std::vector<TCellFo
     for (std::size_t i = 0; i < n; ++i) {
         if (changed[i]) continue;
         for (TCellFormula* f : formulas[i]) {
-            auto it = byText.find(f->Text);
-            if (it == byText.end()) {
+            auto it = byText[i].find(f->Text);
+            if (it == byText[i].end()) {
                 TReads r;
                 follow(f->Text, static_cast<int>(i), FSheets[i].Sheet.get(), r, 0);
-                it = byText.emplace(f->Text, std::move(r)).first;
+                it = byText[i].emplace(f->Text, std::move(r)).first;
             }
             reads[i].push_back(&it->second);
         }

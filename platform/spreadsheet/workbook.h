@@ -124,7 +124,9 @@ private:
     void MarkSaved(const std::string& fileName);
     void WriteActiveSheet();
     void ComputeCachedValues();
-    std::vector<bool> FormulasToRecompute(std::vector<std::vector<TCellFormula*>>& formulas);
+    // For each formula (sheet by sheet, in the order given): whether its
+    // cached value may be stale after the sheets' changes.
+    std::vector<bool> FormulasToRecompute(const std::vector<std::vector<TCellFormula*>>& formulas);
 
     std::unique_ptr<TPackage> FPackage;
     std::string FFileName;

@@ -118,9 +118,10 @@ std::unique_ptr<TWorkbook> StaleValuesBook() {
     const std::size_t from = other.find("<sheetData>"), to = other.find("</sheetData>") + 12;
     const char* const rows[] = {
         "Template!C5", "A1+1", "INDIRECT(\"Template!C5\")", "Total", "[1]Sheet1!A1", "NOW()", "Local*2", "Other!Local",
+        "B1*2",  // as on Third, where it reads nothing that changed
     };
     std::string data = "<sheetData>";
-    for (int i = 0; i < 8; ++i)
+    for (int i = 0; i < 9; ++i)
         data += "<row r=\"" + std::to_string(i + 1) + "\"><c r=\"A" + std::to_string(i + 1) + "\"><f>" + rows[i] +
                 "</f><v>999</v></c></row>";
     data += "</sheetData>";
@@ -174,6 +175,7 @@ TEST(WorkbookSave, FormulasThatCanSeeAChangeGetNewValuesOrNone) {
         {1, 5, 1, "", "999"},      // another workbook
         {1, 7, 1, "131", "999"},   // the sheet's own name
         {1, 8, 1, "65.5", "999"},  // the same, written with its sheet
+        {1, 9, 1, "0", "999"},     // its own sheet holds formulas to recompute
         {2, 1, 1, "999", "999"},   // the third sheet reads nothing that changed: the file's value stays
         {2, 1, 3, "999", "999"},  {2, 1, 4, "1", "1"},  // a formula without a value gets one
     };
