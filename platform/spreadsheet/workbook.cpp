@@ -409,18 +409,7 @@ TStyles& TWorkbook::Styles() {
 const std::string* TWorkbook::FindDefinedName(std::string_view name, const TWorksheet* sheet) {
     const std::size_t bang = name.rfind('!');
     if (bang != std::string_view::npos) {
-        std::string_view prefix = name.substr(0, bang);
-        std::string sheetName;
-        if (prefix.size() >= 2 && prefix.front() == '\'') {
-            prefix = prefix.substr(1, prefix.size() - 2);
-            for (std::size_t i = 0; i < prefix.size(); ++i) {
-                sheetName += prefix[i];
-                if (prefix[i] == '\'' && i + 1 < prefix.size() && prefix[i + 1] == '\'') ++i;
-            }
-        } else {
-            sheetName.assign(prefix);
-        }
-        sheet = FindSheet(sheetName);
+        sheet = FindSheet(SheetNameOfPrefix(name.substr(0, bang)));
         if (!sheet) return nullptr;
         name = name.substr(bang + 1);
     }

@@ -42,17 +42,7 @@ constexpr double kMaxArrayCells = 1 << 21;
 
 std::string SheetOfPrefix(std::string_view prefix) {
     if (prefix.empty()) return std::string();
-    prefix.remove_suffix(1);  // the '!'
-    std::string sheet;
-    if (!prefix.empty() && prefix.front() == '\'') {
-        prefix = prefix.substr(1, prefix.size() - 2);
-        for (std::size_t i = 0; i < prefix.size(); ++i) {
-            sheet += prefix[i];
-            if (prefix[i] == '\'' && i + 1 < prefix.size() && prefix[i + 1] == '\'') ++i;
-        }
-    } else {
-        sheet.assign(prefix);
-    }
+    std::string sheet = SheetNameOfPrefix(prefix);
     // Other workbooks and sheet ranges are beyond what the context can give.
     if (sheet.find('[') != std::string::npos || sheet.find(':') != std::string::npos) throw TNotEvaluated{};
     return sheet;

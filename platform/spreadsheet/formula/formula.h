@@ -121,6 +121,9 @@ struct TFormulaReach {
 };
 // English text without '='; raises EFormulaError where the lexer does.
 TFormulaReach FormulaReach(std::string_view englishText);
+// The sheet a reference's prefix names ("Sheet1", "'My ''x'' sheet'", a
+// trailing '!' allowed), its quotes removed: "My 'x' sheet".
+std::string SheetNameOfPrefix(std::string_view prefix);
 // Whether the formula calls SUBTOTAL or AGGREGATE (cells that other
 // subtotals skip); false for text the lexer rejects.
 bool CallsSubtotal(std::string_view englishText);

@@ -13,17 +13,7 @@ namespace {
 // "Sheet1!", "'My sheet'!": the sheet's name; "" for a prefix beyond one
 // sheet of this workbook ("[1]Sheet1!", "Sheet1:Sheet3!").
 bool SheetOfPrefix(std::string_view prefix, std::string& sheet) {
-    prefix.remove_suffix(1);  // the '!'
-    sheet.clear();
-    if (!prefix.empty() && prefix.front() == '\'') {
-        prefix = prefix.substr(1, prefix.size() - 2);
-        for (std::size_t i = 0; i < prefix.size(); ++i) {
-            sheet += prefix[i];
-            if (prefix[i] == '\'' && i + 1 < prefix.size() && prefix[i + 1] == '\'') ++i;
-        }
-    } else {
-        sheet.assign(prefix);
-    }
+    sheet = SheetNameOfPrefix(prefix);
     return !sheet.empty() && sheet.find('[') == std::string::npos && sheet.find(':') == std::string::npos;
 }
 
@@ -34,6 +24,18 @@ void AddOnce(std::vector<std::string>& list, std::string item) {
 }
 
 }  // namespace
+
+std::string SheetNameOfPrefix(std::string_view prefix) {
+    if (!prefix.empty() && prefix.back() == '!') prefix.remove_suffix(1);
+    if (prefix.size() < 2 || prefix.front() != '\'') return std::string(prefix);
+    prefix = prefix.substr(1, prefix.size() - 2);
+    std::string sheet;
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        sheet += prefix[i];
+        if (prefix[i] == '\'' && i + 1 < prefix.size() && prefix[i + 1] == '\'') ++i;
+    }
+    return sheet;
+}
 
 TFormulaReach FormulaReach(std::string_view englishText) {
     TFormulaReach reach;
