@@ -84,6 +84,18 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
     if (FInProgress.count(key) || FDepth >= kMaxEvaluationDepth) return;  // a cycle, or too deep: no value
     FInProgress.insert(key);
     ++FDepth;
+    TStoredValue result = Calculate(sheet, row, column, f);
+    --FDepth;
+    FInProgress.erase(key);
+    TCellFormula& again = sheet.FormulaOf(probe);  // the table does not move during evaluation
+    again.Cached = std::move(result);
+    again.NeedsValue = false;
+}
+
+TStoredValue TWorkbookFormulaContext::Calculate(TWorksheet& sheet, int row, int column, const TCellFormula& f) {
+    // The evaluator counts dates in the 1900 system: in a workbook of the
+    // 1904 system a date's serial means another day, so nothing is computed.
+    if (FBook.Date1904()) return {};
     TWorksheet* saved = FCurrent;
     FCurrent = &sheet;
     TStoredValue result;
@@ -98,11 +110,14 @@ void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, ui
         // spreadsheet computes it on load.
     }
     FCurrent = saved;
-    --FDepth;
-    FInProgress.erase(key);
-    TCellFormula& again = sheet.FormulaOf(probe);  // the table does not move during evaluation
-    again.Cached = std::move(result);
-    again.NeedsValue = false;
+    return result;
+}
+
+TStoredValue TWorkbookFormulaContext::Evaluate(TWorksheet& sheet, int row, int column) {
+    const TCell* c = sheet.FindCell(row, column);
+    if (!c || c->Kind != TCellKind::Formula) return {};
+    const TCellFormula f = sheet.FormulaOf(*c);
+    return Calculate(sheet, row, column, f);
 }
 
 TWorksheet* TWorkbookFormulaContext::SheetNamed(std::string_view name) {
@@ -148,11 +163,34 @@ TScalar TWorkbookFormulaContext::CellValue(std::string_view sheetName, int row, 
 
 void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, int col1, int row2, int col2,
                                           const std::function<bool(int, int, const TScalar&)>& fn) {
+    Visit(sheetName, row1, col1, row2, col2, TVisit::All, fn);
+}
+
+void TWorkbookFormulaContext::ForEachSubtotalCell(std::string_view sheetName, int row1, int col1, int row2, int col2,
+                                                  bool skipHiddenRows,
+                                                  const std::function<bool(int, int, const TScalar&)>& fn) {
+    Visit(sheetName, row1, col1, row2, col2, skipHiddenRows ? TVisit::SubtotalVisible : TVisit::Subtotal, fn);
+}
+
+bool TWorkbookFormulaContext::MayFilter(TWorksheet& sheet) {
+    auto it = FMayFilter.find(&sheet);
+    if (it == FMayFilter.end())
+        it = FMayFilter.emplace(&sheet, sheet.MayFilterRows() || FBook.FindDefinedName("_xlnm._FilterDatabase", &sheet))
+                 .first;
+    return it->second;
+}
+
+void TWorkbookFormulaContext::Visit(std::string_view sheetName, int row1, int col1, int row2, int col2, TVisit how,
+                                    const std::function<bool(int, int, const TScalar&)>& fn) {
     TWorksheet* sheet = SheetNamed(sheetName);
     if (!sheet) return;
     int bottom = std::min(row2, sheet->LastRow());
     for (int row = row1; row <= bottom; ++row) {
         const TRow* r = sheet->Row(row);
+        const bool hidden = how != TVisit::All && r->Props.Hidden;
+        if (hidden && how == TVisit::SubtotalVisible) continue;
+        // A hidden row SUBTOTAL 1-11 counts only when it was hidden by hand.
+        const bool unknown = hidden && MayFilter(*sheet);
         // Values are read by position: evaluating a formula may not add cells,
         // but the reference to the row's vector is taken afresh each time.
         for (size_t i = 0; i < r->Cells.size(); ++i) {
@@ -164,18 +202,21 @@ void TWorkbookFormulaContext::ForEachCell(std::string_view sheetName, int row1, 
                 FExhausted = true;
                 return;
             }
+            if (how != TVisit::All && c.Kind == TCellKind::Formula && CallsSubtotal(sheet->FormulaOf(c).Text)) continue;
+            if (unknown) {
+                fn(row, c.Column, TScalar::NotEvaluated());
+                return;
+            }
             if (!fn(row, c.Column, ValueOf(*sheet, row, c))) return;
         }
     }
 }
 
 bool TWorkbookFormulaContext::ResolveName(std::string_view name, std::string& englishFormulaText) {
-    for (const auto& [n, text] : FBook.DefinedNames())
-        if (AnsiSameText(n, name)) {
-            englishFormulaText = text;
-            return true;
-        }
-    return false;
+    const std::string* text = FBook.FindDefinedName(name, FCurrent);
+    if (!text) return false;
+    englishFormulaText = *text;
+    return true;
 }
 
 }  // namespace tabrix::xl

@@ -4,6 +4,7 @@
 // sheet order, so chains of running totals do not nest deeply).
 
 #include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <string_view>
@@ -20,20 +21,35 @@ public:
 
     // Gives every formula of the sheet that needs one its cached value.
     void ComputeSheet(TWorksheet& sheet);
+    // The value the engine computes for the formula of a cell (1-based row
+    // and column) from the values the other cells hold now, without storing
+    // it; empty where it cannot be sure or the cell holds no formula.
+    TStoredValue Evaluate(TWorksheet& sheet, int row, int column);
 
     TScalar CellValue(std::string_view sheet, int row, int col) override;
     void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
                      const std::function<bool(int row, int col, const TScalar&)>& fn) override;
+    void ForEachSubtotalCell(std::string_view sheet, int row1, int col1, int row2, int col2, bool skipHiddenRows,
+                             const std::function<bool(int row, int col, const TScalar&)>& fn) override;
     bool ResolveName(std::string_view name, std::string& englishFormulaText) override;
 
 private:
     TWorksheet* SheetNamed(std::string_view name);
     TScalar ValueOf(TWorksheet& sheet, int row, const TCell& cell);
     void Compute(TWorksheet& sheet, int row, int column, uint32_t formulaIndex);
+    TStoredValue Calculate(TWorksheet& sheet, int row, int column, const TCellFormula& formula);
+    enum class TVisit { All, Subtotal, SubtotalVisible };
+    void Visit(std::string_view sheet, int row1, int col1, int row2, int col2, TVisit how,
+               const std::function<bool(int row, int col, const TScalar&)>& fn);
+    // Whether rows of the sheet may be hidden by a filter (an auto-filter, a
+    // table, an advanced filter's range): such rows cannot be told from rows
+    // hidden by hand.
+    bool MayFilter(TWorksheet& sheet);
 
     TWorkbook& FBook;
     TWorksheet* FCurrent = nullptr;
     std::set<std::tuple<const TWorksheet*, int, int>> FInProgress;
+    std::map<const TWorksheet*, bool> FMayFilter;
     int FDepth = 0;
     // Cells visited for ranges in this save; past the budget no more values
     // are computed (a column of running totals over 65,000 rows would visit

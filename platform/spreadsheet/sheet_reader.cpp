@@ -733,7 +733,7 @@ void TWorksheet::Load(std::string_view xml) {
     FWorkbook->CellsRead() += FCellsCounted;
     std::sort(FExtras.begin(), FExtras.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
     FLoaded = true;
-    FModified = false;
+    FModified = FValuesChanged = false;
 }
 
 }  // namespace tabrix::xl

@@ -11,6 +11,7 @@
 
 #include "platform/rtl/files.h"
 #include "platform/rtl/strings.h"
+#include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula_context.h"
 #include "platform/spreadsheet/package/opc.h"
 #include "platform/spreadsheet/package/package.h"
@@ -214,8 +215,10 @@ void TWorkbook::Read() {
         FSheets.push_back(std::move(e));
     }
     for (pugi::xml_node n : ChildByLocalName(wb, "definedNames").children()) {
-        if (LocalName(n.name()) != "definedName" || n.attribute("localSheetId")) continue;
-        FDefinedNames.emplace_back(n.attribute("name").value(), DecodeXmlEscapes(n.text().get()));
+        if (LocalName(n.name()) != "definedName") continue;
+        pugi::xml_attribute local = n.attribute("localSheetId");
+        FDefinedNames.push_back(
+            {n.attribute("name").value(), DecodeXmlEscapes(n.text().get()), local ? local.as_int(-1) : -1});
     }
     FStyleOrigin = OriginOf(StyleKey(p, FStylesPart));
     int activeTab = 0;
@@ -403,7 +406,24 @@ TStyles& TWorkbook::Styles() {
     return FStyles;
 }
 
-const std::vector<std::pair<std::string, std::string>>& TWorkbook::DefinedNames() const { return FDefinedNames; }
+const std::string* TWorkbook::FindDefinedName(std::string_view name, const TWorksheet* sheet) {
+    const std::size_t bang = name.rfind('!');
+    if (bang != std::string_view::npos) {
+        sheet = FindSheet(SheetNameOfPrefix(name.substr(0, bang)));
+        if (!sheet) return nullptr;
+        name = name.substr(bang + 1);
+    }
+    int position = -2;
+    for (const TSheetEntry& e : FSheets)
+        if (sheet && e.Sheet.get() == sheet) position = e.Position;
+    const std::string* global = nullptr;
+    for (const TDefinedName& n : FDefinedNames)
+        if (AnsiSameText(n.Name, name)) {
+            if (n.LocalSheet == position) return &n.Text;
+            if (n.LocalSheet == -1) global = &n.Text;
+        }
+    return global;
+}
 
 namespace {
 
@@ -426,37 +446,126 @@ void ForEachFormula(TWorksheet& sheet, F&& visit) {
 
 }  // namespace
 
+// Which formulas read from the file may show a stale value: every formula
+// of a sheet whose values changed, and every formula that can read such a
+// sheet or a formula to be recomputed (a reference naming the sheet, its own
+// sheet holding one, a defined name leading there, or a function that can
+// read any cell). Followed at the level of sheets, to a fixed point.
+std::vector<bool> TWorkbook::FormulasToRecompute(const std::vector<std::vector<TCellFormula*>>& formulas) {
+    const std::size_t n = FSheets.size();
+    std::vector<bool> dirtySheet(n, false);  // holds a formula to recompute, or changed values
+    std::vector<bool> changed(n, false);
+    for (std::size_t i = 0; i < n; ++i)
+        changed[i] = dirtySheet[i] = FSheets[i].Sheet && FSheets[i].Sheet->ValuesChanged();
+    std::size_t total = 0;
+    for (const auto& list : formulas) total += list.size();
+    // Nothing changed (a sheet only regenerated): every value stays as read.
+    if (std::find(changed.begin(), changed.end(), true) == changed.end()) return std::vector<bool>(total, false);
+    const auto indexOf = [&](std::string_view name) -> int {
+        for (std::size_t i = 0; i < n; ++i)
+            if (AnsiSameText(FSheets[i].Name, name)) return static_cast<int>(i);
+        return -1;
+    };
+    // What each formula of an unchanged sheet reads, as sheet indexes (-1:
+    // no sheet of this workbook); names are followed through their texts.
+    // Formulas of the same text on one sheet read the same (shared formulas).
+    struct TReads {
+        std::vector<int> Sheets;
+        bool Anything = false;
+    };
+    std::vector<std::unordered_map<std::string, TReads>> byText(n);
+    std::function<void(const std::string&, int, TWorksheet*, TReads&, int)> follow =
+        [&](const std::string& text, int own, TWorksheet* sheet, TReads& reads, int depth) {
+            TFormulaReach reach;
+            try {
+                reach = FormulaReach(text);
+            } catch (const Exception&) {
+                reads.Anything = true;
+                return;
+            }
+            if (reach.Anything || depth > 8) reads.Anything = true;
+            if (reach.OwnSheet) reads.Sheets.push_back(own);
+            for (const std::string& name : reach.Sheets) reads.Sheets.push_back(indexOf(name));
+            for (const std::string& name : reach.Names) {
+                if (reads.Anything) return;
+                const std::string* named = FindDefinedName(name, sheet);
+                // A name's references without a sheet are the formula's own sheet.
+                if (named) follow(*named, own, sheet, reads, depth + 1);
+            }
+        };
+    std::vector<std::vector<const TReads*>> reads(n);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (changed[i]) continue;
+        for (TCellFormula* f : formulas[i]) {
+            auto it = byText[i].find(f->Text);
+            if (it == byText[i].end()) {
+                TReads r;
+                follow(f->Text, static_cast<int>(i), FSheets[i].Sheet.get(), r, 0);
+                it = byText[i].emplace(f->Text, std::move(r)).first;
+            }
+            reads[i].push_back(&it->second);
+        }
+    }
+    std::vector<std::vector<bool>> dirty(n);
+    for (std::size_t i = 0; i < n; ++i) dirty[i].assign(formulas[i].size(), changed[i]);
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (std::size_t i = 0; i < n; ++i) {
+            if (changed[i]) continue;
+            for (std::size_t k = 0; k < formulas[i].size(); ++k) {
+                if (dirty[i][k]) continue;
+                const TReads& r = *reads[i][k];
+                bool stale = r.Anything;
+                for (int s : r.Sheets) stale = stale || (s >= 0 && dirtySheet[std::size_t(s)]);
+                if (!stale) continue;
+                dirty[i][k] = true;
+                grew = grew || !dirtySheet[i];
+                dirtySheet[i] = true;
+            }
+        }
+    }
+    std::vector<bool> out;
+    for (std::size_t i = 0; i < n; ++i) out.insert(out.end(), dirty[i].begin(), dirty[i].end());
+    return out;
+}
+
 // A changed workbook is recalculated on load, but readers that do not
-// calculate show the cached values: every formula gets its value from the
-// engine, those read from the file too (their values were computed before
-// the data changed). Where the engine cannot be sure of a value the formula
-// gets none. Data tables keep theirs: the engine does not compute them. A
+// calculate show the cached values. A formula whose value may have changed
+// gets its value from the engine, or none where the engine cannot be sure:
+// never the stale one. Formulas that cannot see any change keep the file's
+// value (the engine may compute some differently from the writer, and a
+// resave must not change what readers show); those without one get the
+// engine's. Data tables keep theirs: the engine does not compute them. A
 // sheet that was not changed is written anew only when a value changed.
 void TWorkbook::ComputeCachedValues() {
-    std::vector<std::vector<TStoredValue>> before(FSheets.size());
+    std::vector<std::vector<TCellFormula*>> formulas(FSheets.size());
     for (std::size_t i = 0; i < FSheets.size(); ++i) {
         TSheetEntry& e = FSheets[i];
         if (!e.Sheet && !MayHoldFormulas(FPackage->ReadPart(e.PartName))) continue;
-        TWorksheet& sheet = Sheet(static_cast<int>(i));
-        ForEachFormula(sheet, [&](TCellFormula& f) {
-            before[i].push_back(f.Cached);
-            // A value the file holds is kept: the engine does not yet compute
-            // every function as the writer did (SUBTOTAL over subtotals), and
-            // a resave must not change what readers show. Only formulas
-            // without a value get one.
-            if (f.Type != TCellFormula::TType::DataTable && f.Cached.Kind == TCellKind::Empty) f.NeedsValue = true;
-        });
+        ForEachFormula(Sheet(static_cast<int>(i)), [&](TCellFormula& f) { formulas[i].push_back(&f); });
     }
+    // The formula table does not move while values are computed, so the
+    // pointers stay valid.
+    const std::vector<bool> recompute = FormulasToRecompute(formulas);
+    std::vector<std::vector<TStoredValue>> before(FSheets.size());
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < FSheets.size(); ++i)
+        for (TCellFormula* f : formulas[i]) {
+            before[i].push_back(f->Cached);
+            const bool stale = recompute[at++];
+            if (f->Type == TCellFormula::TType::DataTable) continue;
+            if (stale || f->Cached.Kind == TCellKind::Empty) f->NeedsValue = true;
+        }
     TWorkbookFormulaContext context(*this);
     for (TSheetEntry& e : FSheets)
         if (e.Sheet) context.ComputeSheet(*e.Sheet);
     for (std::size_t i = 0; i < FSheets.size(); ++i) {
         TWorksheet* sheet = FSheets[i].Sheet.get();
         if (!sheet || sheet->Modified()) continue;
-        std::size_t k = 0;
-        bool changed = false;
-        ForEachFormula(*sheet, [&](TCellFormula& f) { changed = changed || !(f.Cached == before[i][k++]); });
-        if (changed) sheet->SetModified();
+        bool changedValue = false;
+        for (std::size_t k = 0; k < formulas[i].size(); ++k)
+            changedValue = changedValue || !(formulas[i][k]->Cached == before[i][k]);
+        if (changedValue) sheet->SetModified();
     }
 }
 

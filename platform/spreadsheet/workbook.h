@@ -92,8 +92,10 @@ public:
 
     // Values of cells for formulas (workbook internals): the sheet of that name.
     TWorksheet* SheetForFormula(std::string_view name);
-    // Workbook-wide defined names: (name, English formula text).
-    const std::vector<std::pair<std::string, std::string>>& DefinedNames() const;
+    // The English formula text a defined name stands for in a formula on
+    // `sheet`: that sheet's own name first, then the workbook's. A name
+    // written with its sheet ("Data!Rate") is that sheet's. nullptr: none.
+    const std::string* FindDefinedName(std::string_view name, const TWorksheet* sheet);
 
 private:
     TWorkbook();
@@ -126,6 +128,9 @@ private:
     void MarkSaved(const std::string& fileName);
     void WriteActiveSheet();
     void ComputeCachedValues();
+    // For each formula (sheet by sheet, in the order given): whether its
+    // cached value may be stale after the sheets' changes.
+    std::vector<bool> FormulasToRecompute(const std::vector<std::vector<TCellFormula*>>& formulas);
 
     std::unique_ptr<TPackage> FPackage;
     std::string FFileName;
@@ -134,7 +139,12 @@ private:
     std::string FStringsPart;
     std::string FStylesPart;
     std::vector<TSheetEntry> FSheets;
-    std::vector<std::pair<std::string, std::string>> FDefinedNames;
+    struct TDefinedName {
+        std::string Name;
+        std::string Text;     // English formula text
+        int LocalSheet = -1;  // the position (TSheetEntry::Position) of the sheet it belongs to; -1: workbook
+    };
+    std::vector<TDefinedName> FDefinedNames;
     TSharedStrings FStrings;
     TStyles FStyles;
     bool FStringsLoaded = false;

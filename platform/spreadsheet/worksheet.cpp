@@ -71,7 +71,7 @@ TCell& TWorksheet::Slot(int row, int column) {
     if (row > LastRow()) FRows.resize(row);
     TRow& r = FRows[row - 1];
     std::vector<TCell>& cells = r.Cells;
-    FModified = true;
+    FModified = FValuesChanged = true;
     if (cells.empty() || cells.back().Column < column) {
         TCell& c = cells.emplace_back();
         c.Column = static_cast<uint16_t>(column);
@@ -255,13 +255,13 @@ void TWorksheet::ClearContents(int row, int column) {
     auto it = std::lower_bound(cells.begin(), cells.end(), column, CellLess);
     if (it == cells.end() || it->Column != column) return;
     ReleaseFormula(*it, row);
-    FModified = true;
+    FModified = FValuesChanged = true;
 }
 
 void TWorksheet::Clear(const TCellRect& rect) {
     CheckPosition(rect.Top, rect.Left);
     CheckPosition(rect.Bottom, rect.Right);
-    FModified = true;
+    FModified = FValuesChanged = true;
     RemoveMergesIntersecting(rect);
     Rules().Clear(rect);
     Links().Clear(rect);
@@ -392,12 +392,17 @@ void TWorksheet::AutoFitRow(int row) {
     SetRowProps(row, p);
 }
 
+bool TWorksheet::MayFilterRows() const {
+    return FTail.find("autoFilter") != std::string::npos || FTail.find("tablePart") != std::string::npos ||
+           FHead.find("autoFilter") != std::string::npos;
+}
+
 void TWorksheet::AddMerge(const TCellRect& rect) {
     CheckPosition(rect.Top, rect.Left);
     CheckPosition(rect.Bottom, rect.Right);
     RemoveMergesIntersecting(rect);
     if (!rect.IsSingleCell()) FMerges.push_back(rect);
-    FModified = true;
+    FModified = FValuesChanged = true;
 }
 
 void TWorksheet::RemoveMergesIntersecting(const TCellRect& rect) {

@@ -195,10 +195,16 @@ public:
     // Visits the cells of rows top..bottom in order; return false to stop.
     void ForEachCell(const TCellRect& rect, const std::function<bool(int row, const TCell& cell)>& fn) const;
 
+    // Modified: the sheet is written anew at the next save. ValuesChanged:
+    // what formulas read (cells, hidden rows) changed since the sheet was
+    // read or saved, so formulas that can see it need new cached values. A
+    // sheet marked modified only to be regenerated changes no value.
     bool Modified() const { return FModified; }
     void SetModified() { FModified = true; }
+    bool ValuesChanged() const { return FValuesChanged; }
     void ClearModified() {
         FModified = false;
+        FValuesChanged = false;
         FRelsChanged = false;
     }
 
@@ -213,6 +219,10 @@ public:
     [[noreturn]] void ThrowAt(int row, int column, std::string_view what) const;
     // "File "a.xlsx", sheet "Data"": the prefix of every message about the sheet.
     std::string Where() const;
+
+    // Whether the kept XML holds an auto-filter or a table (whose rows a
+    // filter may hide).
+    bool MayFilterRows() const;
 
     // Sets or removes tabSelected on the sheet's first view (kept XML).
     void SetTabSelected(bool selected);
@@ -291,6 +301,7 @@ private:
     bool FLoaded = false;
     std::uint64_t FCellsCounted = 0;  // this sheet's share of the workbook's cells read
     bool FModified = false;
+    bool FValuesChanged = false;
 };
 
 }  // namespace tabrix::xl

@@ -23,6 +23,7 @@
 
 #include "automation/automation.h"
 #include "platform/rtl/locale.h"
+#include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
 #include "tests/support/test_support.h"
 
@@ -473,6 +474,97 @@ TEST(CachedValuesOfATemplate, FormulasReadFromTheFileGetTheValuesOfTheReport) {
     for (const char* want : {"Data!C1=20", "Data!C2=134.75", "Cover!A1=134.75", "Cover!A2='Total: 134.75'",
                              "Cover!A3=4", "Cover!A4=None", "Cover!A5=7"})
         EXPECT_NE(values.find(std::string(want) + "\n"), std::string::npos) << want << " in\n" << values;
+}
+
+// Group footers and summaries total with SUBTOTAL over ranges that hold
+// other subtotals: those are left out, and with codes 101-111 rows hidden by
+// hand too. Written through the workbook model (a hidden row), recalculated
+// by LibreOffice; every formula must have a value LibreOffice confirms.
+TEST(SubtotalsLikeLibreOffice, NestedSubtotalsAndHiddenRowsAreLeftOutAsSpreadsheetsDo) {
+    const std::string folder = test::MakeTempDir();
+    const std::string book = folder + "subtotals.xlsx", out = folder + "values.tsv", log = folder + "log.txt";
+    {
+        TFormatSettingsScope c(TFormatSettings::Invariant());
+        auto wb = xl::TWorkbook::CreateBlank();
+        xl::TWorksheet& s = wb->Sheet(0);
+        // A: two groups with their footers and a grand total; B: texts and
+        // numbers for the counts.
+        const double a[] = {10, 20, 30, 0, 5, 7, 11, 0};
+        for (int r = 1; r <= 8; ++r)
+            if (a[r - 1] != 0) s.SetNumber(r, 1, a[r - 1]);
+        s.SetFormula(4, 1, "SUBTOTAL(9,A1:A3)");
+        s.SetFormula(8, 1, "SUBTOTAL(9,A5:A7)");
+        s.SetFormula(9, 1, "SUBTOTAL(9,A1:A8)*1");  // a subtotal inside an expression is a subtotal too
+        s.SetFormula(10, 1, "SUM(A1:A3)");          // a plain SUM is a value like any other
+        s.SetFormula(11, 1, "1+SUBTOTAL(109,A1:A3)");
+        s.SetString(1, 2, "x");
+        s.SetNumber(2, 2, 4);
+        s.SetFormula(3, 2, "SUBTOTAL(3,B1:B2)");
+        s.SetNumber(6, 2, 9);
+        xl::TRowProps hidden;
+        hidden.Hidden = true;
+        s.SetRowProps(6, hidden);  // by hand: 1-11 count it, 101-111 do not
+        const char* const formulas[] = {
+            "SUBTOTAL(9,A1:A11)",
+            "SUBTOTAL(109,A1:A11)",
+            "SUBTOTAL(9,A:A)",
+            "SUBTOTAL(109,A:A)",
+            "SUBTOTAL(1,A1:A11)",
+            "SUBTOTAL(101,A1:A11)",
+            "SUBTOTAL(2,A1:A11)",
+            "SUBTOTAL(102,A1:A11)",
+            "SUBTOTAL(3,A1:B11)",
+            "SUBTOTAL(103,A1:B11)",
+            "SUBTOTAL(4,A1:A11)",
+            "SUBTOTAL(104,A1:A11)",
+            "SUBTOTAL(5,A1:A11)",
+            "SUBTOTAL(105,A5:A7)",
+            "SUBTOTAL(6,A5:A7)",
+            "SUBTOTAL(106,A5:A7)",
+            "SUBTOTAL(7,A1:A11)",
+            "SUBTOTAL(107,A1:A11)",
+            "SUBTOTAL(8,A1:A11)",
+            "SUBTOTAL(108,A1:A11)",
+            "SUBTOTAL(10,A1:A11)",
+            "SUBTOTAL(110,A1:A11)",
+            "SUBTOTAL(11,A1:A11)",
+            "SUBTOTAL(111,A1:A11)",
+            "SUBTOTAL(9,A1:A3,A5:A8)",
+            "SUBTOTAL(109,A6)",
+            "SUBTOTAL(9,A6:B6)",
+            "SUM(A1:A11)",
+            "SUBTOTAL(9,A1:A11)-SUM(A1:A3)",
+            "SUBTOTAL(109,B:B)",
+            "SUBTOTAL(9,IF(A1>5,A1:A11,A1))",
+        };
+        int row = 1;
+        for (const char* f : formulas) s.SetFormula(row++, 4, f);
+        wb->SaveAs(book);
+    }
+    const std::string cmd = std::string("/usr/bin/python3 '" TABRIX_SOURCE_DIR
+                                        "/tests/platform/spreadsheet/formula/lo_evaluate.py' --recalc en-US '") +
+                            book + "' '" + out + "' > '" + log + "' 2>&1";
+    const int rc = std::system(cmd.c_str());
+    if (WIFEXITED(rc) && WEXITSTATUS(rc) == 77) {
+        test::RemoveTree(folder);
+        GTEST_SKIP() << "LibreOffice or openpyxl missing";
+    }
+    ASSERT_EQ(rc, 0) << "lo_evaluate.py failed, see " << log;
+    std::ifstream f(out);
+    std::string line;
+    int compared = 0;
+    while (std::getline(f, line)) {
+        std::istringstream fields(line);
+        TRecalculated v;
+        for (std::string* field : {&v.Cell, &v.Formula, &v.OurKind, &v.OurValue, &v.TheirKind, &v.TheirValue})
+            std::getline(fields, *field, '\t');
+        ++compared;
+        EXPECT_NE(v.OurKind, "empty") << v.Cell << " =" << v.Formula << " has no value; LibreOffice " << v.TheirValue;
+        EXPECT_TRUE(SameValue(v)) << v.Cell << " =" << v.Formula << ": we " << v.OurKind << " " << v.OurValue
+                                  << ", LibreOffice " << v.TheirKind << " " << v.TheirValue;
+    }
+    EXPECT_EQ(compared, 31 + 6);
+    test::RemoveTree(folder);
 }
 
 INSTANTIATE_TEST_SUITE_P(Locales, CachedValuesLikeLibreOffice, ::testing::Values("en-US", "de-DE"),

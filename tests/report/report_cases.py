@@ -3,6 +3,7 @@
 
   report_cases.py make CASE DIR    writes DIR/case.tfm, DIR/case.db, DIR/case.xlsx
   report_cases.py read FILE        prints the workbook as openpyxl reads it (JSON)
+  report_cases.py values FILE      the same with the cached values of formulas (data_only)
 
 Each case is a real template (styled, with band rows), a real SQLite
 database and a form file with the report component. Run by Debian's
@@ -39,6 +40,7 @@ class Case:
         self.options = "[tbxoTotalsAsFormula]"
         self.extra_sheets = {}  # name -> rows
         self.sub = None         # (sheet, rows, bands, sql) of a sub-report
+        self.stale = None       # a value every formula of the template holds, as if saved before the data changed
 
     def row(self, *cells, height=None):
         self.rows.append(list(cells))
@@ -99,6 +101,23 @@ def bands_text(bands, indent):
     return out if bands else []
 
 
+def give_values(path, value):
+    """Every formula of the workbook gets the cached value VALUE (openpyxl
+    writes none): a template saved by a spreadsheet before the data changed."""
+    import re
+    import zipfile
+    with zipfile.ZipFile(path) as z:
+        parts = {n: z.read(n) for n in z.namelist()}
+    for name in parts:
+        if name.startswith("xl/worksheets/sheet"):
+            xml = parts[name].decode("utf-8")
+            xml = re.sub(r"(<f>[^<]*</f>)(<v\s*/>|<v></v>)?", r"\1<v>%s</v>" % value, xml)
+            parts[name] = xml.encode("utf-8")
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in parts.items():
+            z.writestr(name, data)
+
+
 def sql_strings(sql, indent):
     return " " * indent + "SQL.Strings = (\n" + " " * (indent + 2) + q(sql) + ")"
 
@@ -127,6 +146,8 @@ def write(case, folder):
     if case.sub:
         fill_sheet(wb.create_sheet(case.sub["sheet"]), case.sub["rows"])
     wb.save(os.path.join(folder, "case.xlsx"))
+    if case.stale is not None:
+        give_values(os.path.join(folder, "case.xlsx"), case.stale)
 
     form = ["object CaseModule: TDataModule",
             "  object Db: TSQLiteConnection", "    Database = 'case.db'", "  end"]
@@ -320,7 +341,21 @@ def case_events():
     return c
 
 
+def case_stale_totals():
+    """The groups report under a title cell and a cover sheet whose formulas
+    read the report; the template holds stale cached values (999)."""
+    c = groups_case([(1, "A", "x", 1), (2, "A", "x", 2), (3, "A", "y", 3), (4, "B", "y", 4)])
+    c.rows[0] += [None, None, "=SUBTOTAL(9,C:C)"]  # D1, beside the merged title
+    c.bands = [b if b[0] != "title" else ("title", "A1:D1", {}) for b in c.bands]
+    c.extra_sheets["Cover"] = [["Total", "=SUM(Report!C:C)"], ["Subtotal", "=SUBTOTAL(9,Report!C:C)"],
+                               ["Indirect", '=INDIRECT("Report!C4")'], ["Twice", "=B1*2"],
+                               ["Lines", "=COUNT(Report!C:C)"]]
+    c.stale = 999
+    return c
+
+
 CASES = {
+    "stale_totals": case_stale_totals,
     "events": case_events,
     "groups": case_groups,
     "empty": case_empty,
@@ -350,8 +385,8 @@ def color(c):
     return rgb[-6:] if isinstance(rgb, str) else ""
 
 
-def read(path):
-    wb = openpyxl.load_workbook(path)
+def read(path, data_only=False):
+    wb = openpyxl.load_workbook(path, data_only=data_only)
     out = {}
     for ws in wb:
         cells = {}
@@ -375,5 +410,7 @@ if __name__ == "__main__":
         write(CASES[sys.argv[2]](), sys.argv[3])
     elif sys.argv[1] == "read":
         read(sys.argv[2])
+    elif sys.argv[1] == "values":
+        read(sys.argv[2], data_only=True)
     else:
-        sys.exit("usage: report_cases.py make CASE DIR | read FILE")
+        sys.exit("usage: report_cases.py make CASE DIR | read FILE | values FILE")

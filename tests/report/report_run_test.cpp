@@ -95,9 +95,10 @@ protected:
         return Shell("cd '" + Dir + "' && TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' run case.tfm -o out.xlsx");
     }
 
-    // What openpyxl reads of the report.
-    json Read() {
-        TRun r = Shell("/usr/bin/python3 '" + kCases + "' read '" + Dir + "out.xlsx'");
+    // What openpyxl reads of the report: formulas, or with values the
+    // cached values of formulas (what a reader that does not calculate shows).
+    json Read(bool values = false) {
+        TRun r = Shell("/usr/bin/python3 '" + kCases + "' " + (values ? "values" : "read") + " '" + Dir + "out.xlsx'");
         EXPECT_EQ(r.Status, 0) << r.Output;
         return json::parse(r.Output, nullptr, false);
     }
@@ -130,7 +131,10 @@ protected:
     }
 
     static std::string Value(const json& book, const std::string& sheet, const std::string& cell) {
-        const json& c = book[sheet]["cells"][cell];
+        const json& cells = book[sheet]["cells"];
+        auto it = cells.find(cell);
+        if (it == cells.end()) return "";
+        const json& c = *it;
         if (c.is_null() || c["v"].is_null()) return "";
         return c["v"].is_string() ? c["v"].get<std::string>() : c["v"].dump();
     }
@@ -215,6 +219,29 @@ TEST_F(ReportRun, GroupTotalsAreFormulasOverTheirOwnGroupAndKeepTheTemplateStyle
     const std::pair<int, std::string> totals[] = {{6, "3"}, {9, "3"}, {10, "6"}, {14, "4"}, {15, "4"}, {16, "10"}};
     for (const auto& [row, value] : totals) EXPECT_EQ(ShownAt(shown, row, 3), value) << "row " << row;
     EXPECT_EQ(ShownAt(shown, 13, 3), "4.00");
+}
+
+// A template saved with values before the data changed: its cover sheet and
+// a title cell total the report. A reader that does not calculate must show
+// the report's totals (as LibreOffice computes them), or nothing: never the
+// template's stale 999.
+TEST_F(ReportRun, FormulasOverTheReportShowItsTotalsNotTheTemplatesValues) {
+    TRun run = Build("stale_totals");
+    SKIP_WITHOUT_OPENPYXL();
+    ASSERT_EQ(run.Status, 0) << run.Output;
+    json book = Read(/*values=*/true);
+    EXPECT_EQ(Value(book, "Cover", "B1"), "40");  // data 10, the footers of two levels and the summary 10 each
+    EXPECT_EQ(Value(book, "Cover", "B2"), "40");
+    EXPECT_EQ(Value(book, "Cover", "B3"), "");  // INDIRECT: no value rather than a stale one
+    EXPECT_EQ(Value(book, "Cover", "B4"), "80");
+    EXPECT_EQ(Value(book, "Cover", "B5"), "10");
+    EXPECT_EQ(Value(book, "Report", "D1"), "40");
+
+    if (LibreOfficeMissing()) GTEST_SKIP() << "LibreOffice is not installed";
+    std::vector<Lines> cover = Shown("Cover");
+    for (int row : {1, 2, 4, 5})
+        EXPECT_EQ(ShownAt(cover, row, 2), Value(book, "Cover", "B" + std::to_string(row))) << "Cover!B" << row;
+    EXPECT_EQ(ShownAt(Shown("Report"), 1, 4), Value(book, "Report", "D1"));
 }
 
 TEST_F(ReportRun, MasterRecordsWithAndWithoutDetails) {

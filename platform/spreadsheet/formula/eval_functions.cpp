@@ -240,12 +240,20 @@ TOperand LargeSmall(TEvaluator& e, const TFormulaNode& call, bool large) {
     std::vector<double> x;
     TOperand err;
     const TOperand v = e.Eval(e.Arg(call, 0));
+    if (v.type == TOperand::Type::Scalar && v.scalar.kind != Kind::Error) {
+        // A value given directly counts as a number when it reads as one (TRUE, "2.3").
+        double d = 0;
+        TScalar bad;
+        if (!ToNumber(v.scalar, d, bad)) return TOperand::Of(bad);
+        x.push_back(d);
+    }
     bool ok = true;
-    e.ForEach(v, [&](const TScalar& c) {
-        if (c.kind == Kind::Error) return ok = false, err = TOperand::Of(c), false;
-        if (c.kind == Kind::Number) x.push_back(c.number);
-        return true;
-    });
+    if (v.type != TOperand::Type::Scalar || v.scalar.kind == Kind::Error)
+        e.ForEach(v, [&](const TScalar& c) {
+            if (c.kind == Kind::Error) return ok = false, err = TOperand::Of(c), false;
+            if (c.kind == Kind::Number) x.push_back(c.number);
+            return true;
+        });
     if (!ok) return err;
     double k = 0;
     if (!Num(e, call, 1, k, err)) return err;
@@ -257,13 +265,8 @@ TOperand LargeSmall(TEvaluator& e, const TFormulaNode& call, bool large) {
 TOperand Large(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, true); }
 TOperand Small(TEvaluator& e, const TFormulaNode& c) { return LargeSmall(e, c, false); }
 
-TOperand Subtotal(TEvaluator& e, const TFormulaNode& call) {
-    double fn = 0;
+TOperand SubtotalOf(TEvaluator& e, const TFormulaNode& call, int code) {
     TOperand err;
-    if (!Num(e, call, 0, fn, err)) return err;
-    const int code = ToInt(fn) % 100;
-    // Rows hidden by a filter (codes 101-111) are beyond what the context tells.
-    if (ToInt(fn) > 100) throw TNotEvaluated{};
     std::vector<double> x;
     switch (code) {
         case 2:
@@ -308,6 +311,37 @@ TOperand Subtotal(TEvaluator& e, const TFormulaNode& call) {
     }
 }
 
+// SUBTOTAL reads its ranges without the cells of other subtotals (no
+// double counting in group footers over a whole column) and without rows
+// hidden by a filter; codes 101-111 leave out every hidden row. The
+// arguments are evaluated first, so that only SUBTOTAL's own ranges are seen
+// that way, not those of functions inside its arguments.
+TOperand Subtotal(TEvaluator& e, const TFormulaNode& call) {
+    double fn = 0;
+    TOperand err;
+    if (!Num(e, call, 0, fn, err)) return err;
+    const int whole = ToInt(fn);
+    if (whole < 1 || (whole > 11 && whole < 101) || whole > 111) return TOperand::Err(kValue);
+    for (int i = 1; i < Argc(call); ++i) {
+        TOperand v = e.Eval(e.Arg(call, i));
+        e.Given[&e.Arg(call, i)] = std::move(v);
+    }
+    const auto saved = e.View;
+    e.View = whole > 100 ? TEvaluator::TRangeView::SubtotalVisible : TEvaluator::TRangeView::Subtotal;
+    const auto restore = [&] {
+        e.View = saved;
+        for (int i = 1; i < Argc(call); ++i) e.Given.erase(&e.Arg(call, i));
+    };
+    try {
+        TOperand r = SubtotalOf(e, call, whole % 100);
+        restore();
+        return r;
+    } catch (...) {
+        restore();
+        throw;
+    }
+}
+
 TOperand SumProduct(TEvaluator& e, const TFormulaNode& call) {
     std::vector<TArray> arrays;
     for (int i = 0; i < Argc(call); ++i) arrays.push_back(e.ToArray(e.Eval(e.Arg(call, i), true)));
@@ -320,6 +354,7 @@ TOperand SumProduct(TEvaluator& e, const TFormulaNode& call) {
         for (const TArray& a : arrays) {
             const TScalar& c = a.Cells[k];
             if (c.kind == Kind::Error) return TOperand::Of(c);
+            if (c.kind == Kind::Text) throw TNotEvaluated{};  // the writer gives #VALUE! in some shapes, 0 in others
             p *= c.kind == Kind::Number ? c.number : 0;
         }
         s += p;
@@ -497,8 +532,12 @@ enum class TIfKind { Sum, Count, Average, Min, Max };
 TOperand SingleIf(TEvaluator& e, const TFormulaNode& call, TIfKind kind) {
     TRect range;
     if (!SingleArea(e.Eval(e.Arg(call, 0)), range)) return TOperand::Err(kValue);
-    const TScalar crit = e.ScalarArg(call, 1);
-    if (crit.kind == Kind::Error) return TOperand::Of(crit);
+    // A criterion given as a range: the writer does not take its intersection.
+    const TOperand critArg = e.Eval(e.Arg(call, 1));
+    if (critArg.type == TOperand::Type::Ref && (critArg.areas.size() != 1 || critArg.areas.front().Size() > 1))
+        throw TNotEvaluated{};
+    const TScalar crit = e.Scalar(critArg);
+    if (crit.kind == Kind::Error) throw TNotEvaluated{};  // counts the cells holding that error
     const TCriterion criterion(crit);
     if (kind == TIfKind::Count) {
         if (criterion.MatchesEmpty()) {
@@ -875,9 +914,10 @@ TOperand CeilingFloor(TEvaluator& e, const TFormulaNode& call, bool ceiling) {
     if (!Num(e, call, 0, x, err) || !Num(e, call, 1, m, err)) return err;
     if (m == 0) return ceiling ? TOperand::Num(0) : (x == 0 ? TOperand::Num(0) : TOperand::Err(kDiv0));
     if (x > 0 && m < 0) return TOperand::Err(kNum);
+    // The multiple of m in the direction of the function on the quotient:
+    // FLOOR(-2.5,-2) is -2, CEILING(-2.5,-2) is -4, FLOOR(-2.5,2) is -4.
     const double q = To15Digits(x / m);
-    const double n = ceiling == (m > 0 || x >= 0) ? std::ceil(q) : std::floor(q);
-    return NumResult((x < 0 && m < 0) ? (ceiling ? std::floor(q) : std::ceil(q)) * m : n * m);
+    return NumResult((ceiling ? std::ceil(q) : std::floor(q)) * m);
 }
 TOperand Ceiling(TEvaluator& e, const TFormulaNode& c) { return CeilingFloor(e, c, true); }
 TOperand Floor(TEvaluator& e, const TFormulaNode& c) { return CeilingFloor(e, c, false); }
@@ -1106,12 +1146,20 @@ TOperand Value(TEvaluator& e, const TFormulaNode& call) {
     if (v.kind == Kind::Error) return TOperand::Of(v);
     if (v.kind == Kind::Number) return TOperand::Of(v);
     if (v.kind == Kind::Empty) return TOperand::Num(0);  // an empty cell, unlike "", reads as 0
-    const TTypedInput in = ParseTypedInput(ToText(v), FormatSettings());
-    if (in.kind != TTypedInput::Kind::Number) return TOperand::Err(kValue);
-    return TOperand::Num(in.number);
+    const std::string text = ToText(v);
+    const TTypedInput in = ParseTypedInput(text, FormatSettings());
+    if (in.kind == TTypedInput::Kind::Number) return TOperand::Num(in.number);
+    // Digits with currency signs, groupings or dates the typed input does
+    // not read ("$1,000") may still be a number to the spreadsheet.
+    if (text.find_first_of("0123456789") != std::string::npos) throw TNotEvaluated{};
+    return TOperand::Err(kValue);
 }
 TOperand T(TEvaluator& e, const TFormulaNode& call) {
-    const TScalar v = e.ScalarArg(call, 0);
+    // Over a range the writer takes neither the intersection nor the first cell.
+    const TOperand arg = e.Eval(e.Arg(call, 0));
+    if (arg.type == TOperand::Type::Ref && (arg.areas.size() != 1 || arg.areas.front().Size() > 1))
+        throw TNotEvaluated{};
+    const TScalar v = e.Scalar(arg);
     if (v.kind == Kind::Error) return TOperand::Of(v);
     return TOperand::Str(v.kind == Kind::Text ? v.text : std::string());
 }
@@ -1172,6 +1220,7 @@ TOperand Text(TEvaluator& e, const TFormulaNode& call) {
     if (v.kind == Kind::Error) return TOperand::Of(v);
     if (!Str(e, call, 1, format, err)) return err;
     if (format == "@") return TOperand::Str(ToText(v));
+    if (v.kind == Kind::Boolean) throw TNotEvaluated{};
     double x = 0;
     TScalar bad;
     if (!ToNumber(v, x, bad)) {
@@ -1181,6 +1230,9 @@ TOperand Text(TEvaluator& e, const TFormulaNode& call) {
     }
     std::string out;
     if (!FormatNumberCode(x, format, FormatSettings(), out)) throw TNotEvaluated{};
+    // TEXT's General fits a number into 11 characters (1E+11, 1.234567891),
+    // a rounding the engine's General does not make.
+    if (SameText(format, "General") && !out.empty() && out.size() - (out[0] == '-' ? 1 : 0) > 11) throw TNotEvaluated{};
     return TextResult(std::move(out));
 }
 
@@ -1398,6 +1450,14 @@ int FindInLine(const TLine& line, const TScalar& x, int type) {
         for (const auto& [k, c] : line.Cells)
             if (c.kind == x.kind && Compare(c, x) == 0) return k;
         return -1;
+    }
+    // An approximate search over values out of order finds what the
+    // writer's binary search happens to meet: no value rather than a guess.
+    const TScalar* previous = nullptr;
+    for (const auto& [k, c] : line.Cells) {
+        if (c.kind != x.kind) continue;
+        if (previous && (type > 0 ? Compare(*previous, c) > 0 : Compare(*previous, c) < 0)) throw TNotEvaluated{};
+        previous = &c;
     }
     int found = -1;
     for (const auto& [k, c] : line.Cells) {

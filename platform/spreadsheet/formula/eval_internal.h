@@ -102,6 +102,8 @@ public:
     double ArrayCells = 0;
 
     void SpendArrayCells(double n);
+    // While SUBTOTAL reads its ranges: how it sees their cells.
+    enum class TRangeView { Plain, Subtotal, SubtotalVisible } View = TRangeView::Plain;
     // Values standing in for nodes while a function is applied element by
     // element in an array formula.
     std::unordered_map<const TFormulaNode*, TOperand> Given;

@@ -42,17 +42,7 @@ constexpr double kMaxArrayCells = 1 << 21;
 
 std::string SheetOfPrefix(std::string_view prefix) {
     if (prefix.empty()) return std::string();
-    prefix.remove_suffix(1);  // the '!'
-    std::string sheet;
-    if (!prefix.empty() && prefix.front() == '\'') {
-        prefix = prefix.substr(1, prefix.size() - 2);
-        for (std::size_t i = 0; i < prefix.size(); ++i) {
-            sheet += prefix[i];
-            if (prefix[i] == '\'' && i + 1 < prefix.size() && prefix[i + 1] == '\'') ++i;
-        }
-    } else {
-        sheet.assign(prefix);
-    }
+    std::string sheet = SheetNameOfPrefix(prefix);
     // Other workbooks and sheet ranges are beyond what the context can give.
     if (sheet.find('[') != std::string::npos || sheet.find(':') != std::string::npos) throw TNotEvaluated{};
     return sheet;
@@ -204,7 +194,13 @@ bool ToBool(const TScalar& v, bool& out, TScalar& err) {
 // As the General format writes a number, with the decimal separator of the
 // user's locale: texts made from numbers ("&", CONCATENATE, LEFT) read back
 // as the same number in criteria and VALUE.
-std::string NumberToText(double d) { return GeneralNumberText(d, FormatSettings().DecimalSeparator); }
+std::string NumberToText(double d) {
+    std::string s = GeneralNumberText(d, FormatSettings().DecimalSeparator);
+    // The writer turns 1E-05 into "0.00001"; where it stops doing so is not
+    // known, so the engine's scientific form of a small number would be a guess.
+    if (s.find("E-") != std::string::npos) throw TNotEvaluated{};
+    return s;
+}
 
 std::string ToText(const TScalar& v) {
     switch (v.kind) {
@@ -276,10 +272,15 @@ TScalar TEvaluator::Scalar(const TOperand& v) {
 }
 
 void TEvaluator::ForEachCell(const TRect& r, const std::function<bool(int, int, const TScalar&)>& fn) {
-    Context.ForEachCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, [&](int row, int col, const TScalar& v) {
+    const auto visit = [&](int row, int col, const TScalar& v) {
         if (v.IsNotEvaluated()) throw TNotEvaluated{};
         return fn(row, col, v);
-    });
+    };
+    if (View == TRangeView::Plain)
+        Context.ForEachCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, visit);
+    else
+        Context.ForEachSubtotalCell(r.Sheet, r.Row1, r.Col1, r.Row2, r.Col2, View == TRangeView::SubtotalVisible,
+                                    visit);
 }
 
 void TEvaluator::ForEach(const TOperand& v, const std::function<bool(const TScalar&)>& fn) {

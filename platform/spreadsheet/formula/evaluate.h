@@ -57,6 +57,21 @@ public:
     // columns); return false from fn to stop.
     virtual void ForEachCell(std::string_view sheet, int row1, int col1, int row2, int col2,
                              const std::function<bool(int row, int col, const TScalar&)>& fn) = 0;
+    // The non-empty cells of a rectangle as SUBTOTAL sees them: cells whose
+    // formula calls SUBTOTAL or AGGREGATE are left out, and with
+    // skipHiddenRows the cells of hidden rows. Rows hidden by a filter are
+    // always left out; a context that cannot tell them from rows hidden by
+    // hand gives TScalar::NotEvaluated() for the cells of a hidden row when
+    // hidden rows are counted. The default knows neither formulas nor hidden
+    // rows: it visits every cell, and cannot tell which rows to leave out.
+    virtual void ForEachSubtotalCell(std::string_view sheet, int row1, int col1, int row2, int col2,
+                                     bool skipHiddenRows,
+                                     const std::function<bool(int row, int col, const TScalar&)>& fn) {
+        if (skipHiddenRows)
+            fn(row1, col1, TScalar::NotEvaluated());
+        else
+            ForEachCell(sheet, row1, col1, row2, col2, fn);
+    }
     // Defined names: the English formula text the name stands for.
     virtual bool ResolveName(std::string_view /*name*/, std::string& /*englishFormulaText*/) { return false; }
 };

@@ -107,4 +107,25 @@ std::string TranslateFormula(std::string_view text, const TFormulaDialect& from,
 // there is nothing to move. Raises EFormulaError on text the lexer rejects.
 std::string ShiftFormula(std::string_view englishText, int dRow, int dCol);
 
+// What a formula reads, for deciding whether its cached value can follow a
+// change elsewhere in the workbook.
+struct TFormulaReach {
+    std::vector<std::string> Sheets;  // sheets named by its references and names, as written (quotes removed)
+    std::vector<std::string> Names;   // defined names it uses ("Sheet1!Rate" for a sheet's own)
+    bool OwnSheet = false;            // a reference without a sheet
+    // It may read any cell: a volatile or indirect function (INDIRECT,
+    // OFFSET, NOW...), a function the table does not know (a user's), a
+    // table reference, another workbook or a range of sheets.
+    bool Anything = false;
+    bool Subtotal = false;  // it calls SUBTOTAL or AGGREGATE
+};
+// English text without '='; raises EFormulaError where the lexer does.
+TFormulaReach FormulaReach(std::string_view englishText);
+// The sheet a reference's prefix names ("Sheet1", "'My ''x'' sheet'", a
+// trailing '!' allowed), its quotes removed: "My 'x' sheet".
+std::string SheetNameOfPrefix(std::string_view prefix);
+// Whether the formula calls SUBTOTAL or AGGREGATE (cells that other
+// subtotals skip); false for text the lexer rejects.
+bool CallsSubtotal(std::string_view englishText);
+
 }  // namespace tabrix::xl

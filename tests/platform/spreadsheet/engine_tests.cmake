@@ -18,3 +18,10 @@ find_package(pugixml REQUIRED)
       ${CMAKE_CURRENT_LIST_DIR}/notes_test.cpp
       ${CMAKE_CURRENT_LIST_DIR}/drawings_test.cpp
     DEPS tabrix_spreadsheet pugixml::pugixml)
+
+# The corpus as an oracle: the engine recomputes every formula of the real
+# workbooks and meets the values their writers stored.
+tabrix_test(cached_values_oracle_tests
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/cached_values_oracle_test.cpp
+  DEPS tabrix_spreadsheet
+  LABELS corpus)

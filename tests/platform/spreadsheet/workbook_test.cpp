@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 
 #include <pugixml.hpp>
@@ -9,6 +10,7 @@
 #include "platform/spreadsheet/package/package.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
+#include "tests/platform/spreadsheet/sheet_parts_fixture.h"
 #include "tests/support/test_support.h"
 
 namespace tabrix::xl {
@@ -79,10 +81,12 @@ TEST(WorkbookSave, ChangedSheetIsRegeneratedAroundItsKeptXml) {
     // Untouched parts stay as they were.
     for (const char* part : {"xl/styles.xml", "_rels/.rels"})
         EXPECT_EQ(before.ReadPart(part), after.ReadPart(part)) << part;
-    // The other sheet's formulas keep the values the file holds; the
-    // workbook recalculates on load.
+    // The other sheet's formulas that read the changed sheet follow the
+    // changed data, those reading them too: C3 = 5 * 10.5, so Template!C5
+    // is 64.5, no longer 33.
     const std::string other = after.ReadPart("xl/worksheets/sheet2.xml");
-    EXPECT_NE(other.find("<f>Template!C5</f><v>33</v>"), std::string::npos) << other;
+    EXPECT_NE(other.find("<f>Template!C5</f><v>64.5</v>"), std::string::npos) << other;
+    EXPECT_NE(other.find("A1*2</f><v>129</v>"), std::string::npos) << other;
     // The chain is gone with its relationship and content type; the
     // workbook recalculates on load.
     EXPECT_FALSE(after.HasPart("xl/calcChain.xml"));
@@ -104,6 +108,112 @@ TEST(WorkbookSave, ChangedSheetIsRegeneratedAroundItsKeptXml) {
     EXPECT_EQ(s2.Content(2, 3).Value.Text, "Total");
     EXPECT_EQ(s2.UsedRange(), (TCellRect{1, 1, 8, 4}));
     EXPECT_EQ(s2.MergedRanges().size(), 1u);
+}
+
+// The template's Other sheet replaced by formulas whose cached values (999)
+// are stale once Template changes; a third sheet reads none of it.
+std::unique_ptr<TWorkbook> StaleValuesBook() {
+    TPackage p = TPackage::FromBytes(test::TemplateWorkbookBytes(), "stale.xlsx");
+    std::string other = p.ReadPart("xl/worksheets/sheet2.xml");
+    const std::size_t from = other.find("<sheetData>"), to = other.find("</sheetData>") + 12;
+    const char* const rows[] = {
+        "Template!C5", "A1+1", "INDIRECT(\"Template!C5\")", "Total", "[1]Sheet1!A1", "NOW()", "Local*2", "Other!Local",
+        "B1*2",  // as on Third, where it reads nothing that changed
+    };
+    std::string data = "<sheetData>";
+    for (int i = 0; i < 9; ++i)
+        data += "<row r=\"" + std::to_string(i + 1) + "\"><c r=\"A" + std::to_string(i + 1) + "\"><f>" + rows[i] +
+                "</f><v>999</v></c></row>";
+    data += "</sheetData>";
+    other.replace(from, to - from, data);
+    p.SetPart("xl/worksheets/sheet2.xml", other);
+    std::string third = other;
+    const std::size_t f3 = third.find("<sheetData>"), t3 = third.find("</sheetData>") + 12;
+    third.replace(f3, t3 - f3,
+                  "<sheetData><row r=\"1\"><c r=\"A1\"><f>1+1</f><v>999</v></c><c r=\"B1\"><v>4</v></c>"
+                  "<c r=\"C1\"><f>B1*2</f><v>999</v></c><c r=\"D1\"><f>Rate*2</f></c></row></sheetData>");
+    p.SetPart("xl/worksheets/sheet3.xml", third);
+    std::string rels = p.ReadPart("xl/_rels/workbook.xml.rels");
+    rels.insert(rels.find("</Relationships>"),
+                "<Relationship Id=\"rId9\" Type=\"http://schemas.openxmlformats.org/officeDocument/2006/"
+                "relationships/worksheet\" Target=\"worksheets/sheet3.xml\"/>");
+    p.SetPart("xl/_rels/workbook.xml.rels", rels);
+    std::string types = p.ReadPart("[Content_Types].xml");
+    types.insert(types.find("</Types>"),
+                 "<Override PartName=\"/xl/worksheets/sheet3.xml\" ContentType=\"application/"
+                 "vnd.openxmlformats-officedocument.spreadsheetml.worksheet+xml\"/>");
+    p.SetPart("[Content_Types].xml", types);
+    std::string wb = p.ReadPart("xl/workbook.xml");
+    wb.insert(wb.find("</sheets>"), "<sheet name=\"Third\" sheetId=\"3\" r:id=\"rId9\"/>");
+    wb.insert(wb.find("</definedNames>"),
+              "<definedName name=\"Total\">Template!$C$5</definedName>"
+              "<definedName name=\"Local\" localSheetId=\"1\">Template!$C$5+1</definedName>");
+    p.SetPart("xl/workbook.xml", wb);
+    return TWorkbook::FromBytes(p.SaveToBytes(), "stale.xlsx");
+}
+
+// A cached value as text: "" for none, numbers as %g.
+std::string CachedText(const TStoredValue& v) {
+    if (v.Kind == TCellKind::Empty) return "";
+    if (v.Kind != TCellKind::Number) return v.Text;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%.10g", v.Number);
+    return buf;
+}
+
+TEST(WorkbookSave, FormulasThatCanSeeAChangeGetNewValuesOrNone) {
+    struct TCase {
+        int Sheet, Row, Column;
+        const char* AfterChange;  // Template!A3 = 5: Template!C5 = 64.5
+        const char* AfterResave;  // every sheet regenerated, nothing changed
+    };
+    const TCase cases[] = {
+        {1, 1, 1, "64.5", "999"},  // a reference naming the changed sheet
+        {1, 2, 1, "65.5", "999"},  // a cell of its own sheet that follows the change
+        {1, 3, 1, "", "999"},      // INDIRECT: no value, never the stale one
+        {1, 4, 1, "64.5", "999"},  // a defined name leading to the changed sheet
+        {1, 5, 1, "", "999"},      // another workbook
+        {1, 7, 1, "131", "999"},   // the sheet's own name
+        {1, 8, 1, "65.5", "999"},  // the same, written with its sheet
+        {1, 9, 1, "0", "999"},     // its own sheet holds formulas to recompute
+        {2, 1, 1, "999", "999"},   // the third sheet reads nothing that changed: the file's value stays
+        {2, 1, 3, "999", "999"},  {2, 1, 4, "1", "1"},  // a formula without a value gets one
+    };
+    for (bool change : {true, false}) {
+        auto book = StaleValuesBook();
+        if (change)
+            book->Sheet(0).SetNumber(3, 1, 5);
+        else
+            for (int i = 0; i < book->SheetCount(); ++i) book->Sheet(i).SetModified();
+        auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+        for (const TCase& c : cases) {
+            EXPECT_EQ(CachedText(again->Sheet(c.Sheet).Content(c.Row, c.Column).Value),
+                      change ? c.AfterChange : c.AfterResave)
+                << (change ? "changed: " : "resaved: ") << again->SheetName(c.Sheet) << " row " << c.Row;
+        }
+        // NOW() is recomputed after a change: a date of this century, not 999.
+        const double now = again->Sheet(1).Content(6, 1).Value.Number;
+        EXPECT_TRUE(change ? now > 40000 : now == 999) << now;
+    }
+}
+
+TEST(WorkbookSave, SubtotalOverRowsAFilterMayHaveHiddenGivesNoValueUnlessItLeavesOutEveryHiddenRow) {
+    auto book = TWorkbook::FromBytes(
+        test::OneSheetBook("<sheetData><row r=\"1\"><c r=\"A1\" t=\"inlineStr\"><is><t>Qty</t></is></c></row>"
+                           "<row r=\"2\"><c r=\"A2\"><v>1</v></c></row>"
+                           "<row r=\"3\" hidden=\"1\"><c r=\"A3\"><v>2</v></c></row>"
+                           "<row r=\"4\"><c r=\"A4\"><v>4</v></c></row></sheetData>"
+                           "<autoFilter ref=\"A1:A4\"/>"),
+        "filtered.xlsx");
+    TWorksheet& s = book->Sheet(0);
+    s.SetFormula(1, 3, "SUBTOTAL(9,A2:A4)");    // row 3 hidden by the filter or by hand: unknown
+    s.SetFormula(2, 3, "SUBTOTAL(109,A2:A4)");  // every hidden row left out
+    s.SetFormula(3, 3, "SUBTOTAL(9,A2,A4)");    // no hidden row in its ranges
+    s.SetFormula(4, 3, "SUM(A2:A4)");
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+    const char* const want[] = {"", "5", "5", "7"};
+    for (int row = 1; row <= 4; ++row)
+        EXPECT_EQ(CachedText(again->Sheet(0).Content(row, 3).Value), want[row - 1]) << "C" << row;
 }
 
 TEST(WorkbookSave, SharedFormulasStaySharedWhileTheirMasterIsInPlace) {

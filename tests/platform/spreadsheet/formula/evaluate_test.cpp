@@ -159,6 +159,12 @@ TEST_F(Evaluate, RoundingAsTheSpreadsheetRounds) {
     EXPECT_EQ(Num("MOD(-3,2)"), 1);
     EXPECT_EQ(Error("MOD(1,0)"), "#DIV/0!");
     EXPECT_EQ(Num("CEILING(2.1,0.5)+FLOOR(2.9,1)"), 4.5);
+    // Negative multiples: the quotient is rounded in the function's direction.
+    EXPECT_EQ(Num("FLOOR(-2.5,-2)"), -2);
+    EXPECT_EQ(Num("CEILING(-2.5,-2)"), -4);
+    EXPECT_EQ(Num("FLOOR(-2.5,2)"), -4);
+    EXPECT_EQ(Num("CEILING(-2.5,2)"), -2);
+    EXPECT_EQ(Num("LARGE(\"2.3\",1)+SMALL(TRUE,1)"), 3.3);  // values given directly read as numbers
     EXPECT_EQ(Error("SQRT(-1)"), "#NUM!");
     // Arguments far beyond any count or position stay errors, not overflows.
     EXPECT_EQ(Error("DATE(2E+24,1,1)"), "#NUM!");
@@ -259,7 +265,8 @@ TEST_F(Evaluate, NamesResolveThroughTheWorkbook) {
 TEST_F(Evaluate, WhatItCannotComputeIsLeftUnevaluated) {
     for (std::string_view text :
          {"OFFSET(A1,1,0)", "INDIRECT(\"A1\")", "Table1[Col]*2", "SROUND(A1)", "[1]Sheet1!A1", "Sheet1:Sheet3!A1",
-          "IFERROR(OFFSET(A1,1,0),0)", "BESSELJ(1,1)", "SUBTOTAL(109,A1:A5)"})
+          "IFERROR(OFFSET(A1,1,0),0)", "BESSELJ(1,1)", "SUBTOTAL(109,A1:A5)", "T(A1:A2)", "VALUE(\"$1,000\")",
+          "COUNTIF(A1:A5,1/0)", "TEXT(1234567890.5,\"General\")", "1E-05&\"\""})
         EXPECT_TRUE(Eval(text).IsNotEvaluated()) << text;
     // A cell the workbook could not compute makes its users unevaluated too.
     Ctx.Set(9, 1, TScalar::NotEvaluated());

@@ -141,3 +141,46 @@ TEST(FormulaTranslate, UserSpellingIsNormalisedLikeTheSpreadsheetDoes) {
 
 }  // namespace
 }  // namespace tabrix::xl
+
+namespace tabrix::xl {
+namespace {
+
+TEST(FormulaReach, SheetsNamesAndWhatCanReadAnything) {
+    struct TCase {
+        const char* Text;
+        const char* Sheets;  // joined with '|'
+        const char* Names;
+        bool Own, Anything, Subtotal;
+    };
+    const TCase cases[] = {
+        {"SUM(Report!D:D)+A1", "Report", "", true, false, false},
+        {"'My ''x'' sheet'!A1*Rate", "My 'x' sheet", "Rate", false, false, false},
+        {"Data!Total+'Q 1'!B2:C3", "Data|Q 1", "Data!Total", false, false, false},
+        {"INDIRECT(\"A\"&B1)", "", "", true, true, false},
+        {"[1]Sheet1!A1", "", "", false, true, false},
+        {"Sheet1:Sheet3!A1", "", "", false, true, false},
+        {"Table1[Amount]", "", "", false, true, false},
+        {"TODAY()-1", "", "", false, true, false},
+        {"MYUDF(A1)", "", "", true, true, false},
+        {"SUBTOTAL(9,A:A)*2", "", "", true, false, true},
+        {"_xlfn.AGGREGATE(9,0,A1:A4)", "", "", true, false, true},
+        {"\"SUBTOTAL(9,A1)\"&\"x\"", "", "", false, false, false},
+    };
+    const auto join = [](const std::vector<std::string>& list) {
+        std::string s;
+        for (const std::string& item : list) s += (s.empty() ? "" : "|") + item;
+        return s;
+    };
+    for (const TCase& c : cases) {
+        const TFormulaReach r = FormulaReach(c.Text);
+        EXPECT_EQ(join(r.Sheets), c.Sheets) << c.Text;
+        EXPECT_EQ(join(r.Names), c.Names) << c.Text;
+        EXPECT_EQ(r.OwnSheet, c.Own) << c.Text;
+        EXPECT_EQ(r.Anything, c.Anything) << c.Text;
+        EXPECT_EQ(r.Subtotal, c.Subtotal) << c.Text;
+        EXPECT_EQ(CallsSubtotal(c.Text), c.Subtotal) << c.Text;
+    }
+}
+
+}  // namespace
+}  // namespace tabrix::xl
