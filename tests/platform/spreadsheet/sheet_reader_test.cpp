@@ -107,6 +107,24 @@ TEST(SheetReader, ValuesAreReadAsWrittenAndSharedFormulasBeforeTheirMasterAreKep
     EXPECT_EQ(s.Content(4, 3).Value.Text, "<x>");
 }
 
+// Date cells (t="d") hold ISO dates; they are read as serial numbers.
+TEST(SheetReader, DateCellsBecomeSerialNumbersAndAnImpossibleDateIsRefused) {
+    auto book = TWorkbook::CreateBlank();
+    TWorksheet& s = book->Sheet(0);
+    s.Load(Sheet(
+        "<row r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-02-29</v></c><c r=\"B1\" t=\"d\"><v>2024-02-29T18:00:00Z</v></c>"
+        "<c r=\"C1\" t=\"d\"><v>1900-03-01T00:00:00.0001+02:00</v></c><c r=\"D1\" t=\"d\"/></row>"));
+    EXPECT_EQ(s.Content(1, 1).Value, (TStoredValue{TCellKind::Number, 45351, ""}));
+    EXPECT_DOUBLE_EQ(s.Content(1, 2).Value.Number, 45351.75);
+    EXPECT_DOUBLE_EQ(s.Content(1, 3).Value.Number, 61 + 0.0001 / 86400) << "every digit of the fraction counts";
+    EXPECT_EQ(s.Content(1, 4).Value.Kind, TCellKind::Empty);
+    for (const char* bad : {"2023-02-29", "2024-02-29T24:00", "2024-02-29 junk", "45351"}) {
+        const std::string m =
+            LoadMessage(Sheet(std::string("<row r=\"3\"><c r=\"B3\" t=\"d\"><v>") + bad + "</v></c></row>"));
+        EXPECT_NE(m.find(std::string("cell B3: bad date \"") + bad + "\""), std::string::npos) << bad << ": " << m;
+    }
+}
+
 // --- limits -----------------------------------------------------------
 
 // A workbook file of one sheet with the given texts in A1, A2, ... and
