@@ -18,6 +18,7 @@
 #include "platform/spreadsheet/package/package.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
+#include "tests/support/shell.h"
 #include "tests/support/test_support.h"
 
 namespace tabrix::xl {
@@ -262,18 +263,6 @@ TEST(SheetReaderMemory, WhitespaceCostsNothingBeyondThePartsText) {
 
 // --- invalid UTF-8 ------------------------------------------------------
 
-// What openpyxl reads from the first sheet: "address<TAB>kind<TAB>repr" lines.
-std::string ReadWithOpenpyxl(const std::string& file) {
-    const std::string cmd = "/usr/bin/python3 '" TABRIX_SOURCE_DIR "/tests/report/read_cells.py' '" + file + "' 2>&1";
-    std::string out;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    if (p) ::pclose(p);
-    return out;
-}
-
 TEST(SheetReaderUtf8, InvalidBytesBecomeReplacementCharactersReadAndWritten) {
     std::string folder = test::MakeTempDir();
     // A template whose string table and inline string hold invalid bytes.
@@ -290,7 +279,7 @@ TEST(SheetReaderUtf8, InvalidBytesBecomeReplacementCharactersReadAndWritten) {
     s.SetFormula(3, 1, "\"f\xFF\"");
     std::string file = folder + "out.xlsx";
     book->SaveAs(file);
-    std::string read = ReadWithOpenpyxl(file);
+    std::string read = testing::ReadCellsWithOpenpyxl(file);
     EXPECT_NE(read.find("A1\ts\t'in\xEF\xBF\xBDline'"), std::string::npos) << read;
     EXPECT_NE(read.find("A2\ts\t'data\xEF\xBF\xBDset\xEF\xBF\xBD\xEF\xBF\xBD'"), std::string::npos) << read;
     EXPECT_NE(read.find("A3\tf\t"), std::string::npos) << read;
