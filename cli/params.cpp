@@ -7,8 +7,8 @@
 #include "cli/report_form.h"
 #include "cli/secrets.h"
 #include "platform/db/db.h"
-#include "platform/db/iso_datetime.h"
 #include "platform/db/type_guess.h"
+#include "platform/rtl/iso_datetime.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix::cli {

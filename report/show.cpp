@@ -24,10 +24,6 @@ void Quietly(F&& step) {
     } catch (const std::exception&) {}
 }
 
-bool IsStoredTemplateCopy(const AnsiString& templateFileName) {
-    return SameText(ExtractFileExt(templateFileName), ".TMP");
-}
-
 }  // namespace
 
 // What every build holds for its lifetime: the hour-glass (when asked for)
@@ -83,7 +79,7 @@ public:
 private:
     void CloseTemplate() { FReport.FTemplWorkbook->Close(false); }
     void DropStoredCopy() {
-        if (FReport.StoreInDFM && IsStoredTemplateCopy(FFileName)) DeleteFileAt(FFileName);
+        if (FReport.IsStoredTemplateCopy(FFileName)) DeleteFileAt(FFileName);
     }
     void Interactive() { FReport.FExcelApp->SetInteractive(true); }
 
@@ -122,10 +118,11 @@ AnsiString TTabrix::WorkingCopyName(const AnsiString& saveName, const AnsiString
     if (name.empty() || name == "." || name == "..") return {};
     if (ExtractFileExt(name).empty()) {
         // The engine writes Office Open XML: the name gets the template's
-        // own extension (a stored template's temporary copy says nothing,
-        // so .xlsx), never .xls, which spreadsheet programs warn about.
+        // own extension (.tmp, the extension of a stored template's
+        // temporary copy, says nothing, so .xlsx), never .xls, which
+        // spreadsheet programs warn about.
         AnsiString ext = ExtractFileExt(templateFileName);
-        if (ext.empty() || IsStoredTemplateCopy(templateFileName)) ext = ".xlsx";
+        if (ext.empty() || SameText(ext, ".TMP")) ext = ".xlsx";
         name += ext;
     }
     return IncludeTrailingPathDelimiter(TabrixGetTempDir()) + name;
@@ -176,26 +173,36 @@ void TTabrix::CopyTemplate(const AnsiString& templateFileName, const AnsiString&
     if (workingCopy.Name() != copyName) workingCopy.Reset(copyName);
 }
 
-void TTabrix::StartApplication() {
+TExcelApplication TTabrix::CreateApplication() {
     try {
-        FExcelApp = TExcelApplication::Create();
+        return TExcelApplication::Create();
     } catch (const std::exception& e) {
         throw ETabrixError(Format(SErrorCreatingExcelApp, {MessageOf(e)}));
     }
 }
 
-TExcelWorkbook TTabrix::OpenTemplate(const AnsiString& templateFileName) {
+TWorkbookOpenArgs TTabrix::TemplateOpenArgs(bool readOnly) {
     TWorkbookOpenArgs args;
     args.UpdateLinks = 0;
-    args.ReadOnly = true;
+    args.ReadOnly = readOnly;
     args.Format = 4;
     args.Password = "";
     args.WriteResPassword = "";
     args.IgnoreReadOnlyRecommended = true;
     args.Origin = 2;
     args.AddToMru = false;
+    return args;
+}
+
+bool TTabrix::IsStoredTemplateCopy(const AnsiString& fileName) const {
+    return StoreInDFM && SameText(ExtractFileExt(fileName), ".TMP");
+}
+
+void TTabrix::StartApplication() { FExcelApp = CreateApplication(); }
+
+TExcelWorkbook TTabrix::OpenTemplate(const AnsiString& templateFileName) {
     try {
-        return FExcelApp->Workbooks().Open(templateFileName, args);
+        return FExcelApp->Workbooks().Open(templateFileName, TemplateOpenArgs(true));
     } catch (const std::exception& e) {
         throw ETabrixError(Format(SErrorOpeningTemplate, {templateFileName, MessageOf(e)}));
     }

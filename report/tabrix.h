@@ -242,6 +242,15 @@ private:
     // or empty for a new temporary file.
     AnsiString WorkingCopyName(const AnsiString& saveName, const AnsiString& templateFileName);
     void StartApplication();
+    // A new spreadsheet application; its failure raises ETabrixError
+    // (SErrorCreatingExcelApp) for the Show driver and the editor alike.
+    static TExcelApplication CreateApplication();
+    // The arguments a template is opened with: read-only for a build,
+    // writable for editing.
+    static TWorkbookOpenArgs TemplateOpenArgs(bool readOnly);
+    // Whether the file is the temporary copy of the stored template (ours to
+    // write and remove), not a template file of the user.
+    bool IsStoredTemplateCopy(const AnsiString& fileName) const;
     TExcelWorkbook OpenTemplate(const AnsiString& templateFileName);
     void BuildFromTemplate(const AnsiString& templateFileName, TTempFileGuard& workingCopy);
     // Chooses the template sheet and announces the build; returns the

@@ -23,10 +23,6 @@ constexpr int kEmptyCellsEndRow = 5;
 // rows, and a used area that formats reach far down must not be read whole.
 constexpr int kScanBlockRows = 32;
 
-bool IsStoredTemplateCopy(const TTabrix& report, const AnsiString& fileName) {
-    return report.StoreInDFM && SameText(ExtractFileExt(fileName), ".TMP");
-}
-
 // Where the scan of SetBandsFromTempl found what; rows 1-based, 0 = none.
 struct TTemplScan {
     int MasterFirst = 0;
@@ -134,23 +130,9 @@ void TTabrix::EditTemplate() { EditTemplateFile(GetTemplateFileName(), false); }
 
 std::string TTabrix::EditTemplateFile(const AnsiString& fileName, bool waitForViewer) {
     if (Trim(fileName).empty() || !FileExists(fileName)) throw ETabrixError(Format(SFileNotExists, {fileName}));
-    TExcelApplication app;
-    try {
-        app = TExcelApplication::Create();
-    } catch (const std::exception& e) {
-        throw ETabrixError(Format(SErrorCreatingExcelApp, {MessageOf(e)}));
-    }
+    TExcelApplication app = CreateApplication();
     app.SetViewerWaits(waitForViewer);
-    TWorkbookOpenArgs args;
-    args.UpdateLinks = 0;
-    args.ReadOnly = false;
-    args.Format = 4;
-    args.Password = "";
-    args.WriteResPassword = "";
-    args.IgnoreReadOnlyRecommended = true;
-    args.Origin = 2;
-    args.AddToMru = false;
-    TExcelWorkbook book = app.Workbooks().Open(fileName, args);  // its errors pass on unchanged
+    TExcelWorkbook book = app.Workbooks().Open(fileName, TemplateOpenArgs(false));  // its errors pass on unchanged
 
     // The program opens the file itself, so the template sheet comes to the
     // front only by being saved as the active sheet. That is done in a
@@ -158,7 +140,7 @@ std::string TTabrix::EditTemplateFile(const AnsiString& fileName, bool waitForVi
     // the user is never written here (the engine's save would change more
     // than the active sheet).
     auto bringSheetToFront = [&] {
-        if (TemplSheet.empty() || !IsStoredTemplateCopy(*this, fileName)) return;
+        if (TemplSheet.empty() || !IsStoredTemplateCopy(fileName)) return;
         TExcelWorksheets sheets = book.Worksheets();
         for (int i = sheets.Count(); i >= 1; --i) {
             TExcelWorksheet sheet = sheets.Item(i);

@@ -182,18 +182,18 @@ AnsiString TTabrixCellParser::GetValue(int index) {
     return value.AsAnsiString();
 }
 
-void TTabrixCellParser::AppendValue(UnicodeString& Result, int index) {
+void TTabrixCellParser::AppendValue(UnicodeString& result, int index) {
     const AnsiString value = GetValue(index);
     const TFieldUse& use = FFieldUses[index];
     const bool dataValue = FDataSets[index] && GetFunc(index) == TTabrixFieldFunc::ffNone;
     if (!FIsFormula || !dataValue || (use.Numeric && !use.InsideString && !value.empty())) {
-        AppendUtf8(Result, value);
+        AppendUtf8(result, value);
         return;
     }
     // A data value in a formula is a string constant: it cannot change the
     // formula's structure. So is an empty number, which would leave a hole
     // ("=*2") that fails the whole block's write.
-    TabrixAppendFormulaString(Result, Utf8ToUnicode(value), use.InsideString);
+    TabrixAppendFormulaString(result, Utf8ToUnicode(value), use.InsideString);
 }
 
 UnicodeString TTabrixCellParser::GetResultString() {

@@ -75,7 +75,7 @@ private:
         bool InsideString = false;  // stands inside a string constant of the formula
     };
     void LoadFieldUses();
-    void AppendValue(UnicodeString& Result, int index);
+    void AppendValue(UnicodeString& result, int index);
     TField* DataSetField(int index);
 
     TTabrixAccTypes FAccTypes;

@@ -17,27 +17,27 @@ void CheckIndex(const List& list, int index) {
 
 }  // namespace
 
-void TTabrixFieldParser::Assign(const TTabrixFieldParser& Source) {
-    if (&Source == this) return;
-    FSign = Source.FSign;
-    FFields = Source.FFields;
-    FFieldString = Source.FFieldString;
-    FFuncs = Source.FFuncs;
-    FTexts = Source.FTexts;
-    FValues = Source.FValues;
+void TTabrixFieldParser::Assign(const TTabrixFieldParser& source) {
+    if (&source == this) return;
+    FSign = source.FSign;
+    FFields = source.FFields;
+    FFieldString = source.FFieldString;
+    FFuncs = source.FFuncs;
+    FTexts = source.FTexts;
+    FValues = source.FValues;
 }
 
-void TTabrixFieldParser::SetFieldString(const UnicodeString& S) {
+void TTabrixFieldParser::SetFieldString(const UnicodeString& text) {
     FFields.clear();
     FTexts.clear();
     FValues.clear();
     FFuncs.clear();
-    FFieldString = S;
+    FFieldString = text;
 
     const char16_t sign = static_cast<unsigned char>(FSign);
     // "#=..." is a formula made of fields: parsed without its sign.
     const std::u16string_view w =
-        std::u16string_view(S).substr((S.size() >= 2 && S[0] == sign && S[1] == u'=') ? 1 : 0);
+        std::u16string_view(text).substr((text.size() >= 2 && text[0] == sign && text[1] == u'=') ? 1 : 0);
     UnicodeString literal;  // the current piece, with "##" already made one sign
     size_t b = 0;           // the unparsed rest is w[b..]
     size_t p = w.find(sign, b);
@@ -66,7 +66,7 @@ void TTabrixFieldParser::SetFieldString(const UnicodeString& S) {
             const size_t close = w.find(q, nameStart);
             if (close == std::u16string_view::npos || close == nameStart)
                 throw ETabrixFieldParserError(
-                    Format(SFieldNameNotDetermined, {UnicodeToUtf8(S), UnicodeToUtf8(UnicodeString(1, sign))}));
+                    Format(SFieldNameNotDetermined, {UnicodeToUtf8(text), UnicodeToUtf8(UnicodeString(1, sign))}));
             AddFunc(UnicodeToUtf8(w.substr(nameStart, close - nameStart)));
             b = close + 1;
         } else {
@@ -81,59 +81,59 @@ void TTabrixFieldParser::SetFieldString(const UnicodeString& S) {
     FValues.assign(FFields.size(), AnsiString());
 }
 
-int TTabrixFieldParser::AddText(const UnicodeString& S) {
-    FTexts.push_back(S);
+int TTabrixFieldParser::AddText(const UnicodeString& text) {
+    FTexts.push_back(text);
     return static_cast<int>(FTexts.size()) - 1;
 }
 
-void TTabrixFieldParser::AddFunc(const AnsiString& S) {
-    const size_t open = S.find('(');
+void TTabrixFieldParser::AddFunc(const AnsiString& text) {
+    const size_t open = text.find('(');
     if (open == AnsiString::npos) {
-        FFields.push_back(S);
+        FFields.push_back(text);
         FFuncs.push_back(TTabrixFieldFunc::ffNone);
         return;
     }
-    if (S.back() != ')') throw ETabrixFieldParserError(Format(SFieldLastSymbolBracket, {S}));
-    const AnsiString keyword = UpperCase(std::string_view(S).substr(0, open));
+    if (text.back() != ')') throw ETabrixFieldParserError(Format(SFieldLastSymbolBracket, {text}));
+    const AnsiString keyword = UpperCase(std::string_view(text).substr(0, open));
     for (size_t f = static_cast<size_t>(TTabrixFieldFunc::ffSum); f <= static_cast<size_t>(TTabrixFieldFunc::ffCnt);
          ++f) {
         if (keyword == TabrixFieldFuncKeywords[f]) {
-            FFields.push_back(S.substr(open + 1, S.size() - 1 - (open + 1)));
+            FFields.push_back(text.substr(open + 1, text.size() - 1 - (open + 1)));
             FFuncs.push_back(static_cast<TTabrixFieldFunc>(f));
             return;
         }
     }
-    throw ETabrixFieldParserError(Format(SUnknownFunctionName, {S}));
+    throw ETabrixFieldParserError(Format(SUnknownFunctionName, {text}));
 }
 
-const AnsiString& TTabrixFieldParser::GetField(int Index) const {
-    CheckIndex(FFields, Index);
-    return FFields[Index];
+const AnsiString& TTabrixFieldParser::GetField(int index) const {
+    CheckIndex(FFields, index);
+    return FFields[index];
 }
 
-TTabrixFieldFunc TTabrixFieldParser::GetFunc(int Index) const {
-    CheckIndex(FFuncs, Index);
-    return FFuncs[Index];
+TTabrixFieldFunc TTabrixFieldParser::GetFunc(int index) const {
+    CheckIndex(FFuncs, index);
+    return FFuncs[index];
 }
 
-void TTabrixFieldParser::SetFunc(int Index, TTabrixFieldFunc Func) {
-    CheckIndex(FFuncs, Index);
-    FFuncs[Index] = Func;
+void TTabrixFieldParser::SetFunc(int index, TTabrixFieldFunc func) {
+    CheckIndex(FFuncs, index);
+    FFuncs[index] = func;
 }
 
-const UnicodeString& TTabrixFieldParser::GetText(int Index) const {
-    CheckIndex(FTexts, Index);
-    return FTexts[Index];
+const UnicodeString& TTabrixFieldParser::GetText(int index) const {
+    CheckIndex(FTexts, index);
+    return FTexts[index];
 }
 
-AnsiString TTabrixFieldParser::GetValue(int Index) {
-    CheckIndex(FValues, Index);
-    return FValues[Index];
+AnsiString TTabrixFieldParser::GetValue(int index) {
+    CheckIndex(FValues, index);
+    return FValues[index];
 }
 
-void TTabrixFieldParser::SetValue(int Index, const AnsiString& S) {
-    CheckIndex(FValues, Index);
-    FValues[Index] = S;
+void TTabrixFieldParser::SetValue(int index, const AnsiString& text) {
+    CheckIndex(FValues, index);
+    FValues[index] = text;
 }
 
 UnicodeString TTabrixFieldParser::GetResultString() {

@@ -26,10 +26,10 @@ TABRIX_EXCEPTION_CLASS(ETabrixFieldParserError, Exception);
 
 class TTabrixFieldParser {
 public:
-    explicit TTabrixFieldParser(char FieldSign) : TTabrixFieldParser(nullptr, FieldSign) {}
-    // Holder is kept for subclasses (the cell parser keeps its band info
+    explicit TTabrixFieldParser(char fieldSign) : TTabrixFieldParser(nullptr, fieldSign) {}
+    // holder is kept for subclasses (the cell parser keeps its band info
     // there); this class neither owns nor uses it.
-    TTabrixFieldParser(void* Holder, char FieldSign) : FSign(FieldSign), FHolder(Holder) {}
+    TTabrixFieldParser(void* holder, char fieldSign) : FSign(fieldSign), FHolder(holder) {}
     virtual ~TTabrixFieldParser() = default;
 
     TTabrixFieldParser(const TTabrixFieldParser&) = delete;
@@ -37,30 +37,30 @@ public:
 
     // Copies sign, fields, field string, functions, pieces and values; the
     // holder stays.
-    virtual void Assign(const TTabrixFieldParser& Source);
+    virtual void Assign(const TTabrixFieldParser& source);
 
-    // Parses S from scratch; raises ETabrixFieldParserError.
-    virtual void SetFieldString(const UnicodeString& S);
+    // Parses text from scratch; raises ETabrixFieldParserError.
+    virtual void SetFieldString(const UnicodeString& text);
     const UnicodeString& GetFieldString() const { return FFieldString; }
     char GetSign() const { return FSign; }
 
     int GetCount() const { return static_cast<int>(FFields.size()); }
     // The reference text without sign, quotes and function wrapper.
-    const AnsiString& GetField(int Index) const;
-    TTabrixFieldFunc GetFunc(int Index) const;
-    void SetFunc(int Index, TTabrixFieldFunc Func);
-    // Literal piece Index, 0..GetCount(): piece i stands before field i.
-    const UnicodeString& GetText(int Index) const;
+    const AnsiString& GetField(int index) const;
+    TTabrixFieldFunc GetFunc(int index) const;
+    void SetFunc(int index, TTabrixFieldFunc func);
+    // Literal piece index, 0..GetCount(): piece i stands before field i.
+    const UnicodeString& GetText(int index) const;
 
-    virtual AnsiString GetValue(int Index);
-    virtual void SetValue(int Index, const AnsiString& S);
+    virtual AnsiString GetValue(int index);
+    virtual void SetValue(int index, const AnsiString& text);
     // The text with every field replaced by GetValue.
     virtual UnicodeString GetResultString();
 
     // The parse's own steps: a literal piece (returns its index), and one
     // reference name with its optional function wrapper.
-    int AddText(const UnicodeString& S);
-    void AddFunc(const AnsiString& S);
+    int AddText(const UnicodeString& text);
+    void AddFunc(const AnsiString& text);
 
 protected:
     void* Holder() const { return FHolder; }

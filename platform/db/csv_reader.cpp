@@ -3,9 +3,9 @@
 #include <fmt/format.h>
 
 #include "platform/db/db_errors.h"
-#include "platform/db/iso_datetime.h"
 #include "platform/db/text_position.h"
 #include "platform/db/type_guess.h"
+#include "platform/rtl/iso_datetime.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix {

@@ -7,10 +7,10 @@
 #include <nlohmann/json.hpp>
 
 #include "platform/db/db_errors.h"
-#include "platform/db/iso_datetime.h"
 #include "platform/db/limits.h"
 #include "platform/db/text_position.h"
 #include "platform/db/type_guess.h"
+#include "platform/rtl/iso_datetime.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix {

@@ -5,8 +5,8 @@
 #include <exception>
 
 #include "platform/db/db_errors.h"
-#include "platform/db/iso_datetime.h"
 #include "platform/rtl/convert.h"
+#include "platform/rtl/iso_datetime.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix {

@@ -5,8 +5,8 @@
 
 #include <fmt/format.h>
 
-#include "platform/db/iso_datetime.h"
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/iso_datetime.h"
 
 namespace tabrix {
 

@@ -6,9 +6,9 @@
 #include <cmath>
 
 #include "platform/db/db_errors.h"
-#include "platform/db/iso_datetime.h"
 #include "platform/db/type_guess.h"
 #include "platform/rtl/files.h"
+#include "platform/rtl/iso_datetime.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix {

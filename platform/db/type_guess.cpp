@@ -3,8 +3,8 @@
 #include <charconv>
 #include <limits>
 
-#include "platform/db/iso_datetime.h"
 #include "platform/rtl/ascii.h"
+#include "platform/rtl/iso_datetime.h"
 #include "platform/rtl/strings.h"
 
 namespace tabrix {

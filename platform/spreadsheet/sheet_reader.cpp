@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "platform/rtl/datetime.h"
+#include "platform/rtl/iso_datetime.h"
 #include "platform/rtl/strings.h"
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/limits.h"
@@ -100,24 +101,12 @@ T LeadingNumber(std::string_view s, T fallback) {
 
 bool IsTrue(std::string_view v) { return v == "1" || v == "true"; }
 
-// "2024-03-01T12:30:00" (the ISO 8601 date cells) as a serial number.
+// A date cell ("2024-03-01", "2024-03-01T12:30:00.5Z") as a serial number,
+// with every digit of the seconds' fraction.
 bool ParseIsoDate(std::string_view s, bool date1904, double& serial) {
-    int y = 0, mo = 0, d = 0, h = 0, mi = 0;
-    double sec = 0;
-    if (s.size() < 10 || !ParseInt(s.substr(0, 4), y) || s[4] != '-' || !ParseInt(s.substr(5, 2), mo) || s[7] != '-' ||
-        !ParseInt(s.substr(8, 2), d))
-        return false;
-    if (s.size() >= 16 && s[10] == 'T') {
-        if (!ParseInt(s.substr(11, 2), h) || !ParseInt(s.substr(14, 2), mi)) return false;
-        if (s.size() >= 19) {
-            std::string_view rest = s.substr(17);
-            size_t z = rest.find_first_of("Z+-");
-            if (!ParseDouble(rest.substr(0, z), sec)) return false;
-        }
-    }
-    TDateTime date;
-    if (!TryEncodeDate(y, mo, d, date)) return false;
-    serial = date + (h * 3600 + mi * 60 + sec) / 86400.0;
+    TIsoDateTime parts;
+    if (!TryReadIsoDateTime(s, TIsoForm::DateTime, parts)) return false;
+    serial = EncodeDate(parts.Year, parts.Month, parts.Day) + parts.SecondsOfDay() / 86400.0;
     if (date1904) serial -= kDate1904Offset;
     return true;
 }

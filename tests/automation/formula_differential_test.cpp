@@ -33,7 +33,6 @@ namespace {
 constexpr uint32_t kSeed = 20261208;
 constexpr int kDataRows = 30;  // rows 1..30 of columns A..G hold the data
 constexpr int kFormulasPerLocale = 600;
-constexpr int kFormulaColumn = 10;  // J: one formula a row
 
 // Differences where the engine follows Excel's documented rule: a formula
 // (English text), our value and LibreOffice's, each a pattern ("" for any),

@@ -14,6 +14,7 @@
 #include "cells/cell_address.h"
 #include "cells/renew_references.h"
 #include "platform/rtl/files.h"
+#include "tests/support/shell.h"
 
 namespace tabrix {
 namespace {
@@ -95,12 +96,9 @@ TEST(RenewCellReferencesOracle, AgreesWithOpenpyxlTranslator) {
 
     const std::string cmd = std::string("/usr/bin/python3 ") + TABRIX_SOURCE_DIR +
                             "/tests/cells/openpyxl_translate.py " + input.Name() + " 2>&1";
-    FILE* pipe = popen(cmd.c_str(), "r");
-    ASSERT_NE(pipe, nullptr);
-    std::string output;
-    char buf[4096];
-    for (size_t n; (n = fread(buf, 1, sizeof buf, pipe)) > 0;) output.append(buf, n);
-    ASSERT_EQ(pclose(pipe), 0) << output;
+    const testing::TShellRun run = testing::RunShell(cmd);
+    const std::string& output = run.Out;
+    ASSERT_EQ(run.Status, 0) << output;
 
     std::istringstream lines(output);
     std::string expected;

@@ -13,6 +13,7 @@
 
 #include "platform/rtl/files.h"
 #include "platform/spreadsheet/package/package.h"
+#include "tests/support/shell.h"
 
 namespace tabrix {
 namespace {
@@ -27,14 +28,10 @@ struct TRun {
 };
 
 TRun Tabrix(const std::string& args) {
+    tabrix::testing::TShellRun run = tabrix::testing::RunShell(std::string(TABRIX_EXE) + " " + args + " 2>&1");
     TRun r;
-    const std::string cmd = std::string(TABRIX_EXE) + " " + args + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return r;
-    std::array<char, 4096> buf{};
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) r.Out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    r.Code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.Code = run.Status;
+    r.Out = std::move(run.Out);
     return r;
 }
 

@@ -3,15 +3,12 @@
 // a copy of the example (form, SQLite database, template), with standard
 // output and standard error kept apart.
 
-#include <sys/wait.h>
-
-#include <cstdio>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "platform/rtl/files.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/shell.h"
 
 namespace tabrix::testing {
 
@@ -21,16 +18,8 @@ struct TCommandRun {
     std::string Err;  // standard error
 };
 
-class TExampleFolder : public TReportFolder {
+class TExampleFolder : public TExampleCopyFolder {
 protected:
-    void SetUp() override {
-        TReportFolder::SetUp();
-        Example = Folder + "example/";
-        std::filesystem::create_directory(Example);
-        for (const char* f : {"sales.tfm", "sales.db", "sales.xlsx"})
-            ASSERT_TRUE(CopyFileTo(ExampleFile(f), Example + f, false));
-    }
-
     // Runs `tabrix ARGS` in Folder with TMPDIR set to the test's temporary folder.
     TCommandRun Tabrix(const std::string& args) {
         return Shell("TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' " + args);
@@ -39,14 +28,10 @@ protected:
     TCommandRun Shell(const std::string& command) {
         const std::string errFile = Folder + "stderr.txt";
         const std::string cmd = "cd '" + Folder + "' && " + command + " 2>'" + errFile + "' </dev/null";
+        const TShellRun shell = RunShell(cmd);
         TCommandRun run;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return run;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) run.Out.append(buf, n);
-        const int status = ::pclose(p);
-        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.Status = shell.Status;
+        run.Out = shell.Out;
         run.Err = ReadFileBytes(errFile);
         return run;
     }
@@ -62,8 +47,6 @@ protected:
         }
         return ids;
     }
-
-    std::string Example;
 };
 
 }  // namespace tabrix::testing

@@ -67,7 +67,6 @@ struct TBandOutput {
 // block being planned, are noted as faults.
 class TModelSheet : public ITabrixCopyTarget {
 public:
-    explicit TModelSheet(TBandSet& set) : FSet(set) {}
     void StartBlock(int firstRow, int endRow) {
         FBlockFirst = firstRow;
         FBlockEnd = endRow;
@@ -80,7 +79,6 @@ public:
 
 private:
     void Put(int row, int templateRow);
-    TBandSet& FSet;
     std::vector<int> FRows;
     std::vector<std::string> FFaults;
     int FBlockFirst = 1;

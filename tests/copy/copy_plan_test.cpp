@@ -19,7 +19,7 @@ std::vector<TBandSpec> OneGroup() { return {{tbxbtGroupHeader, 1}, {tbxbtMasterD
 
 struct TPlan {
     explicit TPlan(const std::vector<TBandSpec>& specs, const std::vector<int>& blankHeaders = {})
-        : Set(specs, blankHeaders), Model(Set), Manager(Set.Bands(), Model) {}
+        : Set(specs, blankHeaders), Manager(Set.Bands(), Model) {}
     void Add(const TTabrixBand* band, const TTabrixBand* header = nullptr) {
         Manager.AddBand(band, header);
         for (int row = band->GetRangeTop(); row <= band->GetRangeBottom(); ++row) Expected.push_back(row);
@@ -215,7 +215,7 @@ TEST(CopyPlan, AFooterPassedWithItsHeaderTakesTheHeadersLevel) {
     // One footer serving both group levels.
     dynamic_cast<TTabrixGroupHeaderBand*>(set.GroupHeader(2))
         ->SetFooter(dynamic_cast<TTabrixGroupFooterBand*>(set.GroupFooter(1)));
-    TModelSheet model(set);
+    TModelSheet model;
     TTabrixCopyManager manager(set.Bands(), model);
     EXPECT_EQ(manager.GetHierarchy(set.GroupFooter(1), set.GroupHeader(2)), 1);
     EXPECT_EQ(manager.GetHierarchy(set.GroupFooter(1), set.GroupHeader(1)), 0);
@@ -299,7 +299,7 @@ TEST(CopyActionKeys, AreFourHexDigitsEachAndSortByDestThenSrc) {
     EXPECT_EQ(ActionKeyText(TTabrixCopyManager::CopyActionKey(10, 3, 2)), "000A00030002");
     EXPECT_EQ(TTabrixCopyManager::ParseCopyActionKey("012c000C0028"), (TTabrixCopyAction{300, 12, 40}));
     TBandSet set(OneGroup());
-    TModelSheet model(set);
+    TModelSheet model;
     TTabrixCopyManager manager(set.Bands(), model);
     manager.AddCopyAction(300, 40, 1);
     manager.AddCopyAction(300, 12, 40);
@@ -317,7 +317,7 @@ TEST(CopyManagerErrors, InternalErrorsCarryTheirNumbers) {
     EXPECT_EQ(one, "TTabrix\\TTabrixCopyManager internal error 1. ");
     {
         TBandSet empty({});
-        TModelSheet model(empty);
+        TModelSheet model;
         try {
             TTabrixCopyManager manager(empty.Bands(), model);
             ADD_FAILURE() << "no level accepted";
@@ -326,7 +326,7 @@ TEST(CopyManagerErrors, InternalErrorsCarryTheirNumbers) {
         }
     }
     TBandSet set(std::vector<TBandSpec>{{tbxbtMasterData}, {tbxbtMasterData}});
-    TModelSheet model(set);
+    TModelSheet model;
     TTabrixCopyManager manager(set.Bands(), model);
     // The second master band is on no level; neither is a missing band.
     const TTabrixBand* second = set.Bands().GetItem(1);

@@ -19,7 +19,7 @@ uint32_t EnvNumber(const char* name, uint32_t fallback) {
 // The first fault of one case, or "".
 std::string CheckOnModel(const TRandomReport& report) {
     std::unique_ptr<TBandSet> set = MakeBandSet(report);
-    TModelSheet model(*set);
+    TModelSheet model;
     std::vector<int> expected;
     try {
         TTabrixCopyManager manager(set->Bands(), model);

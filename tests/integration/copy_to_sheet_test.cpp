@@ -15,6 +15,7 @@
 #include "automation/automation.h"
 #include "platform/rtl/files.h"
 #include "platform/spreadsheet/package/package.h"
+#include "tests/support/shell.h"
 
 namespace tabrix {
 namespace {
@@ -23,14 +24,9 @@ namespace fs = std::filesystem;
 using nlohmann::json;
 
 int Shell(const std::string& cmd, std::string* output = nullptr) {
-    std::string out;
-    FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    const int status = ::pclose(p);
-    if (output) *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    tabrix::testing::TShellRun run = tabrix::testing::RunShell(cmd + " 2>&1");
+    if (output) *output = std::move(run.Out);
+    return run.Status;
 }
 
 std::string Script(const char* name) {

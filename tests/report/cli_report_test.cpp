@@ -14,6 +14,7 @@
 
 #include "platform/rtl/files.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/shell.h"
 
 namespace tabrix {
 namespace {
@@ -25,30 +26,14 @@ struct TRun {
     std::string Output;  // standard output and error
 };
 
-class CommandLine : public testing::TReportFolder {
+class CommandLine : public testing::TExampleCopyFolder {
 protected:
-    void SetUp() override {
-        TReportFolder::SetUp();
-        Example = Folder + "example/";
-        std::filesystem::create_directory(Example);
-        for (const char* f : {"sales.tfm", "sales.db", "sales.xlsx"})
-            ASSERT_TRUE(CopyFileTo(testing::ExampleFile(f), Example + f, false));
-    }
-
     // Runs the command with TMPDIR set to the test's temporary folder.
     TRun Tabrix(const std::string& args) { return Shell("TMPDIR='" + TempDir + "' '" + TABRIX_EXE + "' " + args); }
 
     TRun Shell(const std::string& command) {
-        std::string cmd = "cd '" + Folder + "' && " + command + " 2>&1";
-        TRun run;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        if (!p) return run;
-        char buf[4096];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) run.Output.append(buf, n);
-        int status = ::pclose(p);
-        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        return run;
+        const testing::TShellRun shell = testing::RunShell("cd '" + Folder + "' && " + command + " 2>&1");
+        return {shell.Status, shell.Out};
     }
 
     // What openpyxl reads: one line per sheet, "name: value|value|...".
@@ -60,17 +45,8 @@ protected:
             "  vals=[str(c.value) for r in ws.iter_rows() for c in r if c.value is not None]\n"
             "  print(ws.title+': '+'|'.join(vals))\n";
         WriteFileBytes(Folder + "read.py", script);
-        std::string cmd = "/usr/bin/python3 '" + Folder + "read.py' '" + file + "' 2>&1";
-        std::string out;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        if (p) ::pclose(p);
-        return out;
+        return testing::RunShell("/usr/bin/python3 '" + Folder + "read.py' '" + file + "' 2>&1").Out;
     }
-
-    std::string Example;
 };
 
 TEST_F(CommandLine, RunWithOutputBuildsTheReportSheetAndKeepsTheOthers) {

@@ -11,22 +11,12 @@
 #include "platform/db/db.h"
 #include "report/tabrix.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/shell.h"
 
 namespace tabrix::testing {
 namespace {
 
 using DataTextReport = TReportFolder;
-
-std::string ReadWithOpenpyxl(const std::string& file) {
-    const std::string cmd = "/usr/bin/python3 '" TABRIX_SOURCE_DIR "/tests/report/read_cells.py' '" + file + "' 2>&1";
-    std::string out;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    if (p) ::pclose(p);
-    return out;
-}
 
 TEST_F(DataTextReport, MisreadableValuesArriveAsTheirTextAndHandlersSeeThemUnmarked) {
     RegisterDbClasses();
@@ -56,7 +46,7 @@ TEST_F(DataTextReport, MisreadableValuesArriveAsTheirTextAndHandlersSeeThemUnmar
     const std::string out = Folder + "out.xlsx";
     report.Show(out);
     EXPECT_EQ(seen, (std::vector<std::string>{"=HYPERLINK(\"http://x\",\"y\")", "=1+1", "@SUM(A1)", "00123"}));
-    EXPECT_EQ(ReadWithOpenpyxl(out),
+    EXPECT_EQ(ReadCellsWithOpenpyxl(out),
               "A1\ts\t'=HYPERLINK(\"http://x\",\"y\")'\n"
               "B1\tf\t'=LEN(\"=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\")'\n"
               "C1\tn\t-5\n"

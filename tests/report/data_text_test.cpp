@@ -14,6 +14,7 @@
 #include "platform/spreadsheet/worksheet.h"
 #include "template/data_text.h"
 #include "tests/report/templ_fixture.h"
+#include "tests/support/shell.h"
 
 namespace tabrix::testing {
 namespace {
@@ -43,14 +44,7 @@ protected:
         }
         const std::string file = Folder + "report.xlsx";
         report.SaveAs(file);
-        const std::string cmd =
-            "/usr/bin/python3 '" TABRIX_SOURCE_DIR "/tests/report/read_cells.py' '" + file + "' 2>&1";
-        std::string out;
-        FILE* p = ::popen(cmd.c_str(), "r");
-        char buf[4096];
-        size_t n;
-        while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-        if (p) ::pclose(p);
+        const std::string out = ReadCellsWithOpenpyxl(file);
         std::map<std::string, TRead> cells;
         size_t at = 0;
         while (at < out.size()) {

@@ -17,6 +17,7 @@
 #include "platform/spreadsheet/worksheet.h"
 #include "report/tabrix.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/shell.h"
 
 namespace tabrix {
 namespace {
@@ -35,14 +36,10 @@ protected:
         std::string dir = Folder + "events/";
         std::string cmd = "/usr/bin/python3 '" + std::string(TABRIX_SOURCE_DIR) +
                           "/tests/report/report_cases.py' make events '" + dir + "' 2>&1";
-        FILE* p = ::popen(cmd.c_str(), "r");
-        ASSERT_NE(p, nullptr);
-        std::string out;
-        char buf[512];
-        while (size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-        int status = ::pclose(p);
+        const testing::TShellRun run = testing::RunShell(cmd);
+        const std::string& out = run.Out;
         if (out.find("No module named") != std::string::npos) GTEST_SKIP() << "python3-openpyxl is not installed";
-        ASSERT_EQ(WEXITSTATUS(status), 0) << out;
+        ASSERT_EQ(run.Status, 0) << out;
         EventsTemplate = dir + "case.xlsx";
 
         Report.SetTemplate(EventsTemplate);

@@ -104,4 +104,19 @@ private:
     std::unique_ptr<TTerminal> FOldTerminal;
 };
 
+// A report folder that also holds a copy of the whole example (form, SQLite
+// database, template) in Example, for the tests that run the command.
+class TExampleCopyFolder : public TReportFolder {
+protected:
+    void SetUp() override {
+        TReportFolder::SetUp();
+        Example = Folder + "example/";
+        std::filesystem::create_directory(Example);
+        for (const char* f : {"sales.tfm", "sales.db", "sales.xlsx"})
+            ASSERT_TRUE(CopyFileTo(ExampleFile(f), Example + f, false));
+    }
+
+    std::string Example;
+};
+
 }  // namespace tabrix::testing

@@ -13,6 +13,7 @@
 
 #include "platform/rtl/files.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/shell.h"
 
 namespace tabrix {
 namespace {
@@ -20,14 +21,9 @@ namespace {
 using nlohmann::json;
 
 int Shell(const std::string& command, std::string& output) {
-    FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    size_t n;
-    output.clear();
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) output.append(buf, n);
-    int status = ::pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    testing::TShellRun run = testing::RunShell(command + " 2>&1");
+    output = std::move(run.Out);
+    return run.Status;
 }
 
 const std::string kPython = "/usr/bin/python3 ";

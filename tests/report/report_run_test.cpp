@@ -17,6 +17,7 @@
 #include "messages/messages.h"
 #include "platform/rtl/files.h"
 #include "tests/report/report_fixture.h"
+#include "tests/support/shell.h"
 
 namespace tabrix {
 namespace {
@@ -30,14 +31,8 @@ struct TRun {
 };
 
 TRun Shell(const std::string& command) {
-    TRun run;
-    FILE* p = ::popen((command + " 2>&1").c_str(), "r");
-    if (!p) return run;
-    char buf[4096];
-    while (size_t n = std::fread(buf, 1, sizeof buf, p)) run.Output.append(buf, n);
-    int status = ::pclose(p);
-    run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return run;
+    testing::TShellRun shell = testing::RunShell(command + " 2>&1");
+    return {shell.Status, std::move(shell.Out)};
 }
 
 const std::string kCases = std::string(TABRIX_SOURCE_DIR) + "/tests/report/report_cases.py";

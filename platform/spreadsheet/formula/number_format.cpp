@@ -427,6 +427,58 @@ bool FormatNumberSection(double v, const std::vector<TPiece>& pieces, bool withS
     return true;
 }
 
+// One piece of a date code: a run of one date letter (Letter its code,
+// Count its length) or a literal text (Letter 0).
+struct TDateCodePart {
+    char Letter;
+    int Count;
+    std::string Literal;
+};
+
+// The date code as pieces; false for what is no date code here (AM/PM,
+// elapsed hours, tenths of seconds and the like).
+bool SplitDateCode(std::string_view format, const TFormatSettings& fs, std::vector<TDateCodePart>& parts) {
+    for (std::size_t i = 0; i < format.size();) {
+        const char c = ascii::Upper(format[i]);
+        if (const char code = DateLetter(c, fs); code != 0) {
+            std::size_t j = i;
+            while (j < format.size() && ascii::Upper(format[j]) == c) ++j;
+            parts.push_back({code, int(j - i), {}});
+            i = j;
+        } else if (c == '"') {
+            const std::size_t close = format.find('"', i + 1);
+            if (close == std::string_view::npos) return false;
+            parts.push_back({0, 0, std::string(format.substr(i + 1, close - i - 1))});
+            i = close + 1;
+        } else if (c == '\\' && i + 1 < format.size() && static_cast<unsigned char>(format[i + 1]) < 0x80) {
+            parts.push_back({0, 0, std::string(1, format[i + 1])});
+            i += 2;
+        } else if (c == '[') {
+            const std::size_t close = format.find(']', i);
+            if (close == std::string_view::npos || !IsColorName(format.substr(i + 1, close - i - 1))) return false;
+            i = close + 1;
+        } else if (std::string_view(" .,/-:()").find(c) != std::string_view::npos) {
+            parts.push_back({0, 0, std::string(1, c)});
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+// An "m" or "mm" at k means minutes right after hours or right before seconds.
+bool IsMinutes(const std::vector<TDateCodePart>& parts, std::size_t k) {
+    for (std::size_t b = k; b-- > 0;)
+        if (parts[b].Letter != 0) {
+            if (parts[b].Letter == 'H') return true;
+            break;
+        }
+    for (std::size_t a = k + 1; a < parts.size(); ++a)
+        if (parts[a].Letter != 0) return parts[a].Letter == 'S';
+    return false;
+}
+
 }  // namespace
 
 std::string GeneralNumberText(double d, char decimalSeparator) {
@@ -461,38 +513,8 @@ bool FormatDateCode(double serial, std::string_view format, const TFormatSetting
         DecodeDate(dayPart < 60 ? dayPart + 1 : dayPart, y, mo, d);
     }
     const long weekday = ((long(dayPart) - 1) % 7 + 7) % 7;  // serial 1 is a Sunday; 0 = Sunday
-    struct TPart {
-        char Letter;
-        int Count;
-        std::string Literal;
-    };
-    std::vector<TPart> parts;
-    for (std::size_t i = 0; i < format.size();) {
-        const char c = ascii::Upper(format[i]);
-        if (const char code = DateLetter(c, fs); code != 0) {
-            std::size_t j = i;
-            while (j < format.size() && ascii::Upper(format[j]) == c) ++j;
-            parts.push_back({code, int(j - i), {}});
-            i = j;
-        } else if (c == '"') {
-            const std::size_t close = format.find('"', i + 1);
-            if (close == std::string_view::npos) return false;
-            parts.push_back({0, 0, std::string(format.substr(i + 1, close - i - 1))});
-            i = close + 1;
-        } else if (c == '\\' && i + 1 < format.size() && static_cast<unsigned char>(format[i + 1]) < 0x80) {
-            parts.push_back({0, 0, std::string(1, format[i + 1])});
-            i += 2;
-        } else if (c == '[') {
-            const std::size_t close = format.find(']', i);
-            if (close == std::string_view::npos || !IsColorName(format.substr(i + 1, close - i - 1))) return false;
-            i = close + 1;
-        } else if (std::string_view(" .,/-:()").find(c) != std::string_view::npos) {
-            parts.push_back({0, 0, std::string(1, c)});
-            ++i;
-        } else {
-            return false;  // AM/PM, elapsed hours, tenths of seconds and the like
-        }
-    }
+    std::vector<TDateCodePart> parts;
+    if (!SplitDateCode(format, fs, parts)) return false;
     const auto two = [&](long v, int count) {
         if (count >= 2 && v < 10) out += '0';
         out += std::to_string(v);
@@ -503,7 +525,7 @@ bool FormatDateCode(double serial, std::string_view format, const TFormatSetting
         return s.substr(0, len);
     };
     for (std::size_t k = 0; k < parts.size(); ++k) {
-        const TPart& p = parts[k];
+        const TDateCodePart& p = parts[k];
         switch (p.Letter) {
             case 0:
                 out += p.Literal;
@@ -527,18 +549,7 @@ bool FormatDateCode(double serial, std::string_view format, const TFormatSetting
                 two(secs % 60, p.Count);
                 break;
             case 'M': {
-                // Minutes right after hours or right before seconds.
-                bool minutes = false;
-                for (std::size_t b = k; p.Count <= 2 && b-- > 0;)
-                    if (parts[b].Letter != 0) {
-                        minutes = parts[b].Letter == 'H';
-                        break;
-                    }
-                for (std::size_t a = k + 1; p.Count <= 2 && !minutes && a < parts.size(); ++a)
-                    if (parts[a].Letter != 0) {
-                        minutes = parts[a].Letter == 'S';
-                        break;
-                    }
+                const bool minutes = p.Count <= 2 && IsMinutes(parts, k);
                 const std::size_t month = std::size_t(mo - 1);
                 if (minutes || p.Count <= 2)
                     two(minutes ? (secs / 60) % 60 : mo, p.Count);

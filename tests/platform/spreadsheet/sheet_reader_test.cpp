@@ -18,6 +18,7 @@
 #include "platform/spreadsheet/package/package.h"
 #include "platform/spreadsheet/workbook.h"
 #include "tests/platform/spreadsheet/engine_fixture.h"
+#include "tests/support/shell.h"
 #include "tests/support/test_support.h"
 
 namespace tabrix::xl {
@@ -105,6 +106,24 @@ TEST(SheetReader, ValuesAreReadAsWrittenAndSharedFormulasBeforeTheirMasterAreKep
     EXPECT_EQ(s.Content(4, 1).Value.Text, "a&b\xE2\x98\xBA\r");
     EXPECT_EQ(s.Content(4, 2).Value.Number, 1.5);
     EXPECT_EQ(s.Content(4, 3).Value.Text, "<x>");
+}
+
+// Date cells (t="d") hold ISO dates; they are read as serial numbers.
+TEST(SheetReader, DateCellsBecomeSerialNumbersAndAnImpossibleDateIsRefused) {
+    auto book = TWorkbook::CreateBlank();
+    TWorksheet& s = book->Sheet(0);
+    s.Load(Sheet(
+        "<row r=\"1\"><c r=\"A1\" t=\"d\"><v>2024-02-29</v></c><c r=\"B1\" t=\"d\"><v>2024-02-29T18:00:00Z</v></c>"
+        "<c r=\"C1\" t=\"d\"><v>1900-03-01T00:00:00.0001+02:00</v></c><c r=\"D1\" t=\"d\"/></row>"));
+    EXPECT_EQ(s.Content(1, 1).Value, (TStoredValue{TCellKind::Number, 45351, ""}));
+    EXPECT_DOUBLE_EQ(s.Content(1, 2).Value.Number, 45351.75);
+    EXPECT_DOUBLE_EQ(s.Content(1, 3).Value.Number, 61 + 0.0001 / 86400) << "every digit of the fraction counts";
+    EXPECT_EQ(s.Content(1, 4).Value.Kind, TCellKind::Empty);
+    for (const char* bad : {"2023-02-29", "2024-02-29T24:00", "2024-02-29 junk", "45351"}) {
+        const std::string m =
+            LoadMessage(Sheet(std::string("<row r=\"3\"><c r=\"B3\" t=\"d\"><v>") + bad + "</v></c></row>"));
+        EXPECT_NE(m.find(std::string("cell B3: bad date \"") + bad + "\""), std::string::npos) << bad << ": " << m;
+    }
 }
 
 // --- limits -----------------------------------------------------------
@@ -244,18 +263,6 @@ TEST(SheetReaderMemory, WhitespaceCostsNothingBeyondThePartsText) {
 
 // --- invalid UTF-8 ------------------------------------------------------
 
-// What openpyxl reads from the first sheet: "address<TAB>kind<TAB>repr" lines.
-std::string ReadWithOpenpyxl(const std::string& file) {
-    const std::string cmd = "/usr/bin/python3 '" TABRIX_SOURCE_DIR "/tests/report/read_cells.py' '" + file + "' 2>&1";
-    std::string out;
-    FILE* p = ::popen(cmd.c_str(), "r");
-    char buf[4096];
-    size_t n;
-    while (p && (n = std::fread(buf, 1, sizeof buf, p)) > 0) out.append(buf, n);
-    if (p) ::pclose(p);
-    return out;
-}
-
 TEST(SheetReaderUtf8, InvalidBytesBecomeReplacementCharactersReadAndWritten) {
     std::string folder = test::MakeTempDir();
     // A template whose string table and inline string hold invalid bytes.
@@ -272,7 +279,7 @@ TEST(SheetReaderUtf8, InvalidBytesBecomeReplacementCharactersReadAndWritten) {
     s.SetFormula(3, 1, "\"f\xFF\"");
     std::string file = folder + "out.xlsx";
     book->SaveAs(file);
-    std::string read = ReadWithOpenpyxl(file);
+    std::string read = testing::ReadCellsWithOpenpyxl(file);
     EXPECT_NE(read.find("A1\ts\t'in\xEF\xBF\xBDline'"), std::string::npos) << read;
     EXPECT_NE(read.find("A2\ts\t'data\xEF\xBF\xBDset\xEF\xBF\xBD\xEF\xBF\xBD'"), std::string::npos) << read;
     EXPECT_NE(read.find("A3\tf\t"), std::string::npos) << read;

@@ -7,6 +7,7 @@
 
 #include "platform/rtl/files.h"
 #include "platform/spreadsheet/package/codec.h"
+#include "tests/support/shell.h"
 
 namespace tabrix::xl::test {
 
@@ -158,14 +159,9 @@ std::vector<std::filesystem::path> CorpusWorkbooks() {
 int RunPython(const std::string& script, std::string& out) {
     TTempFileGuard file(CreateUniqueTempFile(TempFolder(), "TBR"));
     WriteFileBytes(file.Name(), script);
-    const std::string cmd = "/usr/bin/python3 " + file.Name() + " 2>&1";
-    FILE* p = ::popen(cmd.c_str(), "r");
-    if (!p) return -1;
-    std::array<char, 4096> buf{};
-    out.clear();
-    while (std::size_t n = std::fread(buf.data(), 1, buf.size(), p)) out.append(buf.data(), n);
-    const int status = ::pclose(p);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    tabrix::testing::TShellRun run = tabrix::testing::RunShell("/usr/bin/python3 " + file.Name() + " 2>&1");
+    out = std::move(run.Out);
+    return run.Status;
 }
 
 }  // namespace tabrix::xl::test
