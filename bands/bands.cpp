@@ -144,7 +144,11 @@ std::string TTabrixBands::GetNamePath() const {
     return ClassName();
 }
 
-ITabrixBandsDataSource* TTabrixBands::DataSource() const { return dynamic_cast<ITabrixBandsDataSource*>(FOwner); }
+ITabrixBandsDataSource* TTabrixBands::DataSource() const {
+    // Not cached while null: an owner still being made is not yet its final type.
+    if (!FDataSource) FDataSource = dynamic_cast<ITabrixBandsDataSource*>(FOwner);
+    return FDataSource;
+}
 
 void TTabrixBands::RaiseError(const AnsiString& message) const { TabrixRaiseError(FOwner, message); }
 

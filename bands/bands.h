@@ -103,6 +103,8 @@ private:
     int FNextID = 0;
     mutable AnsiString FPropName;
     TComponent* FOwner;
+    // The owner as data source, found once it is one: asked for every record.
+    mutable ITabrixBandsDataSource* FDataSource = nullptr;
     int FBandCount = 0;
     int FGroupHeaderBandCount = 0;
     int FGroupFooterBandCount = 0;

@@ -109,6 +109,12 @@ void TTabrix::Assign(const TPersistent* source) {
 
 void TTabrix::RaiseError(const AnsiString& msg) { TabrixRaiseError(this, msg); }
 
-AnsiString TTabrix::FieldAsString(const AnsiString& fieldName) { return FDataSet->FieldByName(fieldName)->AsString(); }
+AnsiString TTabrix::FieldAsString(const AnsiString& fieldName) {
+    // Group values are read for every record: each name is looked up once.
+    for (auto& [name, ref] : FGroupFieldRefs)
+        if (name == fieldName) return FDataSet->FieldByName(fieldName, ref)->AsString();
+    TDataSet::TFieldRef& ref = FGroupFieldRefs.emplace_back(fieldName, TDataSet::TFieldRef{}).second;
+    return FDataSet->FieldByName(fieldName, ref)->AsString();
+}
 
 }  // namespace tabrix

@@ -17,6 +17,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "automation/automation.h"
@@ -266,6 +267,7 @@ private:
 
     std::unique_ptr<TTabrixBands> FBands;
     TDataSet* FDataSet = nullptr;
+    std::vector<std::pair<AnsiString, TDataSet::TFieldRef>> FGroupFieldRefs;  // see FieldAsString
     std::unique_ptr<TTabrixDictionary> FDictionary;
     TTabrix* FSubReport = nullptr;
     AnsiString FTemplate;

@@ -47,7 +47,7 @@ void TTabrixAccField::Accumulate() {
     double v = 0;
     if (FFunc != TTabrixFieldFunc::ffCnt) {
         if (FSourceDataSet) {
-            v = FSourceDataSet->FieldByName(FSourceField)->AsFloat();
+            v = FSourceDataSet->FieldByName(FSourceField, FSourceFieldRef)->AsFloat();
         } else {
             Variant value;
             FBandInfo->Parser()->OnGetValue()(this, FSourceField, value);

@@ -58,6 +58,7 @@ public:
     // The data set field's name, or the whole reference for a user field.
     AnsiString FSourceField;
     TDataSet* FSourceDataSet = nullptr;
+    TDataSet::TFieldRef FSourceFieldRef;  // the field, looked up once
     TTabrixFieldFunc FFunc = TTabrixFieldFunc::ffNone;
     TTabrixFieldFunc FFormulaFunc = TTabrixFieldFunc::ffNone;
     long double FValue = 0;

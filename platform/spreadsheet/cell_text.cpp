@@ -57,6 +57,22 @@ TDateTime FromSerial(const TWorksheet& sheet, double serial) {
     return sheet.Workbook().Date1904() ? serial + kDate1904Offset : serial;
 }
 
+// A block retypes the formulas its copies brought (a row's "=C6*D6"): when
+// the text is the cell's own formula and both forms read it alike, the cell
+// keeps it as it is, without a parse and a new formula.
+bool HoldsSameFormula(const TWorksheet& sheet, int row, int column, std::string_view text,
+                      const TFormulaDialect& dialect) {
+    const TFormulaDialect english = TFormulaDialect::English();
+    if (dialect.ListSeparator != english.ListSeparator || dialect.DecimalSeparator != english.DecimalSeparator ||
+        dialect.ArrayColumnSeparator != english.ArrayColumnSeparator ||
+        dialect.ArrayRowSeparator != english.ArrayRowSeparator)
+        return false;
+    const TCell* cell = sheet.FindCell(row, column);
+    if (!cell || cell->Kind != TCellKind::Formula) return false;
+    const TCellFormula& formula = sheet.FormulaOf(*cell);
+    return formula.Type == TCellFormula::TType::Normal && formula.SharedIndex < 0 && formula.Text == text;
+}
+
 }  // namespace
 
 void EnterText(TWorksheet& sheet, int row, int column, std::string_view utf8, TTextForm form,
@@ -93,6 +109,7 @@ void EnterText(TWorksheet& sheet, int row, int column, std::string_view utf8, TT
             break;
         }
         case TTypedInput::Kind::Formula: {
+            if (HoldsSameFormula(sheet, row, column, input.text, DialectFor(form, settings))) break;
             std::string english;
             try {
                 english = form == TTextForm::English

@@ -10,12 +10,15 @@ namespace tabrix::xl {
 
 namespace {
 
+// A cell read from the source: small, since a copy of many rows holds one
+// for each cell; formulas and kept attributes wait in lists of their own.
 struct TCopied {
+    static constexpr uint32_t kNone = UINT32_MAX;
     int Row;
     TCell Cell;
-    TCellFormula Formula;              // Kind Formula
-    uint32_t RichSource = UINT32_MAX;  // a rich string to carry to another workbook
-    std::string Extra;                 // attributes kept as read (cm, vm, ph)
+    uint32_t Formula = kNone;     // Kind Formula: index into TRangeCopy::FFormulas
+    uint32_t RichSource = kNone;  // a rich string to carry to another workbook
+    uint32_t Extra = kNone;       // attributes kept as read (cm, vm, ph): index into FExtras
 };
 
 // Style indexes of the source as the target knows them: the same index
@@ -103,22 +106,26 @@ private:
 
     void CollectCells() {
         FSource.ForEachCell(FFrom, [&](int row, const TCell& c) {
-            TCopied copied{row + FDRow, c, {}, UINT32_MAX, {}};
+            TCopied& copied = FCells.emplace_back();
+            copied.Row = row + FDRow;
+            copied.Cell = c;
             copied.Cell.Column = static_cast<uint16_t>(c.Column + FDCol);
             copied.Cell.Flags = 0;
             // cm and vm index the metadata part, which only a workbook of the
             // same origin shares.
-            if ((c.Flags & TCell::kCellHasExtra) && FSameOrigin)
-                copied.Extra = std::string(FSource.ExtraAttributes(row, c.Column));
+            if ((c.Flags & TCell::kCellHasExtra) && FSameOrigin) {
+                copied.Extra = static_cast<uint32_t>(FExtras.size());
+                FExtras.emplace_back(FSource.ExtraAttributes(row, c.Column));
+            }
             if (c.Kind == TCellKind::Formula) {
-                copied.Formula = FSource.FormulaOf(c);
-                copied.Formula.NeedsValue = true;
-                copied.Formula.SharedIndex = -1;  // a copy stands on its own
-                copied.Formula.SharedMaster = false;
+                copied.Formula = static_cast<uint32_t>(FFormulas.size());
+                TCellFormula& f = FFormulas.emplace_back(FSource.FormulaOf(c));
+                f.NeedsValue = true;
+                f.SharedIndex = -1;  // a copy stands on its own
+                f.SharedMaster = false;
             } else if (c.Kind == TCellKind::String && !FSameBook) {
                 if (FSourceBook.Strings().RichXml(c.Index)) copied.RichSource = c.Index;
             }
-            FCells.push_back(std::move(copied));
             return true;
         });
     }
@@ -151,14 +158,14 @@ private:
                 break;
         }
         FTarget.SetStyle(row, column, FStyles.Map(c.Cell.Style));
-        if (!c.Extra.empty()) FTarget.SetExtraAttributes(row, column, c.Extra);
+        if (c.Extra != TCopied::kNone) FTarget.SetExtraAttributes(row, column, FExtras[c.Extra]);
     }
 
     void WriteString(const TCopied& c) {
         const int row = c.Row, column = c.Cell.Column;
         if (FSameBook) {
             FTarget.SetSharedString(row, column, c.Cell.Index);
-        } else if (c.RichSource != UINT32_MAX) {
+        } else if (c.RichSource != TCopied::kNone) {
             TSharedStrings& sourceStrings = FSourceBook.Strings();
             FTarget.SetSharedString(
                 row, column,
@@ -170,7 +177,7 @@ private:
 
     void WriteFormula(TCopied& c) {
         const int row = c.Row, column = c.Cell.Column;
-        TCellFormula& f = c.Formula;
+        TCellFormula& f = FFormulas[c.Formula];
         if (f.Type == TCellFormula::TType::DataTable) {
             // A data table belongs to its place; the copy keeps its values.
             FTarget.SetValue(row, column, f.Cached);
@@ -204,6 +211,8 @@ private:
     const TCellRect FDest;
     TStyleMapper FStyles;
     std::vector<TCopied> FCells;
+    std::vector<TCellFormula> FFormulas;
+    std::vector<std::string> FExtras;
     std::vector<TCellRect> FMerges;
     std::vector<TRuleCopy> FRules;
     std::vector<THyperlink> FLinks;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <unordered_map>
 
+#include "platform/rtl/parallel.h"
 #include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/workbook.h"
 #include "platform/spreadsheet/worksheet.h"
@@ -22,7 +23,7 @@ public:
 
     std::string Write() {
         CollectSharedGroups();
-        FOut.reserve(FSheet.FHead.size() + FSheet.FTail.size() + 64 + EstimateCells() * 28);
+        FOut.reserve(FSheet.FHead.size() + FSheet.FTail.size() + 64 + EstimateCells() * kBytesPerCell);
         std::string_view head = FSheet.FHead;
         if (FSheet.FDimensionAt != std::string::npos && FSheet.FDimensionAt <= head.size()) {
             FOut.append(head.substr(0, FSheet.FDimensionAt));
@@ -69,6 +70,10 @@ private:
                 FShared.emplace(f.SharedIndex, f.SharedRange);
     }
 
+    // A report cell with its share of the row element takes about 45 bytes;
+    // capacity beyond what is written costs address space, not memory.
+    static constexpr size_t kBytesPerCell = 48;
+
     size_t EstimateCells() const {
         size_t n = 0;
         for (const TRow& r : FSheet.FRows) n += r.Cells.size();
@@ -92,7 +97,25 @@ private:
     }
     void Number(double v) {
         char buf[32];
-        FOut.append(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+        FOut.append(buf, ShortestNumber(buf, v));
+    }
+
+    // What std::to_chars gives for a double, the shortest text that reads
+    // back as the same number; whole numbers (dates, counts) are written
+    // by the much cheaper integer conversion where the result is the same:
+    // the fixed form, unless the exponent form is shorter ("1e+05").
+    static char* ShortestNumber(char* buf, double v) {
+        if (std::trunc(v) == v && std::fabs(v) < 1e15 && !(v == 0 && std::signbit(v))) {
+            char* end = std::to_chars(buf, buf + 24, static_cast<int64_t>(v)).ptr;
+            const char* digits = buf + (v < 0 ? 1 : 0);
+            const ptrdiff_t length = end - digits;
+            ptrdiff_t zeros = 0;
+            while (zeros < length - 1 && end[-1 - zeros] == '0') ++zeros;
+            const ptrdiff_t mantissa = length - zeros;
+            const ptrdiff_t exponentForm = mantissa + (mantissa > 1 ? 1 : 0) + 4;  // "d.dde+XX"
+            if (length <= exponentForm) return end;
+        }
+        return std::to_chars(buf, buf + 32, v).ptr;
     }
 
     void WriteSheetData() {
@@ -104,7 +127,37 @@ private:
         Open("sheetData");
         FOut += '>';
         const int last = FSheet.LastRow();
-        for (int row = 1; row <= last; ++row) {
+        const int half = HalfwayRow(last);
+        if (half == 0) {
+            WriteRows(1, last);
+        } else {
+            // A large sheet is written in two halves at once, the second
+            // into a writer of its own; rows are only read.
+            TSheetWriter second(FSheet);
+            second.FShared = FShared;
+            second.FOut.reserve(FOut.capacity() - FOut.size());
+            RunSideBySide([&] { WriteRows(1, half); }, [&] { second.WriteRows(half + 1, last); });
+            FOut += second.FOut;
+        }
+        Close("sheetData");
+    }
+
+    // The row that ends the first half of the cells, or 0 when the sheet is
+    // too small to be worth a second thread.
+    int HalfwayRow(int last) const {
+        static constexpr size_t kCellsForTwoHalves = 40000;
+        const size_t cells = EstimateCells();
+        if (cells < kCellsForTwoHalves || !HasSecondCore()) return 0;
+        size_t seen = 0;
+        for (int row = 1; row < last; ++row) {
+            seen += FSheet.FRows[row - 1].Cells.size();
+            if (seen >= cells / 2) return row;
+        }
+        return 0;
+    }
+
+    void WriteRows(int first, int last) {
+        for (int row = first; row <= last; ++row) {
             const TRow& r = FSheet.FRows[row - 1];
             if (r.Cells.empty() && r.Props.IsDefault()) continue;
             Open("row");
@@ -143,7 +196,6 @@ private:
             for (const TCell& c : r.Cells) WriteCell(row, c);
             Close("row");
         }
-        Close("sheetData");
     }
 
     // `<c r="B12" s="3"` in one append: this runs for every cell of the

@@ -49,13 +49,14 @@ TDeflater::TDeflater(int level) : FCompressor(nullptr) {
 TDeflater::~TDeflater() { libdeflate_free_compressor(FCompressor); }
 
 void TDeflater::Deflate(std::string_view data, std::string& out) {
-    const std::size_t start = out.size();
+    // The bound is about the input's size, the stream a fraction of it: a
+    // buffer left uninitialised costs memory only for the bytes written.
     const std::size_t bound = libdeflate_deflate_compress_bound(FCompressor, data.size());
-    out.resize(start + bound);
-    const std::size_t n = libdeflate_deflate_compress(FCompressor, data.data(), data.size(), out.data() + start, bound);
+    const auto buffer = std::make_unique_for_overwrite<char[]>(bound);
+    const std::size_t n = libdeflate_deflate_compress(FCompressor, data.data(), data.size(), buffer.get(), bound);
     // The bound is a guarantee, so 0 can only mean a broken library.
     if (n == 0 && !data.empty()) throw EArgumentException("Deflate failed within its own bound");
-    out.resize(start + n);
+    out.append(buffer.get(), n);
 }
 
 }  // namespace tabrix::xl::detail
