@@ -6,6 +6,8 @@
 #include <cmath>
 
 #include "platform/db/db_errors.h"
+#include "platform/db/limits.h"
+#include "platform/db/sqlite_rows.h"
 #include "platform/db/type_guess.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/iso_datetime.h"
@@ -48,17 +50,15 @@ class SqliteSource : public TRecordSource {
 public:
     SqliteSource(sqlite3_stmt* stmt, sqlite3* db, const TSqlErrorContext& context, std::vector<bool> learn)
         : FStmt(stmt), FDb(db), FContext(context), FLearn(std::move(learn)), FSeen(FLearn.size(), false) {}
-    ~SqliteSource() override { sqlite3_reset(FStmt); }
+    ~SqliteSource() override {
+        FStepper.reset();  // stopped before the statement is reset
+        sqlite3_reset(FStmt);
+    }
 
     bool Fetch(TRecordStore& store, size_t count) override {
         const int columns = static_cast<int>(store.FieldCount());
         for (size_t n = 0; n < count; ++n) {
-            const int rc = sqlite3_step(FStmt);
-            if (rc == SQLITE_DONE) {
-                sqlite3_reset(FStmt);
-                return false;
-            }
-            if (rc != SQLITE_ROW) FContext.Raise(sqlite3_errmsg(FDb));
+            if (FRow == FRows.RowCount() && !TakeRows(columns)) return false;
             try {
                 for (int c = 0; c < columns; ++c) Append(store, c);
             } catch (...) {
@@ -66,20 +66,56 @@ public:
                 throw;
             }
             store.EndRecord();
+            ++FRow;
         }
         return true;
     }
 
 private:
-    [[noreturn]] void Bad(const TRecordStore& store, int c) const {
-        const unsigned char* t = sqlite3_column_text(FStmt, c);
-        db_errors::BadValue(FContext.DataSet, store.FieldDefs()[c].Name, FieldTypeName(store.FieldDefs()[c].DataType),
-                            t ? reinterpret_cast<const char*>(t) : "");
+    // The next rows of the statement into FRows; false at its end. The
+    // first batch is stepped here (a small result never starts a thread);
+    // a result with more is stepped ahead on a thread of its own.
+    bool TakeRows(int columns) {
+        if (!FError.empty()) FContext.Raise(FError);
+        if (FDone) return false;
+        FRow = 0;
+        if (FStepper) {
+            FStepper->Next(FRows, FDone, FError);
+        } else {
+            TSqliteStepper::Step(FStmt, FDb, columns, kFetchBatchRecords, FRows, FDone, FError);
+            if (!FDone && FError.empty() && TSqliteStepper::Possible())
+                FStepper = std::make_unique<TSqliteStepper>(FStmt, FDb, columns, kFetchBatchRecords);
+        }
+        // The rows before a failed step are records; the failure comes after them.
+        if (FRows.RowCount() == 0 && !FError.empty()) FContext.Raise(FError);
+        return FRows.RowCount() > 0;
     }
 
+    [[noreturn]] void Bad(const TRecordStore& store, int c) const {
+        db_errors::BadValue(FContext.DataSet, store.FieldDefs()[c].Name, FieldTypeName(store.FieldDefs()[c].DataType),
+                            ColumnText(c));
+    }
+
+    int Kind(int c) const { return FRows.Kind(FRow, c); }
+    int64_t ColumnInteger(int c) const { return FRows.Integer(FRow, c); }
+    double ColumnFloat(int c) const { return FRows.Float(FRow, c); }
+
+    // The value as text, as sqlite3_column_text gives it.
     std::string_view ColumnText(int c) const {
-        const auto* t = reinterpret_cast<const char*>(sqlite3_column_text(FStmt, c));
-        return std::string_view(t ? t : "", static_cast<size_t>(sqlite3_column_bytes(FStmt, c)));
+        switch (Kind(c)) {
+            case SQLITE_INTEGER: {
+                auto r = std::to_chars(FNumberText, FNumberText + sizeof FNumberText, ColumnInteger(c));
+                return std::string_view(FNumberText, static_cast<size_t>(r.ptr - FNumberText));
+            }
+            case SQLITE_FLOAT: {
+                auto r = std::to_chars(FNumberText, FNumberText + sizeof FNumberText, ColumnFloat(c));
+                return std::string_view(FNumberText, static_cast<size_t>(r.ptr - FNumberText));
+            }
+            case SQLITE_NULL:
+                return {};
+            default:
+                return FRows.Bytes(FRow, c);
+        }
     }
 
     // Without a copy: dates are read for every record.
@@ -113,7 +149,7 @@ private:
     }
 
     void Append(TRecordStore& store, int c) {
-        const int kind = sqlite3_column_type(FStmt, c);
+        const int kind = Kind(c);
         if (kind == SQLITE_NULL) {
             store.AppendNull(c);
             return;
@@ -122,11 +158,11 @@ private:
         switch (type) {
             case TFieldType::ftInteger:
             case TFieldType::ftLargeint:
-                if (kind == SQLITE_INTEGER) return store.AppendInteger(c, sqlite3_column_int64(FStmt, c));
+                if (kind == SQLITE_INTEGER) return store.AppendInteger(c, ColumnInteger(c));
                 if (kind == SQLITE_FLOAT) {
                     // A declared integer column may hold a real: the column widens.
                     store.ChangeType(c, TFieldType::ftFloat);
-                    return store.AppendFloat(c, sqlite3_column_double(FStmt, c));
+                    return store.AppendFloat(c, ColumnFloat(c));
                 }
                 {
                     int64_t v;
@@ -134,8 +170,7 @@ private:
                     return store.AppendInteger(c, v);
                 }
             case TFieldType::ftBoolean:
-                if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT)
-                    return store.AppendInteger(c, sqlite3_column_double(FStmt, c) != 0);
+                if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) return store.AppendInteger(c, ColumnFloat(c) != 0);
                 {
                     const std::string_view t = TrimmedText(c);
                     bool b;
@@ -146,9 +181,9 @@ private:
                 }
             case TFieldType::ftCurrency: {
                 double v = 0;
-                if (kind == SQLITE_INTEGER) return store.AppendInteger(c, sqlite3_column_int64(FStmt, c) * 10000);
+                if (kind == SQLITE_INTEGER) return store.AppendInteger(c, ColumnInteger(c) * 10000);
                 if (kind == SQLITE_FLOAT)
-                    v = sqlite3_column_double(FStmt, c);
+                    v = ColumnFloat(c);
                 else if (!TryParseCsvFloat(TrimmedText(c), v))
                     Bad(store, c);
                 return store.AppendInteger(c, std::llround(v * 10000.0));
@@ -157,7 +192,7 @@ private:
             case TFieldType::ftFMTBcd: {
                 double v = 0;
                 if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT)
-                    v = sqlite3_column_double(FStmt, c);
+                    v = ColumnFloat(c);
                 else if (!TryParseCsvFloat(TrimmedText(c), v))
                     Bad(store, c);
                 return store.AppendFloat(c, v);
@@ -167,7 +202,7 @@ private:
             case TFieldType::ftTime: {
                 double v = 0;
                 if (kind == SQLITE_INTEGER || kind == SQLITE_FLOAT) {
-                    v = sqlite3_column_double(FStmt, c) - kJulianDayOfZero;
+                    v = ColumnFloat(c) - kJulianDayOfZero;
                     if (type == TFieldType::ftTime) v -= std::floor(v);
                 } else {
                     const std::string_view t = TrimmedText(c);
@@ -179,15 +214,11 @@ private:
                 return store.AppendFloat(c, v);
             }
             default:
-                if (kind == SQLITE_BLOB) {
-                    const void* p = sqlite3_column_blob(FStmt, c);
-                    return store.AppendText(c, std::string_view(static_cast<const char*>(p),
-                                                                static_cast<size_t>(sqlite3_column_bytes(FStmt, c))));
-                }
+                if (kind == SQLITE_BLOB) return store.AppendText(c, FRows.Bytes(FRow, c));
                 if (kind == SQLITE_FLOAT) {
                     // Shortest text that reads back as the same number.
                     char buf[32];
-                    auto r = std::to_chars(buf, buf + sizeof buf, sqlite3_column_double(FStmt, c));
+                    auto r = std::to_chars(buf, buf + sizeof buf, ColumnFloat(c));
                     return store.AppendText(c, std::string_view(buf, r.ptr - buf));
                 }
                 return store.AppendText(c, ColumnText(c));
@@ -199,6 +230,12 @@ private:
     const TSqlErrorContext& FContext;
     std::vector<bool> FLearn;
     std::vector<bool> FSeen;
+    TSqliteRows FRows;  // the batch being read
+    size_t FRow = 0;    // 0-based, into FRows
+    bool FDone = false;
+    std::string FError;  // a failed step after FRows
+    mutable char FNumberText[32] = {};
+    std::unique_ptr<TSqliteStepper> FStepper;
 };
 
 class SqliteCommand : public TSqlCommand {

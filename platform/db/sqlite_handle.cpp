@@ -13,7 +13,9 @@ DatabaseHandle OpenExisting(const std::string& fileName, bool readOnly, std::str
     for (int flags : {SQLITE_OPEN_READWRITE, SQLITE_OPEN_READONLY}) {
         if (readOnly && flags != SQLITE_OPEN_READONLY) continue;
         sqlite3* raw = nullptr;
-        const int rc = sqlite3_open_v2(fileName.c_str(), &raw, flags | SQLITE_OPEN_NOMUTEX, nullptr);
+        // Serialized: a large result is stepped on a thread of its own
+        // while the connection's other statements stay usable.
+        const int rc = sqlite3_open_v2(fileName.c_str(), &raw, flags | SQLITE_OPEN_FULLMUTEX, nullptr);
         DatabaseHandle db(raw);
         if (rc == SQLITE_OK) {
             sqlite3_busy_timeout(db.get(), 5000);

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "platform/db/limits.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/locale.h"
 #include "tests/platform/db/test_support.h"
@@ -173,6 +174,70 @@ TEST_F(SqliteQuery, ALargeResultIsReadAsTheWalkGoes) {
     EXPECT_EQ(q->FieldByName("v")->AsInteger(), 4999);
     q->First();
     EXPECT_EQ(q->FieldByName("v")->AsInteger(), 1) << "records already read are kept for First";
+}
+
+// Beyond its first batch a result is stepped ahead on a thread of its own:
+// every kind of value arrives as it would directly, columns still widen
+// in later batches, the connection's other statements run meanwhile, a
+// step that fails after many rows keeps those rows, and a data set closed
+// half-way stops the stepping.
+TEST_F(SqliteQuery, AResultSteppedAheadArrivesWholeWhileTheConnectionWorksOn) {
+    test::MakeSqliteDatabase(FDir.File("big.db"),
+                             "create table n (v integer, t text, r real, b blob);"
+                             "with recursive c(x) as (select 1 union all select x + 1 from c where x < 3000)"
+                             "insert into n select x, 'row ' || x, x / 4.0, case when x % 7 = 0 then x'00ff' end "
+                             "from c;");
+    FDb->Close();
+    FDb->SetDatabase(FDir.File("big.db"));
+    TFormatSettingsScope invariant(TFormatSettings::Invariant());
+    TSQLQuery* q =
+        Query("Numbers", "select v, t, r, b, case when v < 2000 then v else 'x' || v end as e from n order by v");
+    TSQLQuery* side = Query("Side", "select count(*) as c from n where v <= 1500");
+    q->Open();
+    int count = 0;
+    for (q->First(); !q->Eof(); q->Next()) {
+        const int v = ++count;
+        ASSERT_EQ(q->FieldByName("v")->AsInteger(), v);
+        ASSERT_EQ(q->FieldByName("t")->AsString(), "row " + std::to_string(v));
+        ASSERT_EQ(q->FieldByName("r")->AsFloat(), v / 4.0);
+        ASSERT_EQ(q->FieldByName("b")->IsNull(), v % 7 != 0) << v;
+        if (v % 7 == 0) {
+            ASSERT_EQ(q->FieldByName("b")->AsString(), std::string("\0\xff", 2));
+        }
+        ASSERT_EQ(q->FieldByName("e")->AsString(), v < 2000 ? std::to_string(v) : "x" + std::to_string(v));
+        if (v == 1000) {
+            side->Open();
+            EXPECT_EQ(side->FieldByName("c")->AsInteger(), 1500);
+            side->Close();
+        }
+    }
+    EXPECT_EQ(count, 3000);
+    q->Close();
+
+    TSQLQuery* failing = Query("Failing",
+                               "select v, case when v = 2000 then abs(-9223372036854775807 - 1) else v end as w "
+                               "from n");  // no sort: the value fails when its row is stepped
+    failing->Open();
+    int read = 0;
+    std::string error;
+    try {
+        for (; !failing->Eof(); failing->Next()) ++read;
+    } catch (const EDatabaseError& e) {
+        error = e.Message();
+    }
+    // The walk stops at the batch that met the failure.
+    EXPECT_EQ(read % static_cast<int>(kFetchBatchRecords), 0);
+    EXPECT_GE(read, 2000 - static_cast<int>(kFetchBatchRecords));
+    EXPECT_LT(read, 2000);
+    EXPECT_THAT(error, HasSubstr("integer overflow"));
+    failing->Close();
+
+    for (int i = 0; i < 20; ++i) {  // closed early, again and again
+        q->Open();
+        for (int k = 0; k < 300; ++k) q->Next();
+        EXPECT_EQ(q->FieldByName("v")->AsInteger(), 301);
+        q->Close();
+    }
 }
 
 TEST_F(SqliteQuery, ErrorsNameTheDataSetTheDatabaseAndTheSql) {
