@@ -68,8 +68,8 @@ TSqliteStepper::~TSqliteStepper() {
     FThread.join();
 }
 
-void TSqliteStepper::Step(sqlite3_stmt* stmt, sqlite3* db, int columns, size_t maxRows, TSqliteRows& rows,
-                          bool& done, std::string& error) {
+void TSqliteStepper::Step(sqlite3_stmt* stmt, sqlite3* db, int columns, size_t maxRows, TSqliteRows& rows, bool& done,
+                          std::string& error) {
     rows.Clear();
     done = false;
     error.clear();

@@ -387,10 +387,7 @@ void TSheetNotes::SaveParts(TPackage& package, TContentTypes& types, TRelationsh
 }
 
 void TSheetNotes::WriteElement(std::string& out, std::string_view prefix, std::string_view relPrefix) const {
-    if (!FChanged)
-        out += FElement.Original;
-    else if (!FElement.RelId.empty())
-        AppendRelElement(out, prefix, "legacyDrawing", relPrefix, FElement.RelId);
+    WriteKeptElement(out, FElement, FChanged, prefix, "legacyDrawing", relPrefix);
 }
 
 }  // namespace tabrix::xl

@@ -306,10 +306,7 @@ void TSheetDrawing::SaveParts(TPackage& package, TContentTypes& types, TRelation
 }
 
 void TSheetDrawing::WriteElement(std::string& out, std::string_view prefix, std::string_view relPrefix) const {
-    if (!FChanged)
-        out += FElement.Original;
-    else if (!FElement.RelId.empty())
-        AppendRelElement(out, prefix, "drawing", relPrefix, FElement.RelId);
+    WriteKeptElement(out, FElement, FChanged, prefix, "drawing", relPrefix);
 }
 
 }  // namespace tabrix::xl

@@ -60,6 +60,14 @@ void AppendRelElement(std::string& out, std::string_view prefix, std::string_vie
     out += "\"/>";
 }
 
+void WriteKeptElement(std::string& out, const TKeptElement& element, bool changed, std::string_view prefix,
+                      std::string_view localName, std::string_view relPrefix) {
+    if (!changed)
+        out += element.Original;
+    else if (!element.RelId.empty())
+        AppendRelElement(out, prefix, localName, relPrefix, element.RelId);
+}
+
 std::string FreePartName(const TPackage& package, std::string_view stem, std::string_view extension) {
     for (int n = 1;; ++n) {
         std::string name = std::string(stem) + std::to_string(n) + std::string(extension);

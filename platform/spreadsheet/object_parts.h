@@ -32,6 +32,11 @@ TKeptElement CutTailElement(std::string& tail, size_t minimumOffset, std::string
 void AppendRelElement(std::string& out, std::string_view prefix, std::string_view localName, std::string_view relPrefix,
                       std::string_view id);
 
+// The element back into the sheet at a save: as read while its part is
+// unchanged, else anew for its relationship ("" when the part is gone).
+void WriteKeptElement(std::string& out, const TKeptElement& element, bool changed, std::string_view prefix,
+                      std::string_view localName, std::string_view relPrefix);
+
 // stem + the smallest number >= 1 that names no part + extension.
 std::string FreePartName(const TPackage& package, std::string_view stem, std::string_view extension);
 

@@ -15,23 +15,15 @@
 #include "automation/automation.h"
 #include "platform/rtl/files.h"
 #include "platform/spreadsheet/package/package.h"
-#include "tests/support/shell.h"
+#include "tests/integration/scripted_template.h"
 
 namespace tabrix {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-int Shell(const std::string& cmd, std::string* output = nullptr) {
-    tabrix::testing::TShellRun run = tabrix::testing::RunShell(cmd + " 2>&1");
-    if (output) *output = std::move(run.Out);
-    return run.Status;
-}
-
-std::string Script(const char* name) {
-    return std::string("/usr/bin/python3 " TABRIX_SOURCE_DIR "/tests/integration/") + name;
-}
+using testing::Script;
+using testing::Shell;
 
 // CSV lines of one sheet as LibreOffice shows it.
 std::vector<std::string> CsvLines(const fs::path& folder, const std::string& stem, const std::string& sheet) {
@@ -41,20 +33,9 @@ std::vector<std::string> CsvLines(const fs::path& folder, const std::string& ste
     return lines;
 }
 
-class CopyToSheet : public ::testing::Test {
+class CopyToSheet : public testing::TScriptedTemplate {
 protected:
-    void SetUp() override {
-        Folder = fs::path(TempFolder()) / ("tbr_copy_" + std::to_string(::getpid()));
-        fs::create_directories(Folder);
-        Template = (Folder / "template.xlsx").string();
-        std::string out;
-        if (Shell(Script("make_copy_template.py") + " '" + Template + "'", &out) != 0)
-            GTEST_SKIP() << "openpyxl could not write the template: " << out;
-    }
-    void TearDown() override { fs::remove_all(Folder); }
-
-    fs::path Folder;
-    std::string Template;
+    CopyToSheet() : TScriptedTemplate("copy", "make_copy_template.py", nullptr) {}
 };
 
 TEST_F(CopyToSheet, FormatsMergesAndFormulasSurviveInBothReaders) {

@@ -11,44 +11,22 @@
 
 #include "automation/automation.h"
 #include "platform/rtl/files.h"
-#include "tests/support/shell.h"
+#include "tests/integration/scripted_template.h"
 
 namespace tabrix {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-int Shell(const std::string& cmd, std::string* output) {
-    tabrix::testing::TShellRun run = tabrix::testing::RunShell(cmd + " 2>&1");
-    *output = std::move(run.Out);
-    return run.Status;
-}
-
-std::string Script(const char* name) {
-    return std::string("/usr/bin/python3 " TABRIX_SOURCE_DIR "/tests/integration/") + name;
-}
+using testing::Script;
+using testing::Shell;
 
 const char* const kSite = "https://example.com/items?id=1&lang=en";
 const char* const kNote = "check the sign";
 
-class SheetObjects : public ::testing::Test {
+class SheetObjects : public testing::TScriptedTemplate {
 protected:
-    void SetUp() override {
-        Folder = fs::path(TempFolder()) / ("tbr_objects_" + std::to_string(::getpid()));
-        fs::create_directories(Folder);
-        Template = (Folder / "template.xlsx").string();
-        std::string out;
-        if (Shell(Script("make_objects_template.py") + " '" + Template + "'", &out) != 0)
-            GTEST_SKIP() << "openpyxl could not write the template: " << out;
-    }
-    void TearDown() override { fs::remove_all(Folder); }
-
-    json Read(const std::string& file) {
-        std::string out;
-        EXPECT_EQ(Shell(Script("read_sheet_objects.py") + " '" + file + "'", &out), 0) << out;
-        return json::parse(out);
-    }
+    SheetObjects() : TScriptedTemplate("objects", "make_objects_template.py", "read_sheet_objects.py") {}
 
     // Rows 3 to 8 of the report sheet hold the band: one copy from the
     // template, doubling copies within the sheet up to row 10, rows 9:10 cleared.
@@ -78,9 +56,6 @@ protected:
         source.Close(Variant(false));
         app.Quit();
     }
-
-    fs::path Folder;
-    std::string Template;
 };
 
 // The report sheet as a reader sees it; names the reader in failures.

@@ -16,50 +16,21 @@
 #include "automation/automation.h"
 #include "platform/rtl/files.h"
 #include "platform/rtl/strings.h"
+#include "tests/integration/scripted_template.h"
 
 namespace tabrix {
 namespace {
 
 namespace fs = std::filesystem;
 using nlohmann::json;
-
-int Shell(const std::string& cmd, std::string* output) {
-    std::string out;
-    FILE* p = ::popen((cmd + " 2>&1").c_str(), "r");
-    if (!p) return -1;
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, p)) out.append(buf, n);
-    const int status = ::pclose(p);
-    *output = out;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-std::string Script(const char* name) {
-    return std::string("/usr/bin/python3 " TABRIX_SOURCE_DIR "/tests/integration/") + name;
-}
+using testing::Script;
+using testing::Shell;
 
 const char* const kBarId = "{3E1B6B2C-5D4A-4C1E-9A77-0C3F2D1B0A01}";
 
-class X14Rules : public ::testing::Test {
+class X14Rules : public testing::TScriptedTemplate {
 protected:
-    void SetUp() override {
-        Folder = fs::path(TempFolder()) / ("tbr_x14_" + std::to_string(::getpid()));
-        fs::create_directories(Folder);
-        Template = (Folder / "template.xlsx").string();
-        std::string out;
-        if (Shell(Script("make_x14_template.py") + " '" + Template + "'", &out) != 0)
-            GTEST_SKIP() << "openpyxl could not write the template: " << out;
-    }
-    void TearDown() override { fs::remove_all(Folder); }
-
-    json Read(const std::string& file) {
-        std::string out;
-        EXPECT_EQ(Shell(Script("read_x14_rules.py") + " '" + file + "'", &out), 0) << out;
-        return json::parse(out);
-    }
-
-    fs::path Folder;
-    std::string Template;
+    X14Rules() : TScriptedTemplate("x14", "make_x14_template.py", "read_x14_rules.py") {}
 };
 
 // Rows 3 to 60 of the report sheet hold the band: one copy from the
