@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <deque>
 #include <new>
 #include <unordered_map>
 
@@ -170,7 +169,7 @@ public:
         } catch (const std::bad_alloc&) {
             // What was read goes first, so that the message can be made.
             std::vector<TRow>().swap(FSheet.FRows);
-            std::deque<TCellFormula>().swap(FSheet.FFormulas);
+            std::vector<TCellFormula>().swap(FSheet.FFormulas);
             throw ESpreadsheetError(where + ": out of memory after reading " + std::to_string(FCells) +
                                     " cells (up to row " + std::to_string(FLastRow) + ")");
         }

@@ -12,7 +12,6 @@
 // limits raise ESpreadsheetError.
 
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -271,9 +270,7 @@ private:
     std::string FName;
     std::string FPartName;
     std::vector<TRow> FRows;  // index row - 1
-    // A deque: a report adds a formula a row, and growth never moves the
-    // formulas already there (nor a reference to one).
-    std::deque<TCellFormula> FFormulas;
+    std::vector<TCellFormula> FFormulas;
     std::vector<uint32_t> FFreeFormulas;
     std::vector<TCellRect> FMerges;
     std::vector<std::pair<uint64_t, std::string>> FExtras;  // (row << 16 | column) -> attributes, sorted
