@@ -1,5 +1,7 @@
 #include "bands/band.h"
 
+#include <utility>
+
 #include "bands/bands.h"
 #include "cells/cell_address.h"
 #include "cells/tabrix_error.h"
@@ -54,10 +56,27 @@ void TTabrixBand::SetBands(TTabrixBands* value) {
 
 bool TTabrixBand::RangeIsBlank() const { return Trim(FRange).empty(); }
 
-int TTabrixBand::GetRangeTop() const { return RangeIsBlank() ? 0 : TabrixGetRangeRow(TabrixGetRangeFirst(FRange)); }
-int TTabrixBand::GetRangeLeft() const { return RangeIsBlank() ? 0 : TabrixGetRangeColumn(TabrixGetRangeFirst(FRange)); }
-int TTabrixBand::GetRangeBottom() const { return RangeIsBlank() ? 0 : TabrixGetRangeRow(TabrixGetRangeLast(FRange)); }
-int TTabrixBand::GetRangeRight() const { return RangeIsBlank() ? 0 : TabrixGetRangeColumn(TabrixGetRangeLast(FRange)); }
+const TTabrixBand::TCorners& TTabrixBand::Corners() const {
+    if (FCorners.Read && FCorners.Range == FRange) return FCorners;
+    TCorners corners;
+    corners.Range = FRange;
+    if (!RangeIsBlank()) {
+        // A malformed range raises here, each time it is asked for.
+        const AnsiString first = TabrixGetRangeFirst(FRange), last = TabrixGetRangeLast(FRange);
+        corners.Top = TabrixGetRangeRow(first);
+        corners.Left = TabrixGetRangeColumn(first);
+        corners.Bottom = TabrixGetRangeRow(last);
+        corners.Right = TabrixGetRangeColumn(last);
+    }
+    corners.Read = true;
+    FCorners = std::move(corners);
+    return FCorners;
+}
+
+int TTabrixBand::GetRangeTop() const { return Corners().Top; }
+int TTabrixBand::GetRangeLeft() const { return Corners().Left; }
+int TTabrixBand::GetRangeBottom() const { return Corners().Bottom; }
+int TTabrixBand::GetRangeRight() const { return Corners().Right; }
 
 int TTabrixBand::GetIndex() const {
     if (!FBands) return -1;

@@ -68,10 +68,20 @@ private:
     void ReadBandType(TReader& reader);
     void WriteBandType(TWriter& writer);
 
+    // The corners of a range text, read once for each text: they are asked
+    // for at every output of the band.
+    struct TCorners {
+        AnsiString Range;
+        int Top = 0, Left = 0, Bottom = 0, Right = 0;
+        bool Read = false;
+    };
+    const TCorners& Corners() const;
+
     TTabrixBands* FBands = nullptr;
     TTabrixBandType FBandType;
     int FID = 0;
     AnsiString FRange;
+    mutable TCorners FCorners;
 };
 
 class TTabrixGroupBand : public TTabrixBand {

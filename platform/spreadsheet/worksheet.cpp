@@ -73,6 +73,9 @@ TCell& TWorksheet::Slot(int row, int column) {
     std::vector<TCell>& cells = r.Cells;
     FModified = FValuesChanged = true;
     if (cells.empty() || cells.back().Column < column) {
+        // The rows of a sheet tend to be alike: a new row gets room for as
+        // many cells as the one above, and is not grown cell by cell.
+        if (cells.capacity() == 0 && row > 1) cells.reserve(FRows[row - 2].Cells.size());
         TCell& c = cells.emplace_back();
         c.Column = static_cast<uint16_t>(column);
         c.Style = r.Props.CustomFormat ? r.Props.Style : ColumnStyle(column);
