@@ -100,7 +100,7 @@ TStoredValue TWorkbookFormulaContext::Calculate(TWorksheet& sheet, int row, int 
     FCurrent = &sheet;
     TStoredValue result;
     try {
-        TFormula parsed = ParseFormula(f.Text, TFormulaDialect::English(), TParseOptions{true, false});
+        TFormula parsed = FShapes.Parse(f.Text, row, column);
         TEvaluateOptions options;
         options.ArrayFormula = f.Type == TCellFormula::TType::Array;  // element by element, as the spreadsheet does
         result = ToValue(EvaluateFormula(parsed, *this, row, column, options));

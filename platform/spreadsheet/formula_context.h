@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "platform/spreadsheet/formula/evaluate.h"
+#include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/worksheet.h"
 
 namespace tabrix::xl {
@@ -50,6 +51,8 @@ private:
     TWorksheet* FCurrent = nullptr;
     std::set<std::tuple<const TWorksheet*, int, int>> FInProgress;
     std::map<const TWorksheet*, bool> FMayFilter;
+    // A report's formulas are mostly copies of a few: each shape is parsed once.
+    TFormulaShapes FShapes{TParseOptions{true, false}};
     int FDepth = 0;
     // Cells visited for ranges in this save; past the budget no more values
     // are computed (a column of running totals over 65,000 rows would visit

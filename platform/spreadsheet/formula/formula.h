@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
@@ -76,6 +77,7 @@ public:
 
 private:
     friend class TParser;
+    friend class TFormulaShapes;
     std::string FText;
     TFormulaDialect FDialect;
     std::vector<TToken> FTokens;
@@ -89,6 +91,27 @@ private:
 // fault, its position and the formula.
 TFormula ParseFormula(std::string_view text, const TFormulaDialect& dialect);
 TFormula ParseFormula(std::string_view text, const TFormulaDialect& dialect, const TParseOptions& options);
+
+// Parsed formulas remembered by their shape, for evaluating many formulas
+// that a copy made ("C6*D6", "C7*D7", ...): they read alike but for the
+// references that moved with their cell, so that one parse serves them all
+// and the others are only tokenized. English text; one set of options for
+// all. Positions are 1-based.
+class TFormulaShapes {
+public:
+    explicit TFormulaShapes(const TParseOptions& options) : FOptions(options) {}
+    // As ParseFormula(englishText, English, options) gives it, for a formula
+    // in the cell at (row, column).
+    TFormula Parse(std::string_view englishText, int row, int column);
+
+private:
+    void MakeKey(std::string_view text, int row, int column);
+
+    TParseOptions FOptions;
+    std::unordered_map<std::string, TFormula> FShapes;
+    std::vector<TToken> FTokens;  // of the formula asked for
+    std::string FKey;
+};
 
 // The formula's text in a dialect: separators and decimal points of that
 // dialect, function prefixes as the dialect keeps them; everything else
