@@ -427,6 +427,25 @@ void WriteValues(xl::TWorksheet& sheet, const xl::TCellRect& r, const TVariantAr
     });
 }
 
+void WriteValues(xl::TWorksheet& sheet, const xl::TCellRect& r, const TVariantArray2D& values,
+                 const std::vector<xl::TTypedText>& read, int readColumns) {
+    const TFormatSettings& settings = FormatSettings();
+    const int rows = std::min(r.RowCount(), values.RowCount());
+    const int cols = std::min(r.ColumnCount(), values.ColCount());
+    Call([&] {
+        for (int i = 0; i < rows; ++i) {
+            const Variant* cells = values.Row(values.RowLow() + i);
+            for (int j = 0; j < cols; ++j) {
+                const size_t k = static_cast<size_t>(i) * static_cast<size_t>(readColumns) + static_cast<size_t>(j);
+                if (j < readColumns && k < read.size())
+                    xl::EnterVariant(sheet, r.Top + i, r.Left + j, cells[j], read[k], xl::TTextForm::Local, settings);
+                else
+                    xl::EnterVariant(sheet, r.Top + i, r.Left + j, cells[j], xl::TTextForm::Local, settings);
+            }
+        }
+    });
+}
+
 void WriteValue(xl::TWorksheet& sheet, const std::vector<xl::TCellRect>& areas, const Variant& value,
                 xl::TTextForm form) {
     const TFormatSettings& settings = FormatSettings();
@@ -447,6 +466,34 @@ TVariantArray2D TExcelRange::FormulaLocalArray() const {
 }
 void TExcelRange::SetFormulaLocal(const TVariantArray2D& values) const {
     WriteValues(Sheet(), FAreas.front(), values, xl::TTextForm::Local);
+}
+struct TExcelTypedBlock::TImpl {
+    std::vector<xl::TTypedText> Cells;  // row by row
+    int Columns = 0;
+};
+
+void TExcelRange::SetFormulaLocal(const TVariantArray2D& values, const TExcelTypedBlock& read) const {
+    WriteValues(Sheet(), FAreas.front(), values, read.FImpl->Cells, read.FImpl->Columns);
+}
+
+// --- texts read ahead ------------------------------------------------------
+
+TExcelTypedBlock::TExcelTypedBlock() : FImpl(std::make_unique<TImpl>()) {}
+TExcelTypedBlock::~TExcelTypedBlock() = default;
+TExcelTypedBlock::TExcelTypedBlock(TExcelTypedBlock&&) noexcept = default;
+TExcelTypedBlock& TExcelTypedBlock::operator=(TExcelTypedBlock&&) noexcept = default;
+
+void TExcelTypedBlock::Read(const TVariantArray2D& values, int rows, const TFormatSettings& settings) {
+    rows = std::min(rows, values.RowCount());
+    FImpl->Columns = values.ColCount();
+    FImpl->Cells.resize(static_cast<size_t>(std::max(rows, 0)) * static_cast<size_t>(FImpl->Columns));
+    for (int i = 0; i < rows; ++i) {
+        const Variant* cells = values.Row(values.RowLow() + i);
+        for (int j = 0; j < FImpl->Columns; ++j)
+            xl::ReadTypedText(
+                cells[j], xl::TTextForm::Local, settings,
+                FImpl->Cells[static_cast<size_t>(i) * static_cast<size_t>(FImpl->Columns) + static_cast<size_t>(j)]);
+    }
 }
 void TExcelRange::SetFormulaLocal(const Variant& value) const {
     WriteValue(Sheet(), FAreas, value, xl::TTextForm::Local);

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "platform/rtl/exceptions.h"
+#include "platform/rtl/locale.h"
 #include "platform/rtl/strings.h"
 #include "platform/rtl/variant.h"
 #include "platform/spreadsheet/cell_address.h"
@@ -203,6 +204,27 @@ private:
     int FIndex;  // 0-based in the model
 };
 
+// The texts of a block of values read as typed input ahead of their write
+// (SetFormulaLocal with it). Reading touches no workbook, so a caller may
+// read a block on another thread while it gives the block's cells their
+// formats. Rows and columns as in the array, from its first row.
+class TExcelTypedBlock {
+public:
+    TExcelTypedBlock();
+    ~TExcelTypedBlock();
+    TExcelTypedBlock(TExcelTypedBlock&&) noexcept;
+    TExcelTypedBlock& operator=(TExcelTypedBlock&&) noexcept;
+
+    // The first `rows` rows of values as FormulaLocal types them in the
+    // locale given; the storage of an earlier block is reused.
+    void Read(const TVariantArray2D& values, int rows, const TFormatSettings& settings);
+
+private:
+    friend class TExcelRange;
+    struct TImpl;
+    std::unique_ptr<TImpl> FImpl;
+};
+
 class TExcelRange {
 public:
     TExcelWorksheet Worksheet() const { return FSheet; }
@@ -229,6 +251,8 @@ public:
     // range are ignored, range cells beyond the array are left alone).
     // A formula that does not parse raises EOleError naming cell and formula.
     void SetFormulaLocal(const TVariantArray2D& values) const;
+    // The same with the texts read ahead: values must be the array read.
+    void SetFormulaLocal(const TVariantArray2D& values, const TExcelTypedBlock& read) const;
     // One value into every cell of the range.
     void SetFormulaLocal(const Variant& value) const;
 

@@ -6,6 +6,8 @@
 #include "copy/copy_manager.h"
 #include "messages/messages.h"
 #include "platform/rtl/format.h"
+#include "platform/rtl/locale.h"
+#include "platform/rtl/parallel.h"
 #include "progress/tabrix_spl.h"
 #include "report/tabrix.h"
 #include "template/data_text.h"
@@ -65,7 +67,10 @@ void TTabrix::WriteBufToSheet() {
     if (FBufStartRow + FBufRowCount > kTabrixMaxReportRow) throw ETabrixError(STooManyLines);
     TabrixSplSetRecCount(FCurRow - 1);
     TabrixSplSetStatus(SStatusCopyingBands);
-    FCopyManager->Output();
+    // The block's texts are read as typed input on the second core while
+    // the copies give its rows their formats: reading touches no workbook.
+    const TFormatSettings& settings = FormatSettings();
+    RunSideBySide([this] { FCopyManager->Output(); }, [&] { FTypedBlock.Read(FBuffer, FBufRowCount, settings); });
     AnsiString cell1 = TabrixGetRange(FBufStartRow, 1);
     AnsiString cell2 = TabrixGetRange(FBufStartRow + FBufRowCount - 1, FReportColCount);
     TabrixSplSetRecCount(FCurRow - 1);
@@ -79,7 +84,7 @@ void TTabrix::WriteBufToSheet() {
 
     TabrixSplSetStatus(SStatusWritingData);
     try {
-        FReportWorksheet->Range(cell1, cell2).SetFormulaLocal(FBuffer);
+        FReportWorksheet->Range(cell1, cell2).SetFormulaLocal(FBuffer, FTypedBlock);
     } catch (const std::exception& e) {
         throw ETabrixError(Format(SErrorWritingData, {MessageOf(e)}));
     }

@@ -345,6 +345,7 @@ private:
     // Buffer row r (1-based) is report row FBufStartRow + r - 1; FBufBands
     // and FBufTemplRows are indexed r - 1.
     TVariantArray2D FBuffer;
+    TExcelTypedBlock FTypedBlock;  // the block's texts, read ahead while its rows are copied
     uint16_t FBufRowCount = 0;
     std::vector<TTabrixBand*> FBufBands;
     int32_t FBufStartRow = 1;

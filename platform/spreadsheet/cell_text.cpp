@@ -73,23 +73,20 @@ bool HoldsSameFormula(const TWorksheet& sheet, int row, int column, std::string_
     return formula.Type == TCellFormula::TType::Normal && formula.SharedIndex < 0 && formula.Text == text;
 }
 
-}  // namespace
-
-void EnterText(TWorksheet& sheet, int row, int column, std::string_view utf8, TTextForm form,
-               const TFormatSettings& settings) {
-    TStyles& styles = sheet.Workbook().Styles();
-    uint32_t xf = sheet.Style(row, column);
-    if (styles.NumberFormatKind(xf) == TNumberFormatKind::Text) {
-        if (utf8.empty()) {
-            sheet.ClearContents(row, column);
-            return;
-        }
-        if (utf8.front() == '\'') utf8.remove_prefix(1);
-        sheet.SetString(row, column, utf8);
-        return;
+// A cell shown as text ("@") keeps what is typed as text; false for others.
+bool EnterShownAsText(TWorksheet& sheet, int row, int column, std::string_view utf8) {
+    if (sheet.Workbook().Styles().NumberFormatKind(sheet.Style(row, column)) != TNumberFormatKind::Text) return false;
+    if (utf8.empty()) {
+        sheet.ClearContents(row, column);
+        return true;
     }
-    thread_local TTypedInput input;
-    ParseTypedInput(utf8, SettingsFor(form, settings), input);
+    if (utf8.front() == '\'') utf8.remove_prefix(1);
+    sheet.SetString(row, column, utf8);
+    return true;
+}
+
+void EnterInput(TWorksheet& sheet, int row, int column, const TTypedInput& input, TTextForm form,
+                const TFormatSettings& settings) {
     switch (input.kind) {
         case TTypedInput::Kind::Empty:
             sheet.ClearContents(row, column);
@@ -123,6 +120,38 @@ void EnterText(TWorksheet& sheet, int row, int column, std::string_view utf8, TT
             break;
         }
     }
+}
+
+}  // namespace
+
+void EnterText(TWorksheet& sheet, int row, int column, std::string_view utf8, TTextForm form,
+               const TFormatSettings& settings) {
+    if (EnterShownAsText(sheet, row, column, utf8)) return;
+    thread_local TTypedInput input;
+    ParseTypedInput(utf8, SettingsFor(form, settings), input);
+    EnterInput(sheet, row, column, input, form, settings);
+}
+
+void ReadTypedText(const Variant& value, TTextForm form, const TFormatSettings& settings, TTypedText& read) {
+    read.IsText = false;
+    if (const AnsiString* a = value.AnsiStringPtr())
+        read.Utf8.assign(*a);
+    else if (const UnicodeString* u = value.UnicodeStringPtr())
+        read.Utf8 = UnicodeToUtf8(*u);
+    else
+        return;
+    read.IsText = true;
+    ParseTypedInput(read.Utf8, SettingsFor(form, settings), read.Input);
+}
+
+void EnterVariant(TWorksheet& sheet, int row, int column, const Variant& value, const TTypedText& read, TTextForm form,
+                  const TFormatSettings& settings) {
+    if (!read.IsText) {
+        EnterVariant(sheet, row, column, value, form, settings);
+        return;
+    }
+    if (EnterShownAsText(sheet, row, column, read.Utf8)) return;
+    EnterInput(sheet, row, column, read.Input, form, settings);
 }
 
 void EnterVariant(TWorksheet& sheet, int row, int column, const Variant& value, TTextForm form,

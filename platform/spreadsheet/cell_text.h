@@ -13,6 +13,7 @@
 
 #include "platform/rtl/locale.h"
 #include "platform/rtl/variant.h"
+#include "platform/spreadsheet/formula/typed_input.h"
 #include "platform/spreadsheet/worksheet.h"
 
 namespace tabrix::xl {
@@ -26,6 +27,19 @@ enum class TTextForm : uint8_t { Local, English };
 void EnterText(TWorksheet& sheet, int row, int column, std::string_view utf8, TTextForm form,
                const TFormatSettings& settings);
 void EnterVariant(TWorksheet& sheet, int row, int column, const Variant& value, TTextForm form,
+                  const TFormatSettings& settings);
+
+// A value's text read as typed input before its cell is written: the half
+// of EnterVariant that touches no workbook, so that it may run on another
+// thread while the cells are still being formatted.
+struct TTypedText {
+    bool IsText = false;  // a text value; the others are entered as their type
+    std::string Utf8;     // the text
+    TTypedInput Input;    // what it reads as, unless the cell shows text ("@")
+};
+void ReadTypedText(const Variant& value, TTextForm form, const TFormatSettings& settings, TTypedText& read);
+// EnterVariant of value with its text read ahead by ReadTypedText.
+void EnterVariant(TWorksheet& sheet, int row, int column, const Variant& value, const TTypedText& read, TTextForm form,
                   const TFormatSettings& settings);
 
 // "=SUM(A1;B2)" for a formula (in the form asked for), the value as typed

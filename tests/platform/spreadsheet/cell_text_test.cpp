@@ -107,6 +107,42 @@ TEST_F(TypedCells, VariantsAreWrittenAsTheirTypeAndNotParsed) {
     EXPECT_EQ(Read(13, 3), "TRUE");
 }
 
+// Texts read ahead (on another thread, before the cells have their formats)
+// enter exactly as texts typed at once: every kind of input, a cell shown
+// as text that its formats make so only after the read, a formula that
+// does not parse, and variants that are no text.
+TEST_F(TypedCells, TextsReadAheadEnterAsTextsTypedAtOnce) {
+    const Variant values[] = {
+        Variant(u"1.234,5"), Variant(u"TRUE"),          Variant(u"'0042"),    Variant(u"Text 1,5"),
+        Variant(u"123"),     Variant(u"01.03.2024"),    Variant(u"12,5%"),    Variant(u"=SUM(A3:A4;0,5)"),
+        Variant(u""),        Variant("=1+1"),           Variant(int64_t(42)), Variant(true),
+        Variant(),           Variant::FromDate(45352.5)};
+    auto ahead = TWorkbook::FromBytes(test::TemplateWorkbookBytes(), "template.xlsx");
+    const uint32_t textStyle = FBook->Styles().WithNumberFormat(0, "@");
+    ASSERT_EQ(ahead->Styles().WithNumberFormat(0, "@"), textStyle);
+    int column = 0;
+    for (const Variant& v : values) {
+        ++column;
+        TTypedText read;
+        ReadTypedText(v, TTextForm::Local, FGerman, read);
+        // The cell is shown as text only now, after the read.
+        if (column == 5) {
+            Sheet().SetStyle(20, column, textStyle);
+            ahead->Sheet(0).SetStyle(20, column, textStyle);
+        }
+        EnterVariant(Sheet(), 20, column, v, TTextForm::Local, FGerman);
+        EnterVariant(ahead->Sheet(0), 20, column, v, read, TTextForm::Local, FGerman);
+        EXPECT_EQ(ahead->Sheet(0).Content(20, column).Value, Sheet().Content(20, column).Value) << column;
+        EXPECT_EQ(ahead->Sheet(0).Content(20, column).Formula, Sheet().Content(20, column).Formula) << column;
+        EXPECT_EQ(ahead->Sheet(0).Style(20, column), Sheet().Style(20, column)) << column;
+    }
+    EXPECT_EQ(ahead->Sheet(0).Content(20, 5).Value.Text, "123");
+    TTypedText bad;
+    ReadTypedText(Variant(u"=SUM(A1"), TTextForm::Local, FGerman, bad);
+    EXPECT_THROW(EnterVariant(ahead->Sheet(0), 21, 1, Variant(u"=SUM(A1"), bad, TTextForm::Local, FGerman),
+                 ESpreadsheetError);
+}
+
 TEST_F(TypedCells, ReadingGivesBackWhatTypingTheTextAgainWouldStore) {
     for (double v : {0.1, -2.5, 1e-7, 123456789012345.0, 1.0 / 3.0, 1e20}) {
         Sheet().SetNumber(14, 1, v);
