@@ -4,6 +4,7 @@
 #include <unordered_map>
 
 #include "platform/spreadsheet/formula/formula.h"
+#include "platform/spreadsheet/limits.h"
 #include "platform/spreadsheet/workbook.h"
 
 namespace tabrix::xl {
@@ -20,6 +21,86 @@ struct TCopied {
     uint32_t RichSource = kNone;  // a rich string to carry to another workbook
     uint32_t Extra = kNone;       // attributes kept as read (cm, vm, ph): index into FExtras
 };
+
+// Moves a copied formula's references (its cell lands at row, column of
+// target, dRow and dCol from where it was).
+void MoveFormula(TCellFormula& f, const TWorksheet& target, int row, int column, int dRow, int dCol) {
+    if (!dRow && !dCol) return;
+    try {
+        f.Text = ShiftFormula(f.Text, dRow, dCol);
+    } catch (const Exception& e) {
+        target.ThrowAt(row, column, "formula \"=" + f.Text + "\" cannot be moved: " + e.Message());
+    }
+    if (f.Type == TCellFormula::TType::Array) {
+        f.ArrayRange = {f.ArrayRange.Top + dRow, f.ArrayRange.Left + dCol, f.ArrayRange.Bottom + dRow,
+                        f.ArrayRange.Right + dCol};
+        if (f.ArrayRange.Top < 1 || f.ArrayRange.Left < 1 || f.ArrayRange.Bottom > kMaxRows ||
+            f.ArrayRange.Right > kMaxColumns)
+            f.ArrayRange = {row, column, row, column};
+    }
+}
+
+// A formula as a copy takes it: computed anew, standing on its own.
+TCellFormula CopiedFormula(const TCellFormula& source) {
+    TCellFormula f = source;
+    f.NeedsValue = true;
+    f.SharedIndex = -1;
+    f.SharedMaster = false;
+    return f;
+}
+
+}  // namespace
+
+// Rows of a sheet copied to rows of the same sheet that hold nothing, the
+// columns kept: the destination rows take the source rows' cells as they
+// are (the same styles and strings), formulas as moved copies of their own.
+class TRowTakeOver {
+public:
+    // False, with nothing changed, when a destination row holds a cell or a
+    // source cell needs the cell-by-cell copy (kept attributes, a data table).
+    static bool Copy(TWorksheet& sheet, const TCellRect& from, int dRow) {
+        const int last = std::min(from.Bottom, sheet.LastRow());
+        for (int row = from.Top; row <= last; ++row) {
+            if (row + dRow <= sheet.LastRow() && !sheet.FRows[row + dRow - 1].Cells.empty()) return false;
+            const auto [first, end] = Span(sheet.FRows[row - 1].Cells, from);
+            for (auto it = first; it != end; ++it) {
+                if (it->Flags & TCell::kCellHasExtra) return false;
+                if (it->Kind == TCellKind::Formula && sheet.FormulaOf(*it).Type == TCellFormula::TType::DataTable)
+                    return false;
+            }
+        }
+        if (last < from.Top) return true;
+        sheet.FModified = sheet.FValuesChanged = true;
+        if (last + dRow > sheet.LastRow()) sheet.FRows.resize(static_cast<size_t>(last + dRow));
+        for (int row = from.Top; row <= last; ++row) {
+            const auto [first, end] = Span(sheet.FRows[row - 1].Cells, from);
+            std::vector<TCell>& cells = sheet.FRows[row + dRow - 1].Cells;
+            cells.assign(first, end);
+            for (TCell& c : cells) {
+                if (c.Kind != TCellKind::Formula) continue;
+                // The cell still names the source's formula: it gets a moved copy.
+                TCellFormula f = CopiedFormula(sheet.FormulaOf(c));
+                c.Kind = TCellKind::Empty;
+                c.Number = 0;
+                MoveFormula(f, sheet, row + dRow, c.Column, dRow, 0);
+                sheet.SetFormula(row + dRow, c.Column, std::move(f));
+            }
+        }
+        return true;
+    }
+
+private:
+    using TCells = std::vector<TCell>;
+    static std::pair<TCells::const_iterator, TCells::const_iterator> Span(const TCells& cells, const TCellRect& r) {
+        auto first = std::lower_bound(cells.begin(), cells.end(), r.Left,
+                                      [](const TCell& c, int column) { return c.Column < column; });
+        auto end =
+            std::upper_bound(first, cells.end(), r.Right, [](int column, const TCell& c) { return column < c.Column; });
+        return {first, end};
+    }
+};
+
+namespace {
 
 // Style indexes of the source as the target knows them: the same index
 // within a workbook or between workbooks of one origin, else imported by
@@ -69,7 +150,10 @@ public:
 
     void Run() {
         CheckDestination();
-        CollectCells();
+        // Within a sheet, to rows apart from the source, columns kept: the
+        // doubling copies of a report, which may take over whole rows.
+        const bool takeOver = &FSource == &FTarget && FDCol == 0 && !FFrom.Intersects(FDest);
+        if (!takeOver) CollectCells();
         CollectMerges();
         FRules = FSource.Rules().Collect(FFrom, FDRow, FDCol);
         FLinks = FSource.Links().Collect(FFrom, FDRow, FDCol);
@@ -88,6 +172,9 @@ public:
         FTarget.Links().Add(FLinks);
         FTarget.Notes().Add(FNotes);
         FTarget.Drawing().Add(FObjects);
+        if (takeOver && TRowTakeOver::Copy(FTarget, FFrom, FDRow)) return;
+        // The source is apart from the cleared destination: still as it was.
+        if (takeOver) CollectCells();
         for (TCopied& c : FCells) WriteCell(c);
     }
 
@@ -119,10 +206,7 @@ private:
             }
             if (c.Kind == TCellKind::Formula) {
                 copied.Formula = static_cast<uint32_t>(FFormulas.size());
-                TCellFormula& f = FFormulas.emplace_back(FSource.FormulaOf(c));
-                f.NeedsValue = true;
-                f.SharedIndex = -1;  // a copy stands on its own
-                f.SharedMaster = false;
+                FFormulas.push_back(CopiedFormula(FSource.FormulaOf(c)));
             } else if (c.Kind == TCellKind::String && !FSameBook) {
                 if (FSourceBook.Strings().RichXml(c.Index)) copied.RichSource = c.Index;
             }
@@ -183,20 +267,7 @@ private:
             FTarget.SetValue(row, column, f.Cached);
             return;
         }
-        if (FDRow || FDCol) {
-            try {
-                f.Text = ShiftFormula(f.Text, FDRow, FDCol);
-            } catch (const Exception& e) {
-                FTarget.ThrowAt(row, column, "formula \"=" + f.Text + "\" cannot be moved: " + e.Message());
-            }
-            if (f.Type == TCellFormula::TType::Array) {
-                f.ArrayRange = {f.ArrayRange.Top + FDRow, f.ArrayRange.Left + FDCol, f.ArrayRange.Bottom + FDRow,
-                                f.ArrayRange.Right + FDCol};
-                if (f.ArrayRange.Top < 1 || f.ArrayRange.Left < 1 || f.ArrayRange.Bottom > kMaxRows ||
-                    f.ArrayRange.Right > kMaxColumns)
-                    f.ArrayRange = {row, column, row, column};
-            }
-        }
+        MoveFormula(f, FTarget, row, column, FDRow, FDCol);
         FTarget.SetFormula(row, column, std::move(f));
     }
 

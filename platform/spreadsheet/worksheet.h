@@ -34,6 +34,7 @@ TABRIX_EXCEPTION_CLASS(ESpreadsheetError, Exception);
 
 class TWorkbook;
 class TPackage;
+class TRowTakeOver;
 
 enum class TCellKind : uint8_t { Empty, Number, String, Boolean, Error, Formula };
 
@@ -259,6 +260,7 @@ private:
     friend class TSheetReader;
     friend class TSheetWriter;
     friend void CopyRange(const TWorksheet&, const TCellRect&, TWorksheet&, int, int);
+    friend class TRowTakeOver;
 
     TCell& Slot(int row, int column);  // created when missing
     void CheckPosition(int row, int column) const;

@@ -39,6 +39,46 @@ TEST(CopyRange, OverlappingCopyDownwardsReadsTheSourceFirst) {
     EXPECT_EQ(s.Content(6, 1).Value.Text, s.Content(6, 1).Value.Text);
 }
 
+// Rows copied to rows of their own sheet that hold nothing take the source
+// rows over whole: they must come out as the cell-by-cell copy to another
+// sheet of the workbook does, and rows that the fast road cannot take (a
+// destination already holding a cell, kept attributes) still copy right.
+TEST(CopyRange, RowsTakenOverWholeMatchTheCellByCellCopy) {
+    auto book = Template();
+    TWorksheet& s = book->Sheet(0);
+    TWorksheet& other = book->Sheet(1);
+    const TCellRect band{1, 1, 5, 4};
+    s.SetFormula(3, 4, "$A$1&A3&SUM(C$3:C3)");
+    CopyRange(s, band, other, 20, 1);  // cell by cell: another sheet
+    CopyRange(s, band, s, 20, 1);      // taken over: empty rows of its own sheet
+    s.SetNumber(31, 6, 99);            // a destination row that holds a cell beside the band
+    other.SetNumber(31, 6, 99);
+    CopyRange(s, band, s, 30, 1);
+    CopyRange(s, band, other, 30, 1);
+    s.SetExtraAttributes(5, 1, " ph=\"1\"");  // a cell with kept attributes
+    CopyRange(s, band, s, 40, 1);
+    CopyRange(s, band, other, 40, 1);
+    for (int row = 20; row <= 44; ++row) {
+        for (int column = 1; column <= 6; ++column) {
+            SCOPED_TRACE("row " + std::to_string(row) + ", column " + std::to_string(column));
+            const TCellContent a = s.Content(row, column), b = other.Content(row, column);
+            EXPECT_EQ(a.Kind, b.Kind);
+            EXPECT_EQ(a.Value, b.Value);
+            EXPECT_EQ(a.Formula, b.Formula);
+            EXPECT_EQ(a.Style, b.Style);
+            EXPECT_EQ(s.ExtraAttributes(row, column), other.ExtraAttributes(row, column));
+        }
+    }
+    EXPECT_EQ(s.Content(22, 4).Formula, "$A$1&A22&SUM(C$3:C22)");
+    EXPECT_EQ(s.ExtraAttributes(44, 1), " ph=\"1\"");
+    EXPECT_EQ(s.Content(31, 6).Value.Number, 99);
+    // The source keeps its own formulas, and the copies compute on save.
+    EXPECT_EQ(s.Content(3, 4).Formula, "$A$1&A3&SUM(C$3:C3)");
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+    EXPECT_EQ(again->Sheet(0).Content(24, 3).Value, again->Sheet(1).Content(24, 3).Value);
+    EXPECT_EQ(again->Sheet(0).Content(24, 3).Value.Number, 33);
+}
+
 TEST(CopyRange, CopiesBetweenWorkbooksImportStylesByContent) {
     auto source = Template();
     auto target = TWorkbook::CreateBlank();
