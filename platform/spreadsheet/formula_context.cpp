@@ -1,5 +1,6 @@
 #include "platform/spreadsheet/formula_context.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "platform/rtl/strings.h"
@@ -71,6 +72,34 @@ void TWorkbookFormulaContext::ComputeSheet(TWorksheet& sheet) {
     }
 }
 
+namespace {
+// Thrown where a formula computed from constants only reads more: it is
+// left for the whole pass. No Exception, which the evaluation would catch.
+struct TReadsMore {};
+}  // namespace
+
+void TWorkbookFormulaContext::ComputeReadingConstants(TWorksheet& sheet, int first, int last) {
+    FConstantsOnly = true;
+    const int bottom = std::min(last, sheet.LastRow());
+    for (int row = std::max(first, 1); row <= bottom && !FExhausted; ++row) {
+        const TRow* r = sheet.Row(row);
+        for (size_t i = 0; i < r->Cells.size(); ++i) {
+            const TCell c = r->Cells[i];
+            if (c.Kind != TCellKind::Formula || !sheet.FormulaOf(c).NeedsValue) continue;
+            try {
+                TStoredValue result = Calculate(sheet, row, c.Column, sheet.FormulaOf(c));
+                if (FExhausted) break;  // the whole pass decides about these
+                TCellFormula& f = sheet.FormulaOf(c);
+                f.Cached = std::move(result);
+                f.NeedsValue = false;
+            } catch (const TReadsMore&) {
+                FCurrent = nullptr;
+            }
+        }
+    }
+    FConstantsOnly = false;
+}
+
 void TWorkbookFormulaContext::Compute(TWorksheet& sheet, int row, int column, uint32_t formulaIndex) {
     auto key = std::make_tuple(static_cast<const TWorksheet*>(&sheet), row, column);
     TCell probe;
@@ -122,6 +151,7 @@ TStoredValue TWorkbookFormulaContext::Evaluate(TWorksheet& sheet, int row, int c
 
 TWorksheet* TWorkbookFormulaContext::SheetNamed(std::string_view name) {
     if (name.empty()) return FCurrent;
+    if (FConstantsOnly) throw TReadsMore{};  // another sheet may be read in on demand
     return FBook.SheetForFormula(name);
 }
 
@@ -138,6 +168,7 @@ TScalar TWorkbookFormulaContext::ValueOf(TWorksheet& sheet, int row, const TCell
         case TCellKind::Error:
             return TScalar::Error(std::string(TWorksheet::ErrorCode(cell.Index)));
         case TCellKind::Formula: {
+            if (FConstantsOnly) throw TReadsMore{};
             uint32_t index = cell.Index;
             int column = cell.Column;
             if (sheet.FormulaOf(cell).NeedsValue) Compute(sheet, row, column, index);
@@ -173,6 +204,7 @@ void TWorkbookFormulaContext::ForEachSubtotalCell(std::string_view sheetName, in
 }
 
 bool TWorkbookFormulaContext::MayFilter(TWorksheet& sheet) {
+    if (FConstantsOnly) throw TReadsMore{};  // the kept XML is cut on demand
     auto it = FMayFilter.find(&sheet);
     if (it == FMayFilter.end())
         it = FMayFilter.emplace(&sheet, sheet.MayFilterRows() || FBook.FindDefinedName("_xlnm._FilterDatabase", &sheet))
@@ -213,6 +245,7 @@ void TWorkbookFormulaContext::Visit(std::string_view sheetName, int row1, int co
 }
 
 bool TWorkbookFormulaContext::ResolveName(std::string_view name, std::string& englishFormulaText) {
+    if (FConstantsOnly) throw TReadsMore{};
     const std::string* text = FBook.FindDefinedName(name, FCurrent);
     if (!text) return false;
     englishFormulaText = *text;

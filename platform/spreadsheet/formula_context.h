@@ -22,6 +22,11 @@ public:
 
     // Gives every formula of the sheet that needs one its cached value.
     void ComputeSheet(TWorksheet& sheet);
+    // The same for the formulas of rows first..last (1-based) that read
+    // nothing but constant cells of their own sheet; the others are left
+    // for ComputeSheet. Such formulas share nothing with formulas of other
+    // rows: two contexts may compute rows apart at once.
+    void ComputeReadingConstants(TWorksheet& sheet, int first, int last);
     // The value the engine computes for the formula of a cell (1-based row
     // and column) from the values the other cells hold now, without storing
     // it; empty where it cannot be sure or the cell holds no formula.
@@ -59,6 +64,7 @@ private:
     // billions): those formulas are left for the spreadsheet to compute.
     uint64_t FVisited = 0;
     bool FExhausted = false;
+    bool FConstantsOnly = false;  // in ComputeReadingConstants
 };
 
 }  // namespace tabrix::xl

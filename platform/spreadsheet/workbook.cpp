@@ -10,6 +10,7 @@
 #include <pugixml.hpp>
 
 #include "platform/rtl/files.h"
+#include "platform/rtl/parallel.h"
 #include "platform/rtl/strings.h"
 #include "platform/spreadsheet/formula/formula.h"
 #include "platform/spreadsheet/formula_context.h"
@@ -537,6 +538,12 @@ std::vector<bool> TWorkbook::FormulasToRecompute(const std::vector<std::vector<T
 // resave must not change what readers show); those without one get the
 // engine's. Data tables keep theirs: the engine does not compute them. A
 // sheet that was not changed is written anew only when a value changed.
+namespace {
+// Formulas of a sheet worth computing on two cores: below, a thread costs
+// more than it saves.
+constexpr std::size_t kFormulasForTwoHalves = 20000;
+}  // namespace
+
 void TWorkbook::ComputeCachedValues() {
     std::vector<std::vector<TCellFormula*>> formulas(FSheets.size());
     for (std::size_t i = 0; i < FSheets.size(); ++i) {
@@ -557,8 +564,19 @@ void TWorkbook::ComputeCachedValues() {
             if (stale || f->Cached.Kind == TCellKind::Empty) f->NeedsValue = true;
         }
     TWorkbookFormulaContext context(*this);
-    for (TSheetEntry& e : FSheets)
-        if (e.Sheet) context.ComputeSheet(*e.Sheet);
+    for (std::size_t i = 0; i < FSheets.size(); ++i) {
+        TWorksheet* sheet = FSheets[i].Sheet.get();
+        if (!sheet) continue;
+        // A report's line formulas read constants of their own rows alone:
+        // the two cores take half of the rows each, then one pass does the rest.
+        if (formulas[i].size() >= kFormulasForTwoHalves && HasSecondCore()) {
+            const int half = sheet->LastRow() / 2;
+            TWorkbookFormulaContext other(*this);
+            RunSideBySide([&] { context.ComputeReadingConstants(*sheet, 1, half); },
+                          [&] { other.ComputeReadingConstants(*sheet, half + 1, sheet->LastRow()); });
+        }
+        context.ComputeSheet(*sheet);
+    }
     for (std::size_t i = 0; i < FSheets.size(); ++i) {
         TWorksheet* sheet = FSheets[i].Sheet.get();
         if (!sheet || sheet->Modified()) continue;

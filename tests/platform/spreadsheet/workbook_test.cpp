@@ -339,6 +339,39 @@ TEST(WorkbookSave, NewFormulasGetCachedValuesFromTheEvaluator) {
     EXPECT_EQ(s2.Content(7, 5).Value.Kind, TCellKind::Empty);
 }
 
+// A sheet of many formulas is computed by two cores: those reading only
+// constants of their own sheet first, half the rows each, then the others
+// in one pass. Every value must be what one pass alone gives.
+TEST(WorkbookSave, ManyFormulasGetTheValuesOnePassWouldGive) {
+    constexpr int kFirst = 101, kLast = 12100;  // 60,000 formulas
+    auto book = Template();
+    TWorksheet& s = book->Sheet(0);
+    book->Sheet(1).SetNumber(1, 1, 1000);
+    const std::string other = "'" + book->Sheet(1).Name() + "'!$A$1";
+    s.SetFormula(kFirst - 1, 6, "Rate");
+    for (int row = kFirst; row <= kLast; ++row) {
+        const std::string r = std::to_string(row);
+        s.SetNumber(row, 6, row);                                                   // F: a constant
+        s.SetFormula(row, 7, "F" + r + "*2");                                       // G: constants only
+        s.SetFormula(row, 8, "G" + r + "+1");                                       // H: reads a formula
+        s.SetFormula(row, 9, other + "+F" + r);                                     // I: another sheet
+        s.SetFormula(row, 10, "F" + r + "*Rate");                                   // J: a name
+        s.SetFormula(row, 11, "SUM(F" + std::to_string(row - 1) + ":F" + r + ")");  // K: a range
+    }
+    auto again = TWorkbook::FromBytes(book->SaveToBytes(), "again.xlsx");
+    TWorksheet& a = again->Sheet(0);
+    const double rate = a.Content(kFirst - 1, 6).Value.Number;
+    ASSERT_EQ(a.Content(kFirst - 1, 6).Value.Kind, TCellKind::Number);
+    for (int row = kFirst; row <= kLast; ++row) {
+        SCOPED_TRACE("row " + std::to_string(row));
+        ASSERT_EQ(a.Content(row, 7).Value.Number, 2.0 * row);
+        ASSERT_EQ(a.Content(row, 8).Value.Number, 2.0 * row + 1);
+        ASSERT_EQ(a.Content(row, 9).Value.Number, 1000.0 + row);
+        ASSERT_EQ(a.Content(row, 10).Value.Number, row * rate);
+        ASSERT_EQ(a.Content(row, 11).Value.Number, row == kFirst ? row + rate : 2.0 * row - 1);
+    }
+}
+
 TEST(WorkbookSave, ArrayFormulasAreEvaluatedElementByElement) {
     auto book = Template();
     TWorksheet& s = book->Sheet(0);
