@@ -111,7 +111,7 @@ void TSqliteStepper::Run() {
         try {
             Step(FStmt, FDb, FColumns, FBatchRows, batch.Rows, batch.Done, batch.Error);
         } catch (const std::exception& e) {  // no memory for the rows
-            batch.Error = e.what();
+            batch.Error = std::string("no memory for the records read ahead (") + e.what() + ")";
         }
         const bool last = batch.Done || !batch.Error.empty();
         {

@@ -23,7 +23,8 @@ public:
 
     std::string Write() {
         CollectSharedGroups();
-        FOut.reserve(FSheet.FHead.size() + FSheet.FTail.size() + 64 + EstimateCells() * kBytesPerCell);
+        FCellCount = CountCells();
+        FOut.reserve(FSheet.FHead.size() + FSheet.FTail.size() + 64 + FCellCount * kBytesPerCell);
         std::string_view head = FSheet.FHead;
         if (FSheet.FDimensionAt != std::string::npos && FSheet.FDimensionAt <= head.size()) {
             FOut.append(head.substr(0, FSheet.FDimensionAt));
@@ -74,7 +75,7 @@ private:
     // capacity beyond what is written costs address space, not memory.
     static constexpr size_t kBytesPerCell = 48;
 
-    size_t EstimateCells() const {
+    size_t CountCells() const {
         size_t n = 0;
         for (const TRow& r : FSheet.FRows) n += r.Cells.size();
         return n;
@@ -146,7 +147,7 @@ private:
     // too small to be worth a second thread.
     int HalfwayRow(int last) const {
         static constexpr size_t kCellsForTwoHalves = 40000;
-        const size_t cells = EstimateCells();
+        const size_t cells = FCellCount;
         if (cells < kCellsForTwoHalves || !HasSecondCore()) return 0;
         size_t seen = 0;
         for (int row = 1; row < last; ++row) {
@@ -380,6 +381,7 @@ private:
     const std::string FOpenV, FCloseVC;  // "<v>" and "</v></c>" with the sheet's prefix
     char FRowDigits[12] = {};
     size_t FRowDigitCount = 0;
+    size_t FCellCount = 0;  // cells of the sheet, counted once per write
     std::string FOut;
     std::unordered_map<int, TCellRect> FShared;
 };

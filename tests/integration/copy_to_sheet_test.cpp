@@ -52,13 +52,7 @@ TEST_F(CopyToSheet, FormatsMergesAndFormulasSurviveInBothReaders) {
         book.Close(Variant(true), Variant(result));
 
         // Between workbooks of different origin: styles merged by content.
-        TWorkbookOpenArgs readOnly;
-        readOnly.ReadOnly = Variant(true);
-        TExcelWorkbook source = app.Workbooks().Open(Template, readOnly);
-        TExcelWorkbook blank = app.Workbooks().Add();
-        source.Worksheets().Item(1).Range("A1", "C3").Copy(blank.Worksheets().Item(1).Range("A2"));
-        blank.Close(Variant(true), Variant(other));
-        source.Close(Variant(false));
+        CopyToNewWorkbook(app, "A1", "C3", {"A2"}, other);
         app.Quit();
     }
 

@@ -1,7 +1,8 @@
 #pragma once
 // The frame of the integration tests: a template that a Python script makes
 // with openpyxl, in a folder of the test's own, and the written files read
-// back as JSON by another script (tests/integration/*.py). Header only.
+// back as JSON by another script (tests/integration/*.py), with the copy
+// into a new workbook they all make. Header only.
 //
 //   class X14Rules : public TScriptedTemplate {
 //   protected:
@@ -13,9 +14,11 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "automation/automation.h"
 #include "platform/rtl/files.h"
 #include "tests/support/shell.h"
 
@@ -48,6 +51,21 @@ protected:
             GTEST_SKIP() << "openpyxl could not write the template: " << out;
     }
     void TearDown() override { std::filesystem::remove_all(Folder); }
+
+    // The template's first sheet's range first:last copied into a new
+    // workbook (another origin: formats are merged by content) at each of
+    // the places, saved as file.
+    void CopyToNewWorkbook(TExcelApplication& app, const char* first, const char* last,
+                           std::initializer_list<const char*> places, const std::string& file) {
+        TWorkbookOpenArgs readOnly;
+        readOnly.ReadOnly = Variant(true);
+        TExcelWorkbook source = app.Workbooks().Open(Template, readOnly);
+        TExcelWorkbook blank = app.Workbooks().Add();
+        for (const char* at : places)
+            source.Worksheets().Item(1).Range(first, last).Copy(blank.Worksheets().Item(1).Range(at));
+        blank.Close(Variant(true), Variant(file));
+        source.Close(Variant(false));
+    }
 
     // What the read script says of a file.
     nlohmann::json Read(const std::string& file) {

@@ -46,14 +46,7 @@ protected:
         templ.Range("A20", "E20").Clear();
         book.Close(Variant(true), Variant(result));
 
-        TWorkbookOpenArgs readOnly;
-        readOnly.ReadOnly = Variant(true);
-        TExcelWorkbook source = app.Workbooks().Open(Template, readOnly);
-        TExcelWorkbook blank = app.Workbooks().Add();
-        for (const char* at : {"A2", "A3", "A4", "A6"})
-            source.Worksheets().Item(1).Range("A2", "E2").Copy(blank.Worksheets().Item(1).Range(at));
-        blank.Close(Variant(true), Variant(other));
-        source.Close(Variant(false));
+        CopyToNewWorkbook(app, "A2", "E2", {"A2", "A3", "A4", "A6"}, other);
         app.Quit();
     }
 };

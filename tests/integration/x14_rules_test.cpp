@@ -52,14 +52,7 @@ TEST_F(X14Rules, TheExtensionRulesTravelWithTheBandAndAClearedSheetHasNone) {
         report.Range("A61", "D66").Clear();
         book.Close(Variant(true), Variant(result));
 
-        TWorkbookOpenArgs readOnly;
-        readOnly.ReadOnly = Variant(true);
-        TExcelWorkbook source = app.Workbooks().Open(Template, readOnly);
-        TExcelWorkbook blank = app.Workbooks().Add();
-        for (const char* at : {"A2", "A3", "A4", "A6"})
-            source.Worksheets().Item(1).Range("A2", "D2").Copy(blank.Worksheets().Item(1).Range(at));
-        blank.Close(Variant(true), Variant(other));
-        source.Close(Variant(false));
+        CopyToNewWorkbook(app, "A2", "D2", {"A2", "A3", "A4", "A6"}, other);
 
         // The report sheet cleared as a report build clears it.
         TExcelWorkbook again = app.Workbooks().Open(result);
